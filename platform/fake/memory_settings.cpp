@@ -1,11 +1,6 @@
 #include "platform/fake/memory_settings.hpp"
 
-#include <utility>
-
 namespace platform {
-
-MemorySettings::MemorySettings(std::map<std::string, std::string, std::less<>> values)
-    : values_(std::move(values)) {}
 
 std::optional<std::string> MemorySettings::getString(std::string_view key) {
     validateSettingsKey(key);

@@ -11,9 +11,6 @@ namespace platform {
 // lets a test look at, or count, what was written.
 class MemorySettings final : public Settings {
 public:
-    MemorySettings() = default;
-    explicit MemorySettings(std::map<std::string, std::string, std::less<>> values);
-
     std::optional<std::string> getString(std::string_view key) override;
     void setString(std::string_view key, std::string_view value) override;
     std::string getOrCreateString(std::string_view key,
