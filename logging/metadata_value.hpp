@@ -1,0 +1,93 @@
+#pragma once
+
+#include "logging/detail/text_form.hpp"
+#include "logging/string_convertible.hpp"
+
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace logging {
+
+class MetadataValue;
+
+// Metadata: structured data attached to a logger, a handler or one event, by key. Users spell
+// it `Logger::Metadata`. Keys iterate in byte order.
+using Metadata = std::map<std::string, MetadataValue, std::less<>>;
+
+// MetadataValue: one metadata value, users spell it `Logger::MetadataValue`. It holds one of
+// four cases, in this order: a string; a StringConvertible rendered through its description
+// when a handler shows it; a nested Metadata dictionary; an array of values.
+//
+// Values are immutable once made and safe to share between threads.
+class MetadataValue {
+public:
+    using Array = std::vector<MetadataValue>;
+    using Variant =
+        std::variant<std::string, std::shared_ptr<const StringConvertible>, Metadata, Array>;
+
+    // Builds a string value from interpolated pieces (logging/string_interpolation.hpp).
+    class StringInterpolation;
+
+    MetadataValue(std::string text) : value_(std::move(text)) {}
+    MetadataValue(std::string_view text) : value_(std::string(text)) {}
+    MetadataValue(const char* text) : value_(std::string(text)) {}
+    // Throws std::invalid_argument for a null pointer.
+    MetadataValue(std::shared_ptr<const StringConvertible> value);
+    MetadataValue(Metadata dictionary) : value_(std::move(dictionary)) {}
+    MetadataValue(Array array) : value_(std::move(array)) {}
+
+    // A dictionary value from a list of entries. A repeated key is a programming error: throws
+    // std::logic_error "Duplicate values for key: '<key>'".
+    static MetadataValue dictionary(
+        std::initializer_list<std::pair<std::string, MetadataValue>> entries);
+
+    // A stringConvertible value that keeps `value` and renders it through its text form
+    // (a stream operator, a description(), an exception's what()) each time it is shown.
+    template <class T>
+    static MetadataValue stringConvertible(T value);
+
+    const Variant& variant() const noexcept { return value_; }
+
+    // The text form. A string is itself; a stringConvertible its description; a dictionary
+    // `["key": "value", ...]` with every value in its own text form written as a quoted string
+    // with backslash escapes (`[:]` when empty); an array `["a", "b"]` (`[]` when empty).
+    std::string description() const;
+
+    // Values of different cases are never equal, even with the same text; stringConvertible
+    // values are equal when their descriptions are.
+    friend bool operator==(const MetadataValue& left, const MetadataValue& right);
+
+private:
+    Variant value_;
+};
+
+std::ostream& operator<<(std::ostream& out, const MetadataValue& value);
+
+namespace detail {
+
+template <class T>
+class DescribedValue final : public StringConvertible {
+public:
+    explicit DescribedValue(T value) : value_(std::move(value)) {}
+    std::string description() const override { return textForm(value_); }
+
+private:
+    T value_;
+};
+
+}  // namespace detail
+
+template <class T>
+MetadataValue MetadataValue::stringConvertible(T value) {
+    return MetadataValue(std::shared_ptr<const StringConvertible>(
+        std::make_shared<const detail::DescribedValue<T>>(std::move(value))));
+}
+
+}  // namespace logging
