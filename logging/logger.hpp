@@ -7,6 +7,8 @@
 #include "logging/log_message.hpp"
 #include "logging/metadata_provider.hpp"
 #include "logging/metadata_value.hpp"
+#include "logging/metadata_value_attributes.hpp"
+#include "logging/string_interpolation.hpp"
 
 #include <concepts>
 #include <memory>
@@ -43,6 +45,8 @@ public:
     using Metadata = logging::Metadata;
     using MetadataValue = logging::MetadataValue;
     using MetadataProvider = logging::MetadataProvider;
+    using MetadataValueAttributes = logging::MetadataValueAttributes;
+    using AttributedStringCarrier = logging::AttributedStringCarrier;
 
     // A logger over `handler`, unchanged; this is how library components make their loggers.
     template <LogHandlerValue H>

@@ -58,6 +58,20 @@ MetadataValue MetadataValue::dictionary(
     return MetadataValue(std::move(dictionary));
 }
 
+MetadataValueAttributes MetadataValue::attributes() const {
+    if (const auto* value = std::get_if<std::shared_ptr<const StringConvertible>>(&value_)) {
+        if (const auto* carrier = dynamic_cast<const AttributedStringCarrier*>(value->get())) {
+            return carrier->metadataAttributes;
+        }
+    }
+    return {};
+}
+
+void MetadataValue::setAttributes(MetadataValueAttributes attributes) {
+    if (std::holds_alternative<Metadata>(value_) || std::holds_alternative<Array>(value_)) return;
+    value_ = std::make_shared<const AttributedStringCarrier>(description(), std::move(attributes));
+}
+
 std::string MetadataValue::description() const {
     return std::visit(
         Overloaded{

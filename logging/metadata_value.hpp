@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logging/detail/text_form.hpp"
+#include "logging/metadata_value_attributes.hpp"
 #include "logging/string_convertible.hpp"
 
 #include <initializer_list>
@@ -23,9 +24,11 @@ using Metadata = std::map<std::string, MetadataValue, std::less<>>;
 
 // MetadataValue: one metadata value, users spell it `Logger::MetadataValue`. It holds one of
 // four cases, in this order: a string; a StringConvertible rendered through its description
-// when a handler shows it; a nested Metadata dictionary; an array of values.
+// when a handler shows it; a nested Metadata dictionary; an array of values. A string value can
+// carry attributes (see attributes()), which change nothing in its text.
 //
-// Values are immutable once made and safe to share between threads.
+// What a value holds is never changed in place, only replaced, so copies can be read from
+// several threads at once.
 class MetadataValue {
 public:
     using Array = std::vector<MetadataValue>;
@@ -42,6 +45,9 @@ public:
     MetadataValue(std::shared_ptr<const StringConvertible> value);
     MetadataValue(Metadata dictionary) : value_(std::move(dictionary)) {}
     MetadataValue(Array array) : value_(std::move(array)) {}
+    // The interpolated text: a string value, or with attributes a stringConvertible
+    // AttributedStringCarrier holding the text and the attributes.
+    MetadataValue(const StringInterpolation& interpolation);
 
     // A dictionary value from a list of entries. A repeated key is a programming error: throws
     // std::logic_error "Duplicate values for key: '<key>'".
@@ -53,7 +59,23 @@ public:
     template <class T>
     static MetadataValue stringConvertible(T value);
 
+    // A stringConvertible AttributedStringCarrier with the text form of `value`, taken now, and
+    // `attributes`.
+    template <class T>
+    static MetadataValue attributed(const T& value, MetadataValueAttributes attributes) {
+        return MetadataValue(std::shared_ptr<const StringConvertible>(
+            std::make_shared<const AttributedStringCarrier>(detail::textForm(value),
+                                                            std::move(attributes))));
+    }
+
     const Variant& variant() const noexcept { return value_; }
+
+    // The attributes the value carries; empty unless it holds an AttributedStringCarrier.
+    MetadataValueAttributes attributes() const;
+    // Gives a string or stringConvertible value these attributes: it becomes a carrier of its
+    // text (a carrier keeps its text and takes the new attributes). Dictionaries and arrays
+    // carry no attributes; for them this does nothing.
+    void setAttributes(MetadataValueAttributes attributes);
 
     // The text form. A string is itself; a stringConvertible its description; a dictionary
     // `["key": "value", ...]` with every value in its own text form written as a quoted string
