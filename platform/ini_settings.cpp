@@ -66,12 +66,13 @@ void makeFolder(const std::filesystem::path& folder) {
 }
 
 // Prepares the folder for a write: made when missing, and closed to other users when it is
-// ours and open to them (an earlier umask may have made it so).
+// ours and open to them (an earlier umask may have made it so). A sticky folder is a shared
+// one, such as /tmp, and is left as it is.
 void prepareFolder(const std::filesystem::path& folder) {
     makeFolder(folder);
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0) throw errnoError("Can't use " + folder.string(), errno);
-    if (info.st_uid == ::geteuid() && (info.st_mode & 0077) != 0) {
+    if (info.st_uid == ::geteuid() && (info.st_mode & S_ISVTX) == 0 && (info.st_mode & 0077) != 0) {
         ::chmod(folder.c_str(), kFolderMode);
     }
 }

@@ -81,7 +81,9 @@ auto awaitMain(Scheduler& main, std::function<Task<T>()> work) {
 }  // namespace detail
 
 // onMain: runs work on the main thread and lets an Asio coroutine await its outcome:
-// `T v = co_await onMain<T>(main, [..]() -> Task<T> { ... });`.
+//
+//     auto work = [this, name]() -> Task<Outcome> { co_return co_await lookFlow(name); };
+//     Outcome outcome = co_await onMain<Outcome>(main, work);
 //
 // The work is called, and its task started, on the main thread, on a later turn of its loop.
 // When the task ends, the awaiting coroutine resumes once on its own executor (its strand

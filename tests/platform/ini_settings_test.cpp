@@ -73,6 +73,16 @@ TEST_F(IniSettingsTest, OpenFolderIsClosedAndLooseFileReplacedOnWrite) {
     EXPECT_EQ(contentsOf(file), "token=old\nhasSeenWelcome=true\n");
 }
 
+TEST_F(IniSettingsTest, SharedStickyFolderIsLeftAsItIs) {
+    const auto shared = temp.path() / "shared";
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms(01777));
+    IniSettings inShared(shared / "settings.ini");
+    inShared.setString("token", "secret");
+    EXPECT_EQ(modeOf(shared), 01777u);
+    EXPECT_EQ(modeOf(shared / "settings.ini"), 0600u);
+}
+
 TEST_F(IniSettingsTest, ReadsAreFreshAcrossInstances) {
     IniSettings other(file);
     settings.setInt("port", 50000);
