@@ -11,6 +11,20 @@ Logger::Logger(std::string label, std::unique_ptr<LogHandler> handler) {
     storage_ = std::make_shared<Storage>(Storage{std::move(label), std::move(handler)});
 }
 
+Logger::Logger(std::string label) {
+    // The two settings are read one after the other, each under its own lock; the factory
+    // runs with no lock held.
+    const std::optional<MetadataProvider> provider = LoggingSystem::metadataProvider();
+    std::unique_ptr<LogHandler> handler = LoggingSystem::factory()(label, provider);
+    *this = Logger(std::move(label), std::move(handler));
+}
+
+Logger::Logger(std::string label, MetadataProvider metadataProvider) {
+    std::unique_ptr<LogHandler> handler = LoggingSystem::factory()(label, metadataProvider);
+    if (handler) handler->setMetadataProvider(std::move(metadataProvider));
+    *this = Logger(std::move(label), std::move(handler));
+}
+
 void Logger::setHandler(std::unique_ptr<LogHandler> handler) {
     if (!handler) throw std::invalid_argument("a logger needs a handler");
     if (storage_.use_count() == 1) {

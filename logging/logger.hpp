@@ -5,6 +5,7 @@
 #include "logging/log_handler.hpp"
 #include "logging/log_level.hpp"
 #include "logging/log_message.hpp"
+#include "logging/logging_system.hpp"
 #include "logging/metadata_provider.hpp"
 #include "logging/metadata_value.hpp"
 #include "logging/metadata_value_attributes.hpp"
@@ -55,12 +56,28 @@ public:
     // Throws std::invalid_argument for a null handler.
     Logger(std::string label, std::unique_ptr<LogHandler> handler);
 
-    // A logger over the handler `factory` makes for the label.
+    // A logger over the handler `factory` makes for the label; the logging system is not
+    // consulted. The factory returns a handler value or a std::unique_ptr<LogHandler>.
     template <class F>
         requires std::invocable<F&, const std::string&> &&
                  (!LogHandlerValue<F>) && (!std::convertible_to<F, std::unique_ptr<LogHandler>>)
     Logger(std::string label, F&& factory)
         : Logger(label, detail::boxHandler(std::invoke(factory, std::as_const(label)))) {}
+
+    // Loggers made through the process-wide LoggingSystem (see logging_system.hpp).
+    //
+    // Over the handler the system's factory makes for `label` and the system's provider.
+    explicit Logger(std::string label);
+    // Over the handler the system's factory makes for `label` and `metadataProvider`, whose
+    // provider is then set to `metadataProvider`.
+    Logger(std::string label, MetadataProvider metadataProvider);
+    // Over the handler `factory` makes for `label` and the system's provider.
+    template <class F>
+        requires std::invocable<F&, const std::string&, const std::optional<MetadataProvider>&> &&
+                 (!std::invocable<F&, const std::string&>)
+    Logger(std::string label, F&& factory)
+        : Logger(label, detail::boxHandler(std::invoke(factory, std::as_const(label),
+                                                       LoggingSystem::metadataProvider()))) {}
 
     const std::string& label() const noexcept { return storage_->label; }
 

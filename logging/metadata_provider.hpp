@@ -10,7 +10,7 @@ namespace logging {
 // MetadataProvider: a source of metadata computed at the moment of each event, for example
 // values kept by the current thread. Users spell it `Logger::MetadataProvider`. Handlers that
 // support providers call get() once per event they write, on the logging thread, so the
-// function must be safe to call from any thread.
+// function must be safe to call from any thread; like logging itself, it must not throw.
 class MetadataProvider {
 public:
     // Wraps `provideMetadata`; throws std::invalid_argument when it is empty.

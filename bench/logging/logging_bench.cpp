@@ -4,10 +4,13 @@
 
 #include "logging/logger.hpp"
 #include "logging/no_op_log_handler.hpp"
+#include "logging/stdio_output_stream.hpp"
+#include "logging/stream_log_handler.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -84,6 +87,33 @@ void disabledStatementWithMetadata(benchmark::State& state) {
     }
 }
 BENCHMARK(disabledStatementWithMetadata);
+
+// An enabled statement through the stream handler: timestamp, three metadata keys and the write
+// of one line, to /dev/null. Not on the library's road, for information.
+void streamLine(benchmark::State& state) {
+    std::FILE* devNull = std::fopen("/dev/null", "w");
+    if (devNull == nullptr) {
+        state.SkipWithError("cannot open /dev/null");
+        return;
+    }
+    {
+        Logger logger("bench", logging::StreamLogHandler(
+                                   "bench",
+                                   std::make_shared<logging::StdioOutputStream>(
+                                       devNull, logging::StdioOutputStream::FlushMode::always),
+                                   std::nullopt));
+        logger.setMetadataValue("session", Logger::MetadataValue("3f2a"));
+        logger.setMetadataValue("client", Logger::MetadataValue("claude-code"));
+        const std::string method = "tools/call";
+        const AllocationCounter counter(state);
+        for (auto _ : state) {
+            logger.info([&] { return "handling " + method; },
+                        [&] { return Logger::Metadata{{"method", method}}; });
+        }
+    }
+    std::fclose(devNull);
+}
+BENCHMARK(streamLine);
 
 }  // namespace
 

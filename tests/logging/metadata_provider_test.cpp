@@ -1,5 +1,7 @@
 #include "logging/metadata_provider.hpp"
 
+#include "tests/logging/fixed_provider.hpp"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -7,10 +9,7 @@
 namespace logging {
 namespace {
 
-MetadataProvider providing(Metadata metadata) {
-    return MetadataProvider([metadata] { return metadata; });
-}
-
+using testing::providing;
 TEST(MetadataProvider, MultiplexMergesInOrderLaterWins) {
     const struct {
         const char* name;

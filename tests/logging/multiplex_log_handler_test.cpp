@@ -1,6 +1,7 @@
 #include "logging/multiplex_log_handler.hpp"
 
 #include "logging/logger.hpp"
+#include "tests/logging/fixed_provider.hpp"
 #include "tests/logging/recording_log_handler.hpp"
 
 #include <gtest/gtest.h>
@@ -10,11 +11,8 @@ namespace {
 
 using testing::Journal;
 using testing::makeJournal;
+using testing::providing;
 using testing::RecordingLogHandler;
-
-MetadataProvider providing(Metadata metadata) {
-    return MetadataProvider([metadata] { return metadata; });
-}
 
 // A multiplex over recorders named "first", "second", ... at the given levels.
 MultiplexLogHandler multiplexOf(const Journal& journal, std::vector<LogLevel> levels,
