@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logging/detail/lazy_argument.hpp"
+#include "logging/detail/logger_binding.hpp"
 #include "logging/log_event.hpp"
 #include "logging/log_handler.hpp"
 #include "logging/log_level.hpp"
@@ -167,6 +168,22 @@ public:
     VANTOR_LOGGING_LEVEL_FORMS(error)
     VANTOR_LOGGING_LEVEL_FORMS(critical)
 #undef VANTOR_LOGGING_LEVEL_FORMS
+
+    // The current logger: the one bound to the calling thread by the innermost running
+    // withTaskLocalLogger or withLogger call (see task_local_logger.hpp), else the default, a
+    // logger with the empty label made through the LoggingSystem the first time it is needed
+    // and kept unchanged for the life of the process, even if the system is bootstrapped later.
+    static Logger current();
+
+    // Binds `logger` as the current logger of the calling thread while `operation` runs, and
+    // returns its result. Whatever `operation` throws passes through unchanged, after the
+    // previous binding is back.
+    template <std::invocable F>
+    static decltype(auto) withTaskLocalLogger(const Logger& logger, F&& operation) {
+        const Logger bound = logger;
+        const detail::ScopedLoggerBinding binding(bound);
+        return std::invoke(std::forward<F>(operation));
+    }
 
     // The module of a file identifier ("mcp/server.cpp" gives "mcp"); "n/a" without a "/".
     static std::string_view currentModule(std::string_view fileID) noexcept;

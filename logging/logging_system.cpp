@@ -53,7 +53,9 @@ ReplaceOnceSetting<std::optional<MetadataProvider>>& providerSetting() {
 
 }  // namespace
 
-std::optional<MetadataProvider> LoggingSystem::metadataProvider() { return providerSetting().get(); }
+std::optional<MetadataProvider> LoggingSystem::metadataProvider() {
+    return providerSetting().get();
+}
 
 LoggingSystem::HandlerFactory LoggingSystem::factory() { return factorySetting().get(); }
 

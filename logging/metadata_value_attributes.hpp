@@ -17,7 +17,9 @@ namespace logging {
 //     struct Sensitivity {
 //         std::int64_t level;
 //         std::int64_t rawValue() const { return level; }
-//         static std::optional<Sensitivity> fromRawValue(std::int64_t raw) { return Sensitivity{raw}; }
+//         static std::optional<Sensitivity> fromRawValue(std::int64_t raw) {
+//             return Sensitivity{raw};
+//         }
 //     };
 template <class A>
 concept MetadataAttribute = requires(const A& attribute, std::int64_t raw) {

@@ -82,7 +82,9 @@ Metadata MultiplexLogHandler::metadata() const {
     Metadata merged;
     for (const auto& handler : handlers_) {
         detail::mergeMetadata(merged, handler->metadata());
-        if (auto provider = handler->metadataProvider()) detail::mergeMetadata(merged, provider->get());
+        if (auto provider = handler->metadataProvider()) {
+            detail::mergeMetadata(merged, provider->get());
+        }
     }
     if (metadataProvider_) detail::mergeMetadata(merged, metadataProvider_->get());
     return merged;

@@ -93,7 +93,8 @@ TEST(Logger, GateEvaluatesNothingBelowTheHandlersLevel) {
             logger.log(eventLevel, e.messageFn(), e.errorFn(), e.metadataFn(), e.sourceFn());
             logEveryFormAt(logger, eventLevel, e);
 
-            const bool passes = kPasses[static_cast<int>(handlerLevel)][static_cast<int>(eventLevel)];
+            const bool passes =
+                kPasses[static_cast<int>(handlerLevel)][static_cast<int>(eventLevel)];
             if (!passes) {
                 EXPECT_EQ(e.total(), 0);
                 EXPECT_TRUE(journal->empty());

@@ -27,10 +27,12 @@ TEST(MetadataValue, DescriptionOfEachCase) {
         {"dictionary of two", Metadata{{"b", "2"}, {"a", "1"}}, R"(["a": "1", "b": "2"])"},
         {"array", MetadataValue::Array{"a", "b"}, R"(["a", "b"])"},
         {"nested values become quoted text",
-         Metadata{{"list", MetadataValue::Array{"x"}}, {"port", MetadataValue::stringConvertible(Port{1})}},
+         Metadata{{"list", MetadataValue::Array{"x"}},
+                  {"port", MetadataValue::stringConvertible(Port{1})}},
          R"(["list": "[\"x\"]", "port": "port 1"])"},
         {"escapes", MetadataValue::Array{"say \"hi\"\\\n\t"}, R"(["say \"hi\"\\\n\t"])"},
-        {"control characters", MetadataValue::Array{std::string("\x01\x1f", 2)}, R"(["\u{1}\u{1f}"])"},
+        {"control characters", MetadataValue::Array{std::string("\x01\x1f", 2)},
+         R"(["\u{1}\u{1f}"])"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);

@@ -168,7 +168,8 @@ TEST(StreamLogHandler, LevelNamesAreLowerCase) {
     const std::vector<std::string> writes = stream->writes();
     ASSERT_EQ(writes.size(), kAllLogLevels.size());
     for (std::size_t i = 0; i < writes.size(); ++i) {
-        EXPECT_EQ(writes[i].substr(25), std::string(rawValue(kAllLogLevels[i])) + " L: [s] hello\n");
+        EXPECT_EQ(writes[i].substr(25),
+                  std::string(rawValue(kAllLogLevels[i])) + " L: [s] hello\n");
     }
 }
 

@@ -20,7 +20,9 @@ struct Described {
     std::string description() const { return "described"; }
 };
 struct Streamed {
-    friend std::ostream& operator<<(std::ostream& out, const Streamed&) { return out << "streamed"; }
+    friend std::ostream& operator<<(std::ostream& out, const Streamed&) {
+        return out << "streamed";
+    }
 };
 // Both forms: the stream wins.
 struct DescribedAndStreamed {
