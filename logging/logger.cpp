@@ -2,6 +2,7 @@
 
 #include "logging/detail/file_id.hpp"
 
+#include <atomic>
 #include <stdexcept>
 
 namespace logging {
@@ -27,15 +28,23 @@ Logger::Logger(std::string label, MetadataProvider metadataProvider) {
 
 void Logger::setHandler(std::unique_ptr<LogHandler> handler) {
     if (!handler) throw std::invalid_argument("a logger needs a handler");
-    if (storage_.use_count() == 1) {
+    if (ownsStorage()) {
         storage_->handler = std::move(handler);
     } else {
         storage_ = std::make_shared<Storage>(Storage{storage_->label, std::move(handler)});
     }
 }
 
+bool Logger::ownsStorage() const noexcept {
+    if (storage_.use_count() != 1) return false;
+    // Another copy may have just let go of the storage on another thread, after reading it;
+    // those reads must be over before this copy changes it.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return true;
+}
+
 LogHandler& Logger::handlerToChange() {
-    if (storage_.use_count() != 1) {
+    if (!ownsStorage()) {
         storage_ = std::make_shared<Storage>(Storage{storage_->label, storage_->handler->clone()});
     }
     return *storage_->handler;

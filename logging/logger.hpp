@@ -82,6 +82,7 @@ public:
 
     const std::string& label() const noexcept { return storage_->label; }
 
+    // The handler; the reference is valid until this logger is changed or destroyed.
     const LogHandler& handler() const noexcept { return *storage_->handler; }
     template <LogHandlerValue H>
     void setHandler(H handler) {
@@ -213,6 +214,8 @@ private:
 
     static std::string fileIDOf(const std::source_location& location);
     void send(const LogEvent& event) const;
+    // Whether no other copy shares the storage, so it may be changed in place.
+    bool ownsStorage() const noexcept;
     // Gives this logger a handler of its own to change: a clone when the storage is shared.
     LogHandler& handlerToChange();
 
