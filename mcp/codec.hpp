@@ -104,6 +104,18 @@ struct Codec<double> {
     static double decode(const Value& value, const CodingPath& path);
 };
 
+/// Opt-in for marker records: field-less records that count by their presence alone. They
+/// are written as {} and read from any JSON value without looking at it.
+template <class T>
+inline constexpr bool enableMarkerRecord = false;
+
+template <class T>
+    requires enableMarkerRecord<T>
+struct Codec<T> {
+    static Value encode(const T&) { return ValueObject(); }
+    static T decode(const Value&, const CodingPath&) { return T{}; }
+};
+
 /// A JSON object of any values; anything else is a type mismatch.
 template <>
 struct Codec<ValueObject> {

@@ -25,10 +25,7 @@ struct Empty {
 };
 
 template <>
-struct Codec<Empty> {
-    static Value encode(const Empty&) { return ValueObject(); }
-    static Empty decode(const Value&, const CodingPath&) { return {}; }
-};
+inline constexpr bool enableMarkerRecord<Empty> = true;
 
 /// Opt-in for parameter types whose "params" may be left out (or sent as null): such a
 /// message reads with the type's default value. Being default-constructible is not enough:
