@@ -11,9 +11,14 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mcp {
+
+// Where a protected resource serves this document: this path, or this path followed by the
+// resource's own path ("/.well-known/oauth-protected-resource/mcp").
+inline constexpr std::string_view kProtectedResourceMetadataPath = "/.well-known/oauth-protected-resource";
 
 // OAuthProtectedResourceServerMetadata: the document as a server publishes it. Written with the
 // keys "resource", "authorization_servers" (also when empty) and "scopes_supported" (only when
