@@ -25,93 +25,80 @@ Task<void> timerTask(Scheduler& main, Scheduler::Clock::duration delay, std::sto
     log.push_back(name);
 }
 
-struct Outcome {
+// A timer task of the program, started on a virtual main thread: it records how it ended
+// (finished, cancelled or failed) and logs "work" when it gets past its sleep.
+class SleepTest : public ::testing::Test {
+protected:
+    void start(Scheduler::Clock::duration delay) {
+        spawn(timerTask(main, delay, stop.get_token(), log, "work"), [this](std::exception_ptr error) {
+            ++calls;
+            if (!error) return;
+            try {
+                std::rethrow_exception(error);
+            } catch (const Cancelled&) {
+                cancelled = true;
+            } catch (...) {
+                failed = true;
+            }
+        });
+    }
+
+    VirtualScheduler main;
+    std::stop_source stop;
+    std::vector<std::string> log;
     int calls = 0;
     bool cancelled = false;
     bool failed = false;
 };
 
-auto record(Outcome& outcome) {
-    return [&outcome](std::exception_ptr error) {
-        ++outcome.calls;
-        if (!error) return;
-        try {
-            std::rethrow_exception(error);
-        } catch (const Cancelled&) {
-            outcome.cancelled = true;
-        } catch (...) {
-            outcome.failed = true;
-        }
-    };
-}
-
-TEST(Sleep, WakesAtItsTimeOnTheVirtualClock) {
-    VirtualScheduler main;
-    std::vector<std::string> log;
-    Outcome outcome;
-    const auto start = main.now();
-    spawn(timerTask(main, 300s, {}, log, "timed out"), record(outcome));
+TEST_F(SleepTest, WakesAtItsTimeOnTheVirtualClock) {
+    const auto begin = main.now();
+    start(300s);
     main.advance(299s);
     EXPECT_TRUE(log.empty());
     main.advance(1s);
-    EXPECT_EQ(log, std::vector<std::string>{"timed out"});
-    EXPECT_EQ(main.now() - start, 300s);
-    EXPECT_EQ(outcome.calls, 1);
-    EXPECT_FALSE(outcome.cancelled || outcome.failed);
+    EXPECT_EQ(log, std::vector<std::string>{"work"});
+    EXPECT_EQ(main.now() - begin, 300s);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(cancelled || failed);
 }
 
-TEST(Sleep, StopWakesTheSleeperWithCancelledAndSkipsTheWork) {
-    VirtualScheduler main;
-    std::vector<std::string> log;
-    Outcome outcome;
-    std::stop_source stop;
-    spawn(timerTask(main, 12s, stop.get_token(), log, "hide"), record(outcome));
+TEST_F(SleepTest, StopWakesTheSleeperWithCancelledAndSkipsTheWork) {
+    start(12s);
     main.advance(5s);
     stop.request_stop();
     main.runUntilIdle();
-    EXPECT_EQ(outcome.calls, 1);
-    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(cancelled);
     EXPECT_EQ(main.pendingTimers(), 0u);
     main.advance(1h);
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_EQ(calls, 1);
 }
 
-TEST(Sleep, AlreadyStoppedTokenCancelsWithoutWaiting) {
-    VirtualScheduler main;
-    std::vector<std::string> log;
-    Outcome outcome;
-    std::stop_source stop;
+TEST_F(SleepTest, AlreadyStoppedTokenCancelsWithoutWaiting) {
     stop.request_stop();
-    spawn(timerTask(main, 12s, stop.get_token(), log, "hide"), record(outcome));
-    EXPECT_TRUE(outcome.cancelled);
+    start(12s);
+    EXPECT_TRUE(cancelled);
     EXPECT_EQ(main.pendingTimers(), 0u);
 }
 
-TEST(Sleep, StopAfterWakingChangesNothing) {
-    VirtualScheduler main;
-    std::vector<std::string> log;
-    Outcome outcome;
-    std::stop_source stop;
-    spawn(timerTask(main, 1s, stop.get_token(), log, "done"), record(outcome));
+TEST_F(SleepTest, StopAfterWakingChangesNothing) {
+    start(1s);
     main.advance(1s);
     stop.request_stop();
     main.runUntilIdle();
-    EXPECT_EQ(log, std::vector<std::string>{"done"});
-    EXPECT_EQ(outcome.calls, 1);
-    EXPECT_FALSE(outcome.cancelled);
+    EXPECT_EQ(log, std::vector<std::string>{"work"});
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(cancelled);
 }
 
-TEST(Sleep, StopFromAnotherThreadIsHandledOnTheMainThread) {
-    VirtualScheduler main;
-    std::vector<std::string> log;
-    Outcome outcome;
-    std::stop_source stop;
-    spawn(timerTask(main, 60s, stop.get_token(), log, "late"), record(outcome));
+TEST_F(SleepTest, StopFromAnotherThreadIsHandledOnTheMainThread) {
+    start(60s);
     std::thread([&] { stop.request_stop(); }).join();
-    EXPECT_EQ(outcome.calls, 0);
+    EXPECT_EQ(calls, 0);
     main.runUntilIdle();
-    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_TRUE(cancelled);
 }
 
 // Holder: starts a task at once and owns the frame that awaits it, so a test can drop the
