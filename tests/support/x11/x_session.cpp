@@ -1,6 +1,7 @@
 #include "tests/support/x11/x_session.hpp"
 
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -88,7 +89,8 @@ std::string XSession::saveScreen(const std::string& name) const {
     return png;
 }
 
-TestWindow::TestWindow(const XSession& session, const TestWindowOptions& options) {
+TestWindow::TestWindow(const XSession& session, const TestWindowOptions& options)
+    : display_(session.display) {
     const auto& b = options.bounds;
     std::vector<std::string> argv = {
         VANTOR_TEST_WINDOW,
@@ -109,6 +111,25 @@ TestWindow::TestWindow(const XSession& session, const TestWindowOptions& options
     const auto line = process_->readLine(std::chrono::seconds(10));
     if (!line) throw std::runtime_error("the test window didn't appear");
     id_ = static_cast<platform::WindowId>(std::stoul(*line, nullptr, 16));
+}
+
+TestWindow::~TestWindow() { kill(); }
+
+void TestWindow::kill() {
+    if (killed_) return;
+    killed_ = true;
+    process_->kill();
+    xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
+    const auto exists = [&] {
+        auto* reply = xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, id_), nullptr);
+        const bool found = reply != nullptr;
+        std::free(reply);
+        return found;
+    };
+    EXPECT_TRUE(xcb_connection_has_error(connection) == 0 && eventually([&] { return !exists(); }))
+        << "the window " << id_ << " outlived its program";
+    xcb_disconnect(connection);
 }
 
 std::string TestWindow::idText() const { return std::to_string(id_); }

@@ -58,16 +58,23 @@ class TestWindow {
 public:
     // Throws std::runtime_error when the window doesn't appear within a few seconds.
     TestWindow(const XSession& session, const TestWindowOptions& options);
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
 
     platform::WindowId id() const { return id_; }
     pid_t pid() const { return process_->pid(); }
     std::string idText() const;
-    // kill: ends the process, so that the server destroys its window.
-    void kill() { process_->kill(); }
+    // kill: ends the process and waits until the server has destroyed its window (the
+    // server notices the closed connection in its own time), so that a window of an earlier
+    // case never lingers over the next one. Fails the test when the window stays.
+    void kill();
 
 private:
+    std::string display_;
     std::unique_ptr<ChildProcess> process_;
     platform::WindowId id_ = 0;
+    bool killed_ = false;
 };
 
 // eventually: whether condition holds within timeout, checked every few milliseconds. For
