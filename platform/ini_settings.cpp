@@ -1,6 +1,7 @@
 #include "platform/ini_settings.hpp"
 
 #include "platform/detail/ini.hpp"
+#include "platform/detail/private_folder.hpp"
 #include "platform/error.hpp"
 
 #include <cerrno>
@@ -54,22 +55,11 @@ private:
     FileDescriptor fd_;
 };
 
-void makeFolder(const std::filesystem::path& folder) {
-    if (folder.empty()) return;
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) return;
-    if (errno != ENOENT) throw errnoError("Can't use " + folder.string(), errno);
-    makeFolder(folder.parent_path());
-    if (::mkdir(folder.c_str(), kFolderMode) != 0 && errno != EEXIST) {
-        throw errnoError("Can't create " + folder.string(), errno);
-    }
-}
-
 // Prepares the folder for a write: made when missing, and closed to other users when it is
 // ours and open to them (an earlier umask may have made it so). A sticky folder is a shared
 // one, such as /tmp, and is left as it is.
 void prepareFolder(const std::filesystem::path& folder) {
-    makeFolder(folder);
+    detail::makePrivateFolder(folder);
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0) throw errnoError("Can't use " + folder.string(), errno);
     if (info.st_uid == ::geteuid() && (info.st_mode & S_ISVTX) == 0 && (info.st_mode & 0077) != 0) {

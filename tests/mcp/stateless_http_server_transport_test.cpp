@@ -1,15 +1,26 @@
 #include "mcp/stateless_http_server_transport.hpp"
 
 #include "mcp/initialize.hpp"
+#include "mcp/json.hpp"
 #include "mcp/mcp_error.hpp"
+#include "mcp/server.hpp"
+#include "mcp/tool_methods.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/this_coro.hpp>
+#include <boost/asio/thread_pool.hpp>
+
+#include <chrono>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mcp {
 namespace {
@@ -297,6 +308,121 @@ TEST_F(StatelessHTTPServerTransportTest, ConnectsOnlyOnce) {
 TEST_F(StatelessHTTPServerTransportTest, LogsNowhereUnderItsOwnLabelByDefault) {
     EXPECT_EQ(transport_->logger().label(), "mcp.transport.http.server.stateless");
     EXPECT_EQ(transport_->logger().logLevel(), logging::LogLevel::critical);
+}
+
+// A server as the program runs it: tools/list names one tool after the path of the HTTP
+// request its handler was given, so each reply shows which request the handler saw.
+std::shared_ptr<Server> makeServer(const boost::asio::any_io_executor& executor) {
+    auto server = std::make_shared<Server>(executor, "probe", "1.0", std::nullopt, std::nullopt,
+                                           Server::Capabilities{.tools = Server::Capabilities::Tools{}});
+    server->withMethodHandler<ListTools>(
+        [](ListTools::Parameters, const Server::HandlerContext& context) -> boost::asio::awaitable<ListTools::Result> {
+            ListTools::Result result;
+            result.tools.push_back(Tool{.name = context.httpContext ? context.httpContext->path.value_or("") : ""});
+            co_return result;
+        });
+    return server;
+}
+
+// The request id and the first tool's name in a tools/list reply.
+std::pair<std::int64_t, std::string> idAndToolName(const std::string& body) {
+    const Value reply = parseJSON(body);
+    const Value* id = reply.objectValue()->find("id");
+    const Value* tools = reply.objectValue()->find("result")->objectValue()->find("tools");
+    return {id->intValue().value_or(-1), *tools->arrayValue()->front().objectValue()->find("name")->stringValue()};
+}
+
+// Serves one HTTP request the way the program does: a fresh transport and server for it.
+boost::asio::awaitable<HTTPResponse> serveWithFreshServer(HTTPRequest request) {
+    const auto executor = co_await boost::asio::this_coro::executor;
+    auto transport = StatelessHTTPServerTransport::make(executor);
+    auto server = makeServer(executor);
+    co_await server->start(transport);
+    auto response = co_await transport->handleRequest(std::move(request));
+    co_await server->stop();
+    co_return response;
+}
+
+class StatelessHTTPServerTransportWithServerTest : public testing::IOTestFixture {};
+
+TEST_F(StatelessHTTPServerTransportWithServerTest, ServesARequestThroughTheServer) {
+    const auto response = await(serveWithFreshServer(post(R"({"jsonrpc":"2.0","id":3,"method":"tools/list"})")));
+    EXPECT_EQ(response.statusCode(), 200);
+    EXPECT_EQ(response.headers(), (HTTPHeaders{{"Content-Type", "application/json"}}));
+    EXPECT_EQ(idAndToolName(*response.bodyData()), std::make_pair(std::int64_t{3}, std::string("/mcp")));
+
+    const auto unknown = await(serveWithFreshServer(post(R"({"jsonrpc":"2.0","id":4,"method":"nope"})")));
+    EXPECT_EQ(unknown.statusCode(), 200) << "the server's own error replies are JSON-RPC responses";
+    EXPECT_NE(unknown.bodyData()->find("-32601"), std::string::npos) << *unknown.bodyData();
+
+    const auto notification = await(serveWithFreshServer(post(R"({"jsonrpc":"2.0","method":"notifications/initialized"})")));
+    EXPECT_EQ(notification.statusCode(), 202);
+}
+
+TEST_F(StatelessHTTPServerTransportWithServerTest, StoppingTheServerEndsTheTransport) {
+    auto transport = StatelessHTTPServerTransport::make(io_.get_executor());
+    auto server = std::make_shared<Server>(io_.get_executor(), "probe", "1.0");
+    // A handler that waits until the test lets it go, like a tool waiting for the user.
+    boost::asio::steady_timer userAnswers(io_, std::chrono::hours(1));
+    bool handlerStarted = false;
+    server->withMethodHandler<ListTools>(
+        [&](ListTools::Parameters) -> boost::asio::awaitable<ListTools::Result> {
+            handlerStarted = true;
+            co_await userAnswers.async_wait(boost::asio::use_awaitable);
+            co_return ListTools::Result{};
+        });
+    await(server->start(transport));
+
+    const auto reply = start(transport->handleRequest(post(R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})")));
+    runUntil([&] { return handlerStarted; });
+    await(server->stop());
+    runUntil([&] { return reply->done; });
+    EXPECT_EQ(describe(*reply->value), "500 Internal error: Error processing request: Connection closed");
+    EXPECT_EQ(describe(await(transport->handleRequest(post(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})")))),
+              "404 Invalid Request: Not Found: Transport has been terminated");
+    userAnswers.cancel();
+    runReady();
+}
+
+TEST(StatelessHTTPServerTransportConcurrency, AnswersEachOfManyConcurrentRequestsExactlyOnce) {
+    constexpr int kRequests = 200;
+    boost::asio::thread_pool pool(4);
+    std::mutex mutex;
+    std::vector<std::vector<std::string>> replies(kRequests);
+    std::vector<std::string> failures;
+    int finished = 0;
+    std::promise<void> allFinished;
+
+    const auto record = [&](int i, std::optional<std::string> reply) {
+        std::lock_guard lock(mutex);
+        if (reply) {
+            replies[i].push_back(std::move(*reply));
+        } else {
+            failures.push_back("request " + std::to_string(i) + " failed");
+        }
+        if (++finished == kRequests) allFinished.set_value();
+    };
+    for (int i = 0; i < kRequests; ++i) {
+        HTTPRequest request = post(R"({"jsonrpc":"2.0","id":)" + std::to_string(i) + R"(,"method":"tools/list"})");
+        request.path = "/mcp/" + std::to_string(i);
+        auto serve = [request = std::move(request), i, &record]() -> boost::asio::awaitable<void> {
+            const auto response = co_await serveWithFreshServer(request);
+            record(i, response.statusCode() == 200 ? response.bodyData() : std::nullopt);
+        };
+        boost::asio::co_spawn(pool, std::move(serve), [&record, i](std::exception_ptr error) {
+            if (error) record(i, std::nullopt);
+        });
+    }
+    const bool inTime = allFinished.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    if (!inTime) pool.stop();
+    pool.join();
+    ASSERT_TRUE(inTime) << "not every request was answered";
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    for (int i = 0; i < kRequests; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(replies[i].size(), 1u);
+        EXPECT_EQ(idAndToolName(replies[i].front()), std::make_pair(std::int64_t{i}, "/mcp/" + std::to_string(i)));
+    }
 }
 
 }  // namespace

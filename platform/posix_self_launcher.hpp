@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/self_launcher.hpp"
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// PosixSelfLauncher: SelfLauncher through posix_spawn with POSIX_SPAWN_SETSID, in the folder
+// "/", with every signal at its default action and an empty signal mask. The started process
+// is reaped by a thread of its own when it ends, so none is left behind as a zombie.
+class PosixSelfLauncher final : public SelfLauncher {
+public:
+    // The running executable itself ("/proc/self/exe", which stays valid when the file was
+    // replaced since), named by its path in the started process's argv[0].
+    PosixSelfLauncher();
+    // Another program, for tests: executable is run with the given argv (argv[0] included).
+    PosixSelfLauncher(std::string executable, std::vector<std::string> argv);
+
+    void launchDetached() override;
+
+private:
+    std::string executable_;
+    std::vector<std::string> argv_;
+};
+
+}  // namespace platform
