@@ -11,6 +11,7 @@
 #include "mcp/value.hpp"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,11 @@ void appendJSON(std::string& out, const Value& value, KeyOrder order = KeyOrder:
 /// two spaces of indent per level, one member or element per line, `"key" : value`, and
 /// `[]` / `{}` for empty containers. Throws `EncodingError` like `writeJSON`.
 std::string writePrettyJSON(const Value& value);
+
+/// `text`, one JSON document, made compact as it stands: white space outside strings is
+/// dropped and "\/" becomes "/"; every other byte is kept, so numbers, escapes and member
+/// order are exactly the writer's. None when `text` is no JSON as `parseJSON` reads it.
+std::optional<std::string> minifyJSON(std::string_view text);
 
 /// The compact JSON text of a codable object.
 template <Codable T>
