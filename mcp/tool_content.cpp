@@ -57,14 +57,20 @@ Value encodeItem(const Content::ResourceLink& link) {
         .build();
 }
 
+// Reads the members every case but the resource link ends with into `item`.
+template <class Item>
+Item withAnnotationsAndMeta(Item item, const ObjectReader& reader) {
+    item.annotations = reader.optional<Resource::Annotations>("annotations");
+    item._meta = reader.optional<Metadata>("_meta");
+    return item;
+}
+
 template <class Media>
 Media decodeMedia(const ObjectReader& reader) {
     Media media;
     media.data = reader.required<std::string>("data");
     media.mimeType = reader.required<std::string>("mimeType");
-    media.annotations = reader.optional<Resource::Annotations>("annotations");
-    media._meta = reader.optional<Metadata>("_meta");
-    return media;
+    return withAnnotationsAndMeta(std::move(media), reader);
 }
 
 }  // namespace
@@ -77,20 +83,13 @@ Tool::Content Codec<Tool::Content>::decode(const Value& value, const CodingPath&
     const ObjectReader reader(value, path);
     const auto type = reader.required<std::string>("type");
     if (type == "text") {
-        Content::Text text;
-        text.text = reader.required<std::string>("text");
-        text.annotations = reader.optional<Resource::Annotations>("annotations");
-        text._meta = reader.optional<Metadata>("_meta");
-        return text;
+        return withAnnotationsAndMeta(Content::Text{.text = reader.required<std::string>("text")}, reader);
     }
     if (type == "image") return decodeMedia<Content::Image>(reader);
     if (type == "audio") return decodeMedia<Content::Audio>(reader);
     if (type == "resource") {
-        Content::EmbeddedResource resource;
-        resource.resource = reader.required<Resource::Content>("resource");
-        resource.annotations = reader.optional<Resource::Annotations>("annotations");
-        resource._meta = reader.optional<Metadata>("_meta");
-        return resource;
+        return withAnnotationsAndMeta(Content::EmbeddedResource{.resource = reader.required<Resource::Content>("resource")},
+                                      reader);
     }
     if (type == "resource_link") {
         Content::ResourceLink link;
