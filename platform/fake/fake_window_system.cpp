@@ -1,0 +1,36 @@
+#include "platform/fake/fake_window_system.hpp"
+
+namespace platform {
+
+std::optional<WindowEntry> FakeWindowSystem::window(WindowId id) {
+    ++reads_;
+    const auto found = windows_.find(id);
+    if (found == windows_.end()) return std::nullopt;
+    return found->second;
+}
+
+std::optional<std::vector<WindowEntry>> FakeWindowSystem::windowsAbove(WindowId id) {
+    if (!windows_.contains(id)) return std::nullopt;
+    const auto found = above_.find(id);
+    if (found == above_.end()) return std::vector<WindowEntry>{};
+    return found->second;
+}
+
+void FakeWindowSystem::close(WindowId id) {
+    windows_.erase(id);
+    above_.erase(id);
+}
+
+void FakeWindowSystem::move(WindowId id, Rect bounds) {
+    if (const auto found = windows_.find(id); found != windows_.end()) found->second.bounds = bounds;
+}
+
+void FakeWindowSystem::setOnScreen(WindowId id, bool onScreen) {
+    if (const auto found = windows_.find(id); found != windows_.end()) found->second.onScreen = onScreen;
+}
+
+void FakeWindowSystem::setAbove(WindowId id, std::optional<std::vector<WindowEntry>> above) {
+    above_[id] = std::move(above);
+}
+
+}  // namespace platform
