@@ -58,24 +58,20 @@ HTTPResponse StatefulHTTPServerTransport::resumeStream(const std::string& lastEv
     // nobody writes to again would otherwise stay open until the client gives up on it.
     const std::string& streamID = replay->streamID;
     const bool isStandalone = streamID == kStandaloneStreamID;
+    const bool awaitsResponse = !isStandalone && requestsInFlight_.contains(streamID);
     std::shared_ptr<EventStream> replaced;
     if (isStandalone) {
         replaced = std::exchange(standaloneStream_, stream);
-    } else if (const auto found = requestStreams_.find(streamID); found != requestStreams_.end()) {
-        replaced = std::exchange(found->second, stream);
+    } else if (awaitsResponse) {
+        replaced = std::exchange(requestStreams_[streamID], stream);
     }
     if (replaced) replaced->finish();
 
     sendPrimingEvent(streamID, *stream, headerProtocolVersion(request));
 
-    // A request that is no longer in flight has had its response routed, and the replay (or
-    // the client, when it resumed after the response) holds it: nothing more will come.
-    if (!isStandalone && !requestsInFlight_.contains(streamID)) {
-        requestStreams_.erase(streamID);
-        stream->finish();
-    } else if (!isStandalone) {
-        requestStreams_.insert_or_assign(streamID, stream);
-    }
+    // A request no longer in flight has had its response written, and either the replay holds
+    // it or the client resumed after it: nothing more will come on this stream.
+    if (!isStandalone && !awaitsResponse) stream->finish();
     return streamReply(std::move(stream));
 }
 
