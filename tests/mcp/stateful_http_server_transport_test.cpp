@@ -1,6 +1,7 @@
 #include "mcp/stateful_http_server_transport.hpp"
 
 #include "mcp/mcp_error.hpp"
+#include "tests/logging/recording_log_handler.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
 
 #include <gtest/gtest.h>
@@ -102,9 +103,10 @@ protected:
         runReady();
     }
 
-    void make(std::deque<std::string> ids = {std::string(kSession)}, std::optional<std::int64_t> retry = std::nullopt) {
+    void make(std::deque<std::string> ids = {std::string(kSession)}, std::optional<std::int64_t> retry = std::nullopt,
+              std::optional<logging::Logger> logger = std::nullopt) {
         generator_ = std::make_shared<ScriptedSessionIDGenerator>(std::move(ids));
-        transport_ = StatefulHTTPServerTransport::make(io_.get_executor(), generator_, nullptr, retry);
+        transport_ = StatefulHTTPServerTransport::make(io_.get_executor(), generator_, nullptr, retry, std::move(logger));
     }
 
     HTTPResponse handle(HTTPRequest httpRequest) { return await(transport_->handleRequest(std::move(httpRequest))); }
@@ -452,6 +454,39 @@ TEST_F(StatefulHTTPServerTransportTest, ConnectsOnlyOnce) {
     } catch (const MCPError& error) {
         EXPECT_EQ(std::string(error.what()), "Internal error: Transport already started");
     }
+}
+
+TEST_F(StatefulHTTPServerTransportTest, LogsTheSessionsCourse) {
+    const auto journal = logging::testing::makeJournal();
+    make({"bad id", std::string(kSession)}, std::nullopt,
+         logging::Logger("test", logging::testing::RecordingLogHandler(journal)));
+    await(transport_->connect());
+    handle(post(initializeBody("2025-06-18"), headers(std::nullopt, false)));
+    initialize();
+    handle(post(request("2")));
+    await(transport_->closeSSEStream("2"));
+    send(result("2"));
+    send(notification(1));
+    send("not json");
+    await(transport_->disconnect());
+
+    std::vector<std::string> lines;
+    for (const auto& received : *journal) {
+        std::string line = std::string(logging::rawValue(received.event.level)) + " " + received.event.message.value;
+        for (const auto& [key, value] : received.event.metadata.value_or(logging::Metadata{})) {
+            line += " " + key + "=" + value.description();
+        }
+        lines.push_back(std::move(line));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "debug Stateful HTTP server transport started",
+                         "error Generated session ID contains invalid characters",
+                         "info Session initialized sessionID=session-1",
+                         "debug No active stream for request, message stored for replay requestID=2",
+                         "debug No standalone GET stream connected, message stored for replay",
+                         "warning Could not classify outgoing message for routing",
+                         "info Terminating session sessionID=session-1",
+                     }));
 }
 
 TEST_F(StatefulHTTPServerTransportTest, LogsNowhereUnderItsOwnLabelByDefault) {
