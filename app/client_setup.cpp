@@ -1,5 +1,6 @@
 #include "app/client_setup.hpp"
 
+#include "app/command_line.hpp"
 #include "app/connection_settings.hpp"
 #include "mcp/json.hpp"
 #include "mcp/value.hpp"
@@ -16,7 +17,6 @@ namespace {
 
 // The server's name in every client's configuration (also in the command-line prefixes).
 constexpr std::string_view kServerKey = "vantor-mcp";
-constexpr std::string_view kBridgeArgument = "--stdio";
 
 enum class Form { commandLine, mcpServersJSON, vsCodeJSON, urlAndHeader };
 
@@ -79,7 +79,7 @@ std::string bridgeJSON(const std::string& path, Form form) {
     // A path that isn't UTF-8 can't be written as a JSON string without changing it, and a
     // changed path would start nothing.
     if (!isUTF8(path)) return "{}";
-    mcp::Value::Object server{{"args", mcp::Value::Array{std::string(kBridgeArgument)}}, {"command", path}};
+    mcp::Value::Object server{{"args", mcp::Value::Array{std::string(kStdioArgument)}}, {"command", path}};
     if (form == Form::vsCodeJSON) server.insertOrAssign("type", "stdio");
     const std::string_view rootKey = form == Form::vsCodeJSON ? "servers" : "mcpServers";
     const mcp::Value root = mcp::Value::Object{{std::string(rootKey), mcp::Value::Object{{std::string(kServerKey), std::move(server)}}}};
@@ -116,7 +116,7 @@ std::string ClientSetup::settings(const platform::ProcessInfo& process, platform
     switch (row.form) {
         case Form::commandLine:
             return std::string(row.commandPrefix) + shellQuoted(process.executablePath()) + " " +
-                   std::string(kBridgeArgument);
+                   std::string(kStdioArgument);
         case Form::mcpServersJSON:
         case Form::vsCodeJSON:
             return bridgeJSON(process.executablePath(), row.form);

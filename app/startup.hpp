@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/scheduler.hpp"
+#include "platform/settings.hpp"
+
+#include <functional>
+
+// The program's start-up, and the two things it asks of the onboarding: the welcome window on
+// the first run, and the answer to a second start while the program runs.
+namespace app {
+
+// WelcomeShowing: what shows the window that introduces the program on its first run.
+class WelcomeShowing {
+public:
+    virtual ~WelcomeShowing() = default;
+    // show: opens the window, or brings it to the front when it is open already. Main thread.
+    virtual void show() = 0;
+};
+
+// Reopening: what a start of the program does when another instance already runs for the
+// user, before it exits with status 0.
+class Reopening {
+public:
+    virtual ~Reopening() = default;
+    // reopen: lets the running instance know that the user opened the program again. Runs
+    // before any Qt application exists; must not wait for the running instance.
+    virtual void reopen() = 0;
+};
+
+// NoWelcomeWindow: the program has no welcome window yet; show does nothing.
+// TODO(#19): the welcome window.
+class NoWelcomeWindow final : public WelcomeShowing {
+public:
+    void show() override {}
+};
+
+// NoReopening: a second start just ends. TODO(#20): the running notice.
+class NoReopening final : public Reopening {
+public:
+    void reopen() override {}
+};
+
+// startApplication: the program's start-up steps, in this order, none waiting for another:
+// startHost runs at once (it only starts the host, whose listener reports to HostStatus
+// later); then, on a later turn of the main loop, the welcome window opens unless the setting
+// "hasSeenWelcome" is true (a store that can't be read counts as a first run). Main thread;
+// keeps references to main, settings and welcome until the queued check has run.
+void startApplication(platform::Scheduler& main, platform::Settings& settings,
+                      const std::function<void()>& startHost, WelcomeShowing& welcome);
+
+}  // namespace app
