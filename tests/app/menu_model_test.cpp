@@ -2,13 +2,13 @@
 
 #include "app/setting_keys.hpp"
 #include "app/setup_prompt.hpp"
+#include "tests/app/try_runs.hpp"
 
 #include "platform/fake/fake_desktop.hpp"
 #include "platform/fake/fixed_process_info.hpp"
 #include "platform/fake/fixed_random.hpp"
 #include "platform/fake/memory_settings.hpp"
 #include "platform/fake/virtual_scheduler.hpp"
-#include "platform/one_shot.hpp"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ protected:
     std::unique_ptr<MenuModel> makeModel() {
         return std::make_unique<MenuModel>(MenuModel::Dependencies{
             main, host, sharing, [this] { stopSharing(); }, settings, clipboard, process, random,
-            [this] { return tryRun(); }, utcTime});
+            [this] { return runs.run(); }, utcTime});
     }
 
     // The host records a client as it does when a request names one: the name, then the setting.
@@ -62,13 +62,6 @@ protected:
         sharing.set(std::nullopt);
     }
 
-    // Each test run waits for the answer the test gives it through `runs`.
-    platform::Task<bool> tryRun() {
-        platform::OneShot<bool> answer(main);
-        runs.push_back(answer);
-        co_return co_await answer;
-    }
-
     platform::VirtualScheduler main;
     HostStatus host;
     platform::Observed<std::optional<WindowShare::Sharing>> sharing;
@@ -77,7 +70,7 @@ protected:
     platform::FakeClipboard clipboard;
     platform::FixedProcessInfo process{"/usr/bin/vantor-mcp"};
     platform::FixedRandom random;
-    std::vector<platform::OneShot<bool>> runs;
+    test::TryRuns runs{main};
     std::unique_ptr<MenuModel> model = makeModel();
 };
 
@@ -261,6 +254,22 @@ TEST_F(MenuModelTest, CopiedStaysUntilAnotherCopyOrAnotherClient) {
     EXPECT_EQ(model->settingsRow().title, "Copy Settings");
 }
 
+TEST_F(MenuModelTest, ATokenResetClearsCopiedAndStaysNoted) {
+    model->setClient(ClientSetup::otherHTTP);
+    model->copyClientSettings();
+    int changes = 0;
+    const auto subscription = model->subscribe([&] { ++changes; });
+    EXPECT_FALSE(model->tokenWasReset());
+    model->noteTokenReset();
+    EXPECT_EQ(model->copied(), std::nullopt) << "the copied settings held the old token";
+    EXPECT_EQ(model->settingsRow().title, "Copy Settings");
+    EXPECT_TRUE(model->tokenWasReset());
+    EXPECT_EQ(changes, 1);
+    model->copySetupPrompt();
+    EXPECT_TRUE(model->tokenWasReset()) << "the note stays for the panel's life";
+    EXPECT_FALSE(makeModel()->tokenWasReset());
+}
+
 TEST_F(MenuModelTest, SettingsAreThoseOfThePickedClient) {
     model->setClient(ClientSetup::vsCode);
     model->copyClientSettings();
@@ -296,10 +305,10 @@ TEST_F(MenuModelTest, TryItShowsTheOutcomeOfTheRunThatEndsLast) {
     int changes = 0;
     const auto subscription = model->subscribe([&] { ++changes; });
     model->runTryIt();
-    ASSERT_EQ(runs.size(), 1u);
+    ASSERT_EQ(runs.answers.size(), 1u);
     EXPECT_EQ(model->tryResult(), std::nullopt) << "nothing until the run ends";
 
-    runs[0].resolve(true);
+    runs.answers[0].resolve(true);
     main.runUntilIdle();
     EXPECT_EQ(model->tryResult(), "It works. The picture was thrown away.");
     EXPECT_EQ(changes, 1);
@@ -307,11 +316,11 @@ TEST_F(MenuModelTest, TryItShowsTheOutcomeOfTheRunThatEndsLast) {
     // Two runs at once: each sets the result when it ends; a declined run clears it.
     model->runTryIt();
     model->runTryIt();
-    ASSERT_EQ(runs.size(), 3u);
-    runs[2].resolve(true);
+    ASSERT_EQ(runs.answers.size(), 3u);
+    runs.answers[2].resolve(true);
     main.runUntilIdle();
     EXPECT_EQ(model->tryResult(), "It works. The picture was thrown away.");
-    runs[1].resolve(false);
+    runs.answers[1].resolve(false);
     main.runUntilIdle();
     EXPECT_EQ(model->tryResult(), std::nullopt);
 }
@@ -331,7 +340,7 @@ TEST_F(MenuModelTest, TryItThatThrowsCountsAsNotWorked) {
 TEST_F(MenuModelTest, RunEndingAfterThePanelIsGoneChangesNothing) {
     model->runTryIt();
     model.reset();
-    runs[0].resolve(true);
+    runs.answers[0].resolve(true);
     main.runUntilIdle();
     host.lastClient().set("Claude");
     main.runUntilIdle();

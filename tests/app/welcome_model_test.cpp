@@ -2,12 +2,12 @@
 
 #include "app/setting_keys.hpp"
 #include "app/setup_prompt.hpp"
+#include "tests/app/try_runs.hpp"
 
 #include "platform/fake/fake_desktop.hpp"
 #include "platform/fake/fixed_process_info.hpp"
 #include "platform/fake/memory_settings.hpp"
 #include "platform/fake/virtual_scheduler.hpp"
-#include "platform/one_shot.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,19 +20,13 @@ namespace {
 
 class WelcomeModelTest : public testing::Test {
 protected:
-    platform::Task<bool> tryRun() {
-        platform::OneShot<bool> answer(main);
-        runs.push_back(answer);
-        co_return co_await answer;
-    }
-
     platform::VirtualScheduler main;
     HostStatus host;
     platform::MemorySettings settings;
     platform::FakeClipboard clipboard;
     platform::FixedProcessInfo process{"/usr/bin/vantor-mcp"};
-    std::vector<platform::OneShot<bool>> runs;
-    WelcomeModel model{{host, settings, clipboard, process, [this] { return tryRun(); }}};
+    test::TryRuns runs{main};
+    WelcomeModel model{{host, settings, clipboard, process, [this] { return runs.run(); }}};
 };
 
 TEST_F(WelcomeModelTest, ClosingRecordsThatTheGuideWasSeen) {
@@ -80,9 +74,9 @@ TEST_F(WelcomeModelTest, TryItStartsARunEachTimeAndShowsNoOutcome) {
     const auto subscription = model.subscribe([&] { ++changes; });
     model.tryIt();
     model.tryIt();
-    EXPECT_EQ(runs.size(), 2u);
-    runs[0].resolve(true);
-    runs[1].resolve(false);
+    EXPECT_EQ(runs.answers.size(), 2u);
+    runs.answers[0].resolve(true);
+    runs.answers[1].resolve(false);
     main.runUntilIdle();
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(model.statusLine(), WelcomeModel::StatusLine::none);
