@@ -1,0 +1,144 @@
+#pragma once
+
+#include "tests/support/x11/x_session.hpp"
+
+#include "platform/frame.hpp"
+#include "platform/window_system.hpp"
+#include "platform/x11/x11_connection.hpp"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace test_support {
+
+// QtXTest: the base of tests whose own Qt windows run on the fixture's X session. The process
+// has one QApplication, made for the session's display by the first test that needs it; the
+// test's thread is its main thread, and the test turns the event loop while it waits.
+class QtXTest : public XTest {
+protected:
+    void SetUp() override;
+    // TearDown: turns the loop a little, so that windows deleted later go before the next test.
+    void TearDown() override;
+
+    // pumpUntil: runs the event loop until condition holds or timeout passes.
+    bool pumpUntil(const std::function<bool()>& condition,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    // pump: runs the event loop for a while.
+    void pump(std::chrono::milliseconds duration);
+
+    // click: moves the pointer to a point of the screen and clicks the left button there.
+    void click(platform::Point at);
+    // windowsTitled: the frames of the shown windows titled exactly title, as the X server has
+    // them.
+    std::vector<platform::Rect> windowsTitled(const std::string& title);
+    // grab: what the screen shows in rect.
+    platform::FrameImage grab(platform::Rect rect);
+
+    // x: a connection of the test's own to the session, from SetUp on.
+    std::optional<platform::X11Connection> x;
+};
+
+// Defined here, so that a test program needs no library beyond Qt and the X layer it links.
+
+namespace detail {
+
+// ensureApplication: the process's one QApplication, for the session's display.
+inline void ensureApplication(const std::string& display) {
+    if (QCoreApplication::instance() != nullptr) return;
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    static int argc = 1;
+    static char name[] = "qt_x_test";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+}  // namespace detail
+
+inline void QtXTest::SetUp() {
+    XTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    detail::ensureApplication(session().display);
+    x.emplace(session().display);
+}
+
+inline void QtXTest::TearDown() {
+    if (QCoreApplication::instance() != nullptr) pump(std::chrono::milliseconds(50));
+    XTest::TearDown();
+}
+
+inline bool QtXTest::pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+inline void QtXTest::pump(std::chrono::milliseconds duration) {
+    pumpUntil([] { return false; }, duration);
+}
+
+inline void QtXTest::click(platform::Point at) {
+    session().runChecked({"xdotool", "mousemove", std::to_string(static_cast<int>(at.x)),
+                          std::to_string(static_cast<int>(at.y)), "click", "1"});
+}
+
+inline std::vector<platform::Rect> QtXTest::windowsTitled(const std::string& title) {
+    const auto found = session().run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
+    std::vector<platform::Rect> frames;
+    std::istringstream ids(found.output);
+    auto* c = x->get();
+    for (std::uint32_t id = 0; ids >> id;) {
+        const auto geometry = platform::xcbReply(c, xcb_get_geometry(c, id), xcb_get_geometry_reply);
+        const auto origin = platform::xcbReply(c, xcb_translate_coordinates(c, id, x->root(), 0, 0),
+                                               xcb_translate_coordinates_reply);
+        if (!geometry || !origin) continue;
+        frames.push_back({double(origin->dst_x), double(origin->dst_y), double(geometry->width),
+                          double(geometry->height)});
+    }
+    return frames;
+}
+
+inline platform::FrameImage QtXTest::grab(platform::Rect rect) {
+    auto* c = x->get();
+    const auto image = platform::xcbReply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x->root(), static_cast<std::int16_t>(rect.x),
+                      static_cast<std::int16_t>(rect.y), static_cast<std::uint16_t>(rect.width),
+                      static_cast<std::uint16_t>(rect.height), ~0u),
+        xcb_get_image_reply);
+    platform::FrameImage frame;
+    if (!image) return frame;
+    frame.width = static_cast<int>(rect.width);
+    frame.height = static_cast<int>(rect.height);
+    frame.bytesPerRow = frame.width * 4;
+    const auto* data = xcb_get_image_data(image.get());
+    std::vector<std::uint8_t> pixels(data, data + xcb_get_image_data_length(image.get()));
+    pixels.resize(static_cast<std::size_t>(frame.bytesPerRow) * static_cast<std::size_t>(frame.height));
+    // The root has no alpha channel: every pixel is opaque.
+    for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    frame.pixels = std::make_shared<const std::vector<std::uint8_t>>(std::move(pixels));
+    return frame;
+}
+
+// rgb: a pixel of the image as 0xRRGGBB.
+inline std::uint32_t rgb(const platform::FrameImage& image, int x, int y) {
+    const auto* p = image.pixels->data() + static_cast<std::ptrdiff_t>(y) * image.bytesPerRow + x * 4;
+    return (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+}
+
+}  // namespace test_support
