@@ -22,6 +22,16 @@
 
 namespace app::test {
 
+// errorText: the message of the exception; "" when there is none.
+inline std::string errorText(const std::exception_ptr& error) {
+    if (!error) return {};
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
 // Outcome: where a spawned task leaves its result.
 template <class T>
 struct Outcome {
@@ -29,15 +39,7 @@ struct Outcome {
     std::optional<T> value;
     std::exception_ptr error;
 
-    // errorText: the message of the exception the task ended with; "" when none.
-    std::string errorText() const {
-        if (!error) return {};
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-    }
+    std::string errorText() const { return test::errorText(error); }
 };
 
 template <>
@@ -45,14 +47,7 @@ struct Outcome<void> {
     bool done = false;
     std::exception_ptr error;
 
-    std::string errorText() const {
-        if (!error) return {};
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-    }
+    std::string errorText() const { return test::errorText(error); }
 };
 
 // run: starts the task at once; its outcome lands in the returned slot when it ends.
