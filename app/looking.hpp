@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/looking_point.hpp"
 #include "app/request_panel.hpp"
 #include "app/window_share.hpp"
 
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace app {
 
@@ -23,6 +25,9 @@ namespace app {
 class Looking {
 public:
     using Answer = platform::LookAnswer;
+    using Spot = PointSpot;
+    using Pointed = app::Pointed;
+    using Guidance = PointGuidance;
 
     // The texts the agent receives when no picture comes of a request.
     static constexpr std::string_view kAlreadyOpenText =
@@ -37,6 +42,8 @@ public:
         "Vantor MCP and open it again.";
 
     Looking(WindowShare& share, RequestPanel& panel);
+    // With guidance, the point flow and Try It can run too; without, only looks.
+    Looking(WindowShare& share, RequestPanel& panel, Guidance guidance);
     Looking(const Looking&) = delete;
     Looking& operator=(const Looking&) = delete;
 
@@ -63,12 +70,34 @@ public:
     // requestOpen: whether a request is under way (panel, picker, start of sharing, picture).
     bool requestOpen() const { return requestOpen_; }
 
+    // point: shows the user rings at the spots (1 to 8, in the pixels of the last picture)
+    // over the live window, with the window brought to the front and message in the status
+    // box for client (its display name; "" for none); with wait, until the user has done
+    // them, the share stopped or kPointWaitLimit passed. Throws ToolError with kNoPictureText
+    // when no picture younger than kPictureLifetime is at hand, kNoSpotsText for no spots,
+    // outsideText for the first spot outside the picture, kPointOffScreenText when the window
+    // isn't on screen (no ring then stays). Needs guidance (std::logic_error without).
+    platform::Task<Pointed> point(std::vector<Spot> spots, std::optional<std::string> message, bool wait,
+                                  std::string client);
+
+    // tryIt: the user's own test: a request without a client, then one ring in the middle of
+    // the picture, which is then forgotten. True when a window was shared and pictured; false
+    // when the request failed in any way, which is shown nowhere. Needs guidance.
+    platform::Task<bool> tryIt();
+
 private:
     platform::Task<WindowShare::Picture> shareAndPicture(platform::PickedContent picked, bool keep,
                                                          std::string client);
 
+    enum class Placement { offScreen, covered, clear };
+    // placementOf: whether the first spot is on screen and clear of other windows, looked at
+    // until it is clear, kCoveredChecks times at most.
+    platform::Task<Placement> placementOf(Spot spot, WindowShare::Pictured pictured);
+    const Guidance& guidance() const;
+
     WindowShare& share_;
     RequestPanel& panel_;
+    std::optional<Guidance> guidance_;
     bool requestOpen_ = false;
 };
 
