@@ -1,0 +1,63 @@
+#include "platform/x11/x11_activation.hpp"
+
+#include "platform/x11/detail/xcb_property.hpp"
+
+#include <array>
+#include <string_view>
+
+namespace platform {
+
+namespace {
+
+// The source indication of a request from a pager or taskbar: the user asked for it, so the
+// window manager honours it even against its focus-stealing rules.
+constexpr std::uint32_t kSourcePager = 2;
+
+}  // namespace
+
+X11Activation::X11Activation(const std::string& displayName) : connection_(displayName) {
+    constexpr std::array<std::string_view, 2> kNames = {"_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK"};
+    const auto atoms = connection_.atoms(kNames);
+    activeWindow_ = atoms[0];
+    supportingCheck_ = atoms[1];
+}
+
+bool X11Activation::windowManagerRuns() const {
+    auto* c = connection_.get();
+    return detail::firstPropertyValue(
+               c, detail::requestProperty(c, connection_.root(), supportingCheck_, XCB_ATOM_WINDOW))
+        .has_value();
+}
+
+void X11Activation::activateWindow(WindowId id) {
+    if (connection_.broken()) return;
+    // Every request is checked, so that the error of a window that went meanwhile is dropped
+    // here instead of piling up in a queue this connection never reads.
+    auto* c = connection_.get();
+    // A window that is gone gets no request: the server would only answer with an error.
+    const auto exists = xcbReply(c, xcb_get_window_attributes(c, id), xcb_get_window_attributes_reply);
+    if (!exists) return;
+
+    if (windowManagerRuns()) {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = id;
+        message.type = activeWindow_;
+        message.data.data32[0] = kSourcePager;
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        message.data.data32[2] = XCB_WINDOW_NONE;
+        const XcbPtr<xcb_generic_error_t> sent(xcb_request_check(
+            c, xcb_send_event_checked(c, 0, connection_.root(),
+                                      XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                      reinterpret_cast<const char*>(&message))));
+        return;
+    }
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    const XcbPtr<xcb_generic_error_t> raised(
+        xcb_request_check(c, xcb_configure_window_checked(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &above)));
+    const XcbPtr<xcb_generic_error_t> focused(xcb_request_check(
+        c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_POINTER_ROOT, id, XCB_CURRENT_TIME)));
+}
+
+}  // namespace platform
