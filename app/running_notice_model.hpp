@@ -19,7 +19,6 @@ struct RunningNoticeText {
     static constexpr std::string_view kTip =
         "To see it, turn on the system tray (notification area) in your panel's settings, or install "
         "a tray or an AppIndicator extension for your desktop.";
-    static constexpr std::string_view kOpenSettings = "Open Settings";
     static constexpr std::string_view kDone = "Done";
 
     // sentence: where the icon is.
@@ -28,11 +27,6 @@ struct RunningNoticeText {
     static std::optional<std::string_view> tip(MenuBarIcon::Place place);
     // showsSketch: the drawing of the tray with the icon in it, only while it is there.
     static bool showsSketch(MenuBarIcon::Place place) { return place == MenuBarIcon::Place::visible; }
-    // offersSettings: "Open Settings" is offered while the icon is hidden and the desktop has a
-    // settings program to open.
-    static bool offersSettings(MenuBarIcon::Place place, bool settingsAvailable) {
-        return place != MenuBarIcon::Place::visible && settingsAvailable;
-    }
 };
 
 }  // namespace app

@@ -40,14 +40,11 @@ TEST(RunningNoticeText, SaysWhereTheIconIsAndWhatToDo) {
               "Its icon is in the system tray of your desktop's panel. Click it to open Vantor MCP.");
     EXPECT_EQ(RunningNoticeText::tip(Place::visible), std::nullopt);
     EXPECT_TRUE(RunningNoticeText::showsSketch(Place::visible));
-    EXPECT_FALSE(RunningNoticeText::offersSettings(Place::visible, true));
 
     EXPECT_EQ(RunningNoticeText::sentence(Place::noRoom),
               "Its icon is hidden: your desktop shows no system tray, so there's no room for it.");
     EXPECT_EQ(RunningNoticeText::tip(Place::noRoom), RunningNoticeText::kTip);
     EXPECT_FALSE(RunningNoticeText::showsSketch(Place::noRoom));
-    EXPECT_TRUE(RunningNoticeText::offersSettings(Place::noRoom, true));
-    EXPECT_FALSE(RunningNoticeText::offersSettings(Place::noRoom, false));
 }
 
 }  // namespace
