@@ -7,7 +7,7 @@ export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
-.PHONY: deps configure build test bench clean
+.PHONY: deps configure build run test bench clean
 
 deps:
 	tools/install-deps.sh
@@ -17,6 +17,13 @@ configure: deps
 
 build: configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
+
+# The program alone, optimised, started in the desktop session this runs in; it stays in the
+# tray until it is quit. Without a display it says so and fails.
+run: PRESET = release
+run: configure
+	cmake --build --preset $(PRESET) -j $(JOBS) --target vantor-mcp
+	build/$(PRESET)/app/vantor-mcp
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)

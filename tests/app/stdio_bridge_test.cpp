@@ -6,6 +6,7 @@
 #include "platform/error.hpp"
 #include "platform/fake/fixed_random.hpp"
 #include "platform/fake/memory_settings.hpp"
+#include "tests/app/client_lines.hpp"
 #include "tests/app/fake_host.hpp"
 
 #include <gtest/gtest.h>
@@ -21,15 +22,14 @@ namespace app {
 namespace {
 
 using namespace std::chrono_literals;
+using test_support::kInitializeLine;
+using test_support::kInitializedLine;
+using test_support::kToolsListLine;
 using test_support::FakeHost;
 using test_support::HostAnswer;
 using test_support::HostRequest;
 
 constexpr std::string_view kToken = "0123456789abcdef0123456789abcdef0123456789abcdef";
-constexpr std::string_view kInitialize =
-    R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{},"clientInfo":{"name":"Claude Code","version":"1.0"}}})";
-constexpr std::string_view kInitialized = R"({"jsonrpc":"2.0","method":"notifications/initialized"})";
-constexpr std::string_view kToolsList = R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})";
 
 // FakeLauncher: counts launches and does what the test asks of each.
 class FakeLauncher final : public platform::SelfLauncher {
@@ -92,8 +92,8 @@ protected:
 };
 
 TEST_F(StdioBridgeTest, ForwardsRequestsAndWritesOnlyTheirReplies) {
-    std::istringstream input(std::string(kInitialize) + "\n" + std::string(kInitialized) + "\r\n \t\n" +
-                             std::string(kToolsList));
+    std::istringstream input(std::string(kInitializeLine) + "\n" + std::string(kInitializedLine) + "\r\n \t\n" +
+                             std::string(kToolsListLine));
     bridge().run(input);
 
     EXPECT_EQ(output_, (std::vector<std::string>{
@@ -102,9 +102,9 @@ TEST_F(StdioBridgeTest, ForwardsRequestsAndWritesOnlyTheirReplies) {
                        }));
     const auto posts = host().posts();
     ASSERT_EQ(posts.size(), 3u) << "the blank line is not sent";
-    EXPECT_EQ(posts[0].body, kInitialize);
-    EXPECT_EQ(posts[1].body, kInitialized) << "the carriage return is part of the line's end";
-    EXPECT_EQ(posts[2].body, kToolsList);
+    EXPECT_EQ(posts[0].body, kInitializeLine);
+    EXPECT_EQ(posts[1].body, kInitializedLine) << "the carriage return is part of the line's end";
+    EXPECT_EQ(posts[2].body, kToolsListLine);
     for (const auto& post : posts) {
         SCOPED_TRACE(post.body);
         EXPECT_EQ(post.method, "POST");
@@ -215,11 +215,11 @@ protected:
 
 TEST_F(StdioBridgeWithoutProgramTest, StartsTheProgramAndPostsAgain) {
     launcher_.onLaunch = [this] { host().listen(); };
-    EXPECT_EQ(forward({kInitialize}).size(), 1u);
+    EXPECT_EQ(forward({kInitializeLine}).size(), 1u);
     EXPECT_EQ(launcher_.launches, 1);
     EXPECT_EQ(host().posts().size(), 1u) << "the line reaches the program once";
     EXPECT_GE(client_.probes, 1);
-    EXPECT_EQ(forward({kToolsList}).size(), 1u);
+    EXPECT_EQ(forward({kToolsListLine}).size(), 1u);
     EXPECT_EQ(launcher_.launches, 1) << "once it runs, no more launches";
 }
 

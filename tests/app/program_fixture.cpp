@@ -1,0 +1,108 @@
+#include "tests/app/program_fixture.hpp"
+
+#include "platform/ini_settings.hpp"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string_view>
+#include <thread>
+
+extern char** environ;
+
+namespace test_support {
+
+namespace {
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Whether the process runs (a zombie has ended).
+bool running(pid_t pid) {
+    const auto stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+}  // namespace
+
+ProgramHome::ProgramHome() {
+    std::filesystem::create_directories(folder() / "runtime");
+    std::filesystem::permissions(folder() / "runtime", std::filesystem::perms::owner_all);
+}
+
+ProgramHome::~ProgramHome() {
+    endPrograms();
+}
+
+std::filesystem::path ProgramHome::settingsFile() const {
+    return folder() / "config" / "vantor-mcp" / "settings.ini";
+}
+
+std::filesystem::path ProgramHome::lockFile() const {
+    return folder() / "runtime" / "vantor-mcp.lock";
+}
+
+void ProgramHome::configure(unsigned short port, const std::string& token) {
+    platform::IniSettings settings(settingsFile());
+    settings.setInt("port", port);
+    settings.setString("token", token);
+}
+
+std::optional<std::string> ProgramHome::setting(const std::string& key) const {
+    return platform::IniSettings(settingsFile()).getString(key);
+}
+
+std::vector<std::string> ProgramHome::environment(const std::string& display) const {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text = *entry;
+        if (text.starts_with("DISPLAY=") || text.starts_with("XDG_CONFIG_HOME=") ||
+            text.starts_with("XDG_RUNTIME_DIR=")) {
+            continue;
+        }
+        result.emplace_back(text);
+    }
+    result.push_back("XDG_CONFIG_HOME=" + (folder() / "config").string());
+    result.push_back("XDG_RUNTIME_DIR=" + (folder() / "runtime").string());
+    if (!display.empty()) result.push_back("DISPLAY=" + display);
+    return result;
+}
+
+std::vector<pid_t> ProgramHome::programs() const {
+    const std::string runtime = "XDG_RUNTIME_DIR=" + (folder() / "runtime").string();
+    const std::filesystem::path executable = std::filesystem::canonical(kVantorMCP);
+    std::vector<pid_t> found;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        const auto name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) != executable) continue;
+        const auto arguments = readFile(entry.path() / "cmdline");
+        if (arguments.find("--stdio") != std::string::npos) continue;
+        std::istringstream variables(readFile(entry.path() / "environ"));
+        bool ours = false;
+        for (std::string variable; std::getline(variables, variable, '\0');) ours = ours || variable == runtime;
+        const auto pid = static_cast<pid_t>(std::stol(name));
+        if (ours && running(pid)) found.push_back(pid);
+    }
+    return found;
+}
+
+void ProgramHome::endPrograms() const {
+    for (const auto pid : programs()) ::kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!programs().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (const auto pid : programs()) ::kill(pid, SIGKILL);
+}
+
+}  // namespace test_support

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "tests/support/temporary_folder.hpp"
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// The vantor-mcp executable under test.
+inline constexpr const char* kVantorMCP = VANTOR_MCP_EXECUTABLE;
+
+// ProgramHome: a user's world for the vantor-mcp executable, private to one test: its own
+// settings folder (XDG_CONFIG_HOME) and runtime folder (XDG_RUNTIME_DIR, where the
+// single-instance lock lives), so that programs of other tests, or the developer's own, are
+// neither seen nor disturbed. Programs that started with this home are ended when it goes.
+class ProgramHome {
+public:
+    ProgramHome();
+    ~ProgramHome();
+    ProgramHome(const ProgramHome&) = delete;
+    ProgramHome& operator=(const ProgramHome&) = delete;
+
+    const std::filesystem::path& folder() const { return folder_.path(); }
+    std::filesystem::path settingsFile() const;
+    std::filesystem::path lockFile() const;
+
+    // configure: stores the port and the access token in the settings.
+    void configure(unsigned short port, const std::string& token);
+    std::optional<std::string> setting(const std::string& key) const;
+
+    // environment: this process's environment with the home's folders, and DISPLAY set to
+    // display or (when empty) removed.
+    std::vector<std::string> environment(const std::string& display = {}) const;
+
+    // programs: the running tray programs (vantor-mcp without "--stdio") of this home.
+    std::vector<pid_t> programs() const;
+    // endPrograms: ends them with SIGTERM and waits until they are gone.
+    void endPrograms() const;
+
+private:
+    TemporaryFolder folder_;
+};
+
+}  // namespace test_support
