@@ -1,10 +1,12 @@
 #include "app/run_stdio_bridge.hpp"
 
 #include "app/parent_watchdog.hpp"
+#include "app/reopening.hpp"
 #include "app/stdio_bridge.hpp"
 
 #include "platform/error.hpp"
 #include "platform/ini_settings.hpp"
+#include "platform/linux_process_info.hpp"
 #include "platform/openssl_random.hpp"
 #include "platform/posix_self_launcher.hpp"
 
@@ -60,7 +62,9 @@ int runStdioBridge() {
     }
     platform::OpenSSLRandom random;
     HttpHostClient host;
-    platform::PosixSelfLauncher launcher;
+    // The program it starts shows no running notice should it find itself running already.
+    platform::PosixSelfLauncher launcher(
+        "/proc/self/exe", {platform::LinuxProcessInfo().executablePath(), std::string(kFromBridgeArgument)});
     StdioBridge bridge({*settings, random, host, launcher, [replies](std::string_view line) { writeLine(replies, line); }});
     std::ios::sync_with_stdio(false);
     bridge.run(std::cin);
