@@ -1,5 +1,6 @@
 #include "platform/qt/qt_status_panel.hpp"
 
+#include "platform/qt/detail/glyph.hpp"
 #include "platform/qt/detail/overlay_style.hpp"
 
 #include <QHBoxLayout>
@@ -28,23 +29,6 @@ QLabel* makeLine(const QFont& font, const QColor& colour) {
     label->setMaximumHeight(kMaxMessageLines * QFontMetrics(font).lineSpacing());
     return label;
 }
-
-// Glyph: the program's mark, a ring around a dot, drawn in white.
-class Glyph final : public QWidget {
-public:
-    Glyph() { setFixedSize(20, 20); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(Qt::white, 2));
-        painter.drawEllipse(QRectF(2, 2, 16, 16));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::white);
-        painter.drawEllipse(QRectF(7.5, 7.5, 5, 5));
-    }
-};
 
 // Spinner: a small turning arc, while shown.
 class Spinner final : public QWidget {
@@ -131,7 +115,7 @@ StatusWidget::StatusWidget(OverlayLook look, std::function<void()> onDone,
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 9, 12, 9);
     layout->setSpacing(10);
-    layout->addWidget(new Glyph, 0, Qt::AlignVCenter);
+    layout->addWidget(new detail::Glyph(20, Qt::white), 0, Qt::AlignVCenter);
     layout->addLayout(column, 1);
     layout->addSpacing(6 - layout->spacing());
     layout->addWidget(done_, 0, Qt::AlignVCenter);
