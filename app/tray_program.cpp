@@ -1,5 +1,6 @@
 #include "app/tray_program.hpp"
 
+#include "app/desktop_guidance.hpp"
 #include "app/host_status.hpp"
 #include "app/mcp_host.hpp"
 #include "app/serve_request.hpp"
@@ -89,8 +90,8 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     platform::OpenSSLRandom random;
     const platform::LinuxProcessInfo process;
     HostStatus status;
-    NoToolDispatcher tools;  // TODO(#18): the look, point and finish tools.
-    const ServingContext serving{main, status, *settings, tools, process.appVersion()};
+    DesktopGuidance guidance(main, status, process.ownPid());
+    const ServingContext serving{main, status, *settings, guidance.tools(), process.appVersion()};
 
     asio::thread_pool hostThreads(kHostThreads);
     auto serve = [&serving](mcp::HTTPRequest request, std::string token) {
