@@ -1,0 +1,70 @@
+// vantor_e2e_window: the window the end-to-end test shares and the user works in: 640 × 400
+// of one known colour (0x3366CC), a red square at (10, 10), a button "Export" at (200, 150)
+// and a text field at (200, 250). Once shown it prints its window id ("0x…") on a line of its
+// own; then "clicked Export" for every press of the button and "text: <text>" whenever the
+// field's text changes. It ends when its standard input closes.
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWidget>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line) {
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+void paint(QWidget& widget, QColor colour) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, colour);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vantor-e2e-window"));
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Vantor E2E Window"));
+    window.setFixedSize(640, 400);
+    paint(window, QColor(0x33, 0x66, 0xCC));
+
+    QWidget square(&window);
+    square.setGeometry(10, 10, 40, 40);
+    paint(square, QColor(0xFF, 0x00, 0x00));
+
+    QPushButton button(QStringLiteral("Export"), &window);
+    button.setGeometry(200, 150, 120, 40);
+    QObject::connect(&button, &QPushButton::clicked, [] { say(QStringLiteral("clicked Export")); });
+
+    QLineEdit field(&window);
+    field.setGeometry(200, 250, 240, 32);
+    QObject::connect(&field, &QLineEdit::textChanged, [](const QString& text) { say("text: " + text); });
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&input] {
+        char buffer[256];
+        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
+            input.setEnabled(false);
+            QApplication::quit();
+        }
+    });
+
+    window.move(120, 120);
+    window.show();
+    // The id once the window is mapped and has painted.
+    QTimer::singleShot(300, [&window] { say(QStringLiteral("0x%1").arg(window.winId(), 0, 16)); });
+    return QApplication::exec();
+}
