@@ -1,0 +1,101 @@
+#include "app/ui/tray_panel.hpp"
+
+#include "app/panel_placement.hpp"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <optional>
+
+namespace app::ui {
+
+namespace {
+
+// A click on the icon closes the open popup on its way in; if the same click then reaches the
+// icon, it must not open the panel again.
+constexpr qint64 kSameClickMs = 400;
+
+platform::Rect toRect(const QRect& rect) {
+    return {double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())};
+}
+
+}  // namespace
+
+TrayPanel::TrayPanel(MenuModel& model, QObject* parent)
+    : QObject(parent), model_(model), view_(std::make_unique<MenuView>(model)) {
+    view_->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    view_->setWindowTitle(QStringLiteral("Vantor MCP Menu"));
+    // The press that closes the popup isn't passed on: a click on the icon then only closes it.
+    view_->setAttribute(Qt::WA_NoMouseReplay);
+    view_->installEventFilter(this);
+}
+
+TrayPanel::~TrayPanel() {
+    view_->removeEventFilter(this);
+}
+
+void TrayPanel::attach(QSystemTrayIcon& icon) {
+    icon_ = &icon;
+    connect(&icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) toggle();
+    });
+}
+
+void TrayPanel::toggle() {
+    if (isOpen()) {
+        close();
+        return;
+    }
+    if (closedByIconClick_ && closedAt_.isValid() && closedAt_.elapsed() < kSameClickMs) return;
+    open();
+}
+
+void TrayPanel::open() {
+    model_.refresh();
+    view_->render();
+    place();
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
+}
+
+void TrayPanel::close() {
+    view_->hide();
+}
+
+bool TrayPanel::isOpen() const {
+    return view_->isVisible();
+}
+
+void TrayPanel::place() {
+    std::optional<platform::Rect> iconFrame;
+    QScreen* screen = nullptr;
+    if (icon_ && !icon_->geometry().isEmpty()) {
+        const QRect geometry = icon_->geometry();
+        iconFrame = toRect(geometry);
+        screen = QGuiApplication::screenAt(geometry.center());
+    }
+    if (screen == nullptr) screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const auto origin =
+        trayPanelOrigin(iconFrame, view_->width(), view_->height(), toRect(screen->availableGeometry()));
+    view_->move(int(origin.x), int(origin.y));
+}
+
+bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_.get()) {
+        if (event->type() == QEvent::Hide) {
+            closedAt_.start();
+            closedByIconClick_ = icon_ && icon_->geometry().contains(QCursor::pos());
+        }
+        // A panel that grows or shrinks while open stays at the icon and on the screen.
+        if (event->type() == QEvent::Resize && view_->isVisible()) place();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace app::ui

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/welcome_model.hpp"
+
+#include "platform/subscription.hpp"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace app::ui {
+
+class Spinner;
+
+// WelcomeView: the first-run guide, 520 pixels wide and as tall as its content: three steps
+// (copy the setup prompt, show a window, it points and you click), the connection shown as it
+// happens, Try It, and a note that the program lives in the tray. A window of its own, with a
+// title and a close button only; every close, by "Done" or by the close button, records that
+// the guide has been seen. Closing only hides it: shown again, it keeps its state.
+//
+// Main thread only. Keeps a reference to the model, which must outlive it.
+class WelcomeView final : public QWidget {
+public:
+    static constexpr int kWidth = 520;
+
+    explicit WelcomeView(WelcomeModel& model, QWidget* parent = nullptr);
+
+    // present: shows the window (centred on the screen the first time), in front of the others
+    // and focused. Showing it while it is open only brings it forward.
+    void present();
+
+    // The parts, for the window's tests.
+    QPushButton& copyButton() const { return *copyButton_; }
+    QPushButton& tryItButton() const { return *tryItButton_; }
+    QPushButton& doneButton() const { return *doneButton_; }
+    QLabel& statusLabel() const { return *statusText_; }
+    QWidget& connectedMark() const { return *connectedMark_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void render();
+
+    WelcomeModel& model_;
+    QPushButton* copyButton_ = nullptr;
+    QWidget* connectedMark_ = nullptr;
+    QWidget* statusLine_ = nullptr;
+    Spinner* spinner_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QPushButton* tryItButton_ = nullptr;
+    QPushButton* doneButton_ = nullptr;
+    bool placed_ = false;
+    platform::Subscription changes_;
+};
+
+}  // namespace app::ui

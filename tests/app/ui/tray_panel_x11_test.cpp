@@ -1,0 +1,216 @@
+#include "app/ui/tray_panel.hpp"
+
+#include "app/setting_keys.hpp"
+#include "app/setup_prompt.hpp"
+#include "app/ui/connect_section.hpp"
+#include "app/ui/menu_row.hpp"
+#include "app/ui/menu_style.hpp"
+#include "app/ui/short_time.hpp"
+#include "tests/app/ui/ui_x11_fixture.hpp"
+
+#include "platform/fake/fixed_process_info.hpp"
+#include "platform/fake/fixed_random.hpp"
+#include "platform/fake/memory_settings.hpp"
+#include "platform/qt/qt_desktop.hpp"
+#include "platform/qt/qt_scheduler.hpp"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace app::ui::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The panel as the program makes it, hanging from a real tray icon in the session's tray.
+class TrayPanelX11Test : public UiX11Test {
+protected:
+    void SetUp() override {
+        UiX11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+            << "the session's tray should be up";
+        host.apply({.generation = 1, .state = ListenerReport::State::ready});
+    }
+
+    void TearDown() override {
+        panel.reset();
+        icon.reset();
+        model.reset();
+        UiX11Test::TearDown();
+    }
+
+    // start: the model, the panel and the icon, with the settings as the test left them.
+    void start() {
+        model = std::make_unique<MenuModel>(MenuModel::Dependencies{
+            main, host, sharing, [this] { sharing.set(std::nullopt); }, settings, clipboard, process, random,
+            [this]() -> platform::Task<bool> {
+                ++tryRuns;
+                co_return true;
+            },
+            shortLocalTime});
+        panel = std::make_unique<TrayPanel>(*model);
+        icon = std::make_unique<QSystemTrayIcon>(
+            QIcon(symbolPixmap(QStringLiteral("MenuBarIcon"), QSizeF(22, 22), Qt::black, 1)));
+        panel->attach(*icon);
+        icon->show();
+        ASSERT_TRUE(pumpUntil([&] { return !icon->geometry().isEmpty(); })) << "the icon should be in the tray";
+        // The tray places its icons in its own time.
+        pump(300ms);
+    }
+
+    void openByClickingTheIcon() {
+        clickAt(icon->geometry().center());
+        ASSERT_TRUE(pumpUntil([&] { return panel->isOpen(); })) << "a click on the icon opens the panel";
+        ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
+        pump(200ms);
+    }
+
+    QRect panelFrame() {
+        const auto ids = windowIds(QStringLiteral("Vantor MCP Menu"));
+        if (ids.size() != 1) return {};
+        return frameOf(ids.front()).value_or(QRect());
+    }
+
+    ConnectSection& connect() { return panel->view().connectSection(); }
+
+    platform::QtScheduler main;
+    HostStatus host;
+    platform::Observed<std::optional<WindowShare::Sharing>> sharing;
+    platform::MemorySettings settings;
+    platform::QtClipboard clipboard;
+    platform::FixedProcessInfo process{"/usr/bin/vantor-mcp"};
+    platform::FixedRandom random;
+    int tryRuns = 0;
+    std::unique_ptr<MenuModel> model;
+    std::unique_ptr<TrayPanel> panel;
+    std::unique_ptr<QSystemTrayIcon> icon;
+};
+
+TEST_F(TrayPanelX11Test, ClickingTheTrayIconOpensAndClosesThePanel) {
+    start();
+    openByClickingTheIcon();
+    const QRect frame = panelFrame();
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(frame.width(), 320);
+    EXPECT_TRUE(work.contains(frame)) << "the panel stays on the screen's free area";
+    // The session's tray sits at the bottom of the screen: the panel stands above the icon.
+    EXPECT_LE(frame.bottom(), icon->geometry().top());
+    EXPECT_EQ(panel->view().statusLabel().text(), "Ready for your AI");
+    EXPECT_TRUE(connect().promptRow().isVisible()) << "a fresh installation shows Connect Your AI open";
+    saveScreen(frame.adjusted(-8, -8, 8, 8), "menu-panel-expanded");
+
+    clickAt(icon->geometry().center());
+    ASSERT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "a click on the icon closes the open panel";
+    pump(500ms);
+    EXPECT_FALSE(panel->isOpen()) << "the same click doesn't open it again";
+
+    openByClickingTheIcon();
+    pressKey("Escape");
+    EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); }));
+}
+
+TEST_F(TrayPanelX11Test, CollapsedOnceAClientHasConnected) {
+    settings.setBool(setting::kHasConnectedClient, true);
+    host.lastClient().set("Claude Code");
+    start();
+    openByClickingTheIcon();
+    EXPECT_EQ(panel->view().statusLabel().text(), "Connected: Claude Code");
+    EXPECT_FALSE(connect().promptRow().isVisible());
+    saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-collapsed");
+
+    clickAt(connect().header());
+    ASSERT_TRUE(pumpUntil([&] { return connect().promptRow().isVisible(); }));
+    EXPECT_EQ(settings.getString(setting::kConnectSection), "open");
+    EXPECT_TRUE(panelFrame().height() > 0 &&
+                QGuiApplication::primaryScreen()->availableGeometry().contains(panelFrame()))
+        << "the taller panel still fits the screen";
+}
+
+TEST_F(TrayPanelX11Test, CopySetupPromptPutsThePromptOnTheClipboard) {
+    settings.setString(setting::kToken, std::string(48, 'e'));
+    start();
+    openByClickingTheIcon();
+    auto& row = connect().promptRow();
+    ASSERT_EQ(row.title(), "Copy Setup Prompt");
+    clickAt(row);
+    ASSERT_TRUE(pumpUntil([&] { return row.title() == "Copied"; }));
+    const auto text = pasted();
+    EXPECT_EQ(text, setupPrompt(process, settings));
+    EXPECT_EQ(text.find(std::string(48, 'e')), std::string::npos) << "the prompt never holds the token";
+}
+
+TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
+    start();
+    openByClickingTheIcon();
+    clickAt(connect().manualSetupRow());
+    auto& picker = connect().clientPicker();
+    ASSERT_TRUE(pumpUntil([&] { return picker.isVisible(); }));
+    pump(200ms);
+
+    clickAt(picker);
+    auto* list = picker.view();
+    ASSERT_TRUE(pumpUntil([&] { return list->isVisible(); })) << "the app list opens";
+    pump(200ms);
+    const int vsCode = picker.findText(QStringLiteral("VS Code"));
+    ASSERT_GE(vsCode, 0);
+    const QRect item = list->visualRect(picker.model()->index(vsCode, 0));
+    clickAt(list->viewport()->mapToGlobal(item.center()));
+    ASSERT_TRUE(pumpUntil([&] { return model->client() == ClientSetup::vsCode; }));
+    EXPECT_TRUE(panel->isOpen()) << "picking an app keeps the panel open";
+    EXPECT_EQ(settings.getString(setting::kConnectClient), "vsCode");
+    pump(200ms);
+    saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-manual-setup");
+
+    auto& copy = connect().settingsRow();
+    clickAt(copy);
+    ASSERT_TRUE(pumpUntil([&] { return copy.title() == "Copied"; }));
+    EXPECT_EQ(pasted(), "{\n"
+                        "  \"servers\" : {\n"
+                        "    \"vantor-mcp\" : {\n"
+                        "      \"args\" : [\n"
+                        "        \"--stdio\"\n"
+                        "      ],\n"
+                        "      \"command\" : \"/usr/bin/vantor-mcp\",\n"
+                        "      \"type\" : \"stdio\"\n"
+                        "    }\n"
+                        "  }\n"
+                        "}");
+}
+
+TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
+    start();
+    sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
+                                     .until = main.now() + 300s,
+                                     .kept = true,
+                                     .client = "Claude"});
+    openByClickingTheIcon();
+    auto& stop = panel->view().stopSharingRow();
+    ASSERT_TRUE(stop.isVisible());
+    ASSERT_TRUE(stop.subtitle());
+    EXPECT_TRUE(stop.subtitle()->startsWith("Claude until ")) << stop.subtitle()->toStdString();
+    EXPECT_FALSE(panel->view().noShareLabel().isVisible());
+
+    clickAt(stop);
+    ASSERT_TRUE(pumpUntil([&] { return panel->view().noShareLabel().isVisible(); }));
+    EXPECT_FALSE(stop.isVisible());
+
+    clickAt(panel->view().tryItRow());
+    ASSERT_TRUE(pumpUntil([&] { return tryRuns == 1; }));
+    EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "the panel gets out of the picker's way";
+    openByClickingTheIcon();
+    EXPECT_EQ(panel->view().tryItRow().subtitle(), QStringLiteral("It works. The picture was thrown away."));
+}
+
+}  // namespace
+}  // namespace app::ui::test

@@ -1,0 +1,156 @@
+#include "app/ui/welcome_window.hpp"
+
+#include "app/setting_keys.hpp"
+#include "app/setup_prompt.hpp"
+#include "app/startup.hpp"
+#include "tests/app/ui/ui_x11_fixture.hpp"
+
+#include "platform/fake/fixed_process_info.hpp"
+#include "platform/fake/memory_settings.hpp"
+#include "platform/qt/qt_desktop.hpp"
+#include "platform/qt/qt_scheduler.hpp"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace app::ui::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kTitle = QStringLiteral("Welcome to Vantor MCP");
+
+class WelcomeWindowX11Test : public UiX11Test {
+protected:
+    void TearDown() override {
+        welcome.reset();
+        UiX11Test::TearDown();
+    }
+
+    // startProgram: a start of the program as far as the guide goes: a new window seam and the
+    // start-up's check of the setting.
+    void startProgram() {
+        welcome = std::make_unique<WelcomeWindow>(WelcomeModel::Dependencies{
+            host, settings, clipboard, process, [this]() -> platform::Task<bool> {
+                ++tryRuns;
+                co_return false;
+            }});
+        startApplication(main, settings, [] {}, *welcome);
+    }
+
+    bool shown() { return welcome->view() != nullptr && welcome->view()->isVisible(); }
+
+    // waitUntilSettled: the guide on the screen, focused, where the window manager put it.
+    std::uint32_t waitUntilSettled() {
+        EXPECT_TRUE(pumpUntil([&] { return shown(); }));
+        const auto id = windowId();
+        EXPECT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
+        pump(300ms);
+        return id;
+    }
+
+    std::uint32_t windowId() {
+        std::vector<std::uint32_t> ids;
+        EXPECT_TRUE(pumpUntil([&] {
+            ids = windowIds(kTitle);
+            return ids.size() == 1;
+        })) << "one welcome window on the screen";
+        return ids.empty() ? 0 : ids.front();
+    }
+
+    platform::QtScheduler main;
+    HostStatus host;
+    platform::MemorySettings settings;
+    platform::QtClipboard clipboard;
+    platform::FixedProcessInfo process{"/usr/bin/vantor-mcp"};
+    int tryRuns = 0;
+    std::unique_ptr<WelcomeWindow> welcome;
+};
+
+TEST_F(WelcomeWindowX11Test, FirstRunOpensItCentredInFrontAndLaterStartsDont) {
+    startProgram();
+    ASSERT_TRUE(pumpUntil([&] { return shown(); })) << "no \"hasSeenWelcome\": the guide opens";
+    const auto id = windowId();
+    ASSERT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
+    const auto frame = frameOf(id);
+    ASSERT_TRUE(frame);
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(frame->width(), 520);
+    EXPECT_NEAR(frame->center().x(), work.center().x(), 2);
+    EXPECT_NEAR(frame->center().y(), work.center().y(), 40) << "centred (the title bar is the window manager's)";
+    auto& view = *welcome->view();
+    EXPECT_EQ(view.copyButton().text(), "Copy Prompt");
+    EXPECT_FALSE(view.statusLabel().isVisible()) << "no status line before anything happened";
+    pump(200ms);
+    saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window");
+
+    // The title bar's close button records that the guide was seen, as Done does.
+    askToClose(id);
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); }));
+    EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
+
+    startProgram();
+    pump(500ms);
+    EXPECT_EQ(welcome->view(), nullptr) << "a later start opens no guide";
+    EXPECT_TRUE(windowIds(kTitle).empty());
+}
+
+TEST_F(WelcomeWindowX11Test, CopyPromptThenTheConnectionAsItHappens) {
+    startProgram();
+    waitUntilSettled();
+    auto& view = *welcome->view();
+    clickAt(view.copyButton());
+    ASSERT_TRUE(pumpUntil([&] { return view.copyButton().text() == "Copied"; }));
+    EXPECT_EQ(pasted(), setupPrompt(process, settings)) << "the same text as the panel's Copy Setup Prompt";
+    EXPECT_TRUE(view.statusLabel().isVisible());
+    EXPECT_EQ(view.statusLabel().text(), "Waiting for your AI to connect…");
+
+    host.lastClient().set("Claude Code");
+    ASSERT_TRUE(pumpUntil([&] { return view.statusLabel().text() == "Connected: Claude Code"; }));
+    EXPECT_FALSE(view.copyButton().isVisible());
+    EXPECT_TRUE(view.connectedMark().isVisible());
+    pump(200ms);
+    if (const auto frame = frameOf(windowId())) saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window-connected");
+}
+
+TEST_F(WelcomeWindowX11Test, ReturnPressesDoneAndShowingAgainKeepsItsState) {
+    startProgram();
+    waitUntilSettled();
+    auto& view = *welcome->view();
+    clickAt(view.copyButton());
+    ASSERT_TRUE(pumpUntil([&] { return view.copyButton().text() == "Copied"; }));
+
+    pressKey("Return");
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Return presses Done";
+    EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
+
+    // The panel's "Setup Guide…" shows the same window again, as it was; twice is still one.
+    // (Qt gives a closed window a new X window when it is shown again; the widget stays.)
+    welcome->show();
+    welcome->show();
+    ASSERT_TRUE(pumpUntil([&] { return shown(); }));
+    EXPECT_EQ(welcome->view(), &view);
+    EXPECT_NE(windowId(), 0u);
+    EXPECT_EQ(view.copyButton().text(), "Copied");
+}
+
+TEST_F(WelcomeWindowX11Test, TryItStartsATestEachTime) {
+    startProgram();
+    waitUntilSettled();
+    auto& tryIt = welcome->view()->tryItButton();
+    clickAt(tryIt);
+    ASSERT_TRUE(pumpUntil([&] { return tryRuns == 1; }));
+    clickAt(tryIt);
+    ASSERT_TRUE(pumpUntil([&] { return tryRuns == 2; }));
+    EXPECT_TRUE(shown()) << "the guide stays open";
+}
+
+}  // namespace
+}  // namespace app::ui::test
