@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -160,6 +162,20 @@ protected:
         return {x.empty() ? 0 : std::stoi(x[1]), y.empty() ? 0 : std::stoi(y[1])};
     }
 
+    // geometry: a window's left, top, width and height on screen.
+    std::array<int, 4> geometry(const std::string& id) {
+        const auto shell = session().runChecked({"xdotool", "getwindowgeometry", "--shell", id});
+        std::array<int, 4> values{};
+        const char* keys[] = {"X=", "Y=", "WIDTH=", "HEIGHT="};
+        for (int index = 0; index < 4; ++index) {
+            const auto at = shell.find(std::string("\n") + keys[index]);
+            const auto start = at == std::string::npos ? shell.find(keys[index]) : at + 1;
+            EXPECT_NE(start, std::string::npos) << shell;
+            if (start != std::string::npos) values[index] = std::stoi(shell.substr(start + std::strlen(keys[index])));
+        }
+        return values;
+    }
+
     void clickAt(int x, int y) {
         session().runChecked({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)});
         session().runChecked({"xdotool", "click", "1"});
@@ -256,9 +272,20 @@ TEST_F(MainRoadE2ETest, LookPointLookAgainFinish) {
     clickAt(left + kButtonX, top + kButtonY);
     EXPECT_TRUE(waitForLine("clicked Export")) << "the click reaches the button under the ring";
     EXPECT_TRUE(eventually([&] { return visible("Vantor MCP Ring").size() == 1; }, 5s)) << "the first ring ends";
+    // The second ring's label, the lower one: its Copy button sits left of its tick.
+    std::optional<std::array<int, 4>> label;
+    for (const auto& id : visible("Vantor MCP Label")) {
+        const auto frame = geometry(id);
+        if (!label || frame[1] > (*label)[1]) label = frame;
+    }
+    ASSERT_TRUE(label) << "the second ring's label";
+    clickAt((*label)[0] + (*label)[2] - 78, (*label)[1] + (*label)[3] / 2);
+    EXPECT_TRUE(eventually([&] {
+        return session().run({"xclip", "-o", "-selection", "clipboard"}).output == "hello e2e";
+    })) << "Copy puts the text on the clipboard";
     clickAt(left + kFieldX, top + kFieldY);
-    session().runChecked({"xdotool", "type", "--delay", "30", "hello e2e"});
-    EXPECT_TRUE(waitForLine("text: hello e2e"));
+    session().runChecked({"xdotool", "key", "ctrl+v"});
+    EXPECT_TRUE(waitForLine("text: hello e2e")) << "the pasted text in the field";
     session().saveScreen("e2e-04-typed");
     session().runChecked({"xdotool", "mousemove", "--sync", "1500", "60"});
     ASSERT_EQ(pointing.wait_for(60s), std::future_status::ready) << "the point should answer once both are done";
