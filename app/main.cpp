@@ -1,9 +1,15 @@
 #include "app/command_line.hpp"
+#include "app/reopening.hpp"
 #include "app/run_stdio_bridge.hpp"
 #include "app/startup.hpp"
 #include "app/tray_program.hpp"
 
+#include "platform/error.hpp"
+#include "platform/instance_lock.hpp"
+#include "platform/reopen_socket.hpp"
+
 #include <csignal>
+#include <filesystem>
 
 // vantor-mcp: with the argument "--stdio" the bridge an AI client starts, otherwise the tray
 // program with its local host. The parts that other parts of the program provide are chosen
@@ -14,7 +20,17 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     if (app::roleFor(argc, argv) == app::Role::stdioBridge) return app::runStdioBridge();
 
-    app::NoReopening reopening;
+    // A start made by the bridge ends quietly; the user's own start shows the running notice.
+    std::filesystem::path reopenSocket;
+    try {
+        reopenSocket = platform::reopenSocketFile(platform::defaultInstanceLockFile());
+    } catch (const platform::Error&) {
+        // No folder for the lock: the lock itself fails and says why.
+    }
+    app::SocketReopening tellRunningInstance(reopenSocket);
+    app::NoReopening endQuietly;
+    app::Reopening& reopening = app::startedByBridge(argc, argv) ? static_cast<app::Reopening&>(endQuietly)
+                                                                 : tellRunningInstance;
     app::NoWelcomeWindow welcome;
     return app::runTrayProgram(argc, argv, {reopening, welcome});
 }

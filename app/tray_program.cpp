@@ -6,6 +6,8 @@
 #include "app/serve_request.hpp"
 #include "app/tool_dispatcher.hpp"
 #include "app/tray_icon.hpp"
+#include "app/ui/reopen_watcher.hpp"
+#include "app/ui/running_notice.hpp"
 
 #include "platform/error.hpp"
 #include "platform/ini_settings.hpp"
@@ -14,6 +16,7 @@
 #include "platform/observed.hpp"
 #include "platform/openssl_random.hpp"
 #include "platform/qt/qt_scheduler.hpp"
+#include "platform/reopen_socket.hpp"
 #include "platform/x11/x11_connection.hpp"
 
 #include <QApplication>
@@ -75,6 +78,14 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
         std::cerr << "vantor-mcp: " << error.what() << '\n';
         return 1;
     }
+    // Later starts of the program reach this instance here. Without it the program runs all the
+    // same; a later start then just ends.
+    std::optional<platform::ReopenListener> reopens;
+    try {
+        reopens.emplace(platform::ReopenListener::bind(platform::reopenSocketFile(platform::defaultInstanceLockFile())));
+    } catch (const platform::Error& error) {
+        std::cerr << "vantor-mcp: " << error.what() << '\n';
+    }
     if (const auto problem = displayProblem()) {
         std::cerr << "vantor-mcp: " << *problem << '\n';
         return 1;
@@ -103,6 +114,10 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     // TODO(#18): the window share's sharing record drives the icon.
     platform::Observed<bool> sharing(false);
     const auto followSharing = sharing.subscribe([&tray](bool shared) { tray.setSharing(shared); });
+
+    ui::RunningNotice notice;
+    std::optional<ui::ReopenWatcher> reopenWatcher;
+    if (reopens) reopenWatcher.emplace(std::move(*reopens), [&] { notice.show(ui::placeOfIcon(tray.item())); });
 
     startApplication(
         main, *settings, [&] { asio::co_spawn(hostThreads, host->start(), reportHostFailure); }, seams.welcome);

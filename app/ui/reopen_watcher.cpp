@@ -1,0 +1,17 @@
+#include "app/ui/reopen_watcher.hpp"
+
+#include <QSocketNotifier>
+
+#include <utility>
+
+namespace app::ui {
+
+ReopenWatcher::ReopenWatcher(platform::ReopenListener listener, std::function<void()> onReopen, QObject* parent)
+    : QObject(parent), listener_(std::move(listener)), onReopen_(std::move(onReopen)) {
+    notifier_ = new QSocketNotifier(listener_.fd(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        if (listener_.takeReopens() > 0 && onReopen_) onReopen_();
+    });
+}
+
+}  // namespace app::ui
