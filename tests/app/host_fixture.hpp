@@ -6,6 +6,7 @@
 
 #include "app/host_status.hpp"
 #include "app/mcp_host.hpp"
+#include "app/serve_request.hpp"
 #include "app/setting_keys.hpp"
 #include "tests/app/http_wire.hpp"
 
@@ -57,6 +58,17 @@ protected:
 
     std::shared_ptr<MCPHost> makeHost(MCPHost::Serve serve, HostLimits limits = {}) {
         return MCPHost::make(pool.get_executor(), {main, status, settings, random, std::move(serve)}, limits);
+    }
+
+    // startServing: a host whose requests the program's request server answers through context
+    // (which must outlive it), started; the test fails unless it listens.
+    std::shared_ptr<MCPHost> startServing(const ServingContext& context) {
+        auto host = makeHost([&context](mcp::HTTPRequest request, std::string token) {
+            return serveRequest(std::move(request), std::move(token), context);
+        });
+        start(*host);
+        EXPECT_TRUE(status.running().get()) << "the host should listen";
+        return host;
     }
 
     // Runs the main thread's work until the future is ready.

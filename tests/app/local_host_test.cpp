@@ -39,11 +39,7 @@ class LocalHostTest : public HostFixture {
 protected:
     void SetUp() override {
         HostFixture::SetUp();
-        auto serve = [this](mcp::HTTPRequest request, std::string token) {
-            return serveRequest(std::move(request), std::move(token), context);
-        };
-        host = makeHost(serve);
-        start(*host);
+        host = startServing(context);
         ASSERT_TRUE(status.running().get());
     }
 

@@ -29,11 +29,7 @@ class TokenResetTest : public HostFixture {
 protected:
     void SetUp() override {
         HostFixture::SetUp();
-        auto serve = [this](mcp::HTTPRequest request, std::string token) {
-            return serveRequest(std::move(request), std::move(token), context);
-        };
-        host = makeHost(serve);
-        start(*host);
+        host = startServing(context);
         ASSERT_TRUE(status.running().get());
         panel.setClient(ClientSetup::otherHTTP);
         // The fixed source's first 24 bytes are the stored token's: move past them.
