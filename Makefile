@@ -3,7 +3,7 @@ PRESET ?= dev
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
 
-export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
