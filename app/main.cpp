@@ -31,6 +31,5 @@ int main(int argc, char** argv) {
     app::NoReopening endQuietly;
     app::Reopening& reopening = app::startedByBridge(argc, argv) ? static_cast<app::Reopening&>(endQuietly)
                                                                  : tellRunningInstance;
-    app::NoWelcomeWindow welcome;
-    return app::runTrayProgram(argc, argv, {reopening, welcome});
+    return app::runTrayProgram(argc, argv, {reopening});
 }

@@ -27,13 +27,6 @@ public:
     virtual void reopen() = 0;
 };
 
-// NoWelcomeWindow: the program has no welcome window yet; show does nothing.
-// TODO(#19): the welcome window.
-class NoWelcomeWindow final : public WelcomeShowing {
-public:
-    void show() override {}
-};
-
 // NoReopening: a second start just ends. TODO(#20): the running notice.
 class NoReopening final : public Reopening {
 public:

@@ -3,9 +3,11 @@
 #include "app/desktop_guidance.hpp"
 #include "app/host_status.hpp"
 #include "app/mcp_host.hpp"
+#include "app/menu_model.hpp"
 #include "app/serve_request.hpp"
 #include "app/tool_dispatcher.hpp"
 #include "app/tray_icon.hpp"
+#include "app/try_it.hpp"
 #include "app/ui/reopen_watcher.hpp"
 #include "app/ui/running_notice.hpp"
 
@@ -15,9 +17,14 @@
 #include "platform/linux_process_info.hpp"
 #include "platform/observed.hpp"
 #include "platform/openssl_random.hpp"
+#include "platform/qt/qt_desktop.hpp"
 #include "platform/qt/qt_scheduler.hpp"
 #include "platform/reopen_socket.hpp"
 #include "platform/x11/x11_connection.hpp"
+
+#include "app/ui/short_time.hpp"
+#include "app/ui/tray_panel.hpp"
+#include "app/ui/welcome_window.hpp"
 
 #include <QApplication>
 
@@ -119,8 +126,17 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     std::optional<ui::ReopenWatcher> reopenWatcher;
     if (reopens) reopenWatcher.emplace(std::move(*reopens), [&] { notice.show(ui::placeOfIcon(tray.item())); });
 
+    // The tray panel, and the welcome window of the first run and of the panel's setup guide.
+    platform::QtClipboard clipboard;
+    const TryIt tryIt = [&guidance] { return guidance.looking().tryIt(); };
+    MenuModel menu({main, status, guidance.share().sharing(), [&guidance] { guidance.share().stop(); }, *settings,
+                    clipboard, process, random, tryIt, ui::shortLocalTime});
+    ui::TrayPanel panel(menu);
+    panel.attach(tray.item());
+    ui::WelcomeWindow welcome({status, *settings, clipboard, process, tryIt});
+
     startApplication(
-        main, *settings, [&] { asio::co_spawn(hostThreads, host->start(), reportHostFailure); }, seams.welcome);
+        main, *settings, [&] { asio::co_spawn(hostThreads, host->start(), reportHostFailure); }, welcome);
 
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&hostThreads] {
         hostThreads.stop();

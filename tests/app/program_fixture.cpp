@@ -53,6 +53,7 @@ void ProgramHome::configure(unsigned short port, const std::string& token) {
     platform::IniSettings settings(settingsFile());
     settings.setInt("port", port);
     settings.setString("token", token);
+    settings.setBool("hasSeenWelcome", true);
 }
 
 std::optional<std::string> ProgramHome::setting(const std::string& key) const {

@@ -29,7 +29,8 @@ public:
     std::filesystem::path settingsFile() const;
     std::filesystem::path lockFile() const;
 
-    // configure: stores the port and the access token in the settings.
+    // configure: stores the port and the access token in the settings, as a user's who has
+    // seen the welcome window (so that it doesn't stand in front of what the test looks at).
     void configure(unsigned short port, const std::string& token);
     std::optional<std::string> setting(const std::string& key) const;
 

@@ -13,13 +13,11 @@
 namespace app {
 namespace {
 
-// Counts what the start-up asked of the seams.
-class Seams final : public Reopening, public WelcomeShowing {
+// Counts what the start-up asked of the seam.
+class Seams final : public Reopening {
 public:
     void reopen() override { ++reopens; }
-    void show() override { ++welcomes; }
     int reopens = 0;
-    int welcomes = 0;
 };
 
 // The environment of one test: its own runtime and settings folders, and no display.
@@ -46,7 +44,7 @@ protected:
     int run() {
         static char name[] = "vantor-mcp";
         char* argv[] = {name, nullptr};
-        return runTrayProgram(1, argv, {seams, seams});
+        return runTrayProgram(1, argv, {seams});
     }
 
     test_support::TemporaryFolder folder_;
@@ -65,13 +63,11 @@ TEST_F(TrayProgramTest, SecondStartReopensTheRunningOneAndEnds) {
     ASSERT_TRUE(running);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(seams.reopens, 1);
-    EXPECT_EQ(seams.welcomes, 0);
 }
 
 TEST_F(TrayProgramTest, WithoutADisplayItFailsBeforeAnyWindow) {
     EXPECT_EQ(run(), 1);
     EXPECT_EQ(seams.reopens, 0);
-    EXPECT_EQ(seams.welcomes, 0);
     EXPECT_TRUE(platform::InstanceLock::tryAcquire(folder_.path() / "vantor-mcp.lock")) << "the lock is released";
 }
 

@@ -1,0 +1,178 @@
+// The real program in the X session, as the user meets it: the welcome window of the first run,
+// and the tray panel's Try It, which opens the request panel.
+
+#include "app/host_client.hpp"
+#include "app/menu_model.hpp"
+#include "app/setting_keys.hpp"
+#include "app/ui/menu_row.hpp"
+#include "app/ui/menu_view.hpp"
+#include "tests/app/host_fixture.hpp"
+#include "tests/app/program_fixture.hpp"
+#include "tests/app/ui/ui_x11_fixture.hpp"
+#include "tests/support/x11/child_process.hpp"
+
+#include "platform/fake/fake_desktop.hpp"
+#include "platform/fake/fixed_process_info.hpp"
+#include "platform/fake/fixed_random.hpp"
+#include "platform/fake/memory_settings.hpp"
+#include "platform/ini_settings.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace app::ui::test {
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::ChildProcess;
+
+constexpr const char* kToken = "00112233445566778899aabbccddeeff0011223344556677";
+
+class ProgramUiX11Test : public UiX11Test {
+protected:
+    void SetUp() override {
+        UiX11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        port_ = app::testing::freePort();
+    }
+
+    void TearDown() override {
+        home_.endPrograms();
+        UiX11Test::TearDown();
+    }
+
+    // firstRunSettings: the port and the token, and nothing about the welcome window.
+    void firstRunSettings() {
+        platform::IniSettings settings(home_.settingsFile());
+        settings.setInt(setting::kPort, port_);
+        settings.setString(setting::kToken, kToken);
+    }
+
+    bool listening() const {
+        try {
+            HttpHostClient({1s, 1s}).probe("http://127.0.0.1:" + std::to_string(port_) + "/mcp");
+            return true;
+        } catch (const HostUnreachable&) {
+            return false;
+        }
+    }
+
+    // startProgram: the program as the user starts it, once it listens.
+    std::unique_ptr<ChildProcess> startProgram() {
+        auto program = std::make_unique<ChildProcess>(std::vector<std::string>{test_support::kVantorMCP},
+                                                      home_.environment(session().display));
+        EXPECT_TRUE(pumpUntil([&] { return listening(); }, 20s)) << "the program should listen";
+        return program;
+    }
+
+    // programWindows: the frames of the program's shown windows titled exactly title.
+    std::vector<QRect> framesTitled(const QString& title) {
+        std::vector<QRect> frames;
+        for (const auto id : windowIds(title)) {
+            if (const auto frame = frameOf(id)) frames.push_back(*frame);
+        }
+        return frames;
+    }
+
+    // trayIcon: where the program's icon sits in the tray: its small window inside the tray's,
+    // as the window tree lists it ("Vantor MCP": ("vantor-mcp" "vantor-mcp")  22x22+0+0  +1577+977).
+    std::optional<QRect> trayIcon() {
+        const auto tree = session().run({"xwininfo", "-root", "-tree"}).output;
+        std::istringstream lines(tree);
+        for (std::string line; std::getline(lines, line);) {
+            constexpr std::string_view kNameAndClass = R"("Vantor MCP": ("vantor-mcp" "vantor-mcp"))";
+            const auto at = line.find(kNameAndClass);
+            if (at == std::string::npos) continue;
+            int width = 0, height = 0, x = 0, y = 0, ignored = 0;
+            const auto geometry = line.substr(at + kNameAndClass.size());
+            if (std::sscanf(geometry.c_str(), " %dx%d+%d+%d +%d+%d", &width, &height, &ignored, &ignored, &x, &y) != 6) {
+                continue;
+            }
+            if (width <= 48 && height <= 48) return QRect(x, y, width, height);
+        }
+        return std::nullopt;
+    }
+
+    // requestPanel: the program's request panel, the large window titled "Vantor MCP".
+    std::optional<QRect> requestPanel() {
+        for (const auto& frame : framesTitled(QStringLiteral("Vantor MCP"))) {
+            if (frame.width() > 200) return frame;
+        }
+        return std::nullopt;
+    }
+
+    // tryItRowCentre: where Try It sits in a panel like the program's, which draws with the same
+    // code and fonts as this one, with no window shared and the connect section in any state.
+    QPoint tryItRowCentre() {
+        platform::VirtualScheduler main;
+        HostStatus host;
+        platform::Observed<std::optional<WindowShare::Sharing>> sharing;
+        platform::MemorySettings settings;
+        platform::FakeClipboard clipboard;
+        platform::FixedProcessInfo process;
+        platform::FixedRandom random;
+        MenuModel model({main, host, sharing, {}, settings, clipboard, process, random, {},
+                         [](auto) { return std::string(); }});
+        MenuView view(model);
+        return view.tryItRow().geometry().center();
+    }
+
+    test_support::ProgramHome home_;
+    std::uint16_t port_ = 0;
+};
+
+TEST_F(ProgramUiX11Test, FirstRunOpensTheWelcomeWindowAndALaterStartDoesnt) {
+    firstRunSettings();
+    auto program = startProgram();
+    ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Welcome to Vantor MCP")).size() == 1; }, 10s))
+        << "no \"hasSeenWelcome\": the welcome window opens";
+    const auto id = windowIds(QStringLiteral("Welcome to Vantor MCP")).front();
+    EXPECT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
+
+    askToClose(id);
+    ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Welcome to Vantor MCP")).empty(); }));
+    EXPECT_TRUE(pumpUntil([&] { return home_.setting(std::string(setting::kHasSeenWelcome)) == "true"; }));
+
+    home_.endPrograms();
+    program = startProgram();
+    ASSERT_TRUE(pumpUntil([&] { return trayIcon().has_value(); }, 10s)) << "the program is up, with its icon";
+    pump(1s);
+    EXPECT_TRUE(windowIds(QStringLiteral("Welcome to Vantor MCP")).empty()) << "a later start opens no guide";
+}
+
+TEST_F(ProgramUiX11Test, TryItInThePanelOpensTheRequestPanel) {
+    home_.configure(port_, kToken);
+    const auto program = startProgram();
+    std::optional<QRect> icon;
+    ASSERT_TRUE(pumpUntil([&] { return (icon = trayIcon()).has_value(); }, 10s)) << "the icon is in the tray";
+    pump(300ms);
+
+    clickAt(icon->center());
+    std::vector<QRect> panels;
+    ASSERT_TRUE(pumpUntil([&] { return (panels = framesTitled(QStringLiteral("Vantor MCP Menu"))).size() == 1; }))
+        << "a click on the icon opens the panel";
+    EXPECT_EQ(panels.front().width(), MenuView::kWidth);
+    pump(300ms);
+
+    clickAt(panels.front().topLeft() + tryItRowCentre());
+    std::optional<QRect> request;
+    ASSERT_TRUE(pumpUntil([&] { return (request = requestPanel()).has_value(); }, 5s))
+        << "Try It asks for a window in the request panel";
+    EXPECT_TRUE(framesTitled(QStringLiteral("Vantor MCP Menu")).empty()) << "the panel got out of the way";
+    pump(300ms);
+    saveScreen(request->adjusted(-20, -40, 20, 20), "try-it-request-panel");
+
+    // "Not Now": the test ends without a window; the panel shows no result line then.
+    pressKey("Escape");
+    EXPECT_TRUE(pumpUntil([&] { return !requestPanel().has_value(); }));
+}
+
+}  // namespace
+}  // namespace app::ui::test
