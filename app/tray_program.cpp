@@ -8,8 +8,6 @@
 #include "app/tool_dispatcher.hpp"
 #include "app/tray_icon.hpp"
 #include "app/try_it.hpp"
-#include "app/ui/reopen_watcher.hpp"
-#include "app/ui/running_notice.hpp"
 
 #include "platform/error.hpp"
 #include "platform/ini_settings.hpp"
@@ -22,6 +20,8 @@
 #include "platform/reopen_socket.hpp"
 #include "platform/x11/x11_connection.hpp"
 
+#include "app/ui/panel_additions.hpp"
+#include "app/ui/reopen_watcher.hpp"
 #include "app/ui/short_time.hpp"
 #include "app/ui/tray_panel.hpp"
 #include "app/ui/welcome_window.hpp"
@@ -122,10 +122,6 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     platform::Observed<bool> sharing(false);
     const auto followSharing = sharing.subscribe([&tray](bool shared) { tray.setSharing(shared); });
 
-    ui::RunningNotice notice;
-    std::optional<ui::ReopenWatcher> reopenWatcher;
-    if (reopens) reopenWatcher.emplace(std::move(*reopens), [&] { notice.show(ui::placeOfIcon(tray.item())); });
-
     // The tray panel, and the welcome window of the first run and of the panel's setup guide.
     platform::QtClipboard clipboard;
     const TryIt tryIt = [&guidance] { return guidance.looking().tryIt(); };
@@ -134,9 +130,15 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     ui::TrayPanel panel(menu);
     panel.attach(tray.item());
     ui::WelcomeWindow welcome({status, *settings, clipboard, process, tryIt});
+    const auto startHost = [&] { asio::co_spawn(hostThreads, host->start(), reportHostFailure); };
 
-    startApplication(
-        main, *settings, [&] { asio::co_spawn(hostThreads, host->start(), reportHostFailure); }, welcome);
+    // The panel's token reset and footer, and the notice a second start of the program shows.
+    ui::PanelAdditions additions({menu, panel.view(), status, *settings, random, process, welcome, startHost,
+                                  [] { QApplication::quit(); }, tray.item()});
+    std::optional<ui::ReopenWatcher> reopenWatcher;
+    if (reopens) reopenWatcher.emplace(std::move(*reopens), [&additions] { additions.showRunningNotice(); });
+
+    startApplication(main, *settings, startHost, welcome);
 
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [&hostThreads] {
         hostThreads.stop();
