@@ -27,7 +27,7 @@ public:
     virtual void reopen() = 0;
 };
 
-// NoReopening: a second start just ends. TODO(#20): the running notice.
+// NoReopening: a second start just ends, as one that the bridge made does.
 class NoReopening final : public Reopening {
 public:
     void reopen() override {}

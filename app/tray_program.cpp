@@ -118,9 +118,8 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     const auto host = MCPHost::make(hostThreads.get_executor(), {main, status, *settings, random, serve});
 
     TrayIcon tray;
-    // TODO(#18): the window share's sharing record drives the icon.
-    platform::Observed<bool> sharing(false);
-    const auto followSharing = sharing.subscribe([&tray](bool shared) { tray.setSharing(shared); });
+    const auto followSharing = guidance.share().sharing().subscribe(
+        [&tray](const std::optional<WindowShare::Sharing>& shared) { tray.setSharing(shared.has_value()); });
 
     // The tray panel, and the welcome window of the first run and of the panel's setup guide.
     platform::QtClipboard clipboard;
