@@ -2,8 +2,6 @@
 
 #include "mcp/mcp_error.hpp"
 
-#include "logging/no_op_log_handler.hpp"
-
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/use_awaitable.hpp>
@@ -13,8 +11,6 @@
 
 namespace mcp {
 namespace {
-
-logging::Logger silentLogger(std::string label) { return logging::Logger(std::move(label), logging::NoOpLogHandler()); }
 
 logging::Metadata sizeOf(const std::string& message) { return {{"size", std::to_string(message.size())}}; }
 
@@ -26,15 +22,15 @@ InMemoryTransport::InMemoryTransport(const boost::asio::any_io_executor& executo
 std::shared_ptr<InMemoryTransport> InMemoryTransport::make(const boost::asio::any_io_executor& executor,
                                                            std::optional<logging::Logger> logger) {
     return std::shared_ptr<InMemoryTransport>(
-        new InMemoryTransport(executor, logger ? std::move(*logger) : silentLogger("mcp.transport.in-memory")));
+        new InMemoryTransport(executor, givenOrSilentLogger(std::move(logger), "mcp.transport.in-memory")));
 }
 
 std::pair<std::shared_ptr<InMemoryTransport>, std::shared_ptr<InMemoryTransport>> InMemoryTransport::createConnectedPair(
     const boost::asio::any_io_executor& executor, std::optional<logging::Logger> logger) {
     std::shared_ptr<InMemoryTransport> client(
-        new InMemoryTransport(executor, logger ? *logger : silentLogger("mcp.transport.in-memory.client")));
+        new InMemoryTransport(executor, givenOrSilentLogger(logger, "mcp.transport.in-memory.client")));
     std::shared_ptr<InMemoryTransport> server(
-        new InMemoryTransport(executor, logger ? *logger : silentLogger("mcp.transport.in-memory.server")));
+        new InMemoryTransport(executor, givenOrSilentLogger(logger, "mcp.transport.in-memory.server")));
     // Neither transport is in use yet, so setting the peers needs no strand.
     client->peer_ = server;
     client->paired_ = true;

@@ -12,7 +12,6 @@
 #include "mcp/session_validator.hpp"
 #include "mcp/sse_event.hpp"
 
-#include "logging/no_op_log_handler.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/use_awaitable.hpp>
@@ -75,7 +74,7 @@ std::shared_ptr<StatefulHTTPServerTransport> StatefulHTTPServerTransport::make(
     return std::shared_ptr<StatefulHTTPServerTransport>(new StatefulHTTPServerTransport(
         executor, sessionIDGenerator ? std::move(sessionIDGenerator) : std::make_shared<UUIDSessionIDGenerator>(),
         validationPipeline ? std::move(validationPipeline) : defaultValidationPipeline(), retryInterval,
-        logger ? std::move(*logger) : logging::Logger(std::string(kLoggerLabel), logging::NoOpLogHandler())));
+        givenOrSilentLogger(std::move(logger), std::string(kLoggerLabel))));
 }
 
 std::shared_ptr<const HTTPRequestValidationPipeline> StatefulHTTPServerTransport::defaultValidationPipeline() {

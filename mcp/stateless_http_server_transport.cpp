@@ -9,7 +9,6 @@
 #include "mcp/origin_validator.hpp"
 #include "mcp/protocol_version_validator.hpp"
 
-#include "logging/no_op_log_handler.hpp"
 
 #include <boost/asio/async_result.hpp>
 #include <boost/asio/co_spawn.hpp>
@@ -44,7 +43,7 @@ std::shared_ptr<StatelessHTTPServerTransport> StatelessHTTPServerTransport::make
     std::optional<logging::Logger> logger) {
     return std::shared_ptr<StatelessHTTPServerTransport>(new StatelessHTTPServerTransport(
         executor, validationPipeline ? std::move(validationPipeline) : defaultValidationPipeline(),
-        logger ? std::move(*logger) : logging::Logger(std::string(kLoggerLabel), logging::NoOpLogHandler())));
+        givenOrSilentLogger(std::move(logger), std::string(kLoggerLabel))));
 }
 
 std::shared_ptr<const HTTPRequestValidationPipeline> StatelessHTTPServerTransport::defaultValidationPipeline() {

@@ -21,6 +21,10 @@ namespace mcp {
 /// batch array; the stream ends when the transport is finished, possibly with an error.
 using MessageStream = AsyncQueue<std::string>;
 
+/// The logger a transport uses: the caller's, or else one labelled `label` that discards
+/// everything, so the library writes no log unless its caller asks for one.
+logging::Logger givenOrSilentLogger(std::optional<logging::Logger> given, std::string label);
+
 /// A connection to a peer. Implementations are actors: every operation runs on the
 /// transport's own strand, one at a time, so callers may use them from any executor.
 class Transport {
