@@ -1,8 +1,8 @@
-#include "app/command_line.hpp"
-#include "app/reopening.hpp"
-#include "app/run_stdio_bridge.hpp"
-#include "app/startup.hpp"
-#include "app/tray_program.hpp"
+#include "app/bridge/command_line.hpp"
+#include "app/tray/reopening.hpp"
+#include "app/bridge/run_stdio_bridge.hpp"
+#include "app/bridge/startup.hpp"
+#include "app/tray/tray_program.hpp"
 
 #include "platform/error.hpp"
 #include "platform/instance_lock.hpp"

@@ -1,7 +1,7 @@
 #include "app/ui/about_dialog.hpp"
 
-#include "app/footer.hpp"
-#include "app/support_mail.hpp"
+#include "app/tray/footer.hpp"
+#include "app/tray/support_mail.hpp"
 #include "app/ui/menu_style.hpp"
 
 #include <QLabel>

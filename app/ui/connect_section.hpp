@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/menu_model.hpp"
+#include "app/tray/menu_model.hpp"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "app/ui/footer_view.hpp"
 
-#include "app/footer.hpp"
+#include "app/tray/footer.hpp"
 #include "app/ui/menu_row.hpp"
 #include "app/ui/menu_style.hpp"
 #include "app/ui/menu_view.hpp"

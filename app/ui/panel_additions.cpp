@@ -1,6 +1,6 @@
 #include "app/ui/panel_additions.hpp"
 
-#include "app/support_mail.hpp"
+#include "app/tray/support_mail.hpp"
 #include "app/ui/connect_section.hpp"
 #include "app/ui/footer_view.hpp"
 #include "app/ui/menu_view.hpp"

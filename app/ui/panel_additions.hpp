@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/host_status.hpp"
-#include "app/menu_model.hpp"
-#include "app/startup.hpp"
-#include "app/support_mail.hpp"
-#include "app/token_reset.hpp"
+#include "app/host/host_status.hpp"
+#include "app/tray/menu_model.hpp"
+#include "app/bridge/startup.hpp"
+#include "app/tray/support_mail.hpp"
+#include "app/tray/token_reset.hpp"
 #include "app/ui/about_dialog.hpp"
 #include "app/ui/running_notice.hpp"
 #include "app/ui/update_check.hpp"

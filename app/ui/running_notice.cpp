@@ -1,6 +1,6 @@
 #include "app/ui/running_notice.hpp"
 
-#include "app/running_notice_model.hpp"
+#include "app/tray/running_notice_model.hpp"
 #include "app/ui/menu_style.hpp"
 
 #include <QGuiApplication>

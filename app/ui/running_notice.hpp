@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/menu_bar_icon.hpp"
+#include "app/tray/menu_bar_icon.hpp"
 
 #include <QWidget>
 

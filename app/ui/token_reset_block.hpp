@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/menu_model.hpp"
-#include "app/token_reset.hpp"
+#include "app/tray/menu_model.hpp"
+#include "app/tray/token_reset.hpp"
 
 #include "platform/subscription.hpp"
 

@@ -1,6 +1,6 @@
 #include "app/ui/tray_panel.hpp"
 
-#include "app/panel_placement.hpp"
+#include "app/tray/panel_placement.hpp"
 
 #include <QCursor>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "app/ui/update_check.hpp"
 
-#include "app/footer.hpp"
+#include "app/tray/footer.hpp"
 #include "app/ui/menu_style.hpp"
 
 #include <QMessageBox>

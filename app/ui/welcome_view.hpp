@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/welcome_model.hpp"
+#include "app/tray/welcome_model.hpp"
 
 #include "platform/subscription.hpp"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/startup.hpp"
+#include "app/bridge/startup.hpp"
 #include "app/ui/welcome_view.hpp"
-#include "app/welcome_model.hpp"
+#include "app/tray/welcome_model.hpp"
 
 #include <memory>
 

@@ -13,11 +13,11 @@
 // resume one), a DELETE to end the session. Port 0 picks a free port; the program prints the
 // address it listens on.
 
-#include "mcp/http_header_name.hpp"
-#include "mcp/server.hpp"
-#include "mcp/stateful_http_server_transport.hpp"
-#include "mcp/tool_methods.hpp"
-#include "mcp/utility_messages.hpp"
+#include "mcp/http/http_header_name.hpp"
+#include "mcp/server/server.hpp"
+#include "mcp/http/stateful_http_server_transport.hpp"
+#include "mcp/server/tool_methods.hpp"
+#include "mcp/protocol/utility_messages.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/co_spawn.hpp>

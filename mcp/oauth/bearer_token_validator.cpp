@@ -1,7 +1,7 @@
 #include "mcp/oauth/bearer_token_validator.hpp"
 
 #include "mcp/detail/url.hpp"
-#include "mcp/http_header_name.hpp"
+#include "mcp/http/http_header_name.hpp"
 #include "mcp/oauth/whitespace.hpp"
 #include "mcp/oauth/www_authenticate.hpp"
 

@@ -19,7 +19,7 @@
 // whose audience names another resource gets 401. A token without audience skips that check;
 // its scopes are the token check's business (it answers `insufficientScope`).
 
-#include "mcp/http_validation.hpp"
+#include "mcp/http/http_validation.hpp"
 #include "mcp/oauth/bearer_token_validation_result.hpp"
 #include "mcp/oauth/oauth_metadata_discovering.hpp"
 

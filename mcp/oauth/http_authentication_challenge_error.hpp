@@ -4,7 +4,7 @@
 // status 401 or 403, so that the code that holds the client's authorization can answer the
 // challenge and retry.
 
-#include "mcp/http_request.hpp"
+#include "mcp/http/http_request.hpp"
 
 #include <exception>
 #include <utility>

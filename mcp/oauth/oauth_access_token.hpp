@@ -6,7 +6,7 @@
 // "authorizationServer", "refreshToken", "clientID". "expiresAt" is a number of seconds since
 // the Unix epoch (a whole number when the time is a whole second), read back to the microsecond.
 
-#include "mcp/codec.hpp"
+#include "mcp/json/codec.hpp"
 
 #include <boost/url/url.hpp>
 

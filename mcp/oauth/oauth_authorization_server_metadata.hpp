@@ -4,7 +4,7 @@
 // ("/.well-known/oauth-authorization-server" or "/.well-known/openid-configuration"), as the
 // OAuth client reads it. Every member is optional, so the empty object is a valid document.
 
-#include "mcp/codec.hpp"
+#include "mcp/json/codec.hpp"
 
 #include <boost/url/url.hpp>
 

@@ -3,7 +3,7 @@
 // OAuthClientRegistrationResponse: an authorization server's reply to dynamic client
 // registration, as the OAuth client reads it.
 
-#include "mcp/codec.hpp"
+#include "mcp/json/codec.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -5,7 +5,7 @@
 // forms that differ in one point: the form a server publishes requires "resource", the form a
 // client reads accepts a document without it.
 
-#include "mcp/codec.hpp"
+#include "mcp/json/codec.hpp"
 
 #include <boost/url/url.hpp>
 

@@ -2,7 +2,7 @@
 
 // The two replies of a token endpoint, as the OAuth client reads them: a token, or an error.
 
-#include "mcp/codec.hpp"
+#include "mcp/json/codec.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "mcp/oauth/protected_resource_metadata_validator.hpp"
 
-#include "mcp/http_header_name.hpp"
-#include "mcp/json.hpp"
+#include "mcp/http/http_header_name.hpp"
+#include "mcp/json/json.hpp"
 
 namespace mcp {
 namespace {

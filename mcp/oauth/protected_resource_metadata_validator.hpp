@@ -4,7 +4,7 @@
 // within the validation pipeline, so that OAuth clients can discover the resource's
 // authorization servers at the well-known path.
 
-#include "mcp/http_validation.hpp"
+#include "mcp/http/http_validation.hpp"
 #include "mcp/oauth/oauth_protected_resource_metadata.hpp"
 
 #include <string>

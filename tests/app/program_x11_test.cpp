@@ -1,14 +1,14 @@
 // The tray program in the X session, started by the user or by the --stdio bridge, with the
 // bridge in front of it as an AI client runs them.
 
-#include "tests/app/client_lines.hpp"
-#include "tests/app/host_fixture.hpp"
+#include "tests/app/bridge/client_lines.hpp"
+#include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
 #include "tests/support/x11/child_process.hpp"
 #include "tests/support/x11/x_session.hpp"
 
-#include "app/host_client.hpp"
-#include "mcp/json.hpp"
+#include "app/bridge/host_client.hpp"
+#include "mcp/json/json.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // --stdio bridge) asks to see a window and points in it; the user (xdotool) answers the request
 // panel, picks the window in the picker and does what the rings show.
 
-#include "tests/app/host_fixture.hpp"
+#include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
 #include "tests/support/x11/child_process.hpp"
 #include "tests/support/x11/x_session.hpp"
 
-#include "mcp/json.hpp"
-#include "mcp/value.hpp"
+#include "mcp/json/json.hpp"
+#include "mcp/json/value.hpp"
 
 #include <QByteArray>
 #include <QColor>

@@ -2,7 +2,7 @@
 
 // Round trips for codec tables: a JSON text read as T and written back, or the reading error.
 
-#include "mcp/json.hpp"
+#include "mcp/json/json.hpp"
 
 #include <string>
 #include <string_view>

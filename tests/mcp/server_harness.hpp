@@ -8,9 +8,9 @@
 //     send(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
 //     EXPECT_EQ(nextReply(), R"({"id":1,"jsonrpc":"2.0","result":{}})");
 
-#include "mcp/async_queue.hpp"
-#include "mcp/in_memory_transport.hpp"
-#include "mcp/server.hpp"
+#include "mcp/transport/async_queue.hpp"
+#include "mcp/transport/in_memory_transport.hpp"
+#include "mcp/server/server.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
 
 #include <boost/asio/awaitable.hpp>

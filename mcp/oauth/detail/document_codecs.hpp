@@ -4,7 +4,7 @@
 // parse as URLs) and sets of strings (JSON arrays; duplicates collapse on reading, written in
 // ascending order).
 
-#include "mcp/codec.hpp"
+#include "mcp/json/codec.hpp"
 
 #include <boost/url/url.hpp>
 

@@ -1,12 +1,12 @@
 // The real program in the X session, as the user meets it: the welcome window of the first run,
 // and the tray panel's Try It, which opens the request panel.
 
-#include "app/host_client.hpp"
-#include "app/menu_model.hpp"
-#include "app/setting_keys.hpp"
+#include "app/bridge/host_client.hpp"
+#include "app/tray/menu_model.hpp"
+#include "app/host/setting_keys.hpp"
 #include "app/ui/menu_row.hpp"
 #include "app/ui/menu_view.hpp"
-#include "tests/app/host_fixture.hpp"
+#include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
 #include "tests/app/ui/ui_x11_fixture.hpp"
 #include "tests/support/x11/child_process.hpp"

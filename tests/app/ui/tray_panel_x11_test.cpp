@@ -1,7 +1,7 @@
 #include "app/ui/tray_panel.hpp"
 
-#include "app/setting_keys.hpp"
-#include "app/setup_prompt.hpp"
+#include "app/host/setting_keys.hpp"
+#include "app/tray/setup_prompt.hpp"
 #include "app/ui/connect_section.hpp"
 #include "app/ui/menu_row.hpp"
 #include "app/ui/menu_style.hpp"

@@ -1,8 +1,8 @@
 #include "app/ui/welcome_window.hpp"
 
-#include "app/setting_keys.hpp"
-#include "app/setup_prompt.hpp"
-#include "app/startup.hpp"
+#include "app/host/setting_keys.hpp"
+#include "app/tray/setup_prompt.hpp"
+#include "app/bridge/startup.hpp"
 #include "tests/app/ui/ui_x11_fixture.hpp"
 
 #include "platform/fake/fixed_process_info.hpp"

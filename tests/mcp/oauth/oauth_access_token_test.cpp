@@ -1,6 +1,6 @@
 #include "mcp/oauth/oauth_access_token.hpp"
 
-#include "mcp/json.hpp"
+#include "mcp/json/json.hpp"
 
 #include <gtest/gtest.h>
 

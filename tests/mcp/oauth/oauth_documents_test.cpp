@@ -3,7 +3,7 @@
 #include "mcp/oauth/oauth_protected_resource_metadata.hpp"
 #include "mcp/oauth/oauth_token_response.hpp"
 
-#include "mcp/json.hpp"
+#include "mcp/json/json.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "mcp/oauth/protected_resource_metadata_validator.hpp"
 
-#include "mcp/json.hpp"
+#include "mcp/json/json.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,130 @@
+#include "app/bridge/bridge_messages.hpp"
+
+#include "mcp/json/coding.hpp"
+#include "mcp/json/json.hpp"
+#include "mcp/protocol/mcp_error.hpp"
+
+#include <boost/url/encode.hpp>
+#include <boost/url/grammar/alnum_chars.hpp>
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
+
+namespace app {
+
+namespace {
+
+// The line's JSON object; none when the line is no JSON or no object.
+std::optional<mcp::ValueObject> objectOf(std::string_view text) {
+    try {
+        auto value = mcp::parseJSON(text);
+        if (auto* object = value.objectValue()) return std::move(*object);
+    } catch (const mcp::DecodingError&) {
+    }
+    return std::nullopt;
+}
+
+const mcp::ValueObject* memberObject(const mcp::ValueObject& object, std::string_view key) {
+    const auto* member = object.find(key);
+    return member ? member->objectValue() : nullptr;
+}
+
+const std::string* memberString(const mcp::ValueObject& object, std::string_view key) {
+    const auto* member = object.find(key);
+    return member ? member->stringValue() : nullptr;
+}
+
+bool isHorizontalSpace(UChar32 c) {
+    return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
+}
+
+// The body with the line's id in place of a null id, when the body is an error reply.
+std::optional<std::string> withRequestID(std::string_view body, const mcp::Value& lineID) {
+    auto reply = objectOf(body);
+    if (!reply || !reply->contains("error")) return std::nullopt;
+    auto* id = reply->find("id");
+    if (!id || !id->isNull()) return std::nullopt;
+    *id = lineID;
+    try {
+        return mcp::writeJSON(mcp::Value(std::move(*reply)));
+    } catch (const mcp::EncodingError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+bool isBlankLine(std::string_view line) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.data());
+    const auto length = static_cast<std::int32_t>(line.size());
+    std::int32_t offset = 0;
+    while (offset < length) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, offset, length, c);
+        if (c < 0 || !isHorizontalSpace(c)) return false;
+    }
+    return true;
+}
+
+std::optional<mcp::Value> requestID(std::string_view line) {
+    const auto object = objectOf(line);
+    if (!object) return std::nullopt;
+    const auto* id = object->find("id");
+    if (!id) return std::nullopt;
+    return *id;
+}
+
+std::optional<std::string> initializeClientName(std::string_view line) {
+    const auto request = objectOf(line);
+    if (!request) return std::nullopt;
+    const auto* method = memberString(*request, "method");
+    if (!method || *method != "initialize") return std::nullopt;
+    const auto* params = memberObject(*request, "params");
+    const auto* clientInfo = params ? memberObject(*params, "clientInfo") : nullptr;
+    if (!clientInfo) return std::nullopt;
+    if (const auto* title = memberString(*clientInfo, "title")) return *title;
+    if (const auto* name = memberString(*clientInfo, "name")) return *name;
+    return std::nullopt;
+}
+
+std::optional<std::string> protocolVersion(std::string_view reply) {
+    const auto object = objectOf(reply);
+    const auto* result = object ? memberObject(*object, "result") : nullptr;
+    const auto* version = result ? memberString(*result, "protocolVersion") : nullptr;
+    if (!version) return std::nullopt;
+    return *version;
+}
+
+std::string encodeClientName(std::string_view name) {
+    return boost::urls::encode(name, boost::urls::grammar::alnum_chars);
+}
+
+std::string replyLine(std::string_view body, const std::optional<mcp::Value>& lineID) {
+    if (lineID && !lineID->isNull()) {
+        if (auto matched = withRequestID(body, *lineID)) return std::move(*matched);
+    }
+    if (body.find('\n') == std::string_view::npos) return std::string(body);
+    if (auto compact = mcp::minifyJSON(body)) return std::move(*compact);
+    return std::string(body);
+}
+
+std::optional<std::string> unreachableLine(const mcp::Value& id, std::string_view reason) {
+    const mcp::Value line = mcp::Value::Object{
+        {"jsonrpc", "2.0"},
+        {"id", id},
+        {"error",
+         mcp::Value::Object{
+             {"code", mcp::ErrorCode::connectionClosed},
+             {"message", std::string(kUnreachablePrefix) + std::string(reason)},
+         }},
+    };
+    try {
+        return mcp::writeJSON(line);
+    } catch (const mcp::EncodingError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace app

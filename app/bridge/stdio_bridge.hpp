@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/bridge/host_client.hpp"
+
+#include "mcp/json/value.hpp"
+
+#include "platform/secure_random.hpp"
+#include "platform/self_launcher.hpp"
+#include "platform/settings.hpp"
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// BridgeProbing: how the bridge waits for a program it has started: up to `attempts` probes,
+// each `interval` after the one before (the first `interval` after the start).
+struct BridgeProbing {
+    std::chrono::steady_clock::duration interval = std::chrono::milliseconds(250);
+    int attempts = 40;
+};
+
+// StdioBridge: the --stdio bridge's work on the lines of its input. Each line is posted
+// unchanged to the running program's local host, with the access token and the client's name,
+// and the host's answer is written back as one line; when nothing listens, the program is
+// started and the line posted once more; a line that can't be delivered is answered with an
+// error line when it is a request. Lines are handled strictly one after the other.
+//
+// It remembers, for its whole life, the client's name (from the last initialize that gave
+// one), the protocol version (from the last reply that carried one) and the last launch id
+// the host sent; a new launch id means that the program was started anew, and the client is
+// told to fetch the tool list again.
+//
+// One thread only; blocks while it posts.
+class StdioBridge {
+public:
+    struct Dependencies {
+        // Read anew for every post: the endpoint and the access token.
+        platform::Settings& settings;
+        platform::SecureRandom& random;
+        HostClient& host;
+        platform::SelfLauncher& launcher;
+        // Writes one line to the client; the line feed is added by it.
+        std::function<void(std::string_view line)> writeLine;
+    };
+
+    explicit StdioBridge(Dependencies dependencies, BridgeProbing probing = {});
+
+    // forwardLine: one line of input, without its line terminator, from posting to writing:
+    // a blank line is skipped; the answer's body is written as one line unless the answer is
+    // 202 or has no body; the list-changed line follows when the launch id changed. A line
+    // that can't be delivered gets the unreachable error line when it has an id, else
+    // nothing. Never throws.
+    void forwardLine(std::string_view line);
+
+    // run: forwardLine for every line of input (ended by a line feed, or a carriage return and
+    // a line feed; a last line without one counts too) until the input ends.
+    void run(std::istream& input);
+
+private:
+    HostReply post(std::string_view line);
+    HostReply postOrLaunch(std::string_view line);
+    void launchHostAndRetry();
+    void handleReply(const HostReply& reply, const std::optional<mcp::Value>& id);
+
+    Dependencies dependencies_;
+    BridgeProbing probing_;
+    std::optional<std::string> knownClient_;
+    std::optional<std::string> knownVersion_;
+    std::optional<std::string> lastLaunch_;
+};
+
+}  // namespace app

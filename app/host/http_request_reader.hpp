@@ -1,0 +1,74 @@
+#pragma once
+
+#include "mcp/http/http_request.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// HTTPRequestReader: reads the one HTTP/1.1 request of a connection to the host from the bytes
+// as they arrive, with the host's lenient rules rather than a strict parser's:
+//
+// - The head ends at the first "\r\n\r\n"; lines end at "\r\n" only. A head that reaches
+//   kMaxHeadBytes without its end, or that is not UTF-8, drops the request.
+// - The request line is split at blanks, runs of blanks counting as one: the first word is the
+//   method and the second the path, both as received; a line of fewer than two words drops
+//   the request. The protocol version is not read.
+// - A header line without ":" is skipped. Name and value are trimmed of tabs and space
+//   separators (not of line breaks); a later line with exactly the same name replaces the
+//   earlier value, while names that differ in letter case are kept apart.
+// - The body's length is the first Content-Length header (any letter case) read as a decimal
+//   integer with an optional sign; anything else, or a negative value, counts as 0. More than
+//   kMaxContentLength drops the request. The body is cut to that length.
+// - A request with a Transfer-Encoding header is never read as a body: its framing is not
+//   the JSON the server expects, and the reader answers lengthRequired instead.
+//
+// Pure: it knows no sockets. Not thread-safe; one reader per connection.
+class HTTPRequestReader {
+public:
+    static constexpr std::size_t kMaxHeadBytes = 4'194'304;
+    static constexpr std::int64_t kMaxContentLength = 4'194'304;
+
+    enum class Status {
+        // More bytes are needed.
+        reading,
+        // The request is complete: take it with request().
+        complete,
+        // The request can't be read: the connection is closed without a reply.
+        dropped,
+        // The request announces a transfer coding: it is refused with 411.
+        lengthRequired,
+    };
+
+    // feed: appends bytes that arrived and says where the request stands. Once the status is
+    // no longer `reading`, further bytes are ignored and the status stays.
+    Status feed(std::string_view bytes);
+
+    Status status() const noexcept { return status_; }
+
+    // readingBody: whether the head is complete and the body is still awaited.
+    bool readingBody() const noexcept { return status_ == Status::reading && contentLength_.has_value(); }
+
+    // request: the request read, once the status is `complete`; its body is absent when
+    // empty. Moves the request out: call it once.
+    mcp::HTTPRequest takeRequest();
+
+private:
+    Status readHead(std::size_t headEnd);
+    Status readBody();
+
+    std::string buffer_;
+    // Where the search for the head's end goes on after the next feed.
+    std::size_t searchFrom_ = 0;
+    // Where the body starts in buffer_, once the head is read.
+    std::size_t bodyStart_ = 0;
+    std::optional<std::size_t> contentLength_;
+    mcp::HTTPRequest request_;
+    Status status_ = Status::reading;
+};
+
+}  // namespace app

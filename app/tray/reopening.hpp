@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/bridge/startup.hpp"
+
+#include <filesystem>
+#include <string_view>
+
+namespace app {
+
+// The argument the --stdio bridge starts the program with. A start of the program that finds
+// it running tells the running instance, which shows its running notice, unless the start was
+// the bridge's: then the user did nothing and is shown nothing.
+inline constexpr std::string_view kFromBridgeArgument = "--from-bridge";
+
+// startedByBridge: whether any argument after argv[0] is exactly kFromBridgeArgument.
+bool startedByBridge(int argc, const char* const* argv);
+
+// SocketReopening: Reopening through the running instance's reopen socket (beside the
+// instance lock): the instance shows its running notice. Doesn't wait for it; a running
+// instance that doesn't listen (yet) misses the message.
+class SocketReopening final : public Reopening {
+public:
+    explicit SocketReopening(std::filesystem::path socketFile) : socketFile_(std::move(socketFile)) {}
+    void reopen() override;
+
+private:
+    std::filesystem::path socketFile_;
+};
+
+}  // namespace app

@@ -1,0 +1,299 @@
+#include "mcp/http/stateful_http_server_transport.hpp"
+
+#include "mcp/http/accept_header_validator.hpp"
+#include "mcp/http/content_type_validator.hpp"
+#include "mcp/http/http_header_name.hpp"
+#include "mcp/protocol/initialize.hpp"
+#include "mcp/json/json.hpp"
+#include "mcp/protocol/jsonrpc_message_kind.hpp"
+#include "mcp/protocol/mcp_error.hpp"
+#include "mcp/http/origin_validator.hpp"
+#include "mcp/http/protocol_version_validator.hpp"
+#include "mcp/http/session_validator.hpp"
+#include "mcp/http/sse_event.hpp"
+
+
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/use_awaitable.hpp>
+
+#include <algorithm>
+#include <utility>
+
+namespace mcp {
+namespace {
+
+namespace asio = boost::asio;
+
+logging::Metadata requestIDMetadata(const std::string& requestID) { return {{"requestID", requestID}}; }
+
+// A session id travels in an HTTP header, so it must be visible ASCII throughout.
+bool isValidSessionID(std::string_view id) {
+    return !id.empty() && std::all_of(id.begin(), id.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x21 && byte <= 0x7E;
+    });
+}
+
+// The revision the client asks for: an initialize request names it in its parameters, any
+// other request in its header; without either, the latest.
+std::string requestedProtocolVersion(const std::string& body, const HTTPRequest& request) {
+    try {
+        const Value message = parseJSON(body);
+        const auto* object = message.objectValue();
+        const Value* method = object ? object->find("method") : nullptr;
+        const Value* params = object ? object->find("params") : nullptr;
+        if (method && method->stringValue() && *method->stringValue() == "initialize" && params &&
+            params->objectValue()) {
+            const Value* version = params->objectValue()->find("protocolVersion");
+            if (version && version->stringValue()) return *version->stringValue();
+        }
+    } catch (const std::exception&) {
+        // The body was classified already; a body that reads differently here just names no version.
+    }
+    if (auto header = request.header(HTTPHeaderName::protocolVersion)) return *header;
+    return Version::latest();
+}
+
+}  // namespace
+
+StatefulHTTPServerTransport::StatefulHTTPServerTransport(
+    const asio::any_io_executor& executor, std::shared_ptr<SessionIDGenerator> sessionIDGenerator,
+    std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline, std::optional<std::int64_t> retryInterval,
+    logging::Logger logger)
+    : logger_(std::move(logger)),
+      sessionIDGenerator_(std::move(sessionIDGenerator)),
+      validationPipeline_(std::move(validationPipeline)),
+      retryInterval_(retryInterval),
+      incoming_(MessageStream::make()),
+      strand_(asio::make_strand(executor)) {}
+
+std::shared_ptr<StatefulHTTPServerTransport> StatefulHTTPServerTransport::make(
+    const asio::any_io_executor& executor, std::shared_ptr<SessionIDGenerator> sessionIDGenerator,
+    std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline, std::optional<std::int64_t> retryInterval,
+    std::optional<logging::Logger> logger) {
+    return std::shared_ptr<StatefulHTTPServerTransport>(new StatefulHTTPServerTransport(
+        executor, sessionIDGenerator ? std::move(sessionIDGenerator) : std::make_shared<UUIDSessionIDGenerator>(),
+        validationPipeline ? std::move(validationPipeline) : defaultValidationPipeline(), retryInterval,
+        givenOrSilentLogger(std::move(logger), std::string(kLoggerLabel))));
+}
+
+std::shared_ptr<const HTTPRequestValidationPipeline> StatefulHTTPServerTransport::defaultValidationPipeline() {
+    return std::make_shared<const StandardValidationPipeline>(StandardValidationPipeline::Validators{
+        std::make_shared<OriginValidator>(OriginValidator::localhost(std::nullopt)),
+        std::make_shared<AcceptHeaderValidator>(AcceptHeaderValidator::Mode::sseRequired),
+        std::make_shared<ContentTypeValidator>(),
+        std::make_shared<ProtocolVersionValidator>(),
+        std::make_shared<SessionValidator>(),
+    });
+}
+
+// Each public operation runs a body on strand_. The bodies are named variables, never
+// temporaries inside the co_await: GCC 12 destroys such a temporary twice, which here would
+// release the transport one time too many.
+
+asio::awaitable<void> StatefulHTTPServerTransport::connect() {
+    auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
+        if (self->started_) throw MCPError::internalError("Transport already started");
+        self->started_ = true;
+        self->logger_.debug("Stateful HTTP server transport started");
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<void> StatefulHTTPServerTransport::disconnect() {
+    auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
+        self->terminate();
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<void> StatefulHTTPServerTransport::send(std::string message) {
+    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> asio::awaitable<void> {
+        self->route(std::move(message));
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<HTTPResponse> StatefulHTTPServerTransport::handleRequest(HTTPRequest request) {
+    // An optional, because co_spawn needs a default-constructible result.
+    auto body = [self = shared_from_this(),
+                 request = std::move(request)]() -> asio::awaitable<std::optional<HTTPResponse>> {
+        co_return self->handleRequestOnStrand(request);
+    };
+    auto response = co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_return std::move(*response);
+}
+
+asio::awaitable<void> StatefulHTTPServerTransport::closeSSEStream(std::string requestID) {
+    auto body = [self = shared_from_this(), requestID = std::move(requestID)]() -> asio::awaitable<void> {
+        self->closeRequestStream(requestID);
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<std::optional<HTTPRequest>> StatefulHTTPServerTransport::httpRequestContext(const ID& id) {
+    auto body = [self = shared_from_this(),
+                 requestID = id.description()]() -> asio::awaitable<std::optional<HTTPRequest>> {
+        const auto found = self->httpRequestContexts_.find(requestID);
+        if (found == self->httpRequestContexts_.end()) co_return std::nullopt;
+        co_return found->second;
+    };
+    auto context = co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_return context;
+}
+
+HTTPResponse StatefulHTTPServerTransport::handleRequestOnStrand(const HTTPRequest& request) {
+    if (terminated_) return refusal(404, MCPError::invalidRequest("Not Found: Session has been terminated"));
+    try {
+        if (equalsIgnoringCase(request.method, "POST")) return handlePOSTRequest(request);
+        if (equalsIgnoringCase(request.method, "GET")) return handleGETRequest(request);
+        if (equalsIgnoringCase(request.method, "DELETE")) return handleDELETERequest(request);
+    } catch (const std::exception& error) {
+        // Only a validator or generator that breaks its contract, or memory running out, gets
+        // here; the client still gets an answer.
+        return refusal(500, MCPError::internalError(std::string("Error processing request: ") + error.what()));
+    }
+    return refusal(405, MCPError::invalidRequest("Method Not Allowed"),
+                   {{std::string(HTTPHeaderName::allow), "GET, POST, DELETE"}});
+}
+
+HTTPResponse StatefulHTTPServerTransport::handlePOSTRequest(const HTTPRequest& request) {
+    if (!request.body || request.body->empty()) return refusal(400, MCPError::parseError("Empty request body"));
+    const auto kind = JSONRPCMessageKind::classify(*request.body);
+    if (!kind) return refusal(400, MCPError::parseError("Invalid JSON-RPC message"));
+
+    if (auto refused = validationPipeline_->validate(request, validationContext("POST", kind->isInitializeRequest()))) {
+        return std::move(*refused);
+    }
+
+    if (kind->type != JSONRPCMessageKind::Type::request) {
+        incoming_->push(*request.body);
+        HTTPHeaders headers;
+        if (sessionID_) headers.emplace_back(HTTPHeaderName::sessionID, *sessionID_);
+        return HTTPResponse(HTTPResponse::Accepted{std::move(headers)});
+    }
+
+    const std::string requestID = kind->id.value_or("");
+    // Its events would be taken for those of the standing stream on a resume.
+    if (requestID == kStandaloneStreamID) {
+        return refusal(400, MCPError::invalidRequest("Bad Request: Request id _GET_stream is reserved"));
+    }
+    // A second stream under the same id would take the first one's place and leave its reply
+    // open for good, and the server would answer only one of the two.
+    if (requestsInFlight_.contains(requestID)) {
+        return refusal(400, MCPError::invalidRequest("Bad Request: Duplicate request id"));
+    }
+    if (kind->isInitializeRequest()) return handleInitializationRequest(*request.body, requestID, request);
+    return openRequestStream(*request.body, requestID, request);
+}
+
+HTTPResponse StatefulHTTPServerTransport::handleInitializationRequest(const std::string& body,
+                                                                      const std::string& requestID,
+                                                                      const HTTPRequest& request) {
+    if (sessionID_) return refusal(400, MCPError::invalidRequest("Bad Request: Session already initialized"));
+
+    std::string sessionID = sessionIDGenerator_->generateSessionID();
+    if (!isValidSessionID(sessionID)) {
+        logger_.error("Generated session ID contains invalid characters");
+        return HTTPResponse(HTTPResponse::Error{
+            500, MCPError::internalError("Internal error: Invalid session ID generated"), std::nullopt, {}});
+    }
+    sessionID_ = std::move(sessionID);
+    logger_.info("Session initialized", [&] { return logging::Metadata{{"sessionID", *sessionID_}}; });
+    return openRequestStream(body, requestID, request);
+}
+
+HTTPResponse StatefulHTTPServerTransport::openRequestStream(const std::string& body, const std::string& requestID,
+                                                            const HTTPRequest& request) {
+    auto stream = EventStream::make();
+    requestStreams_.insert_or_assign(requestID, stream);
+    httpRequestContexts_.insert_or_assign(requestID, request);
+    requestsInFlight_.insert(requestID);
+    // The stream is in place and primed before the server can see the request, so its
+    // response always finds the stream and always follows the priming event.
+    sendPrimingEvent(requestID, *stream, requestedProtocolVersion(body, request));
+    incoming_->push(body);
+    return streamReply(std::move(stream));
+}
+
+HTTPResponse StatefulHTTPServerTransport::handleDELETERequest(const HTTPRequest& request) {
+    if (auto refused = validationPipeline_->validate(request, validationContext("DELETE", false))) {
+        return std::move(*refused);
+    }
+    terminate();
+    HTTPHeaders headers;
+    if (sessionID_) headers.emplace_back(HTTPHeaderName::sessionID, *sessionID_);
+    return HTTPResponse(HTTPResponse::OK{std::move(headers)});
+}
+
+void StatefulHTTPServerTransport::route(std::string message) {
+    if (terminated_) throw MCPError::connectionClosed();
+    const auto kind = JSONRPCMessageKind::classify(message);
+    if (!kind) {
+        logger_.warning("Could not classify outgoing message for routing");
+        return;
+    }
+    // The server's own requests and notifications go to the standing stream, also when they
+    // concern a request whose stream is open.
+    if (kind->type != JSONRPCMessageKind::Type::response) {
+        routeServerInitiatedMessage(message);
+        return;
+    }
+    routeResponse(message, kind->id.value_or(""));
+}
+
+void StatefulHTTPServerTransport::routeResponse(const std::string& message, const std::string& requestID) {
+    routeToRequestStream(message, requestID);
+    if (const auto stream = requestStreams_.find(requestID); stream != requestStreams_.end()) {
+        stream->second->finish();
+        requestStreams_.erase(stream);
+    }
+    httpRequestContexts_.erase(requestID);
+    requestsInFlight_.erase(requestID);
+}
+
+void StatefulHTTPServerTransport::routeToRequestStream(const std::string& message, const std::string& requestID) {
+    const std::string eventID = storedEvents_.store(requestID, message);
+    if (const auto stream = requestStreams_.find(requestID); stream != requestStreams_.end()) {
+        stream->second->push(encodeSSEEvent(makeMessageEvent(message, eventID)));
+        return;
+    }
+    logger_.debug("No active stream for request, message stored for replay",
+                  [&] { return requestIDMetadata(requestID); });
+}
+
+void StatefulHTTPServerTransport::closeRequestStream(const std::string& requestID) {
+    const auto stream = requestStreams_.find(requestID);
+    if (stream == requestStreams_.end()) return;
+    stream->second->finish();
+    requestStreams_.erase(stream);
+    httpRequestContexts_.erase(requestID);
+}
+
+void StatefulHTTPServerTransport::terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    logger_.info("Terminating session", [&] { return logging::Metadata{{"sessionID", sessionID_.value_or("none")}}; });
+
+    for (auto& [streamID, stream] : std::exchange(requestStreams_, {})) stream->finish();
+    httpRequestContexts_.clear();
+    requestsInFlight_.clear();
+    if (auto standalone = std::exchange(standaloneStream_, nullptr)) standalone->finish();
+    storedEvents_.clear();
+    incoming_->finish();
+}
+
+HTTPResponse StatefulHTTPServerTransport::refusal(int statusCode, MCPError error, HTTPHeaders extraHeaders) const {
+    return HTTPResponse(HTTPResponse::Error{statusCode, std::move(error), sessionID_, std::move(extraHeaders)});
+}
+
+HTTPValidationContext StatefulHTTPServerTransport::validationContext(std::string httpMethod,
+                                                                     bool isInitializationRequest) const {
+    return HTTPValidationContext{std::move(httpMethod), sessionID_, isInitializationRequest, Version::supported()};
+}
+
+}  // namespace mcp

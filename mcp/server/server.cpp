@@ -1,0 +1,183 @@
+#include "mcp/server/server.hpp"
+
+#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/json/json.hpp"
+#include "mcp/protocol/utility_messages.hpp"
+
+#include <boost/asio/bind_cancellation_slot.hpp>
+#include <boost/asio/dispatch.hpp>
+
+#include <stdexcept>
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+Server::Server(asio::any_io_executor executor, std::string name, std::string version, std::optional<std::string> title,
+               std::optional<std::string> instructions, Capabilities capabilities, Configuration configuration)
+    : strand_(asio::make_strand(std::move(executor))),
+      serverInfo_{.name = std::move(name), .title = std::move(title), .version = std::move(version)},
+      instructions_(std::move(instructions)),
+      capabilities_(std::move(capabilities)),
+      configuration_(configuration) {}
+
+std::size_t Server::notificationHandlerCount(std::string_view method) const {
+    const auto handlers = notificationHandlers_.find(std::string(method));
+    return handlers == notificationHandlers_.end() ? 0 : handlers->second.size();
+}
+
+const logging::Logger* Server::logger() const noexcept {
+    return connection_ ? &connection_->logger() : nullptr;
+}
+
+// Lifecycle
+
+asio::awaitable<void> Server::start(std::shared_ptr<Transport> transport, InitializeHook initializeHook) {
+    const auto self = shared_from_this();
+    auto starting = startOnStrand(std::move(transport), std::move(initializeHook));
+    co_await asio::co_spawn(strand_, std::move(starting), asio::use_awaitable);
+}
+
+asio::awaitable<void> Server::startOnStrand(std::shared_ptr<Transport> transport, InitializeHook initializeHook) {
+    // Two loops on one server would answer every message twice.
+    if (hasStarted_) throw std::logic_error("Server already started");
+    hasStarted_ = true;
+    connection_ = transport;
+    registerDefaultHandlers(std::move(initializeHook));
+    registerCancellationHandler();
+
+    std::exception_ptr connectFailure;
+    try {
+        co_await transport->connect();
+    } catch (...) {
+        connectFailure = std::current_exception();
+    }
+    if (connectFailure) {
+        hasStarted_ = false;
+        std::rethrow_exception(connectFailure);
+    }
+
+    if (const auto* log = logger()) {
+        log->debug("Server started", [this] {
+            return logging::Logger::Metadata{{"name", name()}, {"version", version()}};
+        });
+    }
+    loop_ = std::make_shared<ReceiveLoop>();
+    // The completion handler keeps the server alive for as long as the loop runs.
+    asio::co_spawn(strand_, receive(transport, loop_),
+                   asio::bind_cancellation_slot(loop_->signal.slot(), [self = shared_from_this()](std::exception_ptr error) {
+                       if (!error) return;
+                       if (const auto* log = self->logger()) {
+                           log->error("Fatal error in message handling loop", [&error] {
+                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                           });
+                       }
+                   }));
+}
+
+asio::awaitable<void> Server::stop() {
+    const auto self = shared_from_this();
+    co_await asio::co_spawn(strand_, stopOnStrand(), asio::use_awaitable);
+}
+
+asio::awaitable<void> Server::stopOnStrand() {
+    if (loop_) {
+        loop_->cancelled = true;
+        loop_->signal.emit(asio::cancellation_type::terminal);
+        loop_.reset();
+    }
+    auto pending = std::exchange(pendingRequests_, {});
+    for (auto& [id, request] : pending) {
+        request.resume(std::make_exception_ptr(MCPError::internalError("Server disconnected")));
+    }
+    if (const auto transport = connection_) co_await transport->disconnect();
+    connection_.reset();
+    hasStarted_ = false;
+}
+
+asio::awaitable<void> Server::waitUntilCompleted() {
+    const auto self = shared_from_this();
+    co_await asio::co_spawn(strand_, waitOnStrand(), asio::use_awaitable);
+}
+
+asio::awaitable<void> Server::waitOnStrand() {
+    const auto loop = loop_;
+    if (!loop || loop->finished) co_return;
+    auto initiation = [loop](auto waiter) { loop->waiters.emplace_back(std::move(waiter)); };
+    co_await asio::async_initiate<decltype(asio::use_awaitable), void()>(std::move(initiation), asio::use_awaitable);
+}
+
+// Writing
+
+asio::awaitable<void> Server::sendOnStrand(Value message) {
+    const auto self = shared_from_this();
+    auto sending = sendMessage(std::move(message));
+    co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
+}
+
+asio::awaitable<void> Server::sendMessage(Value message) {
+    const auto transport = connection_;
+    if (!transport) throw MCPError::internalError("Server connection not initialized");
+    std::string bytes = writeJSON(message, KeyOrder::sorted);
+    co_await transport->send(std::move(bytes));
+}
+
+asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {
+    auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
+    co_await notify(std::move(message));
+}
+
+// Requests to the client
+
+void Server::startRequest(ID id, Value message, AnyPendingRequest pending) {
+    asio::co_spawn(strand_, sendRequestOnStrand(std::move(id), std::move(message), std::move(pending)),
+                   [self = shared_from_this()](std::exception_ptr error) {
+                       if (!error) return;
+                       if (const auto* log = self->logger()) {
+                           log->error("Failed to send request", [&error] {
+                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                           });
+                       }
+                   });
+}
+
+asio::awaitable<void> Server::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending) {
+    const auto transport = connection_;
+    std::string bytes;
+    std::exception_ptr failure;
+    try {
+        if (!transport) throw MCPError::internalError("Server connection not initialized");
+        bytes = writeJSON(message, KeyOrder::sorted);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        pending.resume(failure);
+        co_return;
+    }
+
+    // A caller that reuses the id of a request still pending takes its place; the one it
+    // replaces still gets an answer.
+    if (auto replaced = removePendingRequest(id)) {
+        replaced->resume(std::make_exception_ptr(MCPError::internalError("Request ID " + id.description() + " reused")));
+    }
+    pendingRequests_.emplace(id, std::move(pending));
+
+    try {
+        co_await transport->send(std::move(bytes));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Unless an answer or `stop` came first, the failed send is the request's outcome.
+    if (failure) {
+        if (auto request = removePendingRequest(id)) request->resume(failure);
+    }
+}
+
+std::optional<AnyPendingRequest> Server::removePendingRequest(const ID& id) {
+    auto node = pendingRequests_.extract(id);
+    if (!node) return std::nullopt;
+    return std::move(node.mapped());
+}
+
+}  // namespace mcp

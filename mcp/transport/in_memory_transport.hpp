@@ -1,0 +1,75 @@
+#pragma once
+
+// InMemoryTransport: two endpoints in one process, typically a server and a client, joined
+// without any operating-system channel: what one side sends arrives whole, as one element, in
+// the other side's receive stream.
+//
+//     auto [client, server] = InMemoryTransport::createConnectedPair(io.get_executor());
+//     co_await client->connect();
+//     co_await server->connect();
+//     auto incoming = server->receive();
+//     co_await client->send(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
+
+#include "mcp/transport/transport.hpp"
+
+#include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/strand.hpp>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace mcp {
+
+class InMemoryTransport final : public Transport, public std::enable_shared_from_this<InMemoryTransport> {
+public:
+    /// The client end and the server end of a new pair, both unconnected; each side is
+    /// connected by its own owner. Without a logger the two log nowhere, under the labels
+    /// "mcp.transport.in-memory.client" and "mcp.transport.in-memory.server". Each end holds
+    /// its peer weakly: once one end is destroyed, the other's sends fail.
+    static std::pair<std::shared_ptr<InMemoryTransport>, std::shared_ptr<InMemoryTransport>> createConnectedPair(
+        const boost::asio::any_io_executor& executor, std::optional<logging::Logger> logger = std::nullopt);
+
+    /// A transport without a peer ("mcp.transport.in-memory"); it can never connect.
+    static std::shared_ptr<InMemoryTransport> make(const boost::asio::any_io_executor& executor,
+                                                   std::optional<logging::Logger> logger = std::nullopt);
+
+    const logging::Logger& logger() const override { return logger_; }
+
+    /// Throws `MCPError::internalError` when the transport has no peer; connecting twice is
+    /// harmless. Connecting one side does not connect the other.
+    boost::asio::awaitable<void> connect() override;
+
+    /// Ends this side's stream normally and the peer's with `MCPError::connectionClosed`;
+    /// both sides end up unconnected and may connect again.
+    boost::asio::awaitable<void> disconnect() override;
+
+    /// Delivers `message` to the peer and returns once it is queued there. Throws
+    /// `MCPError::internalError` when this side is not connected or the peer is gone. A peer
+    /// that is not connected drops the message (with a warning in its log).
+    boost::asio::awaitable<void> send(std::string message) override;
+
+    /// A new stream that first yields the messages that arrived while no stream existed, then
+    /// each message as it arrives. A stream made before `connect` ends at once after the
+    /// queued messages; a second call leaves the first stream open but silent.
+    std::shared_ptr<MessageStream> receive() override;
+
+private:
+    InMemoryTransport(const boost::asio::any_io_executor& executor, logging::Logger logger);
+
+    boost::asio::awaitable<void> deliver(std::string message);
+    boost::asio::awaitable<void> handlePeerDisconnection();
+
+    // Everything below is touched only on strand_.
+    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    const logging::Logger logger_;
+    bool paired_ = false;
+    bool connected_ = false;
+    std::weak_ptr<InMemoryTransport> peer_;
+    std::deque<std::string> incoming_;
+    std::shared_ptr<MessageStream> stream_;
+};
+
+}  // namespace mcp

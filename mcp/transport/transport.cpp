@@ -1,0 +1,18 @@
+#include "mcp/transport/transport.hpp"
+
+#include "mcp/detail/uuid.hpp"
+
+#include "logging/no_op_log_handler.hpp"
+
+#include <utility>
+
+namespace mcp {
+
+logging::Logger givenOrSilentLogger(std::optional<logging::Logger> given, std::string label) {
+    if (given) return std::move(*given);
+    return logging::Logger(std::move(label), logging::NoOpLogHandler());
+}
+
+std::string UUIDSessionIDGenerator::generateSessionID() { return detail::randomUUID(); }
+
+}  // namespace mcp

@@ -1,0 +1,268 @@
+#include "app/host/mcp_host.hpp"
+
+#include "tests/app/host/host_fixture.hpp"
+
+#include "mcp/json/json.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace app {
+namespace {
+
+namespace asio = boost::asio;
+using namespace std::chrono_literals;
+using namespace app::testing;
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+
+// Answers every request with 200 and the token it was given, and keeps what it was handed.
+class RecordingServe {
+public:
+    MCPHost::Serve function() {
+        return [this](mcp::HTTPRequest request, std::string token) -> asio::awaitable<mcp::HTTPResponse> {
+            {
+                const std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+            }
+            if (request.method == "THROW") throw std::runtime_error("serving failed");
+            co_return mcp::HTTPResponse::Data{"token " + token, {{"Content-Type", "text/plain"}}};
+        };
+    }
+
+    std::vector<mcp::HTTPRequest> requests() const {
+        const std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<mcp::HTTPRequest> requests_;
+};
+
+class MCPHostTest : public HostFixture {
+protected:
+    std::shared_ptr<MCPHost> startHost(HostLimits limits = {}) {
+        auto host = makeHost(serve.function(), limits);
+        start(*host);
+        return host;
+    }
+
+    RecordingServe serve;
+};
+
+TEST_F(MCPHostTest, HandsOnTheRequestAsReadAndWritesTheAnswer) {
+    auto host = startHost();
+    ASSERT_TRUE(status.running().get());
+    EXPECT_EQ(status.problem().get(), std::nullopt);
+
+    const auto answer = reply("PUT  /mcp?a=%20  HTTP/1.1\r\nX-A: 1\r\ncontent-length: 4\r\n\r\nbodyEXTRA");
+    EXPECT_EQ(answer.statusLine, "HTTP/1.1 200 OK");
+    const mcp::HTTPHeaders headers{{"Content-Type", "text/plain"},
+                                   {"X-Vantor-MCP-Launch", host->launchID()},
+                                   {"Content-Length", "54"},
+                                   {"Connection", "close"}};
+    EXPECT_EQ(answer.headers, headers);
+    EXPECT_EQ(answer.body, "token " + std::string(kToken));
+
+    const auto requests = serve.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const mcp::HTTPRequest expected{"PUT", {{"X-A", "1"}, {"content-length", "4"}}, "body", "/mcp?a=%20"};
+    EXPECT_EQ(requests[0], expected);
+}
+
+TEST_F(MCPHostTest, ATransferCodingIsAnswered411WithoutServing) {
+    auto host = startHost();
+    const auto answer = reply("POST /mcp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n");
+    EXPECT_EQ(answer.statusLine, "HTTP/1.1 411 Length Required");
+    EXPECT_EQ(answer.header("Content-Type"), "application/json");
+    EXPECT_EQ(answer.header("Connection"), "close");
+    const auto body = mcp::parseJSON(answer.body);
+    const auto error = *body.objectValue()->find("error");
+    EXPECT_EQ(*error.objectValue()->find("code"), mcp::Value(-32600));
+    EXPECT_THAT(*error.objectValue()->find("message")->stringValue(), HasSubstr("Length Required: "));
+    EXPECT_TRUE(serve.requests().empty());
+}
+
+TEST_F(MCPHostTest, AServeThatFailsIsAnswered500) {
+    auto host = startHost();
+    const auto answer = reply("THROW / HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(answer.statusLine, "HTTP/1.1 500 Error");
+    EXPECT_EQ(mcp::parseJSON(answer.body),
+              mcp::parseJSON(R"({"jsonrpc":"2.0","error":{"code":-32603,"message":"Internal error: serving failed"},"id":null})"));
+}
+
+TEST_F(MCPHostTest, UnreadableRequestsAreClosedWithNothingWritten) {
+    auto host = startHost();
+    const struct {
+        const char* name;
+        std::string request;
+    } kCases[] = {
+        {"too long a body", "POST /mcp HTTP/1.1\r\nContent-Length: 4194305\r\n\r\n{}"},
+        {"one word", "POST\r\n\r\n"},
+        {"head not UTF-8", "POST /\xc0\xaf HTTP/1.1\r\n\r\n"},
+    };
+    for (const auto& c : kCases) {
+        const auto received = exchange(c.request);
+        EXPECT_TRUE(received.closed) << c.name;
+        EXPECT_EQ(received.bytes, "") << c.name;
+    }
+
+    // The peer stops sending before the head, or the body, is complete.
+    const std::string partials[] = {"POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\n", "POST /mcp HTTP/1.1\n\n",
+                                    "POST /mcp HTTP/1.1\r\nContent-Length: 10\r\n\r\n12345"};
+    for (const auto& partial : partials) {
+        const auto received = pump(std::async(std::launch::async, [to = port, partial] {
+            WireConnection connection(to);
+            connection.send(partial);
+            connection.finishSending();
+            return connection.receiveAll();
+        }));
+        EXPECT_TRUE(received.closed) << partial;
+        EXPECT_EQ(received.bytes, "") << partial;
+    }
+    EXPECT_TRUE(serve.requests().empty());
+}
+
+TEST_F(MCPHostTest, ReadingIsBoundedInTime) {
+    HostLimits limits;
+    limits.headDeadline = 300ms;
+    limits.bodyIdleDeadline = 300ms;
+    auto host = startHost(limits);
+
+    const auto silent = pump(std::async(std::launch::async, [to = port] {
+        const auto begin = std::chrono::steady_clock::now();
+        WireConnection connection(to);
+        auto received = connection.receiveAll(10s);
+        return std::pair(received, std::chrono::steady_clock::now() - begin);
+    }));
+    EXPECT_TRUE(silent.first.closed);
+    EXPECT_EQ(silent.first.bytes, "");
+    EXPECT_LT(silent.second, 5s);
+
+    // A head that trickles in, one byte at a time, is cut off at the head deadline all the same.
+    const auto trickle = pump(std::async(std::launch::async, [to = port] {
+        WireConnection connection(to);
+        const std::string head = "POST /mcp HTTP/1.1\r\nX-Padding: " + std::string(200, 'p');
+        for (const char byte : head) {
+            if (!connection.send(std::string_view(&byte, 1))) break;
+            std::this_thread::sleep_for(25ms);
+        }
+        return connection.receiveAll(10s);
+    }));
+    EXPECT_TRUE(trickle.closed);
+    EXPECT_EQ(trickle.bytes, "");
+
+    // A body that stops coming is given up after the idle deadline.
+    const auto stalled = pump(std::async(std::launch::async, [to = port] {
+        WireConnection connection(to);
+        connection.send("POST /mcp HTTP/1.1\r\nContent-Length: 100\r\n\r\n{\"jsonrpc\"");
+        return connection.receiveAll(10s);
+    }));
+    EXPECT_TRUE(stalled.closed);
+    EXPECT_EQ(stalled.bytes, "");
+    EXPECT_TRUE(serve.requests().empty());
+}
+
+TEST_F(MCPHostTest, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+    HostLimits limits;
+    limits.maxConnections = 2;
+    auto host = startHost(limits);
+
+    const auto outcome = pump(std::async(std::launch::async, [to = port] {
+        std::vector<WireConnection> held;
+        held.emplace_back(to);
+        held.emplace_back(to);
+        WireConnection third(to);
+        auto refused = third.receiveAll(5s);
+        // The first two are still open, waiting for their heads.
+        held[0].send("GET / HTTP/1.1\r\n\r\n");
+        return std::pair(refused, held[0].receiveAll(5s));
+    }));
+    EXPECT_TRUE(outcome.first.closed);
+    EXPECT_EQ(outcome.first.bytes, "");
+    EXPECT_EQ(parseReply(outcome.second.bytes).value_or(Reply{}).status, 200);
+
+    // Once they are closed, new connections are served again.
+    std::optional<Reply> served;
+    for (int attempt = 0; attempt < 200 && !served; ++attempt) {
+        served = parseReply(exchange("GET / HTTP/1.1\r\n\r\n").bytes);
+        if (!served) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->status, 200);
+}
+
+TEST_F(MCPHostTest, EveryAnswerOfAHostCarriesItsLaunchID) {
+    auto first = startHost();
+    auto second = makeHost(serve.function());
+    EXPECT_THAT(first->launchID(), MatchesRegex(kLaunchPattern));
+    EXPECT_NE(first->launchID(), second->launchID());
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").header("X-Vantor-MCP-Launch"), first->launchID());
+    EXPECT_EQ(reply("THROW / HTTP/1.1\r\n\r\n").header("X-Vantor-MCP-Launch"), first->launchID());
+}
+
+TEST_F(MCPHostTest, APortTakenByAnotherProgramIsReportedAndTheNextStartRecovers) {
+    auto host = makeHost(serve.function());
+    {
+        asio::io_context io;
+        asio::ip::tcp::acceptor other(io, {asio::ip::address_v4::loopback(), port});
+        start(*host);
+        EXPECT_FALSE(status.running().get());
+        EXPECT_EQ(status.problem().get(), "Port " + std::to_string(port) + ": Address already in use");
+    }
+    start(*host);
+    EXPECT_TRUE(status.running().get());
+    EXPECT_EQ(status.problem().get(), std::nullopt);
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").status, 200);
+}
+
+TEST_F(MCPHostTest, AnUnusablePortStopsTheHostWithoutFallingBack) {
+    auto host = makeHost(serve.function());
+    for (const std::int64_t stored : {70000LL, 65536LL, -1LL}) {
+        settings.setInt(setting::kPort, port);
+        start(*host);
+        ASSERT_TRUE(status.running().get());
+
+        settings.setInt(setting::kPort, stored);
+        start(*host);
+        EXPECT_FALSE(status.running().get()) << stored;
+        EXPECT_EQ(status.problem().get(), std::to_string(stored) + " is not a valid port (use 1–65535).");
+        EXPECT_THROW(WireConnection{port}, std::runtime_error) << stored;
+    }
+}
+
+TEST_F(MCPHostTest, ARestartKeepsRunningAndServesWithTheNewToken) {
+    auto host = startHost();
+    start(*host);
+    EXPECT_TRUE(status.running().get());
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").body, "token " + std::string(kToken));
+
+    // A token changed in the settings counts from the next start on.
+    settings.setString(setting::kToken, std::string(48, 'f'));
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").body, "token " + std::string(kToken));
+    start(*host);
+    EXPECT_TRUE(status.running().get());
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").body, "token " + std::string(48, 'f'));
+}
+
+TEST_F(MCPHostTest, AStoreThatCantMakeATokenIsReported) {
+    platform::MemorySettings empty;
+    empty.setInt(setting::kPort, port);
+    auto host = MCPHost::make(pool.get_executor(), {main, status, empty, random, serve.function()});
+    random.failNext();
+    start(*host);
+    EXPECT_FALSE(status.running().get());
+    EXPECT_TRUE(status.problem().get().has_value());
+    EXPECT_EQ(empty.getString(setting::kToken), std::nullopt);
+    EXPECT_THROW(WireConnection{port}, std::runtime_error);
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,62 @@
+#include "app/tools/tool_arguments.hpp"
+
+#include "app/tools/tool_error.hpp"
+
+#include "mcp/json/json.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace app {
+namespace {
+
+mcp::ValueObject object(std::string_view json) { return *mcp::parseJSON(json).objectValue(); }
+
+TEST(ToolArgumentsTest, SpotsComeFromTheListElseFromTheTopLevel) {
+    const struct {
+        std::string_view name, arguments;
+        std::size_t spots;  // 0: refused
+    } kCases[] = {
+        {"two objects without x and one with", R"({"spots":[{"y":1},{"label":"a"},{"x":1,"y":2}]})", 1},
+        {"non-objects are dropped", R"({"spots":[1,"a",null,{"x":1,"y":2}]})", 1},
+        {"nine usable", R"({"spots":[{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},)"
+                        R"({"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1}]})", 0},
+        {"nine of which two lack y", R"({"spots":[{"x":1,"y":1},{"x":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1},)"
+                                     R"({"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1}]})", 7},
+        {"empty list, top-level spot", R"({"spots":[],"x":10,"y":20})", 1},
+        {"spots not a list", R"({"spots":{"x":1,"y":1},"x":10,"y":20})", 1},
+        {"top level ignored when the list gives spots", R"({"spots":[{"x":1,"y":2}],"x":10,"y":20})", 1},
+        {"x as text", R"({"x":"10","y":20})", 0},
+        {"y as bool", R"({"x":10,"y":true})", 0},
+    };
+    for (const auto& c : kCases) {
+        const auto arguments = object(c.arguments);
+        if (c.spots == 0) {
+            EXPECT_THROW(pointSpots(arguments), ToolError) << c.name;
+        } else {
+            EXPECT_EQ(pointSpots(arguments).size(), c.spots) << c.name;
+        }
+    }
+    EXPECT_EQ(pointSpots(object(R"({"spots":[],"x":10,"y":20})")).front(), (PointSpot{10, 20}));
+}
+
+TEST(ToolArgumentsTest, TextsAreTidiedToTheirLimits) {
+    const std::string hundred(100, 'a');
+    const auto spots =
+        pointSpots(object(R"({"x":12,"y":12.5,"label":")" + hundred + R"(","text":"   "})"));
+    EXPECT_EQ(spots.front().x, 12.0);
+    EXPECT_EQ(spots.front().y, 12.5);
+    EXPECT_EQ(spots.front().label, std::string(60, 'a'));
+    EXPECT_EQ(spots.front().text, "") << "an empty text stays present";
+    EXPECT_EQ(pointSpots(object(R"({"x":1,"y":1,"label":"   Click\n   Export"})")).front().label, "Click Export");
+    EXPECT_EQ(lookReason(object(R"({"reason":")" + std::string(400, 'r') + R"("})")), std::string(300, 'r'));
+    EXPECT_EQ(optionalMessage(object(R"({"message":")" + std::string(150, 'm') + R"("})")), std::string(140, 'm'));
+    EXPECT_EQ(optionalMessage(object(R"({"message":7})")), std::nullopt);
+    EXPECT_FALSE(flag("wait", object(R"({"wait":"true"})")));
+    EXPECT_TRUE(flag("wait", object(R"({"wait":true})")));
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,44 @@
+#include "app/tray/reopening.hpp"
+
+#include "platform/reopen_socket.hpp"
+
+#include "tests/support/temporary_folder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace app {
+namespace {
+
+TEST(StartedByBridge, OnlyTheExactArgumentAfterTheProgramName) {
+    const struct {
+        const char* name;
+        std::vector<const char*> argv;
+        bool want;
+    } kCases[] = {
+        {"no arguments", {"vantor-mcp"}, false},
+        {"from the bridge", {"vantor-mcp", "--from-bridge"}, true},
+        {"among others", {"vantor-mcp", "-x", "--from-bridge"}, true},
+        {"as the program's name", {"--from-bridge"}, false},
+        {"with a value", {"vantor-mcp", "--from-bridge=1"}, false},
+    };
+    for (const auto& row : kCases) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(startedByBridge(int(row.argv.size()), row.argv.data()), row.want);
+    }
+}
+
+TEST(SocketReopening, ReachesTheListeningInstance) {
+    test_support::TemporaryFolder folder;
+    const auto file = folder.path() / "vantor-mcp.sock";
+    SocketReopening reopening(file);
+    // Nobody listens: the start ends all the same.
+    reopening.reopen();
+    auto listener = platform::ReopenListener::bind(file);
+    reopening.reopen();
+    EXPECT_EQ(listener.takeReopens(), 1);
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,188 @@
+#include "mcp/server/server.hpp"
+
+#include "mcp/server/tool_methods.hpp"
+#include "tests/mcp/server_harness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mcp {
+namespace {
+
+namespace asio = boost::asio;
+
+class ServerDispatch : public testing::ServerFixture {
+protected:
+    void registerTools() {
+        server_->withMethodHandler<CallTool>([](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
+            if (params.name == "boom") throw std::runtime_error("boom");
+            co_return CallTool::Result{.content = {Tool::Content::text("called " + params.name)}};
+        });
+        server_->withMethodHandler<ListTools>(
+            [](ListTools::Parameters) -> asio::awaitable<ListTools::Result> { co_return ListTools::Result{}; });
+    }
+};
+
+constexpr std::string_view kParseError =
+    R"({"error":{"code":-32700,"data":{"detail":"Invalid message format"},"message":"Parse error: Invalid JSON: Invalid message format"},)";
+constexpr std::string_view kNotInitialized =
+    R"({"error":{"code":-32600,"data":{"detail":"Server is not initialized"},"message":"Invalid Request: Server is not initialized"},)";
+
+std::string parseErrorWithID(std::string_view id) {
+    return std::string(kParseError) + R"("id":)" + std::string(id) + R"(,"jsonrpc":"2.0"})";
+}
+
+std::string notInitializedWithID(std::string_view id) {
+    return std::string(kNotInitialized) + R"("id":)" + std::string(id) + R"(,"jsonrpc":"2.0"})";
+}
+
+TEST_F(ServerDispatch, AnswersEachMessageAsTheProtocolSays) {
+    const bool strict = true;
+    const struct {
+        std::string_view name;
+        bool strict;
+        std::vector<std::string_view> lines;
+        std::vector<std::string> replies;
+    } kCases[] = {
+        {"ping", !strict, {R"({"jsonrpc":"2.0","id":1,"method":"ping"})"}, {R"({"id":1,"jsonrpc":"2.0","result":{}})"}},
+        {"ping with params", !strict, {R"({"jsonrpc":"2.0","id":1,"method":"ping","params":[]})"}, {R"({"id":1,"jsonrpc":"2.0","result":{}})"}},
+        {"unknown method", !strict, {R"({"jsonrpc":"2.0","id":2,"method":"foo"})"},
+         {R"({"error":{"code":-32601,"data":{"detail":"Unknown method: foo"},"message":"Method not found: Unknown method: foo"},"id":2,"jsonrpc":"2.0"})"}},
+        {"empty method", !strict, {R"({"jsonrpc":"2.0","id":2,"method":""})"},
+         {R"({"error":{"code":-32601,"data":{"detail":"Unknown method: "},"message":"Method not found: Unknown method: "},"id":2,"jsonrpc":"2.0"})"}},
+        {"tool call", !strict, {R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"look"}})"},
+         {R"({"id":3,"jsonrpc":"2.0","result":{"content":[{"text":"called look","type":"text"}]}})"}},
+        {"no params where they are required", !strict, {R"({"jsonrpc":"2.0","id":4,"method":"tools/call"})"},
+         {R"({"error":{"code":-32602,"data":{"detail":"Missing required params field"},"message":"Invalid params: Missing required params field"},"id":4,"jsonrpc":"2.0"})"}},
+        {"params that don't fit", !strict, {R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":{"arguments":{}}})"},
+         {R"({"error":{"code":-32602,"data":{"detail":"Invalid params field"},"message":"Invalid params: Invalid params field"},"id":4,"jsonrpc":"2.0"})"}},
+        {"handler throws", !strict, {R"({"jsonrpc":"2.0","id":5,"method":"tools/call","params":{"name":"boom"}})"},
+         {R"({"error":{"code":-32603,"data":{"detail":"boom"},"message":"Internal error: boom"},"id":5,"jsonrpc":"2.0"})"}},
+        {"not JSON", !strict, {"not json"}, {parseErrorWithID("null")}},
+        {"integer id", !strict, {R"({"id":7})"}, {parseErrorWithID("7")}},
+        {"whole id", !strict, {R"({"id":7.0,"x":1})"}, {parseErrorWithID("7")}},
+        {"string id", !strict, {R"({"id":"abc"})"}, {parseErrorWithID(R"("abc")")}},
+        {"fractional id", !strict, {R"({"id":1.5})"}, {parseErrorWithID("null")}},
+        {"null id", !strict, {R"({"id":null})"}, {parseErrorWithID("null")}},
+        {"boolean id", !strict, {R"({"id":true})"}, {parseErrorWithID("null")}},
+        {"no id", !strict, {R"({"jsonrpc":"2.0"})"}, {parseErrorWithID("null")}},
+        {"not an object", !strict, {"42"}, {parseErrorWithID("null")}},
+        {"old JSON-RPC", !strict, {R"({"jsonrpc":"1.0","id":"abc","method":"ping"})"}, {parseErrorWithID(R"("abc")")}},
+        {"result and method make a response", !strict, {R"({"jsonrpc":"2.0","id":5,"result":{},"method":"ping"})"}, {}},
+        {"response to no request", !strict, {R"({"jsonrpc":"2.0","id":99,"error":{"code":-32600,"message":"x"}})"}, {}},
+        {"unknown notification", !strict, {R"({"jsonrpc":"2.0","method":"notifications/unknown"})"}, {}},
+        {"batch", !strict,
+         {R"([{"jsonrpc":"2.0","id":1,"method":"ping"},{"jsonrpc":"2.0","method":"notifications/initialized"},{"jsonrpc":"2.0","id":2,"method":"foo"}])"},
+         {R"([{"id":1,"jsonrpc":"2.0","result":{}},{"error":{"code":-32601,"data":{"detail":"Unknown method: foo"},"message":"Method not found: Unknown method: foo"},"id":2,"jsonrpc":"2.0"}])"}},
+        {"batch keeps the order of its requests", !strict,
+         {R"([{"jsonrpc":"2.0","id":"b","method":"tools/call","params":{"name":"x"}},{"jsonrpc":"2.0","id":"a","method":"ping"}])"},
+         {R"([{"id":"b","jsonrpc":"2.0","result":{"content":[{"text":"called x","type":"text"}]}},{"id":"a","jsonrpc":"2.0","result":{}}])"}},
+        {"batch of notifications", !strict,
+         {R"([{"jsonrpc":"2.0","method":"notifications/initialized"},{"jsonrpc":"2.0","method":"notifications/cancelled","params":{}}])"}, {}},
+        {"empty batch", !strict, {"[]"},
+         {R"({"error":{"code":-32600,"data":{"detail":"Batch array must not be empty"},"message":"Invalid Request: Batch array must not be empty"},"id":null,"jsonrpc":"2.0"})"}},
+        {"batch with an item that is no message", !strict, {R"([{"jsonrpc":"2.0","id":1,"method":"ping"},1])"}, {parseErrorWithID("null")}},
+        {"batch with a response", !strict, {R"([{"jsonrpc":"2.0","id":1,"result":{}}])"}, {parseErrorWithID("null")}},
+        {"batch item with an empty method", !strict, {R"([{"jsonrpc":"2.0","id":4,"method":""}])"},
+         {R"([{"error":{"code":-32600,"data":{"detail":"Invalid batch item format"},"message":"Invalid Request: Invalid batch item format"},"id":4,"jsonrpc":"2.0"}])"}},
+        {"strict: request before initialize", strict, {R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})"}, {notInitializedWithID("1")}},
+        {"strict: unknown method before initialize", strict, {R"({"jsonrpc":"2.0","id":"x","method":"foo"})"}, {notInitializedWithID(R"("x")")}},
+        {"strict: ping before initialize", strict, {R"({"jsonrpc":"2.0","id":1,"method":"ping"})"}, {R"({"id":1,"jsonrpc":"2.0","result":{}})"}},
+        {"strict: notification before initialize", strict, {R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"}, {}},
+        {"strict: initialized notification is no handshake", strict,
+         {R"({"jsonrpc":"2.0","method":"notifications/initialized"})", R"({"jsonrpc":"2.0","id":3,"method":"tools/list"})"},
+         {notInitializedWithID("3")}},
+        {"strict: request after initialize", strict,
+         {R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-06-18"}})",
+          R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})"},
+         {R"({"id":1,"jsonrpc":"2.0","result":{"capabilities":{"tools":{}},"protocolVersion":"2025-06-18","serverInfo":{"name":"probe","version":"1.0"}}})",
+          R"({"id":2,"jsonrpc":"2.0","result":{"tools":[]}})"}},
+        {"strict: batch before initialize", strict,
+         {R"([{"jsonrpc":"2.0","id":1,"method":"tools/list"},{"jsonrpc":"2.0","id":2,"method":"ping"}])"},
+         {"[" + notInitializedWithID("1") + R"(,{"id":2,"jsonrpc":"2.0","result":{}}])"}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        makeServer(c.strict ? Server::Configuration::strictConfiguration() : Server::Configuration::defaultConfiguration());
+        registerTools();
+        startServer();
+        for (const auto line : c.lines) send(line);
+        EXPECT_EQ(repliesBeforeSentinel(), c.replies);
+        await(server_->stop());
+    }
+}
+
+TEST_F(ServerDispatch, ServesToolCallsWithoutInitializeWhenNotStrict) {
+    makeServer();
+    registerTools();
+    startServer();
+    send(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"look"}})");
+    EXPECT_EQ(nextReply(), R"({"id":1,"jsonrpc":"2.0","result":{"content":[{"text":"called look","type":"text"}]}})");
+    EXPECT_FALSE(server_->isInitialized());
+}
+
+TEST_F(ServerDispatch, PassesTheRequestsIDToTheHandler) {
+    makeServer();
+    std::vector<std::string> seen;
+    server_->withMethodHandler<ListTools>(
+        [&seen](ListTools::Parameters, const HandlerContext& context) -> asio::awaitable<ListTools::Result> {
+            seen.push_back(context.id.description() + (context.httpContext ? " over HTTP" : ""));
+            co_return ListTools::Result{};
+        });
+    startServer();
+    send(R"({"jsonrpc":"2.0","id":"first","method":"tools/list"})");
+    send(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})");
+    nextReply();
+    nextReply();
+    EXPECT_EQ(seen, (std::vector<std::string>{"first", "2"}));
+}
+
+TEST_F(ServerDispatch, ASlowHandlerDoesNotHoldUpLaterMessages) {
+    makeServer();
+    testing::Gate gate;
+    server_->withMethodHandler<CallTool>([&gate](CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
+        co_await gate.wait();
+        co_return CallTool::Result{.content = {Tool::Content::text("slow")}};
+    });
+    startServer();
+    send(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"slow"}})");
+    send(R"({"jsonrpc":"2.0","id":2,"method":"ping"})");
+    EXPECT_EQ(nextReply(), R"({"id":2,"jsonrpc":"2.0","result":{}})");
+    gate.release();
+    EXPECT_EQ(nextReply(), R"({"id":1,"jsonrpc":"2.0","result":{"content":[{"text":"slow","type":"text"}]}})");
+}
+
+TEST_F(ServerDispatch, RunsNotificationHandlersInOrderPastOneThatFails) {
+    makeServer();
+    std::vector<std::string> calls;
+    server_->onNotification<InitializedNotification>([&calls](Message<InitializedNotification>) -> asio::awaitable<void> {
+        calls.push_back("first");
+        throw std::runtime_error("first failed");
+        co_return;
+    });
+    server_->onNotification<InitializedNotification>([&calls](Message<InitializedNotification>) -> asio::awaitable<void> {
+        calls.push_back("second");
+        co_return;
+    });
+    startServer();
+    send(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+    EXPECT_EQ(repliesBeforeSentinel(), std::vector<std::string>{});
+    EXPECT_EQ(calls, (std::vector<std::string>{"first", "second"}));
+}
+
+TEST_F(ServerDispatch, ALaterHandlerForAMethodReplacesTheEarlierOne) {
+    makeServer();
+    server_->withMethodHandler<ListTools>(
+        [](ListTools::Parameters) -> asio::awaitable<ListTools::Result> { co_return ListTools::Result{.nextCursor = "first"}; });
+    server_->withMethodHandler<ListTools>(
+        [](ListTools::Parameters) -> asio::awaitable<ListTools::Result> { co_return ListTools::Result{.nextCursor = "second"}; });
+    startServer();
+    send(R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})");
+    EXPECT_EQ(nextReply(), R"({"id":1,"jsonrpc":"2.0","result":{"nextCursor":"second","tools":[]}})");
+}
+
+}  // namespace
+}  // namespace mcp

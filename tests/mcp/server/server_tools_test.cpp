@@ -1,0 +1,76 @@
+#include "mcp/server/server.hpp"
+
+#include "mcp/server/tool_methods.hpp"
+#include "tests/mcp/server_harness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace mcp {
+namespace {
+
+namespace asio = boost::asio;
+
+// A server that offers one tool, as the local host offers its tools: listed by "tools/list",
+// run by "tools/call", with failures of the tool itself reported in its result.
+class ServerTools : public testing::ServerFixture {
+protected:
+    void SetUp() override {
+        makeServer();
+        server_->withMethodHandler<ListTools>([](ListTools::Parameters) -> asio::awaitable<ListTools::Result> {
+            co_return ListTools::Result{.tools = {Tool{
+                                            .name = "look",
+                                            .title = "Look",
+                                            .inputSchema = Value::Object{{"type", "object"},
+                                                                         {"required", Value::Array{"reason"}}},
+                                            .annotations = {.readOnlyHint = true},
+                                        }}};
+        });
+        server_->withMethodHandler<CallTool>([](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
+            if (params.name != "look") {
+                co_return CallTool::Result{.content = {Tool::Content::text("There's no tool named " + params.name + ".")},
+                                           .isError = true};
+            }
+            const Value* reason = params.arguments ? params.arguments->find("reason") : nullptr;
+            if (reason == nullptr || reason->stringValue() == nullptr) {
+                co_return CallTool::Result{.content = {Tool::Content::text("Say why you want to look.")}, .isError = true};
+            }
+            co_return CallTool::Result{
+                .content = {Tool::Content::text(R"({"app":"Files"})"), Tool::Content::image("iVBORw0K", "image/png")},
+                .isError = false};
+        });
+        startServer();
+    }
+};
+
+TEST_F(ServerTools, ListsTheTools) {
+    send(R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})");
+    EXPECT_EQ(nextReply(),
+              R"({"id":1,"jsonrpc":"2.0","result":{"tools":[{"annotations":{"readOnlyHint":true},"description":null,)"
+              R"("inputSchema":{"required":["reason"],"type":"object"},"name":"look","title":"Look"}]}})");
+}
+
+TEST_F(ServerTools, CallsATool) {
+    const struct {
+        std::string_view name, request, reply;
+    } kCases[] = {
+        {"success", R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"look","arguments":{"reason":"to help"}}})",
+         R"({"id":2,"jsonrpc":"2.0","result":{"content":[{"text":"{\"app\":\"Files\"}","type":"text"},)"
+         R"({"data":"iVBORw0K","mimeType":"image/png","type":"image"}],"isError":false}})"},
+        {"the tool fails", R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"look","arguments":{}}})",
+         R"({"id":3,"jsonrpc":"2.0","result":{"content":[{"text":"Say why you want to look.","type":"text"}],"isError":true}})"},
+        {"unknown tool", R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":{"name":"point"}})",
+         R"({"id":4,"jsonrpc":"2.0","result":{"content":[{"text":"There's no tool named point.","type":"text"}],"isError":true}})"},
+        {"no tool named", R"({"jsonrpc":"2.0","id":5,"method":"tools/call","params":{}})",
+         R"({"error":{"code":-32602,"data":{"detail":"Invalid params field"},"message":"Invalid params: Invalid params field"},"id":5,"jsonrpc":"2.0"})"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        send(c.request);
+        EXPECT_EQ(nextReply(), c.reply);
+    }
+}
+
+}  // namespace
+}  // namespace mcp

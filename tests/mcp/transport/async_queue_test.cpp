@@ -1,0 +1,130 @@
+#include "mcp/transport/async_queue.hpp"
+
+#include "tests/mcp/coroutine_runner.hpp"
+
+#include "mcp/protocol/mcp_error.hpp"
+
+#include <gtest/gtest.h>
+
+#include <boost/asio/bind_cancellation_slot.hpp>
+#include <boost/asio/bind_executor.hpp>
+#include <boost/asio/cancellation_signal.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/this_coro.hpp>
+
+#include <thread>
+
+namespace mcp {
+namespace {
+
+using boost::asio::awaitable;
+using testing::runCoroutine;
+
+TEST(AsyncQueue, DeliversEverythingPushedBeforeTheEnd) {
+    runCoroutine([]() -> awaitable<void> {
+        auto queue = AsyncQueue<std::string>::make();
+        EXPECT_TRUE(queue->push("a"));
+        EXPECT_TRUE(queue->push("b"));
+        queue->finish();
+        queue->finish(std::make_exception_ptr(MCPError::connectionClosed()));
+        EXPECT_FALSE(queue->push("after the end"));
+        EXPECT_EQ(co_await queue->next(), "a");
+        EXPECT_EQ(co_await queue->next(), "b");
+        EXPECT_EQ(co_await queue->next(), std::nullopt);
+        EXPECT_EQ(co_await queue->next(), std::nullopt);
+    });
+}
+
+TEST(AsyncQueue, DeliversTheErrorAfterTheItems) {
+    runCoroutine([]() -> awaitable<void> {
+        auto queue = AsyncQueue<int>::make();
+        queue->push(1);
+        queue->finish(std::make_exception_ptr(MCPError::connectionClosed()));
+        EXPECT_EQ(co_await queue->next(), 1);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                co_await queue->next();
+                ADD_FAILURE() << "no error";
+            } catch (const MCPError& error) {
+                EXPECT_EQ(error, MCPError::connectionClosed());
+            }
+        }
+    });
+}
+
+TEST(AsyncQueue, AWaitingReceiverGetsLaterItems) {
+    runCoroutine([]() -> awaitable<void> {
+        auto queue = AsyncQueue<int>::make();
+        auto executor = co_await boost::asio::this_coro::executor;
+        boost::asio::post(executor, [queue] {
+            queue->push(7);
+            queue->finish();
+        });
+        EXPECT_EQ(co_await queue->next(), 7);
+        EXPECT_EQ(co_await queue->next(), std::nullopt);
+    });
+}
+
+TEST(AsyncQueue, CancelledReceiveReturnsAtOnceAndLosesNothing) {
+    boost::asio::io_context io;
+    auto queue = AsyncQueue<int>::make();
+    boost::asio::cancellation_signal signal;
+    std::optional<std::exception_ptr> outcome;
+    queue->receive(boost::asio::bind_cancellation_slot(
+        signal.slot(), boost::asio::bind_executor(io, [&](std::exception_ptr error, std::optional<int>) { outcome = error; })));
+    io.poll();
+    EXPECT_FALSE(outcome.has_value());
+
+    signal.emit(boost::asio::cancellation_type::terminal);
+    io.restart();
+    io.poll();
+    ASSERT_TRUE(outcome.has_value());
+    try {
+        std::rethrow_exception(*outcome);
+    } catch (const boost::system::system_error& error) {
+        EXPECT_EQ(error.code(), boost::asio::error::operation_aborted);
+    }
+
+    queue->push(3);
+    std::optional<int> received;
+    queue->receive(boost::asio::bind_executor(io, [&](std::exception_ptr, std::optional<int> item) { received = item; }));
+    io.restart();
+    io.poll();
+    EXPECT_EQ(received, 3);
+}
+
+TEST(AsyncQueue, RefusesASecondWaitingReceiver) {
+    boost::asio::io_context io;
+    auto queue = AsyncQueue<int>::make();
+    std::optional<int> first;
+    std::exception_ptr secondError;
+    queue->receive(boost::asio::bind_executor(io, [&](std::exception_ptr, std::optional<int> item) { first = item; }));
+    queue->receive(boost::asio::bind_executor(io, [&](std::exception_ptr error, std::optional<int>) { secondError = error; }));
+    io.poll();
+    EXPECT_THROW(std::rethrow_exception(secondError), std::logic_error);
+    queue->push(1);
+    io.restart();
+    io.poll();
+    EXPECT_EQ(first, 1);
+}
+
+TEST(AsyncQueue, KeepsTheOrderOfAnotherThreadsPushes) {
+    runCoroutine([]() -> awaitable<void> {
+        auto queue = AsyncQueue<int>::make();
+        constexpr int kCount = 10000;
+        std::thread producer([queue] {
+            for (int i = 0; i < kCount; ++i) queue->push(i);
+            queue->finish();
+        });
+        int expected = 0;
+        while (auto item = co_await queue->next()) {
+            EXPECT_EQ(*item, expected);
+            ++expected;
+        }
+        producer.join();
+        EXPECT_EQ(expected, kCount);
+    });
+}
+
+}  // namespace
+}  // namespace mcp
