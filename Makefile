@@ -11,6 +11,7 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions
 
 deps:
 	tools/install-deps.sh
+	tools/install-npm-peers.sh
 
 configure: deps
 	cmake --preset $(PRESET) -DVANTOR_WERROR=$(WERROR)
