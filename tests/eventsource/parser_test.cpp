@@ -1,5 +1,7 @@
 #include "eventsource/parser.hpp"
 
+#include "tests/eventsource/event_printer.hpp"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,13 +12,6 @@
 #include <vector>
 
 namespace eventsource {
-
-void PrintTo(const Event& event, std::ostream* out) {
-    *out << "{id=" << (event.id ? "\"" + *event.id + "\"" : "none")
-         << " event=" << (event.event ? "\"" + *event.event + "\"" : "none") << " data=\"" << event.data
-         << "\" retry=" << (event.retry ? std::to_string(*event.retry) : "none") << "}";
-}
-
 namespace {
 
 using namespace std::literals;
