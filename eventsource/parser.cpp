@@ -44,6 +44,12 @@ void Parser::consume(std::span<const std::byte> bytes) {
 
 void Parser::consume(std::uint8_t byte) {
     const char c = static_cast<char>(byte);
+    // The common byte of a byte-at-a-time caller only grows the line; keep it cheap.
+    if (c != '\r' && c != '\n' && !skippingLine_ && lineBuffer_.size() < limits_.maxLineBytes) {
+        sawCR_ = false;
+        lineBuffer_.push_back(c);
+        return;
+    }
     consume(std::string_view(&c, 1));
 }
 
