@@ -51,14 +51,12 @@ void drain(Parser& parser, Outcome& outcome) {
     }
 }
 
-// Feeds `chunks` in order, taking events out after each, then finishes the body.
-Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits = {}) {
+// Runs `feed` on a parser, taking events out after each call it makes to `consumed`, then
+// finishes the body.
+Outcome parseWith(Parser::Limits limits, const std::function<void(Parser&, const std::function<void()>&)>& feed) {
     Parser parser(limits);
     Outcome outcome;
-    for (const auto chunk : chunks) {
-        parser.consume(chunk);
-        drain(parser, outcome);
-    }
+    feed(parser, [&] { drain(parser, outcome); });
     parser.finish();
     drain(parser, outcome);
     outcome.lastEventId = parser.getLastEventId();
@@ -66,18 +64,22 @@ Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits
     return outcome;
 }
 
+Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits = {}) {
+    return parseWith(limits, [&](Parser& parser, const std::function<void()>& consumed) {
+        for (const auto chunk : chunks) {
+            parser.consume(chunk);
+            consumed();
+        }
+    });
+}
+
 Outcome parseOneByteAtATime(std::string_view input, Parser::Limits limits = {}) {
-    Parser parser(limits);
-    Outcome outcome;
-    for (const char c : input) {
-        parser.consume(static_cast<std::uint8_t>(c));
-        drain(parser, outcome);
-    }
-    parser.finish();
-    drain(parser, outcome);
-    outcome.lastEventId = parser.getLastEventId();
-    outcome.reconnectionTime = parser.getReconnectionTime();
-    return outcome;
+    return parseWith(limits, [&](Parser& parser, const std::function<void()>& consumed) {
+        for (const char c : input) {
+            parser.consume(static_cast<std::uint8_t>(c));
+            consumed();
+        }
+    });
 }
 
 // The same stream fed whole, split in two at every byte position and one byte at a time must
