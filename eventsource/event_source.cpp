@@ -58,7 +58,7 @@ bool isEventSourceError(const std::exception_ptr& failure) {
 
 }  // namespace
 
-std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, std::string url,
+std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, boost::urls::url url,
                                                  std::shared_ptr<StreamConnector> connector) {
     Request request{.url = std::move(url)};
     request.headers.set("Accept", kEventStreamType);
@@ -111,6 +111,7 @@ void EventSource::onError(ErrorCallback callback) {
 asio::awaitable<void> EventSource::close() {
     co_await onStrand([](EventSource& self) {
         self.readyState_ = ReadyState::closed;
+        if (self.currentResponse_ != nullptr) self.currentResponse_->cancel();
         if (self.connectionRunning_) {
             self.connectionRunning_ = false;
             // Posted, because close() may be awaited by a callback inside the run itself:
@@ -157,6 +158,9 @@ asio::awaitable<void> EventSource::runConnection() {
             auto response = co_await connector_->open(attempt);
             validateResponse(*response);
             readyState_ = ReadyState::open;
+            currentResponse_ = response.get();
+            const auto forget = [this](StreamResponse*) { currentResponse_ = nullptr; };
+            const std::unique_ptr<StreamResponse, decltype(forget)> reading(response.get(), forget);
             if (auto callback = onOpen_) co_await callback();
             finishBody = co_await readEvents(*response, parser);
         } catch (...) {

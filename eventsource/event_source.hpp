@@ -46,7 +46,7 @@ public:
     /// A client for `url`: a GET with "Accept: text/event-stream" and "Cache-Control:
     /// no-cache" and a time-out of 60 seconds. Starts connecting at once, through
     /// `connector`, on a strand of `executor`; returns without waiting.
-    static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, std::string url,
+    static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
                                                std::shared_ptr<StreamConnector> connector);
     /// A client that sends `request` (plus "Last-Event-ID" once an id has been seen) on every
     /// attempt. Starts connecting at once.
@@ -58,7 +58,7 @@ public:
 
     /// The request of every attempt; fixed at construction, so any thread may read it.
     const Request& request() const noexcept { return request_; }
-    const std::string& url() const noexcept { return request_.url; }
+    const boost::urls::url& url() const noexcept { return request_.url; }
 
     boost::asio::awaitable<ReadyState> readyState();
 
@@ -115,6 +115,8 @@ private:
     // Cancels the connection run; bound to it while it runs.
     boost::asio::cancellation_signal connectionSignal_;
     bool connectionRunning_ = false;
+    // The answer being read, so that close() can end a read that waits for the server.
+    StreamResponse* currentResponse_ = nullptr;
 };
 
 }  // namespace eventsource

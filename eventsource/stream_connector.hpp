@@ -2,6 +2,7 @@
 
 #include <boost/asio/awaitable.hpp>
 #include <boost/beast/http/fields.hpp>
+#include <boost/url/url.hpp>
 
 #include <chrono>
 #include <memory>
@@ -13,7 +14,7 @@ namespace eventsource {
 
 /// The request of every connection attempt of an EventSource.
 struct Request {
-    std::string url;
+    boost::urls::url url;
     boost::beast::http::fields headers;
     /// How long the connection may stay silent (connecting included) before it fails.
     std::chrono::milliseconds timeout{std::chrono::seconds(60)};
@@ -29,8 +30,12 @@ public:
     /// The value of a header, found without regard to case; nothing when absent.
     virtual std::optional<std::string> header(std::string_view name) const = 0;
     /// The next bytes of the body, or nothing once it has ended. Throws on a failure of the
-    /// connection; ends with a failure when the awaiting coroutine is cancelled.
+    /// connection, and after cancel().
     virtual boost::asio::awaitable<std::optional<std::string>> read() = 0;
+
+    /// Ends the response: a read under way fails at once, as does every later one. Called on
+    /// the executor of the coroutine that reads.
+    virtual void cancel() = 0;
 };
 
 /// What an EventSource needs of an HTTP client: start a request and hand back its answer

@@ -34,7 +34,7 @@ std::string describe(const std::exception_ptr& error) {
 class Harness {
 public:
     explicit Harness(std::deque<Answer> script) : connector(std::make_shared<ScriptedConnector>(std::move(script))) {
-        source = EventSource::create(io.get_executor(), "http://127.0.0.1:9/events", connector);
+        source = EventSource::create(io.get_executor(), boost::urls::url("http://127.0.0.1:9/events"), connector);
         source->onOpen([this]() -> asio::awaitable<void> {
             ++opens;
             co_return;

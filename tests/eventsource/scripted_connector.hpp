@@ -3,6 +3,7 @@
 #include "eventsource/stream_connector.hpp"
 
 #include <boost/asio/as_tuple.hpp>
+#include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
@@ -89,13 +90,23 @@ private:
             if (answer_.end == Answer::End::fails) {
                 throw boost::system::system_error(boost::asio::error::connection_reset);
             }
-            if (answer_.end == Answer::End::hangs) co_await waitForCancellation();
+            if (answer_.end == Answer::End::hangs) {
+                // Like a real connection, a waiting read ends through cancel() only.
+                hang_.emplace(co_await boost::asio::this_coro::executor, std::chrono::steady_clock::time_point::max());
+                co_await hang_->async_wait(
+                    boost::asio::bind_cancellation_slot(boost::asio::cancellation_slot(), boost::asio::use_awaitable));
+            }
             co_return std::nullopt;
+        }
+
+        void cancel() override {
+            if (hang_) hang_->cancel();
         }
 
     private:
         Answer answer_;
         std::size_t next_ = 0;
+        std::optional<boost::asio::steady_timer> hang_;
     };
 
     std::deque<Answer> script_;
