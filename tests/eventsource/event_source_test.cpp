@@ -1,10 +1,9 @@
 #include "eventsource/event_source.hpp"
 
 #include "tests/eventsource/event_printer.hpp"
+#include "tests/eventsource/event_source_harness.hpp"
 #include "tests/eventsource/scripted_connector.hpp"
 
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/io_context.hpp>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,79 +19,12 @@ using testing::Answer;
 using testing::ScriptedConnector;
 using namespace std::chrono_literals;
 
-std::string describe(const std::exception_ptr& error) {
-    if (!error) return "none";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-}
-
-// One client over a scripted connector on a single-threaded io_context, with callbacks that
-// record what they receive.
-class Harness {
+// The client over a scripted connector.
+class Harness : public testing::EventSourceHarness<ScriptedConnector> {
 public:
-    explicit Harness(std::deque<Answer> script) : connector(std::make_shared<ScriptedConnector>(std::move(script))) {
-        source = EventSource::create(io.get_executor(), boost::urls::url("http://127.0.0.1:9/events"), connector);
-        source->onOpen([this]() -> asio::awaitable<void> {
-            ++opens;
-            co_return;
-        });
-        source->onMessage([this](const Event& event) -> asio::awaitable<void> {
-            events.push_back(event);
-            if (afterMessage) co_await afterMessage(event);
-        });
-        source->onError([this](std::exception_ptr error) -> asio::awaitable<void> {
-            errors.push_back(describe(error));
-            co_return;
-        });
-    }
-
-    // Runs the io_context until `done` holds; fails the test after the deadline.
-    void runUntil(const std::function<bool()>& done, std::chrono::seconds deadline = 10s) {
-        const auto until = std::chrono::steady_clock::now() + deadline;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) {
-                ADD_FAILURE() << "deadline passed";
-                return;
-            }
-            // An io_context that ran out of work stays stopped until restarted.
-            if (io.stopped()) io.restart();
-            io.run_one_for(10ms);
-        }
-    }
-
-    // Runs until the connection run has ended: nothing but the harness holds the client then.
-    void runUntilTheRunEnds() {
-        std::weak_ptr<EventSource> weak = source;
-        auto keep = std::move(source);
-        keep.reset();
-        runUntil([&] { return weak.expired(); });
-    }
-
-    ReadyState readyState() {
-        std::optional<ReadyState> state;
-        asio::co_spawn(io, source->readyState(), [&](std::exception_ptr, ReadyState s) { state = s; });
-        runUntil([&] { return state.has_value(); });
-        return *state;
-    }
-
-    void close() { await(source->close()); }
-
-    void await(asio::awaitable<void> step) {
-        bool done = false;
-        asio::co_spawn(io, std::move(step), [&](std::exception_ptr) { done = true; });
-        runUntil([&] { return done; });
-    }
-
-    asio::io_context io;
-    std::shared_ptr<ScriptedConnector> connector;
-    std::shared_ptr<EventSource> source;
-    int opens = 0;
-    std::vector<Event> events;
-    std::vector<std::string> errors;
-    std::function<asio::awaitable<void>(const Event&)> afterMessage;
+    explicit Harness(std::deque<Answer> script)
+        : EventSourceHarness(boost::urls::url("http://127.0.0.1:9/events"),
+                             [&script](asio::any_io_executor) { return std::make_shared<ScriptedConnector>(std::move(script)); }) {}
 };
 
 TEST(EventSource, RefusesAnswersThatAreNotEventStreamsForGood) {
