@@ -1,4 +1,4 @@
-#include "mcp/server/resource.hpp"
+#include "mcp/catalogue/resource.hpp"
 
 #include "tests/mcp/read_and_write.hpp"
 
