@@ -8,6 +8,7 @@
 #include <boost/asio/awaitable.hpp>
 #include <boost/url/url.hpp>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -166,6 +167,23 @@ public:
                        std::map<std::string, std::string> additionalTokenRequestParameters = {},
                        std::shared_ptr<OAuthAuthorizationDelegate> authorizationDelegate = nullptr,
                        double proactiveRefreshWindowSeconds = 0);
+
+    // makePrivateKeyJWTAssertion: a signed client assertion (RFC 7523) for private_key_jwt, in
+    // compact JWS form: header {"alg":"ES256","typ":"JWT"}; claims iss = sub = `clientID`, aud =
+    // `audience` or else the token endpoint, iat = `issuedAt` in whole seconds (truncated), exp =
+    // iat + the lifetime rounded down but at least 1, jti = a fresh upper-case UUID; signature
+    // ECDSA P-256 with SHA-256 in its raw 64-byte form. `privateKeyPEM` holds a P-256 key as SEC1
+    // ("EC PRIVATE KEY") or PKCS #8 ("PRIVATE KEY") PEM. Throws PrivateKeyJWTAssertionError
+    // invalidLifetime when `lifetimeSeconds` is not above zero (before the key is read), and
+    // std::runtime_error when the key cannot be read (an encrypted key included: there is
+    // nobody to ask for its password), is not a P-256 key, or signing fails. Fits the first two
+    // parameters of an AssertionFactory.
+    static std::string makePrivateKeyJWTAssertion(std::string_view clientID, const boost::urls::url& tokenEndpoint,
+                                                  std::string_view privateKeyPEM,
+                                                  PrivateKeyJWTSigningAlgorithm signingAlgorithm,
+                                                  const std::optional<std::string>& audience,
+                                                  std::chrono::system_clock::time_point issuedAt,
+                                                  double lifetimeSeconds);
 
     // defaultRedirectURI: "http://127.0.0.1:" + a port drawn uniformly from 49152-65535 +
     // "/callback". Nothing listens there: the grant takes the redirect from the authorization
