@@ -1,5 +1,6 @@
 #include "app/tray/tray_program.hpp"
 
+#include "app/host/bearer_token_validator.hpp"
 #include "app/looking/desktop_guidance.hpp"
 #include "app/host/host_status.hpp"
 #include "app/host/mcp_host.hpp"
@@ -115,7 +116,10 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     auto serve = [&serving](mcp::HTTPRequest request, std::string token) {
         return serveRequest(std::move(request), std::move(token), serving);
     };
-    const auto host = MCPHost::make(hostThreads.get_executor(), {main, status, *settings, random, serve});
+    const auto checkHead = [](const mcp::HTTPRequest& head, const std::string& token) {
+        return accessRefusal(head, token);
+    };
+    const auto host = MCPHost::make(hostThreads.get_executor(), {main, status, *settings, random, serve, checkHead});
 
     TrayIcon tray;
     const auto followSharing = guidance.share().sharing().subscribe(
