@@ -139,7 +139,12 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     ui::PanelAdditions additions({menu, panel.view(), status, *settings, random, process, welcome, startHost,
                                   [] { QApplication::quit(); }, tray.item()});
     std::optional<ui::ReopenWatcher> reopenWatcher;
-    if (reopens) reopenWatcher.emplace(std::move(*reopens), [&additions] { additions.showRunningNotice(); });
+    // Whoever started the program again may have freed the port that the host waits for.
+    auto onReopen = [&additions, &host](platform::Reopens started) {
+        host->retryListeningNow();
+        if (started.byUser > 0) additions.showRunningNotice();
+    };
+    if (reopens) reopenWatcher.emplace(std::move(*reopens), std::move(onReopen));
 
     startApplication(main, *settings, startHost, welcome);
 
