@@ -1,5 +1,7 @@
 #include "eventsource/event_source.hpp"
 
+#include "eventsource/net_stream_connector.hpp"
+
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/co_spawn.hpp>
@@ -57,6 +59,11 @@ bool isEventSourceError(const std::exception_ptr& failure) {
 }
 
 }  // namespace
+
+std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, boost::urls::url url) {
+    auto connector = std::make_shared<NetStreamConnector>(net::HttpClient::make(executor));
+    return create(std::move(executor), std::move(url), std::move(connector));
+}
 
 std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, boost::urls::url url,
                                                  std::shared_ptr<StreamConnector> connector) {

@@ -43,9 +43,12 @@ public:
 
     static constexpr std::int64_t kDefaultMaximumFinalizationEventCount = 100;
 
-    /// A client for `url`: a GET with "Accept: text/event-stream" and "Cache-Control:
-    /// no-cache" and a time-out of 60 seconds. Starts connecting at once, through
-    /// `connector`, on a strand of `executor`; returns without waiting.
+    /// A client for `url`, over an HTTP client of its own made on `executor`: a GET with
+    /// "Accept: text/event-stream" and "Cache-Control: no-cache" and an idle time-out of
+    /// 60 seconds. Starts connecting at once on a strand of `executor`; returns without
+    /// waiting.
+    static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url);
+    /// The same request, sent through `connector`.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
                                                std::shared_ptr<StreamConnector> connector);
     /// A client that sends `request` (plus "Last-Event-ID" once an id has been seen) on every
