@@ -48,13 +48,15 @@ public:
     /// 60 seconds. Starts connecting at once on a strand of `executor`; returns without
     /// waiting.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url);
-    /// The same request, sent through `connector`.
+    /// The same request, sent through `connector`; the streams are read within `limits`.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
-                                               std::shared_ptr<StreamConnector> connector);
+                                               std::shared_ptr<StreamConnector> connector,
+                                               Parser::Limits limits = {});
     /// A client that sends `request` (plus "Last-Event-ID" once an id has been seen) on every
     /// attempt. Starts connecting at once.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, Request request,
-                                               std::shared_ptr<StreamConnector> connector);
+                                               std::shared_ptr<StreamConnector> connector,
+                                               Parser::Limits limits = {});
 
     EventSource(const EventSource&) = delete;
     EventSource& operator=(const EventSource&) = delete;
@@ -84,7 +86,8 @@ public:
     boost::asio::awaitable<void> close();
 
 private:
-    EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector);
+    EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
+                Parser::Limits limits);
 
     // Runs `step` on the strand with the client kept alive, and returns its result.
     template <class Step>
@@ -110,6 +113,7 @@ private:
     boost::asio::strand<boost::asio::any_io_executor> strand_;
     const Request request_;
     const std::shared_ptr<StreamConnector> connector_;
+    const Parser::Limits limits_;
     ReadyState readyState_ = ReadyState::connecting;
     std::int64_t maximumFinalizationEventCount_ = kDefaultMaximumFinalizationEventCount;
     OpenCallback onOpen_;
