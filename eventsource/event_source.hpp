@@ -27,6 +27,15 @@ namespace eventsource {
 /// the server's reconnection time and connects again, sending the last event id in
 /// "Last-Event-ID". An answer that is not an event stream ends it for good, as does close().
 ///
+///     auto source = eventsource::EventSource::create(executor, boost::urls::url(address));
+///     source->onMessage([](const eventsource::Event& event) -> boost::asio::awaitable<void> {
+///         handle(event.data);
+///         co_return;
+///     });
+///
+/// Callbacks set right after create() are in place before the first answer: they are stored
+/// by tasks posted to the strand, which run before any network reply can be read.
+///
 /// Thread safety: every operation runs on the client's own strand, so any thread may call
 /// them. The callbacks run on that strand one at a time, and each is awaited before the next
 /// bytes are read: a slow message callback slows the reading of the stream.
