@@ -97,6 +97,10 @@ Value encodeText(const TextContent& text);
 /// {"type", "data", "mimeType"} with `type` "image" or "audio".
 Value encodeMedia(std::string_view type, const MediaContent& media);
 MediaContent decodeMedia(const ObjectReader& reader);
+Value encodeEmbeddedResource(const EmbeddedResourceContent& resource);
+EmbeddedResourceContent decodeEmbeddedResource(const ObjectReader& reader);
+Value encodeResourceLink(const ResourceLinkContent& link);
+ResourceLinkContent decodeResourceLink(const ObjectReader& reader);
 Value encodeContentItem(const ContentItemCase& item);
 /// Reads the case that "type" names; another "type" fails with dataCorrupted at "type",
 /// `unknownTypeText`.
