@@ -264,6 +264,10 @@ private:
     struct ReceiveLoop {
         bool cancelled = false;
         bool finished = false;
+        // True only while the loop waits for the next message: the one time it may be
+        // cancelled. Anything it started on a message (an answer being sent above all) runs to
+        // its end, and the loop leaves after it.
+        bool awaitingMessage = false;
         boost::asio::cancellation_signal signal;
         std::vector<boost::asio::any_completion_handler<void()>> waiters;
     };
