@@ -143,11 +143,12 @@ TEST_F(StdioBridgeTest, SettingsAreReadForEveryPost) {
     FakeHost other;
     forward({R"({"id":1,"method":"ping"})"});
     usePort(other.port());
-    settings_.setString(setting::kToken, "new-token");
+    const std::string newToken = "f00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed";
+    settings_.setString(setting::kToken, newToken);
     forward({R"({"id":2,"method":"ping"})"});
     ASSERT_EQ(host().posts().size(), 1u);
     ASSERT_EQ(other.posts().size(), 1u);
-    EXPECT_EQ(other.posts()[0].header("authorization"), "Bearer new-token");
+    EXPECT_EQ(other.posts()[0].header("authorization"), "Bearer " + newToken);
 }
 
 TEST_F(StdioBridgeTest, Replies) {
@@ -176,6 +177,22 @@ TEST_F(StdioBridgeTest, Replies) {
         host().setResponder([&](const HostRequest&) { return c.answer; });
         EXPECT_EQ(forward({c.line}), c.written);
     }
+}
+
+// A port beyond 65535 must not wrap around to another program's port with the token.
+TEST_F(StdioBridgeTest, APortOutOfRangeSendsNothingAnywhere) {
+    const auto wrapped = std::to_string(host().port() + 65536);
+    settings_.setString(setting::kPort, wrapped);
+    const std::string problem = wrapped + " is not a valid port (use 1–65535).";
+    EXPECT_EQ(forward({R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})", R"({"method":"notifications/x"})"}),
+              std::vector<std::string>{R"({"jsonrpc":"2.0","id":1,"error":{"code":-32000,"message":"Vantor MCP isn't reachable: )" +
+                                       problem + R"("}})"});
+    EXPECT_TRUE(host().requests().empty()) << "the listener on the wrapped-around port got nothing";
+    EXPECT_EQ(launcher_.launches, 0);
+
+    settings_.setString(setting::kPort, "47517x");
+    EXPECT_EQ(forward({R"({"id":2,"method":"x"})"}),
+              std::vector<std::string>{R"({"jsonrpc":"2.0","id":2,"error":{"code":-32000,"message":"Vantor MCP isn't reachable: 47517x is not a valid port (use 1–65535)."}})"});
 }
 
 TEST_F(StdioBridgeTest, ToldToFetchToolsAgainWhenTheProgramWasStartedAnew) {
