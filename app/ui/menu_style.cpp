@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
+#include <QPushButton>
 #include <QSvgRenderer>
 
 #include <cmath>
@@ -86,6 +87,18 @@ QPixmap appIconPixmap(int side, qreal pixelRatio) {
         return pixmap;
     }
     return QApplication::windowIcon().pixmap(QSize(side, side), pixelRatio);
+}
+
+void makeProminent(QPushButton& button, int width) {
+    const QColor accent = accentColour(button.palette());
+    button.setDefault(true);
+    button.setFixedSize(width, 32);
+    button.setFont(uiFont(13, QFont::DemiBold));
+    button.setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: #ffffff; border: none; "
+                                        "border-radius: 7px; padding: 0 16px; }"
+                                        "QPushButton:hover { background-color: %2; }"
+                                        "QPushButton:pressed { background-color: %3; }")
+                             .arg(accent.name(), accent.lighter(110).name(), accent.darker(115).name()));
 }
 
 void fitHeightToContent(QWidget& widget) {
