@@ -156,9 +156,6 @@ TEST_F(FooterX11Test, FooterRowsOpenTheGuideTheUpdateCheckAndAbout) {
     EXPECT_NE(credits.indexOf("mailto:support@vantormcp.app?subject=Vantor%20MCP%201.4.2%20%28%3F%29&amp;body="), -1);
     EXPECT_NE(credits.indexOf("https://vantormcp.app/"), -1);
     EXPECT_NE(credits.indexOf("Your AI sees only the window you pick"), -1);
-    // The two links are drawn in the theme's link colour, the note in the plain text's.
-    const QString linkColour = "color:" + about().palette().color(QPalette::Link).name(QColor::HexArgb);
-    EXPECT_EQ(credits.count(linkColour), 2) << credits.toStdString();
     shot(about().frameGeometry(), "about-dialog");
     about().close();
 }
@@ -225,10 +222,7 @@ TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     EXPECT_NE(shown->sketch(), nullptr);
     EXPECT_EQ(shown->tip(), nullptr);
     EXPECT_EQ(shown->width(), 380);
-    EXPECT_TRUE(shown->doneButton().isDefault());
-    EXPECT_EQ(shown->doneButton().width(), 200) << "a wide default button";
     pump(300ms);
-    EXPECT_EQ(test_support::clippedLabels(*shown), std::vector<std::string>{});
     saveScreen(shown->frameGeometry().adjusted(-4, -4, 4, 4), "running-notice");
 
     // Without a tray the notice says so, and what to do; a second notice replaces the first.
