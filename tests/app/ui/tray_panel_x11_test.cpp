@@ -88,6 +88,13 @@ protected:
 
     ConnectSection& connect() { return panel->view().connectSection(); }
 
+    void shareFiveMinutesWithClaude() {
+        sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
+                                         .until = main.now() + 300s,
+                                         .kept = true,
+                                         .client = "Claude"});
+    }
+
     platform::QtScheduler main;
     HostStatus host;
     platform::Observed<std::optional<WindowShare::Sharing>> sharing;
@@ -194,10 +201,7 @@ TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
 
 TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
     start();
-    sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
-                                     .until = main.now() + 300s,
-                                     .kept = true,
-                                     .client = "Claude"});
+    shareFiveMinutesWithClaude();
     openByClickingTheIcon();
     auto& stop = panel->view().stopSharingRow();
     ASSERT_TRUE(stop.isVisible());
@@ -222,10 +226,7 @@ TEST_F(TrayPanelX11Test, TheSharesEndShowsNoSecondsInTheCLocale) {
     const QLocale saved;
     QLocale::setDefault(QLocale::c());
     start();
-    sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
-                                     .until = main.now() + 300s,
-                                     .kept = true,
-                                     .client = "Claude"});
+    shareFiveMinutesWithClaude();
     openByClickingTheIcon();
     auto& stop = panel->view().stopSharingRow();
     ASSERT_TRUE(stop.subtitle());
