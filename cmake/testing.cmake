@@ -13,5 +13,7 @@ function(vantor_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main vantor_warnings)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    # Listing a sanitized test program can take seconds on a loaded machine.
+    DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS "${ARG_LABELS}" ${ARG_PROPERTIES})
 endfunction()
