@@ -3,106 +3,15 @@
 #include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/pkce.hpp"
+#include "tests/mcp/oauth/client/fake_authorization_server.hpp"
 #include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
-
-#include <boost/url/parse.hpp>
 
 namespace mcp {
 namespace {
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using Clock = std::chrono::system_clock;
-using Form = std::map<std::string, std::string>;
-using testing::json;
-using testing::notFound;
-using testing::RecordedRequest;
-using testing::Reply;
-using testing::ScriptedHttpServer;
-
-Form readForm(std::string_view body) {
-    Form form;
-    for (const auto& parameter : boost::urls::url("http://x/?" + std::string(body)).params()) {
-        form[parameter.key] = parameter.value;
-    }
-    return form;
-}
-
-// A protected resource and its authorization server in one scripted server: the metadata
-// documents, registration, an authorization endpoint that redirects at once, and a token
-// endpoint that hands out "at-1", "at-2", ... Records what the grants asked for.
-class FakeAuthorizationServer {
-public:
-    FakeAuthorizationServer()
-        : server_([this](const RecordedRequest& request) { return answer(request); }), base_(server_.url("")) {}
-
-    std::string base() const { return base_; }
-    boost::urls::url endpoint() const { return boost::urls::url(base_ + "/mcp"); }
-    std::vector<std::string> targets() const {
-        std::vector<std::string> seen;
-        for (const auto& request : server_.requests()) seen.push_back(request.target.substr(0, request.target.find('?')));
-        return seen;
-    }
-    std::vector<Form> tokenRequests() const {
-        std::lock_guard lock(mutex_);
-        return tokenRequests_;
-    }
-    std::string codeChallenge() const {
-        std::lock_guard lock(mutex_);
-        return codeChallenge_;
-    }
-    void refuseRefresh(int status) {
-        std::lock_guard lock(mutex_);
-        refreshStatus_ = status;
-    }
-
-private:
-    Reply answer(const RecordedRequest& request) {
-        const auto target = boost::urls::parse_origin_form(request.target).value();
-        const std::string path(target.path());
-        if (path == "/.well-known/oauth-protected-resource/mcp") {
-            return json(R"({"resource":")" + base_ + R"(/mcp","authorization_servers":[")" + base_ +
-                        R"("],"scopes_supported":["read"]})");
-        }
-        if (path == "/.well-known/oauth-authorization-server") {
-            return json(R"({"issuer":")" + base_ + R"(","authorization_endpoint":")" + base_ +
-                        R"(/authorize","token_endpoint":")" + base_ + R"(/token","registration_endpoint":")" + base_ +
-                        R"(/register","code_challenge_methods_supported":["S256"]})");
-        }
-        if (path == "/register") return json(R"({"client_id":"registered-1"})", 201);
-        if (path == "/authorize") {
-            std::string redirect, state;
-            for (const auto& parameter : target.params()) {
-                if (parameter.key == "redirect_uri") redirect = parameter.value;
-                if (parameter.key == "state") state = parameter.value;
-                if (parameter.key == "code_challenge") {
-                    std::lock_guard lock(mutex_);
-                    codeChallenge_ = parameter.value;
-                }
-            }
-            return Reply{.status = 302, .headers = {{"Location", redirect + "?code=code-1&state=" + state}}};
-        }
-        if (path == "/token") {
-            const auto form = readForm(request.body);
-            std::lock_guard lock(mutex_);
-            tokenRequests_.push_back(form);
-            if (form.at("grant_type") == "refresh_token" && refreshStatus_) {
-                return json(R"({"error":"invalid_grant"})", *refreshStatus_);
-            }
-            const auto number = std::to_string(tokenRequests_.size());
-            // Refresh answers bring no new refresh token, as servers may.
-            const std::string refresh = form.at("grant_type") == "refresh_token" ? "" : R"(,"refresh_token":"rt-)" + number + "\"";
-            return json(R"({"access_token":"at-)" + number + R"(","token_type":"Bearer","expires_in":3600)" + refresh + "}");
-        }
-        return Reply{.status = 404};
-    }
-
-    mutable std::mutex mutex_;
-    std::vector<Form> tokenRequests_;
-    std::string codeChallenge_;
-    std::optional<int> refreshStatus_;
-    ScriptedHttpServer server_;
-    std::string base_;
-};
+using testing::FakeAuthorizationServer;
 
 class OAuthAuthorizerTest : public testing::OAuthNetworkTest {
 protected:
