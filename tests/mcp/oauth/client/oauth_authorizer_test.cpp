@@ -36,6 +36,13 @@ protected:
         return token;
     }
 
+    // A valid token for the fake server's resource that can be refreshed with `refreshToken`.
+    void storeRefreshableToken(std::string refreshToken) {
+        auto token = storedToken("old", std::chrono::seconds(3600), as.base() + "/mcp");
+        token.refreshToken = std::move(refreshToken);
+        storage->save(token);
+    }
+
     bool challenge(OAuthAuthorizer& authorizer, int status, net::HeaderMap headers, std::optional<std::string> operation,
                    net::HttpClient& session) {
         return await(authorizer.handleChallenge(status, headers, as.endpoint(), std::move(operation), session));
@@ -118,9 +125,7 @@ TEST_F(OAuthAuthorizerTest, SendsOnlyTokensValidForHalfAMinuteToTheirOwnResource
 TEST_F(OAuthAuthorizerTest, RefreshesAndKeepsTheRefreshTokenTheServerDidNotReplace) {
     auto authorizer = makeAuthorizer(codeGrant());
     auto session = makeClient();
-    auto token = storedToken("old", std::chrono::seconds(3600), as.base() + "/mcp");
-    token.refreshToken = "rt-0";
-    storage->save(token);
+    storeRefreshableToken("rt-0");
 
     EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
     ASSERT_EQ(as.tokenRequests().size(), 1u);
@@ -133,9 +138,7 @@ TEST_F(OAuthAuthorizerTest, RefreshesAndKeepsTheRefreshTokenTheServerDidNotRepla
 TEST_F(OAuthAuthorizerTest, AuthorizesAnewInTheSameChallengeWhenTheRefreshIsRefused) {
     auto authorizer = makeAuthorizer(codeGrant());
     auto session = makeClient();
-    auto token = storedToken("old", std::chrono::seconds(3600), as.base() + "/mcp");
-    token.refreshToken = "revoked";
-    storage->save(token);
+    storeRefreshableToken("revoked");
     as.refuseRefresh(400);
 
     EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
