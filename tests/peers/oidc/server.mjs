@@ -8,6 +8,11 @@
 //   jwt-client                    private_key_jwt with ES256, its public key read from the PEM
 //                                 file named by CLIENT_PUBLIC_KEY
 // Tokens are issued for the resource "urn:vantor:test" with the scopes "read write".
+//
+// Clients may also register themselves and run the authorization-code grant with PKCE. Nobody
+// is there to log in: the server lets "test-user" in and grants what is asked, and answers the
+// authorization request with the final redirect to the client at once, so that a client without
+// a browser gets its code.
 
 import { createPublicKey } from 'node:crypto';
 import { readFileSync } from 'node:fs';
@@ -51,12 +56,23 @@ if (process.env.CLIENT_PUBLIC_KEY) {
 const server = createServer();
 server.listen(0, '127.0.0.1', () => {
   const { port } = server.address();
-  const provider = new Provider(`http://127.0.0.1:${port}`, {
+  const issuer = `http://127.0.0.1:${port}`;
+  const provider = new Provider(issuer, {
     clients,
-    ttl: { ClientCredentials: 600 },
+    ttl: {
+      AccessToken: 600,
+      AuthorizationCode: 60,
+      ClientCredentials: 600,
+      Grant: 3600,
+      IdToken: 600,
+      Interaction: 600,
+      RefreshToken: 3600,
+      Session: 3600,
+    },
     features: {
       devInteractions: { enabled: false },
       clientCredentials: { enabled: true },
+      registration: { enabled: true },
       resourceIndicators: {
         enabled: true,
         defaultResource: () => kResource,
@@ -65,9 +81,77 @@ server.listen(0, '127.0.0.1', () => {
     },
   });
   const handle = provider.callback();
+
+  // Lets the user in and grants everything the client asked for.
+  const finishInteraction = async (request, response) => {
+    const { prompt, params, session, grantId } = await provider.interactionDetails(request, response);
+    let result;
+    if (prompt.name === 'login') {
+      result = { login: { accountId: 'test-user' } };
+    } else {
+      const grant = grantId
+        ? await provider.Grant.find(grantId)
+        : new provider.Grant({ accountId: session.accountId, clientId: params.client_id });
+      const { missingOIDCScope, missingOIDCClaims, missingResourceScopes } = prompt.details;
+      if (missingOIDCScope) grant.addOIDCScope(missingOIDCScope.join(' '));
+      if (missingOIDCClaims) grant.addOIDCClaims(missingOIDCClaims);
+      for (const [indicator, scopes] of Object.entries(missingResourceScopes ?? {})) {
+        grant.addResourceScope(indicator, scopes.join(' '));
+      }
+      result = { consent: { grantId: await grant.save() } };
+    }
+    const next = await provider.interactionResult(request, response, result, { mergeWithLastSubmission: false });
+    response.writeHead(303, { location: next });
+    response.end();
+  };
+
+  // Walks the authorization request through login and consent as a browser would, and hands
+  // the client the redirect that ends it.
+  const authorizeAtOnce = async (request, response) => {
+    const cookies = new Map();
+    let url = new URL(request.url, issuer);
+    for (let step = 0; step < 10; step += 1) {
+      const cookie = [...cookies].map(([name, value]) => `${name}=${value}`).join('; ');
+      const answer = await fetch(url, { redirect: 'manual', headers: { cookie, 'x-on-behalf': '1' } });
+      for (const set of answer.headers.getSetCookie()) {
+        const pair = set.split(';')[0];
+        const equals = pair.indexOf('=');
+        cookies.set(pair.slice(0, equals), pair.slice(equals + 1));
+      }
+      const location = answer.headers.get('location');
+      if (!location) {
+        response.writeHead(answer.status, { 'content-type': answer.headers.get('content-type') ?? 'text/plain' });
+        response.end(await answer.text());
+        return;
+      }
+      const next = new URL(location, url);
+      if (next.origin !== issuer) {
+        response.writeHead(302, { location: next.href });
+        response.end();
+        return;
+      }
+      url = next;
+    }
+    response.writeHead(500);
+    response.end('too many steps');
+  };
+
   server.on('request', (request, response) => {
-    process.stdout.write(`${request.method} ${request.url.split('?')[0]}\n`);
-    handle(request, response);
+    const onBehalf = request.headers['x-on-behalf'] === '1';
+    const path = request.url.split('?')[0];
+    if (!onBehalf) process.stdout.write(`${request.method} ${path}\n`);
+    const failed = (error) => {
+      process.stderr.write(`${error.stack}\n`);
+      response.writeHead(500);
+      response.end();
+    };
+    if (!onBehalf && request.method === 'GET' && path === '/auth') {
+      authorizeAtOnce(request, response).catch(failed);
+    } else if (onBehalf && path.startsWith('/interaction/')) {
+      finishInteraction(request, response).catch(failed);
+    } else {
+      handle(request, response);
+    }
   });
   process.stdout.write(`listening ${port}\n`);
 });

@@ -3,6 +3,7 @@
 // ES256 client assertion.
 
 #include "mcp/oauth/client/discovery_client.hpp"
+#include "mcp/oauth/client/oauth_authorizer.hpp"
 #include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/token_endpoint_client.hpp"
@@ -97,6 +98,36 @@ TEST_F(RealAuthorizationServerTest, DiscoversTheServerAndGetsTokensWithEachClien
     // The server publishes its metadata at the first candidate; each token request was its own.
     EXPECT_EQ(serverLog(), (std::vector<std::string>{"GET /.well-known/oauth-authorization-server", "POST /token",
                                                      "POST /token", "POST /token"}));
+}
+
+// The authorizer answers a 401 from a resource on the server's origin that publishes no resource
+// metadata: it falls back to the origin as authorization server, registers, runs the code grant
+// with PKCE without a browser (the server lets its test user in at once) and stores the token.
+TEST_F(RealAuthorizationServerTest, AuthorizesWithARegisteredClientAndTheCodeGrant) {
+    OAuthConfiguration configuration(OAuthConfiguration::GrantType::authorizationCode, Authentication::none(""));
+    configuration.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
+    auto storage = std::make_shared<InMemoryTokenStorage>();
+    OAuthAuthorizer authorizer(std::move(configuration), storage, std::make_shared<DefaultOAuthScopeSelector>(),
+                               std::make_shared<DefaultOAuthWWWAuthenticateParser>(),
+                               std::make_shared<DefaultOAuthMetadataDiscovery>());
+    auto session = makeClient();
+    const boost::urls::url endpoint(issuer_ + "/mcp");
+    const net::HeaderMap challenge{{"WWW-Authenticate", R"(Bearer scope="read")"}};
+
+    EXPECT_TRUE(await(authorizer.handleChallenge(401, challenge, endpoint, "tools/list", *session)));
+    const auto header = authorizer.authorizationHeader(endpoint);
+    ASSERT_TRUE(header);
+    EXPECT_TRUE(header->starts_with("Bearer "));
+    const auto token = storage->load();
+    ASSERT_TRUE(token);
+    EXPECT_EQ(token->authorizationServer, boost::urls::url(issuer_));
+    EXPECT_EQ(token->scopes, std::set<std::string>{"read"});
+    EXPECT_TRUE(token->clientID);
+    // The token exchange succeeding means the server matched our verifier to the challenge.
+    EXPECT_EQ(serverLog(), (std::vector<std::string>{"GET /.well-known/oauth-protected-resource/mcp",
+                                                     "GET /.well-known/oauth-protected-resource",
+                                                     "GET /.well-known/oauth-authorization-server", "POST /reg",
+                                                     "GET /auth", "POST /token"}));
 }
 
 TEST_F(RealAuthorizationServerTest, ReportsTheServersRefusal) {
