@@ -150,6 +150,41 @@ TEST_F(OAuthAuthorizerTest, AuthorizesAnewInTheSameChallengeWhenTheRefreshIsRefu
     EXPECT_THROW(challenge(*authorizer, 401, {}, std::nullopt, *session), OAuthAuthorizationError);
 }
 
+TEST_F(OAuthAuthorizerTest, RefreshesATokenAheadOfItsExpiryOnceTheServerIsKnown) {
+    const auto withWindow = [](double window) {
+        return OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode, Authentication::none(""), {}, {},
+                                  std::nullopt, "Test", {}, nullptr, nullptr, window);
+    };
+    auto session = makeClient();
+    for (const double window : {0.0, 300.0}) {
+        SCOPED_TRACE(window);
+        auto authorizer = makeAuthorizer(withWindow(window));
+        const auto endpoint = as.endpoint();
+        storeRefreshableToken("rt-near");
+        auto nearExpiry = *storage->load();
+        nearExpiry.expiresAt = Clock::now() + std::chrono::seconds(100);
+        storage->save(nearExpiry);
+
+        // Nothing is known of the server yet: no discovery is made for a refresh ahead of time.
+        await(testing::finished(authorizer->prepareAuthorization(endpoint, *session)));
+        EXPECT_EQ(storage->load()->value, "old");
+
+        // Once a challenge has taught it the server, the refresh goes ahead, with a window.
+        const auto requestsBefore = as.tokenRequests().size();
+        EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
+        storage->save(nearExpiry);
+        await(testing::finished(authorizer->prepareAuthorization(endpoint, *session)));
+        if (window > 0) {
+            ASSERT_EQ(as.tokenRequests().size(), requestsBefore + 2);
+            EXPECT_EQ(as.tokenRequests().back().at("refresh_token"), "rt-near");
+            EXPECT_NE(storage->load()->value, "old");
+        } else {
+            EXPECT_EQ(as.tokenRequests().size(), requestsBefore + 1);
+            EXPECT_EQ(storage->load()->value, "old");
+        }
+    }
+}
+
 TEST_F(OAuthAuthorizerTest, StepsUpScopesUntilTheLimit) {
     auto authorizer = makeAuthorizer(codeGrant());
     auto session = makeClient();

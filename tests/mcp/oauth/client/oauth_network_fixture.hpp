@@ -62,6 +62,12 @@ public:
     std::atomic<int> beyondLoopback = 0;
 };
 
+// `task`, with a value for the fixture to hold.
+inline boost::asio::awaitable<int> finished(boost::asio::awaitable<void> task) {
+    co_await std::move(task);
+    co_return 0;
+}
+
 inline Reply json(std::string body, int status = 200) {
     return Reply{.status = status, .headers = {{"Content-Type", "application/json"}}, .body = std::move(body)};
 }

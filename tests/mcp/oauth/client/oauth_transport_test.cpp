@@ -13,15 +13,10 @@ namespace {
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using testing::FakeAuthorizationServer;
+using testing::finished;
 
 std::string message(int id, std::string_view method) {
     return R"({"jsonrpc":"2.0","id":)" + std::to_string(id) + R"(,"method":")" + std::string(method) + R"("})";
-}
-
-// `task`, with a value for the fixture to hold.
-boost::asio::awaitable<int> finished(boost::asio::awaitable<void> task) {
-    co_await std::move(task);
-    co_return 0;
 }
 
 class OAuthTransportTest : public testing::OAuthNetworkTest {
