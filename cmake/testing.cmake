@@ -10,6 +10,7 @@ function(vantor_add_test name)
     set(ARG_LABELS unit)
   endif()
   add_executable(${name} ${ARG_SOURCES})
+  set_property(GLOBAL APPEND PROPERTY VANTOR_TEST_TARGETS ${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main vantor_warnings)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
