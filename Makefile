@@ -26,8 +26,10 @@ run: configure
 	cmake --build --preset $(PRESET) -j $(JOBS) --target vantor-mcp
 	build/$(PRESET)/app/vantor-mcp
 
+# The fuzz targets build with a preset of their own (clang) and run for a few seconds each.
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+	JOBS=$(JOBS) tools/run-fuzzers.sh
 
 bench: deps
 	cmake --preset release
