@@ -25,8 +25,11 @@ run: configure
 	cmake --build --preset $(PRESET) -j $(JOBS) --target vantor-mcp
 	build/$(PRESET)/app/vantor-mcp
 
+# Every test: the suite; the fuzz targets, built with a preset of their own (clang), for a few
+# seconds each; then the library and the host under ThreadSanitizer.
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+	JOBS=$(JOBS) tools/run-fuzzers.sh
 	$(MAKE) tsan
 
 # The library's and the local host's tests again, built with ThreadSanitizer.

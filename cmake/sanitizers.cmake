@@ -14,3 +14,11 @@ if(VANTOR_SANITIZE_THREAD)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -Wno-tsan)
   add_link_options(-fsanitize=thread)
 endif()
+
+# With VANTOR_FUZZ every target is built for libFuzzer's coverage feedback, with ASan and UBSan;
+# the fuzz targets alone link libFuzzer's driver (tests/fuzz).
+if(VANTOR_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
