@@ -1,0 +1,269 @@
+#include "mcp/http/client/http_client_transport.hpp"
+
+#include "mcp/http/http_header_name.hpp"
+#include "mcp/oauth/http_authentication_challenge_error.hpp"
+#include "mcp/oauth/whitespace.hpp"
+#include "mcp/protocol/mcp_error.hpp"
+
+#include "net/error.hpp"
+
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <boost/json/parse.hpp>
+
+// Each operation names its strand body before awaiting it: GCC 12 copies a closure that is a
+// temporary inside a co_await expression bytewise, which corrupts captured strings.
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+namespace {
+
+constexpr std::string_view kEventStream = "text/event-stream";
+constexpr std::string_view kJSON = "application/json";
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+HTTPHeaders toHTTPHeaders(const net::HeaderMap& headers) { return {headers.begin(), headers.end()}; }
+
+net::HeaderMap toHeaderMap(const HTTPHeaders& headers) {
+    net::HeaderMap map;
+    for (const auto& [name, value] : headers) map.add(name, value);
+    return map;
+}
+
+MCPError unresolvedChallenge(int status) {
+    return MCPError::internalError(status == 403 ? "Access forbidden" : "Authentication required");
+}
+
+}  // namespace
+
+HTTPClientTransport::HTTPClientTransport(const asio::any_io_executor& executor, boost::urls::url endpoint,
+                                         Options options)
+    : logger_(givenOrSilentLogger(std::move(options.logger), std::string(kLoggerLabel))),
+      endpoint_(std::move(endpoint)),
+      streaming_(options.streaming),
+      sseInitializationTimeout_(options.sseInitializationTimeout),
+      authorizer_(std::move(options.authorizer)),
+      requestModifier_(std::move(options.requestModifier)),
+      requestTimeout_(options.requestTimeout),
+      maxMessageBytes_(options.maxMessageBytes),
+      incoming_(MessageStream::make()),
+      strand_(asio::make_strand(executor)),
+      http_(net::HttpClient::make(strand_, std::move(options.http))),
+      protocolVersion_(std::move(options.protocolVersion)) {}
+
+std::shared_ptr<HTTPClientTransport> HTTPClientTransport::make(const asio::any_io_executor& executor,
+                                                               boost::urls::url endpoint, Options options) {
+    return std::shared_ptr<HTTPClientTransport>(new HTTPClientTransport(executor, std::move(endpoint), std::move(options)));
+}
+
+HTTPClientTransport::~HTTPClientTransport() {
+    http_->shutdown();
+    incoming_->finish();
+}
+
+asio::awaitable<void> HTTPClientTransport::connect() {
+    auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
+        if (self->disconnected_) throw MCPError::internalError("Transport disconnected");
+        if (self->connected_) co_return;
+        self->connected_ = true;
+        self->initialSessionIDSignal_ =
+            std::make_shared<asio::steady_timer>(self->strand_, asio::steady_timer::time_point::max());
+        self->logger_.debug("HTTP transport connected");
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<void> HTTPClientTransport::disconnect() {
+    auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
+        if (!self->connected_) co_return;
+        self->connected_ = false;
+        self->disconnected_ = true;
+        self->stopListening();
+        self->http_->shutdown();
+        self->incoming_->finish();
+        if (self->initialSessionIDSignal_) {
+            self->initialSessionIDSignal_->cancel();
+            self->initialSessionIDSignal_.reset();
+        }
+        self->logger_.debug("HTTP clienttransport disconnected");
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<std::optional<std::string>> HTTPClientTransport::sessionID() {
+    auto body = [self = shared_from_this()]() -> asio::awaitable<std::optional<std::string>> {
+        co_return self->sessionID_;
+    };
+    co_return co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<std::optional<std::string>> HTTPClientTransport::protocolVersion() {
+    auto body = [self = shared_from_this()]() -> asio::awaitable<std::optional<std::string>> {
+        co_return self->protocolVersion_;
+    };
+    co_return co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<void> HTTPClientTransport::updateNegotiatedProtocolVersion(std::string version) {
+    auto body = [self = shared_from_this(), version = std::move(version)]() mutable -> asio::awaitable<void> {
+        self->protocolVersion_ = std::move(version);
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+std::optional<std::string> HTTPClientTransport::operationKey(std::string_view message) {
+    boost::system::error_code error;
+    const auto parsed = boost::json::parse(message, error);
+    if (error || !parsed.is_object()) return std::nullopt;
+    const auto* method = parsed.as_object().if_contains("method");
+    if (!method || !method->is_string()) return std::nullopt;
+    const auto trimmed = trimWhitespace(method->as_string());
+    if (trimmed.empty()) return std::nullopt;
+    return std::string(trimmed);
+}
+
+asio::awaitable<void> HTTPClientTransport::send(std::string message) {
+    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> asio::awaitable<void> {
+        co_await self->sendOnStrand(std::move(message));
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
+asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
+    if (!connected_) throw MCPError::internalError("Transport not connected");
+    if (authorizer_) {
+        try {
+            authorizer_->validateEndpointSecurity(endpoint_);
+        } catch (const std::exception& error) {
+            throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
+        }
+        try {
+            co_await authorizer_->prepareAuthorization(endpoint_, *http_);
+        } catch (const std::exception& error) {
+            logger_.debug([&] { return "Authorization preparation failed: " + std::string(error.what()); });
+        }
+    }
+    const auto key = operationKey(message);
+    const int maxAttempts = authorizer_ ? authorizer_->maxAuthorizationAttempts() : 1;
+    for (int resends = 0;; ++resends) {
+        std::optional<HTTPAuthenticationChallengeError> challenge;
+        try {
+            auto response = co_await http_->start(postRequest(message));
+            co_await processResponse(std::move(response));
+            co_return;
+        } catch (const HTTPAuthenticationChallengeError& error) {
+            challenge = error;
+        }
+        if (!authorizer_) throw unresolvedChallenge(challenge->statusCode());
+        bool again = false;
+        try {
+            again = co_await authorizer_->handleChallenge(challenge->statusCode(), toHeaderMap(challenge->headers()),
+                                                          endpoint_, key, *http_);
+        } catch (const std::exception& error) {
+            throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
+        }
+        if (!again || resends + 1 >= maxAttempts) throw unresolvedChallenge(challenge->statusCode());
+    }
+}
+
+net::HttpRequest HTTPClientTransport::postRequest(const std::string& message) {
+    net::HttpRequest request;
+    request.method = "POST";
+    request.url = endpoint_;
+    request.timeout = requestTimeout_;
+    request.body = message;
+    request.headers.add(HTTPHeaderName::accept, "application/json, text/event-stream");
+    request.headers.add(HTTPHeaderName::contentType, "application/json");
+    if (protocolVersion_) request.headers.add(HTTPHeaderName::protocolVersion, *protocolVersion_);
+    if (sessionID_) request.headers.add(HTTPHeaderName::sessionID, *sessionID_);
+    if (authorizer_) {
+        if (auto header = authorizer_->authorizationHeader(endpoint_)) {
+            request.headers.set(HTTPHeaderName::authorization, std::move(*header));
+        }
+    }
+    if (requestModifier_) return requestModifier_(std::move(request));
+    return request;
+}
+
+void HTTPClientTransport::storeSessionID(const net::ResponseStream& response) {
+    auto id = response.header(HTTPHeaderName::sessionID);
+    if (!id) return;
+    const bool first = !sessionID_;
+    sessionID_ = *id;
+    if (first) triggerInitialSessionIDSignal();
+    logger_.debug("Session ID received", [&] { return logging::Metadata{{"sessionID", *id}}; });
+}
+
+void HTTPClientTransport::triggerInitialSessionIDSignal() {
+    if (!initialSessionIDSignal_) {
+        logger_.debug("✗ No continuation to trigger - signal already consumed or SSE task not waiting");
+        return;
+    }
+    initialSessionIDSignal_->cancel();
+    initialSessionIDSignal_.reset();
+    logger_.debug("✓ Initial session ID signal triggered for SSE task");
+}
+
+void HTTPClientTransport::stopListening() {}
+
+void HTTPClientTransport::processHTTPResponse(int status, const std::string& contentType,
+                                              const net::HeaderMap& headers) {
+    if (status >= 200 && status <= 299) return;
+    switch (status) {
+        case 400: throw MCPError::internalError("Bad request");
+        case 401:
+        case 403: throw HTTPAuthenticationChallengeError(status, toHTTPHeaders(headers));
+        case 404:
+            if (sessionID_) {
+                logger_.warning("Session has expired");
+                sessionID_.reset();
+                throw MCPError::internalError("Session expired");
+            }
+            throw MCPError::internalError("Endpoint not found");
+        case 405:
+            if (streaming_) {
+                stopListening();
+                throw MCPError::internalError("Server does not support streaming");
+            }
+            throw MCPError::internalError("Method not allowed");
+        case 408: throw MCPError::internalError("Request timeout");
+        case 429: throw MCPError::internalError("Too many requests");
+        default: break;
+    }
+    if (status >= 500 && status <= 599) throw MCPError::internalError("Server error: " + std::to_string(status));
+    throw MCPError::internalError("Unexpected HTTP response: " + std::to_string(status) + " (" + contentType + ")");
+}
+
+asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream response) {
+    const std::string contentType = response.header(HTTPHeaderName::contentType).value_or("");
+    storeSessionID(response);
+    processHTTPResponse(response.status(), contentType, response.headers());
+    if (contains(contentType, kEventStream)) {
+        response.discard();
+        throw MCPError::internalError("Event-stream answers are not supported by this transport yet");
+    }
+    if (contains(contentType, kJSON)) {
+        std::string body;
+        try {
+            body = co_await response.readAll(maxMessageBytes_);
+        } catch (const boost::system::system_error& error) {
+            if (error.code() != net::Error::bodyTooLarge) throw;
+            throw MCPError::internalError("Response too large: more than " + std::to_string(maxMessageBytes_) +
+                                          " bytes");
+        }
+        logger_.trace("Received JSON response",
+                      [&] { return logging::Metadata{{"size", std::to_string(body.size())}}; });
+        incoming_->push(std::move(body));
+        co_return;
+    }
+    logger_.warning([&] { return "Unexpected content type: " + contentType; });
+    // The body is left unread, so its connection can't be reused.
+    response.discard();
+}
+
+}  // namespace mcp

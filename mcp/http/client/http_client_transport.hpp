@@ -1,0 +1,142 @@
+#pragma once
+
+// HTTPClientTransport: the client side of the Streamable HTTP transport, for talking to a
+// remote MCP server at one endpoint URL. Every message sent becomes one HTTP POST; the
+// server's answer (a JSON body, or nothing for 202) reaches the incoming stream unchanged.
+// The transport keeps the session id the server gives it and the protocol version the
+// client negotiated, and sends both on every request. With an authorizer it puts an
+// "Authorization" header on every request and answers 401 and 403 challenges by posting
+// again.
+//
+//     auto transport = HTTPClientTransport::make(executor, endpoint);
+//     co_await transport->connect();
+//     auto incoming = transport->receive();
+//     co_await transport->send(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
+//     auto answer = co_await incoming->next();
+//
+// Redirects are not followed: a 3xx answer fails the send like any other unexpected status.
+//
+// An actor: every operation runs on the transport's strand; several sends may be in flight.
+
+#include "mcp/http/client/http_client_authorizer.hpp"
+#include "mcp/transport/transport.hpp"
+
+#include "net/http_client.hpp"
+#include "net/http_request.hpp"
+
+#include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/url/url.hpp>
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace mcp {
+
+/// How an `HTTPClientTransport` is made; every field has a usable default.
+struct HTTPClientTransportOptions {
+    /// The HTTP client's settings: TLS authorities, limits, resolver, connector.
+    net::HttpClientOptions http;
+    /// Whether connect() starts listening on the server's own event stream.
+    bool streaming = false;
+    /// How long, in seconds, the listening waits for a session id before it starts anyway.
+    double sseInitializationTimeout = 10;
+    /// Sent as "MCP-Protocol-Version" until the client sets the negotiated version.
+    std::optional<std::string> protocolVersion;
+    std::shared_ptr<HTTPClientAuthorizer> authorizer;
+    /// Applied to every finished request just before it is sent; may change anything.
+    std::function<net::HttpRequest(net::HttpRequest)> requestModifier;
+    std::optional<logging::Logger> logger;
+    /// The idle timeout of every request: long, because a tool call may wait on a person
+    /// before its answer comes.
+    std::chrono::milliseconds requestTimeout = std::chrono::minutes(11);
+    /// The largest JSON answer taken in.
+    std::size_t maxMessageBytes = 64 * 1024 * 1024;
+};
+
+class HTTPClientTransport final : public Transport, public std::enable_shared_from_this<HTTPClientTransport> {
+public:
+    /// The label of the logger a transport makes when it is given none.
+    static constexpr std::string_view kLoggerLabel = "mcp.transport.http.client";
+
+    using Options = HTTPClientTransportOptions;
+
+    /// A transport for `endpoint`; makes no request. Throws what the HTTP client's construction
+    /// throws (an unreadable TLS authority).
+    static std::shared_ptr<HTTPClientTransport> make(const boost::asio::any_io_executor& executor,
+                                                     boost::urls::url endpoint, Options options = {});
+
+    ~HTTPClientTransport() override;
+
+    const logging::Logger& logger() const override { return logger_; }
+    const boost::urls::url& endpoint() const noexcept { return endpoint_; }
+    double sseInitializationTimeout() const noexcept { return sseInitializationTimeout_; }
+
+    /// Starts the transport; a second call does nothing. Throws `MCPError::internalError`
+    /// after disconnect(): a new connection takes a new transport.
+    boost::asio::awaitable<void> connect() override;
+
+    /// Cancels every request in flight (their sends fail with the HTTP client's "cancelled"
+    /// error) and ends the incoming stream after what it holds. Never throws.
+    boost::asio::awaitable<void> disconnect() override;
+
+    /// Posts `message` and returns once its answer has been handled. Throws
+    /// `MCPError::internalError` with the texts of the status table ("Bad request",
+    /// "Session expired", "Server error: 503", ...), "Transport not connected",
+    /// "Authentication required" / "Access forbidden", "Authorization flow failed: ...";
+    /// the HTTP client's errors (cancelled, timed out, network) pass through unchanged.
+    boost::asio::awaitable<void> send(std::string message) override;
+
+    /// The incoming messages: each JSON answer whole (a batch answer is one element). The
+    /// same stream on every call; it ends at disconnect().
+    std::shared_ptr<MessageStream> receive() override { return incoming_; }
+
+    boost::asio::awaitable<std::optional<std::string>> sessionID();
+    boost::asio::awaitable<std::optional<std::string>> protocolVersion();
+    /// Sends `version` as "MCP-Protocol-Version" on every later request.
+    boost::asio::awaitable<void> updateNegotiatedProtocolVersion(std::string version);
+
+    /// The JSON-RPC method of `message` trimmed of white space, or absent for a response, a
+    /// batch, or bytes that are not JSON.
+    static std::optional<std::string> operationKey(std::string_view message);
+
+private:
+    HTTPClientTransport(const boost::asio::any_io_executor& executor, boost::urls::url endpoint, Options options);
+
+    // These run on strand_.
+    boost::asio::awaitable<void> sendOnStrand(std::string message);
+    net::HttpRequest postRequest(const std::string& message);
+    boost::asio::awaitable<void> processResponse(net::ResponseStream response);
+    void processHTTPResponse(int status, const std::string& contentType, const net::HeaderMap& headers);
+    void storeSessionID(const net::ResponseStream& response);
+    void triggerInitialSessionIDSignal();
+    void stopListening();
+
+    const logging::Logger logger_;
+    const boost::urls::url endpoint_;
+    const bool streaming_;
+    const double sseInitializationTimeout_;
+    const std::shared_ptr<HTTPClientAuthorizer> authorizer_;
+    const std::function<net::HttpRequest(net::HttpRequest)> requestModifier_;
+    const std::chrono::milliseconds requestTimeout_;
+    const std::size_t maxMessageBytes_;
+    const std::shared_ptr<MessageStream> incoming_;
+
+    // Everything below is touched only on strand_.
+    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    std::shared_ptr<net::HttpClient> http_;
+    std::optional<std::string> sessionID_;
+    std::optional<std::string> protocolVersion_;
+    bool connected_ = false;
+    bool disconnected_ = false;
+    // Present from connect() until the first session id arrives (or disconnect()); the
+    // listening waits on it. Cancelling it is the signal.
+    std::shared_ptr<boost::asio::steady_timer> initialSessionIDSignal_;
+};
+
+}  // namespace mcp

@@ -1,0 +1,106 @@
+#pragma once
+
+// HttpClient: a small HTTP/1.1 client for the library's own requests.
+//
+//     auto client = net::HttpClient::make(executor);
+//     net::HttpRequest request{.method = "POST", .url = url, .body = text};
+//     net::HttpResponse response = co_await client->fetch(request);     // whole body
+//     net::ResponseStream stream = co_await client->start(request);     // head, then pieces
+//
+// What it does, and what it leaves out on purpose:
+// - Redirects are never followed: a 3xx answer is returned like any other, so whoever sent
+//   the request decides (credentials never travel to a place nobody checked).
+// - Timeouts are idle timeouts (HttpRequest::timeout), restarted by every connect, write
+//   and read; a stream that keeps delivering never times out.
+// - Connections are kept alive and reused for the same scheme, host and port, once a
+//   response was read to its end; a response left unread closes its connection.
+// - https checks the peer's certificate chain and host name (TLS 1.2 or later, SNI).
+// - No cookies, caching, compression, proxies or HTTP/2.
+// - Response heads are bounded by HttpClientOptions::maxHeaderBytes; bodies read whole by
+//   fetch() by maxBodyBytes.
+//
+// Thread safety: the client may be shared by coroutines on different executors and strands.
+// Each request's I/O runs on the executor of the coroutine that started it, which must not
+// run its handlers on two threads at once (a strand, or a one-thread io_context).
+
+#include "net/http_request.hpp"
+#include "net/resolver.hpp"
+#include "net/response_stream.hpp"
+#include "net/tls_context.hpp"
+
+#include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/awaitable.hpp>
+#include <boost/asio/ssl/context.hpp>
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+
+namespace net {
+
+namespace detail {
+class ConnectionPool;
+class Operation;
+class OperationRegistry;
+}  // namespace detail
+
+struct HttpClientOptions {
+    /// The largest response head (status line and fields) accepted.
+    std::size_t maxHeaderBytes = 64 * 1024;
+    /// The largest body fetch() takes in; ResponseStream::readAll takes its own limit.
+    std::size_t maxBodyBytes = 64 * 1024 * 1024;
+    /// The most that one readSome() returns.
+    std::size_t readChunkBytes = 64 * 1024;
+    /// Idle keep-alive connections kept per scheme, host and port.
+    std::size_t maxIdleConnectionsPerHost = 16;
+    /// How long an idle connection is kept for reuse.
+    std::chrono::milliseconds idleConnectionTimeout = std::chrono::seconds(30);
+    TlsOptions tls;
+    /// Null: the system's resolver, a plain TCP connect.
+    std::shared_ptr<Resolver> resolver;
+    std::shared_ptr<Connector> connector;
+};
+
+class HttpClient : public std::enable_shared_from_this<HttpClient> {
+public:
+    /// A client whose connections are made on `executor`. Throws boost::system::system_error
+    /// when a configured TLS authority can't be read.
+    static std::shared_ptr<HttpClient> make(boost::asio::any_io_executor executor, HttpClientOptions options = {});
+
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    /// Sends `request` and returns once the response head has arrived. Throws
+    /// boost::system::system_error: Error::cancelled after shutdown(), Error::timedOut,
+    /// Error::unsupportedScheme, Error::invalidURL, Error::headerTooLarge, or the error of
+    /// the resolver, the connector, TLS or the network.
+    boost::asio::awaitable<ResponseStream> start(HttpRequest request);
+
+    /// start(), then the whole body (at most maxBodyBytes, else Error::bodyTooLarge).
+    boost::asio::awaitable<HttpResponse> fetch(HttpRequest request);
+
+    /// Cancels every request in flight (they fail with Error::cancelled), closes the idle
+    /// connections and refuses every later request with Error::cancelled. From any thread;
+    /// a second call does nothing more.
+    void shutdown();
+    bool isShutDown() const;
+
+    const HttpClientOptions& options() const noexcept { return options_; }
+
+private:
+    HttpClient(boost::asio::any_io_executor executor, HttpClientOptions options);
+
+    boost::asio::awaitable<void> openConnection(detail::Operation& operation, const HttpRequest& request,
+                                                const std::string& poolKey);
+    boost::asio::awaitable<boost::system::error_code> exchange(detail::Operation& operation,
+                                                               const HttpRequest& request);
+
+    boost::asio::any_io_executor executor_;
+    HttpClientOptions options_;
+    boost::asio::ssl::context tls_;
+    std::shared_ptr<detail::ConnectionPool> pool_;
+    std::shared_ptr<detail::OperationRegistry> registry_;
+};
+
+}  // namespace net

@@ -1,0 +1,35 @@
+#pragma once
+
+// HttpRequest and HttpResponse: one HTTP exchange as plain values.
+
+#include "net/header_map.hpp"
+
+#include <boost/url/url.hpp>
+
+#include <chrono>
+#include <string>
+
+namespace net {
+
+struct HttpRequest {
+    /// "GET", "POST", ... sent as given.
+    std::string method = "GET";
+    /// An absolute http or https URL; its path and query are the request target.
+    boost::urls::url url;
+    /// Sent in this order. "Host" is added when absent, "Content-Length" for a body; the
+    /// client adds nothing else (no "Accept-Encoding": answers come uncompressed).
+    HeaderMap headers;
+    std::string body;
+    /// An idle timeout: it restarts with every connect, write and read, so a stream that
+    /// keeps delivering never times out; there is no total deadline.
+    std::chrono::milliseconds timeout = std::chrono::seconds(60);
+};
+
+/// A response read to its end.
+struct HttpResponse {
+    int status = 0;
+    HeaderMap headers;
+    std::string body;
+};
+
+}  // namespace net

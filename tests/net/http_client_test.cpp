@@ -1,0 +1,279 @@
+#include "net/http_client.hpp"
+
+#include "tests/net/net_test_fixture.hpp"
+#include "tests/support/http/scripted_http_server.hpp"
+
+#include <boost/asio/this_coro.hpp>
+#include <boost/asio/use_awaitable.hpp>
+
+#include <atomic>
+
+namespace net {
+namespace {
+
+namespace asio = boost::asio;
+using test_support::ChunkFeed;
+using test_support::RecordedRequest;
+using test_support::Reply;
+using test_support::ScriptedHttpServer;
+
+class HttpClientTest : public testing::NetTestFixture {
+protected:
+    std::shared_ptr<HttpClient> makeClient(HttpClientOptions options = {}) {
+        return HttpClient::make(io_.get_executor(), std::move(options));
+    }
+
+    // Starts `request` and reads its body piece by piece.
+    static asio::awaitable<std::vector<std::string>> pieces(std::shared_ptr<HttpClient> client, HttpRequest request) {
+        auto stream = co_await client->start(std::move(request));
+        std::vector<std::string> read;
+        while (true) {
+            auto piece = co_await stream.readSome();
+            if (piece.empty()) co_return read;
+            read.push_back(std::move(piece));
+        }
+    }
+
+    // The same, recording each piece as it comes.
+    static asio::awaitable<int> readInto(std::shared_ptr<HttpClient> client, HttpRequest request,
+                                         std::vector<std::string>& seen, bool& ended) {
+        auto stream = co_await client->start(std::move(request));
+        while (true) {
+            auto piece = co_await stream.readSome();
+            if (piece.empty()) break;
+            seen.push_back(piece);
+        }
+        ended = true;
+        co_return stream.status();
+    }
+
+    // Starts `request`, hands out its cancel handle and waits for a first piece.
+    static asio::awaitable<int> readOnce(std::shared_ptr<HttpClient> client, HttpRequest request,
+                                         CancelHandle& handle, bool& started) {
+        auto stream = co_await client->start(std::move(request));
+        handle = stream.cancelHandle();
+        started = true;
+        co_await stream.readSome();
+        co_return 0;
+    }
+
+    // Starts `request` and drops the stream without reading its body.
+    static asio::awaitable<int> headOnly(std::shared_ptr<HttpClient> client, HttpRequest request) {
+        auto stream = co_await client->start(std::move(request));
+        co_return stream.status();
+    }
+};
+
+TEST_F(HttpClientTest, SendsTheRequestAsGivenWithHostAndLength) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 200, .body = "ok"}; });
+    auto client = makeClient();
+    auto post = request(server.url("/mcp?x=1"), "POST", R"({"a":1})");
+    post.headers.add("Accept", "application/json, text/event-stream");
+    post.headers.add("MCP-Session-Id", "abc");
+
+    const auto response = await(client->fetch(post));
+
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, "ok");
+    const auto recorded = server.requests().at(0);
+    EXPECT_EQ(recorded.method, "POST");
+    EXPECT_EQ(recorded.target, "/mcp?x=1");
+    EXPECT_EQ(recorded.body, R"({"a":1})");
+    EXPECT_EQ(recorded.header("Host"), "127.0.0.1:" + std::to_string(server.port()));
+    EXPECT_EQ(recorded.header("Content-Length"), "7");
+    EXPECT_EQ(recorded.header("Accept"), "application/json, text/event-stream");
+    EXPECT_EQ(recorded.header("MCP-Session-Id"), "abc");
+    EXPECT_EQ(recorded.header("Accept-Encoding"), std::nullopt);
+}
+
+TEST_F(HttpClientTest, ReturnsRedirectsAndErrorStatusesWithoutFollowingThem) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (request.target == "/old") {
+            return Reply{.status = 307, .headers = {{"Location", "/new"}, {"Content-Type", "text/html"}}, .body = "moved"};
+        }
+        return Reply{.status = 500, .body = "no"};
+    });
+    auto client = makeClient();
+
+    const auto redirected = await(client->fetch(request(server.url("/old"), "POST", "secret")));
+    EXPECT_EQ(redirected.status, 307);
+    EXPECT_EQ(redirected.headers.get("location"), "/new");
+    EXPECT_EQ(redirected.body, "moved");
+    EXPECT_EQ(server.requests().size(), 1u) << "the redirect was not followed";
+}
+
+TEST_F(HttpClientTest, MergesRepeatedResponseFields) {
+    ScriptedHttpServer server([](const RecordedRequest&) {
+        return Reply{.status = 401,
+                     .headers = {{"WWW-Authenticate", "Basic realm=\"x\""}, {"www-authenticate", "Bearer realm=\"y\""}}};
+    });
+    auto client = makeClient();
+    const auto response = await(client->fetch(request(server.url())));
+    EXPECT_EQ(response.headers.get("WWW-Authenticate"), "Basic realm=\"x\", Bearer realm=\"y\"");
+}
+
+TEST_F(HttpClientTest, HandsOutEachPieceOfAStreamAsItArrives) {
+    const auto feed = std::make_shared<ChunkFeed>();
+    ScriptedHttpServer server([feed](const RecordedRequest&) {
+        return Reply{.status = 200, .headers = {{"Content-Type", "text/event-stream"}}, .feed = feed};
+    });
+    auto client = makeClient();
+    std::vector<std::string> seen;
+    bool ended = false;
+    auto reading = start(readInto(client, request(server.url()), seen, ended));
+
+    feed->push("data: 1\n\n");
+    runUntil([&] { return seen.size() == 1; });
+    EXPECT_EQ(seen[0], "data: 1\n\n");
+    EXPECT_FALSE(ended) << "the first piece arrives before the body ends";
+    feed->push("data: 2\n\n");
+    feed->finish();
+    runUntil([&] { return reading->done; });
+    EXPECT_EQ(seen, (std::vector<std::string>{"data: 1\n\n", "data: 2\n\n"}));
+}
+
+TEST_F(HttpClientTest, SequentialRequestsShareOneConnection) {
+    ScriptedHttpServer server([](const RecordedRequest& request) { return Reply{.body = request.body}; });
+    auto client = makeClient();
+    for (int i = 0; i < 100; ++i) {
+        const auto response = await(client->fetch(request(server.url(), "POST", std::to_string(i))));
+        ASSERT_EQ(response.body, std::to_string(i));
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST_F(HttpClientTest, AStreamLeftUnreadClosesItsConnection) {
+    ScriptedHttpServer server([](const RecordedRequest&) {
+        return Reply{.chunks = {"a", "b"}, .chunkDelay = std::chrono::milliseconds(50)};
+    });
+    auto client = makeClient();
+    await(headOnly(client, request(server.url())));
+    await(pieces(client, request(server.url())));
+    EXPECT_EQ(server.connectionsAccepted(), 2);
+}
+
+TEST_F(HttpClientTest, SendsAgainOnANewConnectionWhenTheServerClosedTheIdleOne) {
+    // Keep-alive by default, yet the server closes right after the reply.
+    ScriptedHttpServer server([](const RecordedRequest&) {
+        return Reply{.close = true, .raw = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"};
+    });
+    auto client = makeClient();
+    EXPECT_EQ(await(client->fetch(request(server.url()))).body, "ok");
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_EQ(await(client->fetch(request(server.url()))).body, "ok");
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(server.connectionsAccepted(), 2);
+}
+
+TEST_F(HttpClientTest, AnIdleTimeoutEndsASilentExchangeButNotAStreamThatKeepsTalking) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (request.target == "/silent") return Reply{.delay = std::chrono::seconds(5)};
+        return Reply{.chunks = {"1", "2", "3", "4"}, .chunkDelay = std::chrono::milliseconds(60)};
+    });
+    auto client = makeClient();
+    auto silent = request(server.url("/silent"));
+    silent.timeout = std::chrono::milliseconds(100);
+    EXPECT_EQ(failure(client->fetch(silent)), Error::timedOut);
+
+    // 240 ms in all, but never 100 ms without a byte.
+    auto talking = request(server.url("/talking"));
+    talking.timeout = std::chrono::milliseconds(100);
+    const auto read = await(pieces(client, talking));
+    EXPECT_EQ(read.size(), 4u);
+}
+
+TEST_F(HttpClientTest, CancellingAStreamEndsTheReadUnderWayAtOnce) {
+    const auto feed = std::make_shared<ChunkFeed>();
+    ScriptedHttpServer server([feed](const RecordedRequest&) { return Reply{.feed = feed}; });
+    auto client = makeClient();
+    CancelHandle handle;
+    bool started = false;
+    auto reading = start(readOnce(client, request(server.url()), handle, started));
+    runUntil([&] { return started; });
+
+    const auto cancelledAt = std::chrono::steady_clock::now();
+    handle.cancel();
+    runUntil([&] { return reading->done; });
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, std::chrono::milliseconds(100));
+    ASSERT_TRUE(reading->error);
+    try {
+        std::rethrow_exception(reading->error);
+    } catch (const boost::system::system_error& error) {
+        EXPECT_EQ(error.code(), Error::cancelled);
+        EXPECT_EQ(error.code().message(), "cancelled");
+    }
+}
+
+TEST_F(HttpClientTest, ShutdownCancelsEveryRequestAndRefusesNewOnes) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(5)}; });
+    auto client = makeClient();
+    auto first = start(client->fetch(request(server.url())));
+    auto second = start(client->fetch(request(server.url())));
+    runUntil([&] { return server.requests().size() == 2; });
+    client->shutdown();
+    runUntil([&] { return first->done && second->done; });
+    for (const auto& outcome : {first, second}) {
+        try {
+            std::rethrow_exception(outcome->error);
+        } catch (const boost::system::system_error& error) {
+            EXPECT_EQ(error.code(), Error::cancelled);
+        }
+    }
+    EXPECT_EQ(failure(client->fetch(request(server.url()))), Error::cancelled);
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST_F(HttpClientTest, OversizedAnswersFailWithAClearError) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (request.target == "/length") return Reply{.body = std::string(100, 'x')};
+        if (request.target == "/chunked") return Reply{.chunks = {std::string(60, 'x'), std::string(60, 'x')}};
+        return Reply{.headers = {{"X-Big", std::string(2000, 'h')}}};
+    });
+    HttpClientOptions options;
+    options.maxBodyBytes = 99;
+    options.maxHeaderBytes = 1024;
+    auto client = makeClient(options);
+
+    struct Case {
+        const char* path;
+        Error want;
+    };
+    for (const auto& [path, want] : {Case{"/length", Error::bodyTooLarge}, Case{"/chunked", Error::bodyTooLarge},
+                                     Case{"/header", Error::headerTooLarge}}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(failure(client->fetch(request(server.url(path)))), want);
+    }
+}
+
+TEST_F(HttpClientTest, RefusesURLsItCannotSend) {
+    auto client = makeClient();
+    struct Case {
+        const char* url;
+        Error want;
+    };
+    for (const auto& [url, want] :
+         {Case{"ftp://127.0.0.1/x", Error::unsupportedScheme}, Case{"http:/only/a/path", Error::invalidURL}}) {
+        SCOPED_TRACE(url);
+        EXPECT_EQ(failure(client->fetch(request(url))), want);
+    }
+}
+
+TEST_F(HttpClientTest, ConnectsOnlyWhereItsResolverSays) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
+    const auto resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"mcp.example.test"});
+    HttpClientOptions options;
+    options.resolver = resolver;
+    auto client = makeClient(options);
+    const std::string port = std::to_string(server.port());
+
+    EXPECT_EQ(await(client->fetch(request("http://mcp.example.test:" + port + "/"))).body, "here");
+    EXPECT_EQ(server.requests().at(0).header("Host"), "mcp.example.test:" + port);
+
+    EXPECT_EQ(failure(client->fetch(request("http://elsewhere.example.test:" + port + "/"))),
+              asio::error::host_not_found);
+    EXPECT_EQ(resolver->asked(), (std::vector<std::string>{"mcp.example.test", "elsewhere.example.test"}));
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+}  // namespace
+}  // namespace net

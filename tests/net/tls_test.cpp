@@ -1,0 +1,66 @@
+#include "net/http_client.hpp"
+
+#include "tests/net/net_test_fixture.hpp"
+#include "tests/support/http/scripted_http_server.hpp"
+#include "tests/support/http/test_certificates.hpp"
+
+#include <boost/asio/ssl/error.hpp>
+
+namespace net {
+namespace {
+
+using test_support::RecordedRequest;
+using test_support::Reply;
+using test_support::ScriptedHttpServer;
+using test_support::TestCertificates;
+
+class TlsTest : public testing::NetTestFixture {
+protected:
+    void SetUp() override {
+        certificates_ = TestCertificates::make();
+        server_ = std::make_unique<ScriptedHttpServer>(
+            [](const RecordedRequest&) { return Reply{.body = "secure"}; }, certificates_.serverContext());
+    }
+
+    std::shared_ptr<HttpClient> clientTrustingTheTestAuthority() {
+        HttpClientOptions options;
+        options.tls.extraAuthoritiesPem = {certificates_.authorityPem};
+        options.resolver = std::make_shared<testing::LoopbackResolver>(
+            std::vector<std::string>{"127.0.0.1", "localhost", "wrong.example.test"});
+        return HttpClient::make(io_.get_executor(), options);
+    }
+
+    std::string url(const std::string& host) const {
+        return "https://" + host + ":" + std::to_string(server_->port()) + "/";
+    }
+
+    TestCertificates certificates_;
+    std::unique_ptr<ScriptedHttpServer> server_;
+};
+
+TEST_F(TlsTest, AnUnknownAuthorityIsRefusedByDefault) {
+    auto client = HttpClient::make(io_.get_executor());
+    const auto error = failure(client->fetch(request(url("127.0.0.1"))));
+    EXPECT_EQ(error.category(), boost::asio::error::get_ssl_category()) << error.message();
+    EXPECT_TRUE(server_->requests().empty());
+}
+
+TEST_F(TlsTest, TheConfiguredAuthorityIsTrustedForTheNamesItsCertificateHolds) {
+    auto client = clientTrustingTheTestAuthority();
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        SCOPED_TRACE(host);
+        const auto response = await(client->fetch(request(url(host))));
+        EXPECT_EQ(response.status, 200);
+        EXPECT_EQ(response.body, "secure");
+    }
+}
+
+TEST_F(TlsTest, ACertificateForAnotherHostIsRefused) {
+    auto client = clientTrustingTheTestAuthority();
+    const auto error = failure(client->fetch(request(url("wrong.example.test"))));
+    EXPECT_EQ(error.category(), boost::asio::error::get_ssl_category()) << error.message();
+    EXPECT_TRUE(server_->requests().empty());
+}
+
+}  // namespace
+}  // namespace net
