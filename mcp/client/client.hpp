@@ -21,6 +21,13 @@
 //
 // A client must be owned by a `std::shared_ptr`: its message loop keeps it alive while it runs.
 
+#include "mcp/catalogue/completion.hpp"
+#include "mcp/catalogue/elicitation.hpp"
+#include "mcp/catalogue/logging_messages.hpp"
+#include "mcp/catalogue/prompt_methods.hpp"
+#include "mcp/catalogue/resource_methods.hpp"
+#include "mcp/catalogue/roots.hpp"
+#include "mcp/catalogue/sampling_request.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/protocol/client_capabilities.hpp"
 #include "mcp/protocol/envelopes.hpp"
@@ -35,6 +42,7 @@
 #include "mcp/protocol/request_context.hpp"
 #include "mcp/protocol/server_capabilities.hpp"
 #include "mcp/protocol/utility_messages.hpp"
+#include "mcp/server/tool_methods.hpp"
 #include "mcp/transport/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 
@@ -46,6 +54,7 @@
 #include <boost/asio/use_awaitable.hpp>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,6 +71,18 @@ public:
     using Info = ClientInfo;
     using Capabilities = ClientCapabilities;
     using Configuration = ClientConfiguration;
+    class Batch;
+
+    /// What the server must have declared for a typed request to be sent in strict mode.
+    enum class ServerFeature { prompts, resources, resourceSubscription, tools, logging, completions };
+
+    /// What `callTool` hands back of a tool's result.
+    struct ToolOutcome {
+        std::vector<Tool::Content> content;
+        std::optional<bool> isError;
+
+        friend bool operator==(const ToolOutcome&, const ToolOutcome&) = default;
+    };
 
     /// A client named `name` at `version`, working on a strand of `executor`. It has no
     /// connection and no handlers yet.
@@ -158,8 +179,69 @@ public:
         co_await std::move(sending);
     }
 
-    /// Sends "ping" and waits for the answer.
+    /// Fails the pending request `id` with `CancellationError` (when it is still pending),
+    /// then tells the server with "notifications/cancelled" {"requestId", "reason"?}, whether
+    /// or not the request was pending. Throws as `notify` does, after failing the request.
+    boost::asio::awaitable<void> cancelRequest(ID id, std::optional<std::string> reason = std::nullopt);
+
+    /// Sends the requests that `body` adds to the batch as one JSON array, in one transport
+    /// send, and returns without waiting for the answers; each request's context ends with
+    /// its own answer. A batch to which nothing was added sends nothing. Throws "Client
+    /// connection not initialized" without a connection (`body` is not called), what `body`
+    /// throws and what the sending throws; the requests of a batch that was not sent fail
+    /// with that same error. The batch must not be used after `body` returns.
+    boost::asio::awaitable<void> withBatch(std::function<boost::asio::awaitable<void>(Batch&)> body);
+
+    // Typed requests. Each sends its request under a fresh random id and waits for the answer;
+    // throws what `send` and the answer throw. In strict mode a request the server did not
+    // declare fails first with `MCPError` methodNotFound ("Tools is not supported by the
+    // server"; "Server capabilities not initialized" before the handshake), sending nothing.
+    // The `_meta` of each result is dropped.
+
+    /// Sends "ping" and waits for the answer. Never checked.
     boost::asio::awaitable<void> ping();
+    boost::asio::awaitable<GetPrompt::Result> getPrompt(std::string name,
+                                                        std::optional<ArgumentValues> arguments = std::nullopt);
+    boost::asio::awaitable<ListPrompts::Result> listPrompts(std::optional<std::string> cursor = std::nullopt);
+    boost::asio::awaitable<std::vector<Resource::Content>> readResource(std::string uri);
+    boost::asio::awaitable<ListResources::Result> listResources(std::optional<std::string> cursor = std::nullopt);
+    /// Checked for resources with a "subscribe" flag of either value.
+    boost::asio::awaitable<void> subscribeToResource(std::string uri);
+    boost::asio::awaitable<ListResourceTemplates::Result> listResourceTemplates(
+        std::optional<std::string> cursor = std::nullopt);
+    boost::asio::awaitable<ListTools::Result> listTools(std::optional<std::string> cursor = std::nullopt);
+    /// Runs a tool; the structured content is dropped (`callToolContext` keeps it).
+    boost::asio::awaitable<ToolOutcome> callTool(std::string name, std::optional<ValueObject> arguments = std::nullopt,
+                                                 std::optional<Metadata> meta = std::nullopt);
+    /// Sends "tools/call" and returns its context without waiting: its value is the whole
+    /// result.
+    boost::asio::awaitable<RequestContext<CallTool::Result>> callToolContext(
+        std::string name, std::optional<ValueObject> arguments = std::nullopt, std::optional<Metadata> meta = std::nullopt);
+    boost::asio::awaitable<void> setLoggingLevel(LogLevel level);
+    /// Completes an argument of a prompt; without `context` no "context" member is sent.
+    boost::asio::awaitable<Complete::Result::Completion> completePrompt(
+        std::string promptName, std::string argumentName, std::string argumentValue,
+        std::optional<ArgumentValues> context = std::nullopt);
+    /// Completes an argument of a resource template.
+    boost::asio::awaitable<Complete::Result::Completion> completeResource(
+        std::string resourceURI, std::string argumentName, std::string argumentValue,
+        std::optional<ArgumentValues> context = std::nullopt);
+    /// Sends "notifications/roots/list_changed". Never checked.
+    boost::asio::awaitable<void> notifyRootsChanged();
+
+    // The server's requests to the client. Each registration replaces any handler of that
+    // method, also one given to `withMethodHandler`, and does not declare the capability:
+    // that is the client's `capabilities`. Call before `connect` or on the strand.
+    template <class Handler>
+    Client& withSamplingHandler(Handler handler) {
+        return withMethodHandler<CreateSamplingMessage>(std::move(handler));
+    }
+    template <class Handler>
+    Client& withElicitationHandler(Handler handler) {
+        return withMethodHandler<CreateElicitation>(std::move(handler));
+    }
+    /// The handler takes nothing and returns `awaitable<std::vector<Root>>`.
+    Client& withRootsHandler(std::function<boost::asio::awaitable<std::vector<Root>>()> handler);
 
     // State, for the strand or while the client is idle.
     /// The capabilities the server declared in the last handshake; absent before one.
@@ -172,6 +254,10 @@ public:
     std::size_t pendingRequestCount() const noexcept { return pendingRequests_.size(); }
     /// Requests of the server whose handlers are under way.
     std::size_t serverRequestsInProgress() const noexcept { return serverRequestTasks_.size(); }
+
+    /// In strict mode, throws `MCPError` methodNotFound unless the server declared
+    /// `feature` in the last handshake. On the strand.
+    void checkServerCapability(ServerFeature feature) const;
 
 private:
     // The handler task of one request from the server, kept by request id so that the
@@ -196,6 +282,36 @@ private:
     void startMessageLoop(std::shared_ptr<Transport> transport);
     void registerCancellationHandler();
     const logging::Logger* logger() const noexcept;
+
+    // Typed requests (client_typed_requests.cpp).
+    template <Method M>
+    boost::asio::awaitable<RequestContext<typename M::Result>> sendChecked(std::optional<ServerFeature> feature,
+                                                                          typename M::Parameters params) {
+        if (feature) {
+            auto checking = checkOnStrand(*feature);
+            co_await std::move(checking);
+        }
+        auto sending = send(makeRequest<M>(ID::random(), std::move(params)));
+        co_return co_await std::move(sending);
+    }
+
+    template <Method M>
+    boost::asio::awaitable<typename M::Result> request(std::optional<ServerFeature> feature,
+                                                       typename M::Parameters params) {
+        auto sending = sendChecked<M>(feature, std::move(params));
+        const auto context = co_await std::move(sending);
+        co_return co_await context.value();
+    }
+
+    boost::asio::awaitable<void> checkOnStrand(ServerFeature feature);
+    boost::asio::awaitable<Complete::Result::Completion> complete(CompletionReference reference, std::string argumentName,
+                                                                  std::string argumentValue,
+                                                                  std::optional<ArgumentValues> context);
+
+    // Cancellation and batches (client_batch.cpp).
+    boost::asio::awaitable<void> cancelRequestOnStrand(ID id, std::optional<std::string> reason);
+    boost::asio::awaitable<void> withBatchOnStrand(std::function<boost::asio::awaitable<void>(Batch&)> body);
+    void registerPendingRequest(const ID& id, AnyPendingRequest pending);
 
     // Writing (client_requests.cpp).
     boost::asio::awaitable<void> sendRequest(ID id, Value message, AnyPendingRequest pending);

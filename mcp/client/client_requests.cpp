@@ -18,13 +18,8 @@ asio::awaitable<void> Client::sendRequestOnStrand(ID id, Value message, AnyPendi
     if (!connection_) throw MCPError::internalError("Client connection not initialized");
     if (connectionLost_) throw MCPError::internalError("Client connection lost");
     std::string bytes = writeJSON(message);
-    // One entry per id: a second would take the first one's place, and the first caller
-    // would never hear back.
-    if (pendingRequests_.contains(id)) {
-        throw MCPError::internalError("Request ID " + id.description() + " is already pending");
-    }
     // Registered before the bytes leave, so that even an immediate answer finds its entry.
-    pendingRequests_.emplace(id, std::move(pending));
+    registerPendingRequest(id, std::move(pending));
     asio::co_spawn(strand_, transmitRequest(connection_, std::move(id), std::move(bytes)),
                    [self = shared_from_this()](std::exception_ptr error) {
                        if (!error) return;
@@ -51,6 +46,15 @@ asio::awaitable<void> Client::transmitRequest(std::shared_ptr<Transport> transpo
     }
 }
 
+void Client::registerPendingRequest(const ID& id, AnyPendingRequest pending) {
+    // One entry per id: a second would take the first one's place, and the first caller
+    // would never hear back.
+    if (pendingRequests_.contains(id)) {
+        throw MCPError::internalError("Request ID " + id.description() + " is already pending");
+    }
+    pendingRequests_.emplace(id, std::move(pending));
+}
+
 std::optional<AnyPendingRequest> Client::removePendingRequest(const ID& id) {
     auto node = pendingRequests_.extract(id);
     if (!node) return std::nullopt;
@@ -61,12 +65,6 @@ void Client::failPendingRequests(const MCPError& error) {
     auto pending = std::exchange(pendingRequests_, {});
     const auto failure = std::make_exception_ptr(error);
     for (auto& [id, request] : pending) request.resume(failure);
-}
-
-asio::awaitable<void> Client::ping() {
-    auto sending = send(makeRequest<Ping>(ID::random()));
-    const auto context = co_await std::move(sending);
-    co_await context.value();
 }
 
 asio::awaitable<void> Client::sendMessage(Value message) {
@@ -83,7 +81,8 @@ asio::awaitable<void> Client::sendMessageOnStrand(Value message) {
 }
 
 asio::awaitable<void> Client::sendResponse(const Response<AnyMethod>& response) {
-    co_await sendMessageOnStrand(encode(response));
+    auto sending = sendMessageOnStrand(encode(response));
+    co_await std::move(sending);
 }
 
 }  // namespace mcp

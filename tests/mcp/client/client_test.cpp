@@ -27,6 +27,11 @@ protected:
         });
         server_->withMethodHandler<CallTool>([this](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
             if (params.name == "wait") co_await gate_.wait();
+            if (params.name == "structured") {
+                co_return CallTool::Result{.content = {Tool::Content::text("{\"x\":1}")},
+                                           .structuredContent = Value::Object{{"x", 1}},
+                                           .isError = false};
+            }
             co_return CallTool::Result{.content = {Tool::Content::text("called " + params.name)}};
         });
     }
@@ -99,6 +104,21 @@ TEST_F(ClientWithServer, PingToolsListAndToolsCallWork) {
     EXPECT_EQ(client_->pendingRequestCount(), 0u);
 }
 
+TEST_F(ClientWithServer, CallToolGivesContentAndTheContextFormTheWholeResult) {
+    connectToServer();
+    const auto outcome = await(client_->callTool("structured"));
+    EXPECT_EQ(outcome, (Client::ToolOutcome{.content = {Tool::Content::text("{\"x\":1}")}, .isError = false}));
+
+    const auto context = await(client_->callToolContext("structured"));
+    const auto result = await(context.value());
+    EXPECT_EQ(result.structuredContent, Value(Value::Object{{"x", 1}}));
+    EXPECT_EQ(result.content, outcome.content);
+
+    const auto tools = await(client_->listTools());
+    ASSERT_EQ(tools.tools.size(), 1u);
+    EXPECT_EQ(tools.tools[0].name, "echo");
+}
+
 TEST_F(ClientWithServer, TenThousandConcurrentPingsCompleteAndLeaveNothingPending) {
     connectToServer();
     constexpr int kPings = 10'000;
@@ -110,7 +130,7 @@ TEST_F(ClientWithServer, TenThousandConcurrentPingsCompleteAndLeaveNothingPendin
             ++count;
         }(client_, finished)));
     }
-    runUntil([&] { return finished == kPings; }, std::chrono::seconds(120));
+    runUntil([&] { return finished == kPings; }, std::chrono::seconds(240));
     for (const auto& ping : pings) ASSERT_EQ(errorText(*ping), "");
     EXPECT_EQ(client_->pendingRequestCount(), 0u);
 }

@@ -57,13 +57,14 @@ public:
                     R"(,"result":{"protocolVersion":")" + protocolVersion + R"(","capabilities":)" + serverCapabilities +
                     R"(,"serverInfo":{"name":"scripted","version":"1.0"}}})");
         }
-        if (const auto* object = parsed.objectValue(); object != nullptr && object->contains("id")) {
-            const Value* method = object->find("method");
-            const auto result = method != nullptr && method->stringValue() != nullptr ? results.find(*method->stringValue())
-                                                                                       : results.end();
-            if (result != results.end()) {
-                deliver(R"({"jsonrpc":"2.0","id":)" + writeJSON(*object->find("id")) + R"(,"result":)" + result->second + "}");
+        if (auto answer = scriptedAnswer(parsed)) {
+            deliver(std::move(*answer));
+        } else if (const auto* batch = parsed.arrayValue()) {
+            std::string answers;
+            for (const auto& request : *batch) {
+                if (auto one = scriptedAnswer(request)) answers += (answers.empty() ? "" : ",") + *one;
             }
+            if (!answers.empty()) deliver("[" + answers + "]");
         }
         if (onSend) onSend(parsed);
         co_return;
@@ -141,7 +142,8 @@ public:
     std::string serverCapabilities = "{}";
     std::string protocolVersion = "2025-11-25";
     bool answerInitialize = true;
-    /// Requests answered at once, by method: the JSON of the result.
+    /// Requests answered at once, by method: the JSON of the result. A batch is answered with
+    /// the array of the answers of its requests.
     std::map<std::string, std::string, std::less<>> results{{"ping", "{}"}};
     std::optional<std::string> negotiatedVersion;
     std::exception_ptr connectFailure;
@@ -155,6 +157,17 @@ public:
     int disconnectCalls = 0;
 
 private:
+    // The answer to a request whose method has a scripted result.
+    std::optional<std::string> scriptedAnswer(const Value& message) const {
+        const auto* object = message.objectValue();
+        if (object == nullptr || !object->contains("id")) return std::nullopt;
+        const Value* method = object->find("method");
+        if (method == nullptr || method->stringValue() == nullptr) return std::nullopt;
+        const auto result = results.find(*method->stringValue());
+        if (result == results.end()) return std::nullopt;
+        return R"({"jsonrpc":"2.0","id":)" + writeJSON(*object->find("id")) + R"(,"result":)" + result->second + "}";
+    }
+
     static bool isRequest(const Value& message, std::string_view method) {
         const auto* object = message.objectValue();
         if (object == nullptr || !object->contains("id")) return false;
