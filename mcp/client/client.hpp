@@ -157,13 +157,7 @@ public:
     boost::asio::awaitable<RequestContext<typename M::Result>> send(Request<M> request) {
         using Result = typename M::Result;
         auto outcome = SharedResult<Result>::make();
-        AnyPendingRequest pending(PendingRequest<Result>{[outcome](std::exception_ptr error, Result result) {
-            if (error) {
-                outcome->fail(error);
-            } else {
-                outcome->succeed(std::move(result));
-            }
-        }});
+        AnyPendingRequest pending = settling(outcome);
         ID id = request.id;
         Value message = mcp::encode(request);
         auto sending = sendRequest(id, std::move(message), std::move(pending));
@@ -260,6 +254,18 @@ public:
     void checkServerCapability(ServerFeature feature) const;
 
 private:
+    // The pending entry of a request whose outcome `outcome` holds.
+    template <class Result>
+    static AnyPendingRequest settling(std::shared_ptr<SharedResult<Result>> outcome) {
+        return AnyPendingRequest(PendingRequest<Result>{[outcome](std::exception_ptr error, Result result) {
+            if (error) {
+                outcome->fail(error);
+            } else {
+                outcome->succeed(std::move(result));
+            }
+        }});
+    }
+
     // The handler task of one request from the server, kept by request id so that the
     // server's cancellation can reach it. The flag covers a cancellation that comes before
     // the task has begun.

@@ -38,14 +38,7 @@ public:
         using Result = typename M::Result;
         Request<AnyMethod> erased = erasedToAnyMethod(request);
         auto outcome = SharedResult<Result>::make();
-        AnyPendingRequest pending(PendingRequest<Result>{[outcome](std::exception_ptr error, Result result) {
-            if (error) {
-                outcome->fail(error);
-            } else {
-                outcome->succeed(std::move(result));
-            }
-        }});
-        auto adding = add(std::move(erased), std::move(pending));
+        auto adding = add(std::move(erased), Client::settling(outcome));
         co_await std::move(adding);
         co_return RequestContext<Result>{std::move(request.id), std::move(outcome)};
     }
