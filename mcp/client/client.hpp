@@ -7,9 +7,13 @@
 //
 //     auto client = std::make_shared<mcp::Client>(executor, "probe", "1.0");
 //     mcp::Initialize::Result server = co_await client->connect(transport);
-//     auto tools = co_await client->send(mcp::makeRequest<mcp::ListTools>(mcp::ID::random(), {}));
+//     auto request = mcp::makeRequest<mcp::ListTools>(mcp::ID::random(), {});
+//     auto tools = co_await client->send(std::move(request));
 //     mcp::ListTools::Result list = co_await tools.value();
 //     co_await client->disconnect();
+//
+// The request is named before it is awaited: GCC 12 copies a temporary inside a co_await
+// expression bytewise, which corrupts the strings it holds.
 //
 // The client is an actor: its state is touched only on its strand. Its public coroutines run
 // their bodies there, so they may be awaited from any executor. It has no logger of its own:

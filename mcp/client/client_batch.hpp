@@ -4,9 +4,8 @@
 // `Client::withBatch` and sent as one array.
 //
 //     co_await client->withBatch([&](mcp::Client::Batch& batch) -> boost::asio::awaitable<void> {
-//         auto tools = co_await batch.addRequest(mcp::makeRequest<mcp::ListTools>(mcp::ID::random(), {}));
-//         auto ping = co_await batch.addRequest(mcp::makeRequest<mcp::Ping>(mcp::ID::random()));
-//         contexts.push_back(tools);   // each context ends with its own answer
+//         auto request = mcp::makeRequest<mcp::ListTools>(mcp::ID::random(), {});
+//         contexts.push_back(co_await batch.addRequest(std::move(request)));   // ends with its answer
 //     });
 //
 // Batches were dropped from the protocol in its 2025-06-18 revision, which the client's

@@ -3,7 +3,8 @@
 // RequestContext<T>: the handle of a request sent to the peer: its id, and the task that ends
 // with the peer's answer.
 //
-//     auto context = co_await client->send(makeRequest<ListTools>(ID::random(), {}));
+//     auto request = makeRequest<ListTools>(ID::random(), {});
+//     auto context = co_await client->send(std::move(request));
 //     log(context.requestID);
 //     ListTools::Result tools = co_await context.value();
 
