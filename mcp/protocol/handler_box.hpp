@@ -18,6 +18,7 @@
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/protocol/method.hpp"
+#include "mcp/transport/cancellation_error.hpp"
 
 #include <boost/asio/awaitable.hpp>
 
@@ -36,14 +37,6 @@ struct HandlerContext {
     /// The HTTP request that carried it, when the transport can tell (the HTTP server
     /// transports can).
     std::optional<HTTPRequest> httpContext;
-};
-
-/// Thrown by a request handler that noticed its request was cancelled: no answer is sent. A
-/// handler may as well let Asio's `operation_aborted` out of an operation the cancellation
-/// interrupted.
-class CancellationError : public std::runtime_error {
-public:
-    CancellationError() : std::runtime_error("The request was cancelled") {}
 };
 
 namespace detail {
@@ -103,6 +96,19 @@ public:
 private:
     Handler handler_;
 };
+
+/// The handler of a `TypedRequestHandler<M>` made from one that takes `M::Parameters` and,
+/// optionally, `const HandlerContext&`, and returns `awaitable<M::Result>`.
+template <Method M, class Handler>
+typename TypedRequestHandler<M>::Handler adaptRequestHandler(Handler handler) {
+    if constexpr (std::is_invocable_v<Handler&, typename M::Parameters, const HandlerContext&>) {
+        return typename TypedRequestHandler<M>::Handler(std::move(handler));
+    } else {
+        return [handler = std::move(handler)](typename M::Parameters params, const HandlerContext&) {
+            return handler(std::move(params));
+        };
+    }
+}
 
 /// The common type of the entries of a notification-handler list.
 class NotificationHandlerBox {

@@ -17,10 +17,7 @@
 
 #include "mcp/json/codec.hpp"
 #include "mcp/json/value.hpp"
-
-#include <boost/asio/any_completion_handler.hpp>
-#include <boost/asio/associated_executor.hpp>
-#include <boost/asio/dispatch.hpp>
+#include "mcp/transport/one_shot.hpp"
 
 #include <exception>
 #include <memory>
@@ -40,7 +37,7 @@ public:
 /// A caller waiting for a `T` or an error. Its continuation must be resumed exactly once.
 template <class T>
 struct PendingRequest {
-    boost::asio::any_completion_handler<void(std::exception_ptr, T)> continuation;
+    OneShot<T> continuation;
 };
 
 /// A `PendingRequest` of any result type.
@@ -94,13 +91,7 @@ private:
         }
 
         // The caller resumes on its own executor: at once when that is the current one.
-        void complete(std::exception_ptr error, T result) {
-            auto executor = boost::asio::get_associated_executor(pending.continuation);
-            boost::asio::dispatch(executor, [continuation = std::move(pending.continuation), error,
-                                             result = std::move(result)]() mutable {
-                std::move(continuation)(error, std::move(result));
-            });
-        }
+        void complete(std::exception_ptr error, T result) { pending.continuation.resume(error, std::move(result)); }
 
         PendingRequest<T> pending;
     };

@@ -111,7 +111,7 @@ public:
     template <Method M, class Handler>
     Server& withMethodHandler(Handler handler) {
         methodHandlers_[std::string(M::name)] = std::make_shared<TypedRequestHandler<M>>(
-            adaptRequestHandler<M>(std::move(handler)));
+            mcp::adaptRequestHandler<M>(std::move(handler)));
         return *this;
     }
 
@@ -273,17 +273,6 @@ private:
     };
 
     using ResponseOrNone = std::optional<Response<AnyMethod>>;
-
-    template <Method M, class Handler>
-    static typename TypedRequestHandler<M>::Handler adaptRequestHandler(Handler handler) {
-        if constexpr (std::is_invocable_v<Handler&, typename M::Parameters, const HandlerContext&>) {
-            return typename TypedRequestHandler<M>::Handler(std::move(handler));
-        } else {
-            return [handler = std::move(handler)](typename M::Parameters params, const HandlerContext&) {
-                return handler(std::move(params));
-            };
-        }
-    }
 
     // Lifecycle and writing (server.cpp).
     boost::asio::awaitable<void> startOnStrand(std::shared_ptr<Transport> transport, InitializeHook initializeHook);

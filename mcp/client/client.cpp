@@ -1,0 +1,166 @@
+// The client's lifecycle: connecting, the handshake and disconnecting.
+
+#include "mcp/client/client.hpp"
+
+#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/transport/protocol_version_aware.hpp"
+
+#include <boost/asio/bind_cancellation_slot.hpp>
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+Client::Client(asio::any_io_executor executor, std::string name, std::string version, std::optional<std::string> title,
+               std::optional<std::string> description, std::optional<std::string> websiteUrl,
+               std::optional<std::vector<Icon>> icons, Capabilities capabilities, Configuration configuration)
+    : strand_(asio::make_strand(std::move(executor))),
+      clientInfo_{.name = std::move(name),
+                  .title = std::move(title),
+                  .version = std::move(version),
+                  .description = std::move(description),
+                  .websiteUrl = std::move(websiteUrl),
+                  .icons = std::move(icons)},
+      capabilities_(std::move(capabilities)),
+      configuration_(configuration) {}
+
+const logging::Logger* Client::logger() const noexcept {
+    return connection_ ? &connection_->logger() : nullptr;
+}
+
+// Connecting
+
+asio::awaitable<Initialize::Result> Client::connect(std::shared_ptr<Transport> transport) {
+    const auto self = shared_from_this();
+    auto connecting = connectOnStrand(std::move(transport));
+    co_return co_await asio::co_spawn(strand_, std::move(connecting), asio::use_awaitable);
+}
+
+asio::awaitable<Initialize::Result> Client::connectOnStrand(std::shared_ptr<Transport> transport) {
+    // Two connections would mean two loops answering the same server requests, and the first
+    // connection's requests could never be answered once it is dropped.
+    if (connection_) co_await disconnectOnStrand();
+    connection_ = transport;
+    connectionLost_ = false;
+
+    std::exception_ptr connectFailure;
+    try {
+        co_await transport->connect();
+    } catch (...) {
+        connectFailure = std::current_exception();
+    }
+    if (connectFailure) {
+        // Without a loop nothing would ever read the answer to a request sent through it.
+        if (connection_ == transport) connection_.reset();
+        std::rethrow_exception(connectFailure);
+    }
+    if (connection_ != transport) throw MCPError::internalError("Client disconnected");
+
+    if (const auto* log = logger()) {
+        log->debug("Client connected", [this] {
+            return logging::Logger::Metadata{{"name", clientInfo_.name}, {"version", clientInfo_.version}};
+        });
+    }
+    startMessageLoop(transport);
+    registerCancellationHandler();
+    co_return co_await performInitialization();
+}
+
+void Client::startMessageLoop(std::shared_ptr<Transport> transport) {
+    loop_ = std::make_shared<MessageLoop>();
+    const auto slot = loop_->signal.slot();
+    // The completion handler keeps the client alive for as long as the loop runs.
+    asio::co_spawn(strand_, receive(std::move(transport), loop_),
+                   asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
+                       if (!error) return;
+                       if (const auto* log = self->logger()) {
+                           log->error("Error in message handling loop", [&error] {
+                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                           });
+                       }
+                   }));
+}
+
+void Client::registerCancellationHandler() {
+    // Once per client: the registry outlives connections, and a second handler would only
+    // find nothing left to cancel.
+    if (cancellationHandlerRegistered_) return;
+    cancellationHandlerRegistered_ = true;
+    onNotification<CancelledNotification>(
+        [weak = weak_from_this()](Message<CancelledNotification> message) -> asio::awaitable<void> {
+            if (const auto self = weak.lock()) self->cancelServerRequest(message);
+            co_return;
+        });
+}
+
+// The handshake
+
+asio::awaitable<Initialize::Result> Client::initialize() {
+    const auto self = shared_from_this();
+    auto initializing = performInitialization();
+    co_return co_await asio::co_spawn(strand_, std::move(initializing), asio::use_awaitable);
+}
+
+asio::awaitable<Initialize::Result> Client::performInitialization() {
+    auto request = makeRequest<Initialize>(ID::random(), {.protocolVersion = Version::latest(),
+                                                          .capabilities = capabilities_,
+                                                          .clientInfo = clientInfo_});
+    auto sending = send(std::move(request));
+    const auto context = co_await std::move(sending);
+    Initialize::Result result = co_await context.value();
+
+    serverCapabilities_ = result.capabilities;
+    serverVersion_ = result.protocolVersion;
+    instructions_ = result.instructions;
+    // The version is taken as the server gives it: a client that can't speak it finds out
+    // from the server's answers.
+    if (auto* aware = dynamic_cast<ProtocolVersionAware*>(connection_.get())) {
+        const auto holder = connection_;
+        co_await aware->setNegotiatedProtocolVersion(result.protocolVersion);
+    }
+    auto notifying = notify(makeMessage<InitializedNotification>());
+    co_await std::move(notifying);
+    co_return result;
+}
+
+// Disconnecting
+
+asio::awaitable<void> Client::disconnect() {
+    const auto self = shared_from_this();
+    co_await asio::co_spawn(strand_, disconnectOnStrand(), asio::use_awaitable);
+}
+
+asio::awaitable<void> Client::disconnectOnStrand() {
+    // Every line goes to the logger of the connection found here, also after it is gone.
+    std::optional<logging::Logger> log;
+    if (connection_) log.emplace(connection_->logger());
+    const auto debug = [&log](const char* message) {
+        if (log) log->debug(message);
+    };
+    debug("Initiating client disconnect...");
+
+    // Taken in one step, so that whatever runs during the waits below finds no connection
+    // and no pending request.
+    auto loop = std::exchange(loop_, nullptr);
+    auto connection = std::exchange(connection_, nullptr);
+    connectionLost_ = false;
+    failPendingRequests(MCPError::internalError("Client disconnected"));
+    debug("Pending requests cancelled.");
+
+    if (loop) {
+        loop->cancelled = true;
+        loop->signal.emit(asio::cancellation_type::terminal);
+        debug("Message loop task cancellation requested.");
+    }
+    if (connection) {
+        co_await connection->disconnect();
+        debug("Transport disconnected.");
+    }
+    if (loop) {
+        co_await loop->finished->value();
+        debug("Client message loop task finished.");
+    }
+    debug("Client disconnect complete.");
+}
+
+}  // namespace mcp

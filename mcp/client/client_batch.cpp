@@ -1,0 +1,91 @@
+// The client's own cancellation of its requests, and batches.
+
+#include "mcp/client/client_batch.hpp"
+
+#include "mcp/transport/cancellation_error.hpp"
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+// Cancellation
+
+asio::awaitable<void> Client::cancelRequest(ID id, std::optional<std::string> reason) {
+    const auto self = shared_from_this();
+    auto cancelling = cancelRequestOnStrand(std::move(id), std::move(reason));
+    co_await asio::co_spawn(strand_, std::move(cancelling), asio::use_awaitable);
+}
+
+asio::awaitable<void> Client::cancelRequestOnStrand(ID id, std::optional<std::string> reason) {
+    // The waiter is released first: whatever happens to the notice, it waits no longer.
+    if (auto pending = removePendingRequest(id)) pending->resume(std::make_exception_ptr(CancellationError()));
+    auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
+    auto sending = sendMessageOnStrand(encode(message));
+    co_await std::move(sending);
+}
+
+// Batches
+
+asio::awaitable<void> Client::Batch::add(Request<AnyMethod> request, AnyPendingRequest pending) {
+    const auto client = client_.lock();
+    if (!client) throw MCPError::internalError("Client disconnected");
+    auto body = [](Batch& batch, std::shared_ptr<Client> owner, Request<AnyMethod> added,
+                   AnyPendingRequest entry) -> asio::awaitable<void> {
+        // A request added after the batch went out would wait for an answer that never comes.
+        if (batch.closed_) throw MCPError::internalError("The batch was sent already");
+        owner->registerPendingRequest(added.id, std::move(entry));
+        batch.requests_.push_back(std::move(added));
+        co_return;
+    };
+    auto adding = body(*this, client, std::move(request), std::move(pending));
+    co_await asio::co_spawn(client->strand_, std::move(adding), asio::use_awaitable);
+}
+
+asio::awaitable<void> Client::withBatch(std::function<asio::awaitable<void>(Batch&)> body) {
+    const auto self = shared_from_this();
+    auto batching = withBatchOnStrand(std::move(body));
+    co_await asio::co_spawn(strand_, std::move(batching), asio::use_awaitable);
+}
+
+asio::awaitable<void> Client::withBatchOnStrand(std::function<asio::awaitable<void>(Batch&)> body) {
+    const auto transport = connection_;
+    if (!transport) throw MCPError::internalError("Client connection not initialized");
+
+    Batch batch(weak_from_this());
+    std::exception_ptr failure;
+    try {
+        co_await body(batch);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    batch.closed_ = true;
+
+    if (!failure && batch.requests_.empty()) {
+        if (const auto* log = logger()) log->debug("Batch requested but no requests were added.");
+        co_return;
+    }
+    if (!failure) {
+        if (const auto* log = logger()) {
+            log->debug("Sending batch request", [&batch] {
+                return logging::Logger::Metadata{{"count", std::to_string(batch.requests_.size())}};
+            });
+        }
+        try {
+            Value::Array requests;
+            requests.reserve(batch.requests_.size());
+            for (const auto& request : batch.requests_) requests.push_back(encode(request));
+            std::string bytes = writeJSON(Value(std::move(requests)));
+            co_await transport->send(std::move(bytes));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (!failure) co_return;
+    // Requests that never went out would wait for answers that never come.
+    for (const auto& request : batch.requests_) {
+        if (auto pending = removePendingRequest(request.id)) pending->resume(failure);
+    }
+    std::rethrow_exception(failure);
+}
+
+}  // namespace mcp

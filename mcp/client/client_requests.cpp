@@ -1,0 +1,88 @@
+// What the client writes: requests and their pending entries, notifications, responses.
+
+#include "mcp/client/client.hpp"
+
+#include "mcp/server/detail/error_conversion.hpp"
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+asio::awaitable<void> Client::sendRequest(ID id, Value message, AnyPendingRequest pending) {
+    const auto self = shared_from_this();
+    auto sending = sendRequestOnStrand(std::move(id), std::move(message), std::move(pending));
+    co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
+}
+
+asio::awaitable<void> Client::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending) {
+    if (!connection_) throw MCPError::internalError("Client connection not initialized");
+    if (connectionLost_) throw MCPError::internalError("Client connection lost");
+    std::string bytes = writeJSON(message);
+    // Registered before the bytes leave, so that even an immediate answer finds its entry.
+    registerPendingRequest(id, std::move(pending));
+    asio::co_spawn(strand_, transmitRequest(connection_, std::move(id), std::move(bytes)),
+                   [self = shared_from_this()](std::exception_ptr error) {
+                       if (!error) return;
+                       if (const auto* log = self->logger()) {
+                           log->error("Failed to send request", [&error] {
+                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                           });
+                       }
+                   });
+    co_return;
+}
+
+asio::awaitable<void> Client::transmitRequest(std::shared_ptr<Transport> transport, ID id, std::string bytes) {
+    std::exception_ptr failure;
+    try {
+        co_await transport->send(std::move(bytes));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Unless an answer, a cancellation or a disconnect came first, the failed send is the
+    // request's outcome.
+    if (failure) {
+        if (auto request = removePendingRequest(id)) request->resume(failure);
+    }
+}
+
+void Client::registerPendingRequest(const ID& id, AnyPendingRequest pending) {
+    // One entry per id: a second would take the first one's place, and the first caller
+    // would never hear back.
+    if (pendingRequests_.contains(id)) {
+        throw MCPError::internalError("Request ID " + id.description() + " is already pending");
+    }
+    pendingRequests_.emplace(id, std::move(pending));
+}
+
+std::optional<AnyPendingRequest> Client::removePendingRequest(const ID& id) {
+    auto node = pendingRequests_.extract(id);
+    if (!node) return std::nullopt;
+    return std::move(node.mapped());
+}
+
+void Client::failPendingRequests(const MCPError& error) {
+    auto pending = std::exchange(pendingRequests_, {});
+    const auto failure = std::make_exception_ptr(error);
+    for (auto& [id, request] : pending) request.resume(failure);
+}
+
+asio::awaitable<void> Client::sendMessage(Value message) {
+    const auto self = shared_from_this();
+    auto sending = sendMessageOnStrand(std::move(message));
+    co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
+}
+
+asio::awaitable<void> Client::sendMessageOnStrand(Value message) {
+    const auto transport = connection_;
+    if (!transport) throw MCPError::internalError("Client connection not initialized");
+    std::string bytes = writeJSON(message);
+    co_await transport->send(std::move(bytes));
+}
+
+asio::awaitable<void> Client::sendResponse(const Response<AnyMethod>& response) {
+    auto sending = sendMessageOnStrand(encode(response));
+    co_await std::move(sending);
+}
+
+}  // namespace mcp

@@ -1,0 +1,72 @@
+#include "mcp/client/incoming_message.hpp"
+
+#include "mcp/json/json.hpp"
+
+namespace mcp {
+
+namespace {
+
+template <class T>
+std::optional<T> tryDecode(const Value& value) {
+    try {
+        return decode<T>(value);
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
+}
+
+// The id codec reads null as the empty string, which suits answers to unreadable requests;
+// here null is no id at all.
+bool hasID(const ValueObject& object) {
+    const Value* id = object.find("id");
+    return id != nullptr && !id->isNull();
+}
+
+std::optional<Response<AnyMethod>> readResponse(const Value& message) {
+    const auto* object = message.objectValue();
+    if (object == nullptr || !hasID(*object)) return std::nullopt;
+    if (!object->contains("result") && !object->contains("error")) return std::nullopt;
+    return tryDecode<Response<AnyMethod>>(message);
+}
+
+std::optional<BatchResponse> readBatch(const Value& message) {
+    const auto* array = message.arrayValue();
+    if (array == nullptr) return std::nullopt;
+    BatchResponse responses;
+    responses.reserve(array->size());
+    for (const Value& element : *array) {
+        auto response = readResponse(element);
+        if (!response) return std::nullopt;
+        responses.push_back(std::move(*response));
+    }
+    return responses;
+}
+
+}  // namespace
+
+std::optional<IncomingMessage> readIncomingMessage(std::string_view bytes) {
+    Value message;
+    try {
+        message = parseJSON(bytes);
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
+    if (message.arrayValue() != nullptr) {
+        if (auto batch = readBatch(message)) return IncomingMessage(std::move(*batch));
+        return std::nullopt;
+    }
+    const auto* object = message.objectValue();
+    if (object == nullptr) return std::nullopt;
+    if (auto response = readResponse(message)) return IncomingMessage(std::move(*response));
+    if (hasID(*object) && object->contains("method")) {
+        if (auto request = tryDecode<Request<AnyMethod>>(message)) return IncomingMessage(std::move(*request));
+    }
+    if (object->contains("method")) {
+        if (auto notification = tryDecode<Message<AnyNotification>>(message)) {
+            return IncomingMessage(std::move(*notification));
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace mcp
