@@ -247,13 +247,10 @@ protected:
     void startWithLineBeforeRequestNine(std::string line, std::function<bool()> handled) {
         makeServer();
         addToolHandler();
-        auto [client, serverEnd] = InMemoryTransport::createConnectedPair(io_.get_executor(), transportLogger_);
-        client_ = client;
-        serverEnd_ = serverEnd;
-        await(client_->connect());
-        incoming_ = client_->receive();
-        await(server_->start(std::make_shared<LineBeforeContextTransport>(serverEnd, ID(9), std::move(line),
-                                                                          std::move(handled))));
+        startServer({}, [&](std::shared_ptr<InMemoryTransport> inMemoryEnd) {
+            return std::make_shared<LineBeforeContextTransport>(std::move(inMemoryEnd), ID(9), std::move(line),
+                                                                std::move(handled));
+        });
     }
 };
 
