@@ -3,6 +3,11 @@
 namespace platform {
 
 std::optional<WindowEntry> FakeWindowSystem::window(WindowId id) {
+    if (pending_ && reads_ == pending_->dueAt) {
+        auto change = std::move(pending_->change);
+        pending_.reset();
+        change(*this);
+    }
     ++reads_;
     const auto found = windows_.find(id);
     if (found == windows_.end()) return std::nullopt;
@@ -14,6 +19,10 @@ std::optional<std::vector<WindowEntry>> FakeWindowSystem::windowsAbove(WindowId 
     const auto found = above_.find(id);
     if (found == above_.end()) return std::vector<WindowEntry>{};
     return found->second;
+}
+
+void FakeWindowSystem::changeAfter(int reads, std::function<void(FakeWindowSystem&)> change) {
+    pending_ = PendingChange{reads_ + reads, std::move(change)};
 }
 
 void FakeWindowSystem::close(WindowId id) {

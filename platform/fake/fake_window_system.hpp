@@ -2,6 +2,7 @@
 
 #include "platform/window_system.hpp"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -32,10 +33,21 @@ public:
         return found != windows_.end() && found->second.onScreen;
     }
 
+    // changeAfter: the next `reads` calls of window() answer from the table as it stands; change
+    // then edits it before the call after them answers. It plays a window that leaves the screen,
+    // or comes back, between two looks of the code under test, within a single turn.
+    void changeAfter(int reads, std::function<void(FakeWindowSystem&)> change);
+
     // reads: how many times window() was asked.
     int reads() const { return reads_; }
 
 private:
+    struct PendingChange {
+        int dueAt = 0;
+        std::function<void(FakeWindowSystem&)> change;
+    };
+
+    std::optional<PendingChange> pending_;
     std::map<WindowId, WindowEntry> windows_;
     std::map<WindowId, std::optional<std::vector<WindowEntry>>> above_;
     int reads_ = 0;

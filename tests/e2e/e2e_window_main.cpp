@@ -1,10 +1,13 @@
 // vantor_e2e_window: the window the end-to-end test shares and the user works in: 640 × 400
 // of one known colour (0x3366CC), a red square at (10, 10), a button "Export" at (200, 150)
-// and a text field at (200, 250). Once shown it prints its window id ("0x…") on a line of its
-// own; then "clicked Export" for every press of the button and "text: <text>" whenever the
-// field's text changes. It ends when its standard input closes.
+// and a text field at (200, 250). Once it has first painted and the X server holds those
+// pixels, it prints its window id ("0x…") on a line of its own; then "clicked Export" for every
+// press of the button, and "text: <text>" once a change of the field's text is on screen. The
+// test acts on those lines, so a picture taken after one of them shows what it says. It ends
+// when its standard input closes.
 
 #include <QApplication>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
@@ -15,6 +18,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -22,6 +27,32 @@ void say(const QString& line) {
     std::printf("%s\n", line.toUtf8().constData());
     std::fflush(stdout);
 }
+
+// AfterPaint: runs `then` once a paint of the widget has gone out, while it is armed. The paint
+// is flushed to the window in the same turn of the event loop, and the round trip of sync()
+// waits until the X server has drawn it.
+class AfterPaint : public QObject {
+public:
+    AfterPaint(QWidget& widget, std::function<void()> then) : then_(std::move(then)) { widget.installEventFilter(this); }
+
+    void arm() { armed_ = true; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && armed_) {
+            armed_ = false;
+            QTimer::singleShot(0, this, [this] {
+                QGuiApplication::sync();
+                then_();
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> then_;
+    bool armed_ = false;
+};
 
 void paint(QWidget& widget, QColor colour) {
     QPalette palette = widget.palette();
@@ -51,7 +82,11 @@ int main(int argc, char** argv) {
 
     QLineEdit field(&window);
     field.setGeometry(200, 250, 240, 32);
-    QObject::connect(&field, &QLineEdit::textChanged, [](const QString& text) { say("text: " + text); });
+    AfterPaint textShown(field, [&field] { say("text: " + field.text()); });
+    QObject::connect(&field, &QLineEdit::textChanged, [&field, &textShown] {
+        textShown.arm();
+        field.update();
+    });
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&input] {
@@ -62,9 +97,9 @@ int main(int argc, char** argv) {
         }
     });
 
+    AfterPaint shown(window, [&window] { say(QStringLiteral("0x%1").arg(window.winId(), 0, 16)); });
+    shown.arm();
     window.move(120, 120);
     window.show();
-    // The id once the window is mapped and has painted.
-    QTimer::singleShot(300, [&window] { say(QStringLiteral("0x%1").arg(window.winId(), 0, 16)); });
     return QApplication::exec();
 }

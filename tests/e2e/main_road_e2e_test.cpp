@@ -18,6 +18,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <future>
@@ -46,6 +47,16 @@ constexpr int kButtonX = 260, kButtonY = 170;
 constexpr int kFieldX = 320, kFieldY = 266;
 constexpr QRgb kBackground = 0xFF3366CC;
 constexpr QRgb kRed = 0xFFFF0000;
+// How long to wait for something the program or the test window will do: generous, since the
+// whole suite runs in parallel on a loaded machine, and never spent when things go right.
+constexpr auto kEventWait = std::chrono::milliseconds(60s);
+
+// hex: a pixel as 0xAARRGGBB, for failure messages.
+std::string hex(QRgb pixel) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", pixel);
+    return text;
+}
 
 // ToolReply: what a tools/call answered.
 struct ToolReply {
@@ -147,10 +158,15 @@ protected:
     // focus: activates the window and waits until it has the keyboard.
     void focus(const std::string& id) {
         session().run({"xdotool", "windowactivate", "--sync", id});
-        EXPECT_TRUE(eventually([&] {
-            const auto active = session().run({"xdotool", "getactivewindow"}).output;
-            return active.substr(0, active.find('\n')) == id;
-        })) << "window " << id << " should take the focus";
+        std::string active;
+        EXPECT_TRUE(eventually(
+            [&] {
+                active = session().run({"xdotool", "getactivewindow"}).output;
+                active = active.substr(0, active.find('\n'));
+                return active == id;
+            },
+            kEventWait))
+            << "window " << id << " should take the focus; the active window is " << active;
     }
 
     // windowOrigin: the top-left corner of the test window's content on screen.
@@ -181,21 +197,37 @@ protected:
         session().runChecked({"xdotool", "click", "1"});
     }
 
-    // waitForLine: reads the test window's output until the line comes.
-    bool waitForLine(const std::string& wanted) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
+    // waitForLine: reads the test window's output until the line comes; a failure lists the
+    // lines that came instead.
+    ::testing::AssertionResult waitForLine(const std::string& wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + kEventWait;
+        std::string seen;
         while (std::chrono::steady_clock::now() < deadline) {
             const auto line = window_->readLine(1s);
-            if (line == wanted) return true;
+            if (line == wanted) return ::testing::AssertionSuccess();
+            if (line) seen += " \"" + *line + "\"";
         }
-        return false;
+        return ::testing::AssertionFailure() << "the test window said" << (seen.empty() ? " nothing" : seen)
+                                             << ", not \"" << wanted << "\"";
     }
 
-    // startAll: the test window and the program, listening.
+    // labels: the frames of the visible ring labels, for failure messages.
+    std::string describeLabels() {
+        std::string frames;
+        for (const auto& id : visible("Vantor MCP Label")) {
+            const auto frame = geometry(id);
+            frames += " " + id + " at " + std::to_string(frame[0]) + "," + std::to_string(frame[1]) + " " +
+                      std::to_string(frame[2]) + "x" + std::to_string(frame[3]);
+        }
+        return frames.empty() ? " none" : frames;
+    }
+
+    // startAll: the test window, painted, and the program, listening.
     void startAll() {
         window_ = std::make_unique<ChildProcess>(std::vector<std::string>{VANTOR_E2E_WINDOW}, environment());
-        const auto id = window_->readLine(15s);
-        ASSERT_TRUE(id && id->rfind("0x", 0) == 0) << "the test window should say its id";
+        const auto id = window_->readLine(kEventWait);
+        ASSERT_TRUE(id && id->rfind("0x", 0) == 0)
+            << "the test window should say its id once painted; it said " << id.value_or("nothing");
         windowId_ = *id;
         program_ = std::make_unique<ChildProcess>(std::vector<std::string>{kVantorMCP}, environment());
         ASSERT_TRUE(eventually(
@@ -210,7 +242,7 @@ protected:
     // shareTheWindow: answers a request on screen with "Share for 5 Minutes" (or declines it)
     // and picks the test window in the picker.
     void answerRequest(bool share, const std::string& screenshot) {
-        ASSERT_TRUE(eventually([&] { return !visible("Vantor MCP").empty(); }, 15s)) << "the request panel";
+        ASSERT_TRUE(eventually([&] { return !visible("Vantor MCP").empty(); }, kEventWait)) << "the request panel";
         session().saveScreen(screenshot);
         const auto panel = visible("Vantor MCP").front();
         focus(panel);
@@ -221,7 +253,8 @@ protected:
         // "Share Once" has the focus; the next button is "Share for 5 Minutes".
         session().runChecked({"xdotool", "key", "Tab"});
         session().runChecked({"xdotool", "key", "space"});
-        ASSERT_TRUE(eventually([&] { return !visible("Choose a window to share").empty(); }, 10s)) << "the picker";
+        ASSERT_TRUE(eventually([&] { return !visible("Choose a window to share").empty(); }, kEventWait))
+            << "the picker";
         focus(visible("Choose a window to share").front());
         session().saveScreen(screenshot + "-picker");
         session().runChecked({"xdotool", "type", "--delay", "30", "E2E Window"});
@@ -257,32 +290,42 @@ TEST_F(MainRoadE2ETest, LookPointLookAgainFinish) {
     ASSERT_TRUE(looked.picture) << "a PNG picture";
     savePicture(*looked.picture, "e2e-02-first-picture");
     EXPECT_EQ(looked.picture->size(), QSize(640, 400));
-    EXPECT_EQ(looked.picture->pixel(600, 380), kBackground);
-    EXPECT_EQ(looked.picture->pixel(30, 30), kRed);
+    EXPECT_EQ(hex(looked.picture->pixel(600, 380)), hex(kBackground)) << "the background, at 600, 380";
+    EXPECT_EQ(hex(looked.picture->pixel(30, 30)), hex(kRed)) << "the red square, at 30, 30";
     session().saveScreen("e2e-02-shared");
 
     // point with wait: two rings; the first click reaches the button, the text goes into the field.
     auto pointing = callLater(
         "point", R"({"spots":[{"x":260,"y":170,"label":"Export"},{"x":320,"y":266,"label":"Name","text":"hello e2e"}],)"
                  R"("wait":true,"message":"Export the file"})");
-    ASSERT_TRUE(eventually([&] { return visible("Vantor MCP Ring").size() == 2; }, 15s)) << "two rings";
+    std::size_t rings = 0;
+    ASSERT_TRUE(eventually([&] { return (rings = visible("Vantor MCP Ring").size()) == 2; }, kEventWait))
+        << "two rings; " << rings << " are shown";
     EXPECT_FALSE(visible("Vantor MCP Status").empty()) << "the status box";
     session().saveScreen("e2e-03-rings");
     const auto [left, top] = windowOrigin();
     clickAt(left + kButtonX, top + kButtonY);
     EXPECT_TRUE(waitForLine("clicked Export")) << "the click reaches the button under the ring";
-    EXPECT_TRUE(eventually([&] { return visible("Vantor MCP Ring").size() == 1; }, 5s)) << "the first ring ends";
-    // The second ring's label, the lower one: its Copy button sits left of its tick.
+    EXPECT_TRUE(eventually([&] { return (rings = visible("Vantor MCP Ring").size()) == 1; }, kEventWait))
+        << "the first ring ends; " << rings << " are shown";
+    // The second ring's label: it hangs below the field's spot, the first ring's above it. Its
+    // Copy button sits left of its tick.
     std::optional<std::array<int, 4>> label;
-    for (const auto& id : visible("Vantor MCP Label")) {
-        const auto frame = geometry(id);
-        if (!label || frame[1] > (*label)[1]) label = frame;
-    }
-    ASSERT_TRUE(label) << "the second ring's label";
+    const auto secondLabel = [&, fieldTop = top + kFieldY] {
+        label.reset();
+        for (const auto& id : visible("Vantor MCP Label")) {
+            const auto frame = geometry(id);
+            if (frame[1] > fieldTop) label = frame;
+        }
+        return label.has_value();
+    };
+    ASSERT_TRUE(eventually(secondLabel, kEventWait)) << "the second ring's label; labels shown:" << describeLabels();
     clickAt((*label)[0] + (*label)[2] - 78, (*label)[1] + (*label)[3] / 2);
-    EXPECT_TRUE(eventually([&] {
-        return session().run({"xclip", "-o", "-selection", "clipboard"}).output == "hello e2e";
-    })) << "Copy puts the text on the clipboard";
+    std::string clipboard;
+    EXPECT_TRUE(eventually(
+        [&] { return (clipboard = session().run({"xclip", "-o", "-selection", "clipboard"}).output) == "hello e2e"; },
+        kEventWait))
+        << "Copy puts the text on the clipboard; it holds \"" << clipboard << "\"";
     clickAt(left + kFieldX, top + kFieldY);
     session().runChecked({"xdotool", "key", "ctrl+v"});
     EXPECT_TRUE(waitForLine("text: hello e2e")) << "the pasted text in the field";
@@ -300,7 +343,7 @@ TEST_F(MainRoadE2ETest, LookPointLookAgainFinish) {
     for (int x = 204; x < 436; ++x) {
         for (int y = 254; y < 278; ++y) changed += pointed.picture->pixel(x, y) != looked.picture->pixel(x, y);
     }
-    EXPECT_GT(changed, 20) << "the typed text in the field";
+    EXPECT_GT(changed, 20) << "the typed text in the field; pixels changed there: " << changed;
 
     // A second look uses the kept share: no panel.
     auto again = callLater("look", R"({"reason":"To see the result."})");
@@ -317,9 +360,10 @@ TEST_F(MainRoadE2ETest, LookPointLookAgainFinish) {
     EXPECT_FALSE(finished.isError);
     EXPECT_EQ(finished.text, R"({"finished":true,"sharing":"ended"})");
     EXPECT_TRUE(visible("Vantor MCP Ring").empty());
+    // The closing words show for 6 s.
     EXPECT_TRUE(eventually([&] { return !visible("Vantor MCP Status").empty(); }, 3s)) << "the closing words";
     session().saveScreen("e2e-06-finished");
-    EXPECT_TRUE(eventually([&] { return visible("Vantor MCP Status").empty(); }, 12s)) << "the box goes";
+    EXPECT_TRUE(eventually([&] { return visible("Vantor MCP Status").empty(); }, kEventWait)) << "the box goes";
     const auto late = call("point", R"({"x":10,"y":20})");
     EXPECT_TRUE(late.isError);
     EXPECT_EQ(late.text, kNoPictureText);

@@ -15,6 +15,7 @@
 
 #include <boost/asio/awaitable.hpp>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -54,16 +55,22 @@ protected:
         return server_;
     }
 
+    /// The server's end as the server sees it: the in-memory end itself, or a test transport
+    /// around it.
+    using ServerEnd = std::function<std::shared_ptr<Transport>(std::shared_ptr<InMemoryTransport>)>;
+
     /// Connects the client end and starts the server (made by `makeServer` first, if need be)
-    /// on the other.
-    void startServer(Server::InitializeHook initializeHook = {}) {
+    /// on the other, or on what `serverEnd` makes of it.
+    void startServer(Server::InitializeHook initializeHook = {}, const ServerEnd& serverEnd = {}) {
         if (!server_) makeServer();
-        auto [client, serverEnd] = InMemoryTransport::createConnectedPair(io_.get_executor(), transportLogger_);
+        auto [client, inMemoryEnd] = InMemoryTransport::createConnectedPair(io_.get_executor(), transportLogger_);
         client_ = client;
-        serverEnd_ = serverEnd;
+        serverEnd_ = inMemoryEnd;
         await(client_->connect());
         incoming_ = client_->receive();
-        await(server_->start(serverEnd_, std::move(initializeHook)));
+        std::shared_ptr<Transport> transport = serverEnd_;
+        if (serverEnd) transport = serverEnd(serverEnd_);
+        await(server_->start(std::move(transport), std::move(initializeHook)));
     }
 
     void send(std::string_view line) { await(client_->send(std::string(line))); }

@@ -155,18 +155,36 @@ TEST_F(MCPHostTest, ReadingIsBoundedInTime) {
     EXPECT_EQ(silent.first.bytes, "");
     EXPECT_LT(silent.second, 5s);
 
-    // A head that trickles in, one byte at a time, is cut off at the head deadline all the same.
+    // A head that trickles in, one byte every 25 ms, is cut off at the head deadline all the same:
+    // the host closes while the client is still sending, long before the last byte (10 s on).
+    // A deadline that restarted with every byte would let the whole head in.
+    struct Trickled {
+        std::size_t sent = 0;
+        std::size_t headSize = 0;
+        std::chrono::steady_clock::duration cutAfter{};
+        WireConnection::Received received;
+    };
     const auto trickle = pump(std::async(std::launch::async, [to = port] {
+        Trickled trickled;
+        const auto begin = std::chrono::steady_clock::now();
         WireConnection connection(to);
-        const std::string head = "POST /mcp HTTP/1.1\r\nX-Padding: " + std::string(200, 'p');
+        const std::string head = "POST /mcp HTTP/1.1\r\nX-Padding: " + std::string(400, 'p');
+        trickled.headSize = head.size();
         for (const char byte : head) {
             if (!connection.send(std::string_view(&byte, 1))) break;
+            ++trickled.sent;
             std::this_thread::sleep_for(25ms);
         }
-        return connection.receiveAll(10s);
+        trickled.cutAfter = std::chrono::steady_clock::now() - begin;
+        trickled.received = connection.receiveAll(10s);
+        return trickled;
     }));
-    EXPECT_TRUE(trickle.closed);
-    EXPECT_EQ(trickle.bytes, "");
+    EXPECT_LT(trickle.sent, trickle.headSize) << "the host let the whole trickled head in, over "
+                                              << std::chrono::duration_cast<std::chrono::milliseconds>(trickle.cutAfter).count()
+                                              << " ms";
+    EXPECT_LT(trickle.cutAfter, 5s) << "the head deadline is 300 ms";
+    EXPECT_TRUE(trickle.received.closed);
+    EXPECT_EQ(trickle.received.bytes, "");
 
     // A body that stops coming, or that trickles in, is given up at the whole request's deadline.
     const auto stalled = pump(std::async(std::launch::async, [to = port] {
@@ -250,6 +268,39 @@ TEST_F(MCPHostTest, AClientThatLeavesWhileItsRequestIsServedFreesItsPlace) {
     EXPECT_EQ(served->status, 200);
 }
 
+// Exactly as many connections as the host takes, all being served, are all served; only the
+// one beyond them is refused.
+TEST_F(MCPHostTest, TheHostTakesSixtyFourConnectionsAtOnce) {
+    auto host = startHost();
+    const auto outcome = pump(std::async(std::launch::async, [this, to = port] {
+        std::vector<WireConnection> held;
+        for (int i = 0; i < 64; ++i) {
+            held.emplace_back(to);
+            held.back().send("HANG /" + std::to_string(i) + " HTTP/1.1\r\n\r\n");
+        }
+        const auto deadline = std::chrono::steady_clock::now() + 15s;
+        while (serve.requests().size() < 64 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        const auto servedAtOnce = serve.requests().size();
+        WireConnection beyond(to);
+        return std::pair(servedAtOnce, beyond.receiveAll(5s));
+    }));
+    EXPECT_EQ(outcome.first, 64u) << "requests being served at once";
+    EXPECT_TRUE(outcome.second.closed) << "the 65th connection should be closed at once";
+    EXPECT_EQ(outcome.second.bytes, "");
+}
+
+TEST_F(MCPHostTest, ABodyOfTheLargestLengthIsServedWhole) {
+    auto host = startHost();
+    const std::string body(4 * 1024 * 1024, 'b');
+    const auto answer = reply("POST /mcp HTTP/1.1\r\nContent-Length: 4194304\r\n\r\n" + body);
+    EXPECT_EQ(answer.status, 200);
+    const auto requests = serve.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, body);
+}
+
 TEST_F(MCPHostTest, EveryAnswerOfAHostCarriesItsLaunchID) {
     auto first = startHost();
     auto second = makeHost(serve.function());
@@ -322,6 +373,17 @@ TEST_F(MCPHostTest, AnUnusablePortStopsTheHostWithoutFallingBack) {
         EXPECT_FALSE(status.running().get()) << stored;
         EXPECT_EQ(status.problem().get(), stored + " is not a valid port (use 1–65535).");
         EXPECT_THROW(WireConnection{port}, std::runtime_error) << stored;
+    }
+}
+
+TEST_F(MCPHostTest, TheFirstAndLastPortsAreTried) {
+    auto host = makeHost(serve.function());
+    for (const std::int64_t stored : {1LL, 65535LL}) {
+        settings.setInt(setting::kPort, stored);
+        start(*host);
+        // Listening may fail there (the port is privileged or taken), but not for the number.
+        const auto problem = status.problem().get().value_or("");
+        EXPECT_EQ(problem.find("is not a valid port"), std::string::npos) << stored << ": " << problem;
     }
 }
 

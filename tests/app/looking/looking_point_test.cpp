@@ -199,6 +199,32 @@ TEST_F(LookingPointTest, AWindowThatLeavesTheScreenAfterTheLastCheckLeavesNoRing
     EXPECT_TRUE(pointer.shown().empty());
 }
 
+// The window may leave the screen, or come back, between the last covered check and the placing
+// of the rings, within one turn of the main thread: either way the call fails as off screen and
+// no ring stays over the window.
+TEST_F(LookingPointTest, AWindowGoneBetweenTheCheckAndTheRingsFailsTheCall) {
+    takePicture(false);
+    // The first check finds the window clear; the rings' own look finds it minimized.
+    windowList.changeAfter(1, [](platform::FakeWindowSystem& windows) { windows.setOnScreen(kWindowId, false); });
+    auto outcome = point({{10, 20}});
+    ASSERT_TRUE(outcome->done) << "clear at the first check";
+    EXPECT_EQ(outcome->errorText(), kPointOffScreenText);
+    EXPECT_TRUE(pointer.shown().empty());
+}
+
+TEST_F(LookingPointTest, AWindowBackBetweenTheLastCheckAndTheRingsFailsTheCallAndClearsThem) {
+    takePicture(false);
+    windowList.setOnScreen(kWindowId, false);
+    // Minimized at all twelve checks; back on screen when the rings are placed.
+    windowList.changeAfter(kCoveredChecks, [](platform::FakeWindowSystem& windows) {
+        windows.setOnScreen(kWindowId, true);
+    });
+    auto outcome = pointAndSettle({{10, 20}});
+    ASSERT_TRUE(outcome->done);
+    EXPECT_EQ(outcome->errorText(), kPointOffScreenText);
+    EXPECT_TRUE(pointer.shown().empty()) << "a ring stayed over a window the agent is told isn't there";
+}
+
 TEST_F(LookingPointTest, WaitingWithAFiveMinuteShareGivesAFreshPicture) {
     takePicture(true);
     status.reset();

@@ -393,6 +393,9 @@ TEST_F(StatefulHTTPServerTransportTest, KeepsOnlyTheNewestEventsForResumption) {
     for (std::size_t i = 0; i < total; ++i) send(notification(static_cast<int>(i)));  // 4 .. 1003
 
     EXPECT_EQ(describe(handle(get("_GET_stream_3"))), "400 Invalid Request: Invalid Last-Event-ID");
+    // Exactly as many as the store holds are kept: the oldest of them still resumes.
+    const auto oldestKept = handle(get("_GET_stream_4"));
+    EXPECT_EQ(nextChunk(oldestKept), messageEvent("_GET_stream_5", notification(1)));
     const auto lastKept = "_GET_stream_" + std::to_string(total + 2);
     const auto resumed = handle(get(lastKept));
     EXPECT_EQ(nextChunk(resumed), messageEvent("_GET_stream_" + std::to_string(total + 3),

@@ -5,11 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/post.hpp>
+#include <boost/asio/this_coro.hpp>
+#include <boost/asio/use_awaitable.hpp>
+
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mcp {
@@ -112,7 +119,13 @@ class ServerCancellation : public testing::ServerFixture {
 protected:
     void SetUp() override {
         makeServer();
+        addToolHandler();
+        startServer();
+    }
+
+    void addToolHandler() {
         server_->withMethodHandler<CallTool>([this](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
+            started_.push_back(params.name);
             struct Finish {
                 std::vector<std::string>& finished;
                 std::string name;
@@ -129,7 +142,6 @@ protected:
             }
             co_return CallTool::Result{.content = {Tool::Content::text(params.name)}};
         });
-        startServer();
     }
 
     void call(int id, std::string_view name) {
@@ -152,6 +164,7 @@ protected:
     }
 
     std::map<std::string, testing::Gate> gates_;
+    std::vector<std::string> started_;
     std::vector<std::string> finished_;
 };
 
@@ -190,6 +203,77 @@ TEST_F(ServerCancellation, AReusedIDStaysCancellable) {
     awaitFinished("second");
     gates_["second"].release();
     EXPECT_EQ(repliesBeforeSentinel(), std::vector<std::string>{});
+}
+
+// The server's end of the in-memory pair, as an HTTP transport: when the server asks for the
+// HTTP request behind a chosen JSON-RPC request (after taking it in, before running its
+// handler), it first delivers a line of its own to the server and answers only once `handled`
+// says the server has dealt with it. A cancellation can so arrive between the two steps.
+class LineBeforeContextTransport final : public Transport, public HTTPContextProviding {
+public:
+    LineBeforeContextTransport(std::shared_ptr<InMemoryTransport> inner, ID id, std::string line,
+                               std::function<bool()> handled)
+        : inner_(std::move(inner)), id_(std::move(id)), line_(std::move(line)), handled_(std::move(handled)) {}
+
+    const logging::Logger& logger() const override { return inner_->logger(); }
+    asio::awaitable<void> connect() override { return inner_->connect(); }
+    asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
+    asio::awaitable<void> send(std::string message) override { return inner_->send(std::move(message)); }
+    std::shared_ptr<MessageStream> receive() override { return incoming_ = inner_->receive(); }
+
+    asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(const ID& id) override {
+        if (!(id == id_) || line_.empty()) co_return std::nullopt;
+        incoming_->push(std::exchange(line_, {}));
+        const auto executor = co_await asio::this_coro::executor;
+        for (int turn = 0; turn < 1000 && !handled_(); ++turn) co_await asio::post(executor, asio::use_awaitable);
+        co_return std::nullopt;
+    }
+
+private:
+    std::shared_ptr<InMemoryTransport> inner_;
+    ID id_;
+    std::string line_;
+    std::function<bool()> handled_;
+    std::shared_ptr<MessageStream> incoming_;
+};
+
+// A cancellation that the server reads after taking in a request but before its handler runs.
+class ServerCancellationBeforeTheHandler : public ServerCancellation {
+protected:
+    void SetUp() override {}
+
+    // Starts the server behind a LineBeforeContextTransport that delivers `line` before request 9
+    // gets its context, and `handled` tells when the server has dealt with it.
+    void startWithLineBeforeRequestNine(std::string line, std::function<bool()> handled) {
+        makeServer();
+        addToolHandler();
+        startServer({}, [&](std::shared_ptr<InMemoryTransport> inMemoryEnd) {
+            return std::make_shared<LineBeforeContextTransport>(std::move(inMemoryEnd), ID(9), std::move(line),
+                                                                std::move(handled));
+        });
+    }
+};
+
+TEST_F(ServerCancellationBeforeTheHandler, ACancelledRequestNeverRunsItsHandler) {
+    startWithLineBeforeRequestNine(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":9}})",
+                                   [this] { return server_->requestsInProgress() == 0; });
+    send(R"({"jsonrpc":"2.0","id":9,"method":"tools/call","params":{"name":"slow"}})");
+    EXPECT_EQ(repliesBeforeSentinel(), std::vector<std::string>{});
+    EXPECT_EQ(started_, std::vector<std::string>{}) << "the handler of a cancelled request ran";
+    EXPECT_EQ(server_->requestsInProgress(), 0u);
+}
+
+TEST_F(ServerCancellationBeforeTheHandler, ACancellationOfAnotherRequestLetsTheHandlerRun) {
+    startWithLineBeforeRequestNine(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":8}})",
+                                   [this] { return server_->requestsInProgress() == 1; });
+    call(8, "other");
+    send(R"({"jsonrpc":"2.0","id":9,"method":"tools/call","params":{"name":"slow"}})");
+    runUntil([&] { return gates_["slow"].waiting() == 1; });
+    EXPECT_EQ(started_, (std::vector<std::string>{"other", "slow"}));
+    gates_["slow"].release();
+    EXPECT_EQ(nextReply(), result(9, "slow"));
+    awaitFinished("other");
+    EXPECT_EQ(repliesBeforeSentinel(), std::vector<std::string>{}) << "the cancelled request 8 is not answered";
 }
 
 }  // namespace
