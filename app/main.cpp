@@ -21,15 +21,14 @@ int main(int argc, char** argv) {
     if (app::roleFor(argc, argv) == app::Role::stdioBridge) return app::runStdioBridge();
 
     // A start made by the bridge ends quietly; the user's own start shows the running notice.
+    // Both make a running instance that couldn't listen try its port again.
     std::filesystem::path reopenSocket;
     try {
         reopenSocket = platform::reopenSocketFile(platform::defaultInstanceLockFile());
     } catch (const platform::Error&) {
         // No folder for the lock: the lock itself fails and says why.
     }
-    app::SocketReopening tellRunningInstance(reopenSocket);
-    app::NoReopening endQuietly;
-    app::Reopening& reopening = app::startedByBridge(argc, argv) ? static_cast<app::Reopening&>(endQuietly)
-                                                                 : tellRunningInstance;
+    app::SocketReopening reopening(reopenSocket, app::startedByBridge(argc, argv) ? platform::ReopenKind::bridge
+                                                                                   : platform::ReopenKind::user);
     return app::runTrayProgram(argc, argv, {reopening});
 }

@@ -18,6 +18,24 @@ ScopedLoggerBinding::~ScopedLoggerBinding() { boundLogger = previous_; }
 
 const Logger* ScopedLoggerBinding::bound() noexcept { return boundLogger; }
 
+Logger mergingMetadata(const Metadata& metadata) {
+    Logger logger = Logger::current();
+    for (const auto& [key, value] : metadata) logger.setMetadataValue(key, value);
+    return logger;
+}
+
+Logger adjusted(const LoggerAdjustments& adjustments) {
+    Logger logger = Logger::current();
+    if (adjustments.logLevel) logger.setLogLevel(*adjustments.logLevel);
+    if (adjustments.handler) logger.setHandler(adjustments.handler->clone());
+    if (adjustments.metadata) {
+        std::unique_ptr<LogHandler> handler = logger.handler().clone();
+        handler->setMetadata(*adjustments.metadata);
+        logger.setHandler(std::move(handler));
+    }
+    return logger;
+}
+
 }  // namespace detail
 
 Logger Logger::current() {

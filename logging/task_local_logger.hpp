@@ -21,17 +21,42 @@
 // sees it through Logger::current(); other threads don't, and a thread started inside the
 // operation starts without one.
 //
-// Coroutines: the binding belongs to the thread, not to the coroutine, so it is not inherited
-// across a suspension. A coroutine resumed after a co_await may run on another thread or after
-// the with... call has returned, and an operation that returns an awaitable without running it
-// (a lazily started coroutine) gets no binding at all. Coroutines use the logger the operation
-// receives as its argument instead: the with... functions take such an operation, return the
-// awaitable, and the caller awaits it.
+// Coroutines: a thread's binding is not inherited across a suspension. An operation that is a
+// coroutine (it returns an awaitable) takes the awaited forms of task_local_logger_async.hpp,
+// whose binding follows the coroutine; the forms here refuse it.
+namespace boost::asio {
+template <class T, class Executor>
+class awaitable;
+}
+
 namespace logging {
 
-// Binds `logger` while `operation(logger)` runs and returns its result.
+namespace detail {
+
+template <class T>
+inline constexpr bool kIsAwaitable = false;
+template <class T, class Executor>
+inline constexpr bool kIsAwaitable<boost::asio::awaitable<T, Executor>> = true;
+
+// An operation run while it is called: it takes the bound logger and is no coroutine.
 template <class F>
-    requires std::invocable<F&, const Logger&>
+concept SyncLoggerOperation =
+    std::invocable<F&, const Logger&> && !kIsAwaitable<std::invoke_result_t<F&, const Logger&>>;
+
+// A copy of the current logger whose handler has every entry of `metadata` set.
+Logger mergingMetadata(const Metadata& metadata);
+
+}  // namespace detail
+
+struct LoggerAdjustments;
+
+namespace detail {
+// A copy of the current logger with `adjustments` applied.
+Logger adjusted(const LoggerAdjustments& adjustments);
+}  // namespace detail
+
+// Binds `logger` while `operation(logger)` runs and returns its result.
+template <detail::SyncLoggerOperation F>
 decltype(auto) withLogger(const Logger& logger, F&& operation) {
     return Logger::withTaskLocalLogger(
         logger, [&]() -> decltype(auto) { return std::invoke(operation, logger); });
@@ -39,11 +64,9 @@ decltype(auto) withLogger(const Logger& logger, F&& operation) {
 
 // Binds a copy of the current logger whose handler has every entry of `metadata` set (other
 // keys stay), and runs `operation` with that copy. The current logger itself is unchanged.
-template <class F>
-    requires std::invocable<F&, const Logger&>
+template <detail::SyncLoggerOperation F>
 decltype(auto) withLoggerMergingMetadata(const Metadata& metadata, F&& operation) {
-    Logger logger = Logger::current();
-    for (const auto& [key, value] : metadata) logger.setMetadataValue(key, value);
+    const Logger logger = detail::mergingMetadata(metadata);
     return withLogger(logger, std::forward<F>(operation));
 }
 
@@ -58,17 +81,9 @@ struct LoggerAdjustments {
 };
 
 // Binds a copy of the current logger with `adjustments` applied, and runs `operation` with it.
-template <class F>
-    requires std::invocable<F&, const Logger&>
+template <detail::SyncLoggerOperation F>
 decltype(auto) withLogger(const LoggerAdjustments& adjustments, F&& operation) {
-    Logger logger = Logger::current();
-    if (adjustments.logLevel) logger.setLogLevel(*adjustments.logLevel);
-    if (adjustments.handler) logger.setHandler(adjustments.handler->clone());
-    if (adjustments.metadata) {
-        std::unique_ptr<LogHandler> handler = logger.handler().clone();
-        handler->setMetadata(*adjustments.metadata);
-        logger.setHandler(std::move(handler));
-    }
+    const Logger logger = detail::adjusted(adjustments);
     return withLogger(logger, std::forward<F>(operation));
 }
 

@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::string_view kSocketFileName = "vantor-mcp.sock";
 constexpr std::string_view kReopen = "reopen";
+constexpr std::string_view kBridgeStart = "reopen-by-bridge";
 
 std::optional<sockaddr_un> socketAddress(const std::filesystem::path& file) {
     sockaddr_un address{};
@@ -63,8 +64,8 @@ ReopenListener::~ReopenListener() {
     ::unlink(file_.c_str());
 }
 
-int ReopenListener::takeReopens() {
-    int reopens = 0;
+Reopens ReopenListener::takeReopens() {
+    Reopens reopens;
     char message[64];
     for (;;) {
         const auto received = ::recv(fd_, message, sizeof(message), 0);
@@ -72,22 +73,25 @@ int ReopenListener::takeReopens() {
             if (errno == EINTR) continue;
             return reopens;
         }
-        if (std::string_view(message, static_cast<std::size_t>(received)) == kReopen) ++reopens;
+        const std::string_view text(message, static_cast<std::size_t>(received));
+        if (text == kReopen) ++reopens.byUser;
+        if (text == kBridgeStart) ++reopens.byBridge;
     }
 }
 
-bool sendReopen(const std::filesystem::path& file) noexcept {
+bool sendReopen(const std::filesystem::path& file, ReopenKind kind) noexcept {
     const auto address = socketAddress(file);
     if (!address) return false;
+    const auto message = kind == ReopenKind::user ? kReopen : kBridgeStart;
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     ssize_t sent = -1;
     do {
-        sent = ::sendto(fd, kReopen.data(), kReopen.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+        sent = ::sendto(fd, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
                         reinterpret_cast<const sockaddr*>(&*address), sizeof(*address));
     } while (sent < 0 && errno == EINTR);
     ::close(fd);
-    return sent == static_cast<ssize_t>(kReopen.size());
+    return sent == static_cast<ssize_t>(message.size());
 }
 
 std::filesystem::path reopenSocketFile(const std::filesystem::path& lockFile) {

@@ -22,12 +22,12 @@ public:
 class Reopening {
 public:
     virtual ~Reopening() = default;
-    // reopen: lets the running instance know that the user opened the program again. Runs
+    // reopen: lets the running instance know that the program was started again. Runs
     // before any Qt application exists; must not wait for the running instance.
     virtual void reopen() = 0;
 };
 
-// NoReopening: a second start just ends, as one that the bridge made does.
+// NoReopening: a second start just ends, telling nobody.
 class NoReopening final : public Reopening {
 public:
     void reopen() override {}

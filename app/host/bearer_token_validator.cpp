@@ -21,11 +21,15 @@ bool carriesAccessToken(const std::optional<std::string>& authorization, std::st
     return (schemeDiffers | tokenDiffers) == 0;
 }
 
-std::optional<mcp::HTTPResponse> BearerTokenValidator::validate(const mcp::HTTPRequest& request,
-                                                                const mcp::HTTPValidationContext&) const {
-    if (carriesAccessToken(request.header(mcp::HTTPHeaderName::authorization), token_)) return std::nullopt;
+std::optional<mcp::HTTPResponse> accessRefusal(const mcp::HTTPRequest& request, std::string_view token) {
+    if (carriesAccessToken(request.header(mcp::HTTPHeaderName::authorization), token)) return std::nullopt;
     return mcp::HTTPResponse(
         mcp::HTTPResponse::Error{401, mcp::MCPError::invalidRequest(std::string(kMissingTokenText)), std::nullopt, {}});
+}
+
+std::optional<mcp::HTTPResponse> BearerTokenValidator::validate(const mcp::HTTPRequest& request,
+                                                                const mcp::HTTPValidationContext&) const {
+    return accessRefusal(request, token_);
 }
 
 }  // namespace app

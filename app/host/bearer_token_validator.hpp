@@ -17,6 +17,11 @@ inline constexpr std::string_view kMissingTokenText =
 // token matches, so that the time of a refusal says nothing about the token.
 bool carriesAccessToken(const std::optional<std::string>& authorization, std::string_view token) noexcept;
 
+// accessRefusal: the access check alone: absent when request carries token, else the 401
+// answer described below. The host also runs it on the head of a request that announces a
+// body, before reading the body.
+std::optional<mcp::HTTPResponse> accessRefusal(const mcp::HTTPRequest& request, std::string_view token);
+
 // BearerTokenValidator: the host's access check, the first of its request validators. A request
 // passes when its Authorization header (any letter case of the name) carries the token; any
 // other gets 401 with MCPError::invalidRequest(kMissingTokenText), no session id and no

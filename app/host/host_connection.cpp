@@ -7,8 +7,11 @@
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/buffer.hpp>
+#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/deferred.hpp>
+#include <boost/asio/error.hpp>
 #include <boost/asio/experimental/parallel_group.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/asio/write.hpp>
@@ -18,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 
 namespace app {
@@ -42,34 +46,40 @@ asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer&
     co_return count;
 }
 
-// Feeds the reader until the request is complete or can't be read. The head must be complete
-// within the head deadline of accepting; while the body is read, each read has the idle
-// deadline.
-asio::awaitable<HTTPRequestReader::Status> readRequest(tcp::socket& socket, HTTPRequestReader& reader,
-                                                       const HostLimits& limits) {
-    asio::steady_timer deadline(socket.get_executor());
-    deadline.expires_after(limits.headDeadline);
+// Feeds the reader until the request is complete, can't be read (the reader's status stays
+// `reading` when the peer closes or the deadline passes), or is refused on its head: then the
+// refusal.
+asio::awaitable<std::optional<mcp::HTTPResponse>> readRequest(tcp::socket& socket, HTTPRequestReader& reader,
+                                                              ConnectionReading& reading, const ConnectionWork& work,
+                                                              asio::steady_timer::time_point accepted) {
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
+    bool headRead = false;
     while (reader.status() == HTTPRequestReader::Status::reading) {
-        if (reader.readingBody()) deadline.expires_after(limits.bodyIdleDeadline);
-        const auto count = co_await readBefore(socket, deadline, {buffer.get(), kReadChunk});
-        if (count == 0) co_return HTTPRequestReader::Status::dropped;
+        const auto count = co_await readBefore(socket, reading.deadline(), {buffer.get(), kReadChunk});
+        if (count == 0) co_return std::nullopt;
         reader.feed({buffer.get(), count});
+        const auto announced = reader.announcedLength();
+        if (headRead || !announced) continue;
+        headRead = true;
+        reading.extendTo(accepted + work.limits.readDeadline);
+        // Whether the body came with the head or not, so that the answer doesn't depend on how
+        // the bytes arrived.
+        if (*announced > 0 && work.checkHead) {
+            if (auto refusal = work.checkHead(reader.head())) co_return refusal;
+        }
     }
-    co_return reader.status();
+    co_return std::nullopt;
 }
 
-// Ends the sending side, then reads and drops what the peer still sends until it closes, goes
-// quiet for the idle deadline or has sent as much as a body may hold. A peer whose unread bytes
-// are still queued when the socket closes gets a reset, which can destroy the answer before
-// it reads it.
-asio::awaitable<void> drainInput(tcp::socket& socket, const HostLimits& limits) {
+// Ends the sending side, then reads and drops what the peer still sends until it closes, the
+// deadline passes or it has sent as much as a body may hold. A peer whose unread bytes are
+// still queued when the socket closes gets a reset, which can destroy the answer before it
+// reads it.
+asio::awaitable<void> drainInput(tcp::socket& socket, asio::steady_timer& deadline) {
     boost::system::error_code ignored;
     socket.shutdown(tcp::socket::shutdown_send, ignored);
-    asio::steady_timer deadline(socket.get_executor());
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
     for (std::size_t drained = 0; drained <= HTTPRequestReader::kMaxContentLength;) {
-        deadline.expires_after(limits.bodyIdleDeadline);
         const auto count = co_await readBefore(socket, deadline, {buffer.get(), kReadChunk});
         if (count == 0) co_return;
         drained += count;
@@ -104,24 +114,101 @@ asio::awaitable<void> write(tcp::socket& socket, const mcp::HTTPResponse& respon
     co_await asio::async_write(socket, asio::buffer(bytes), asio::as_tuple(asio::use_awaitable));
 }
 
+// Until the peer goes away, waits for ready to expire, reading and dropping what the peer
+// sends meanwhile (up to what a body may hold; beyond it, the peer is no longer watched).
+// Returns false when the peer has closed its side or failed.
+asio::awaitable<bool> peerStaysUntil(tcp::socket& socket, asio::steady_timer& ready) {
+    std::unique_ptr<char[]> buffer;
+    boost::system::error_code error;
+    socket.non_blocking(true, error);
+    for (std::size_t dropped = 0; !error && dropped <= HTTPRequestReader::kMaxContentLength;) {
+        if (ready.expiry() <= asio::steady_timer::clock_type::now()) co_return true;
+        auto [order, waitError, readyError] =
+            co_await asio::experimental::make_parallel_group(socket.async_wait(tcp::socket::wait_read, asio::deferred),
+                                                             ready.async_wait(asio::deferred))
+                .async_wait(asio::experimental::wait_for_one(), asio::use_awaitable);
+        if (order[0] == 1) co_return true;
+        if (waitError) co_return false;
+        if (!buffer) buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
+        const auto count = socket.read_some(asio::buffer(buffer.get(), kReadChunk), error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+            error.clear();
+            continue;
+        }
+        if (error || count == 0) co_return false;
+        dropped += count;
+    }
+    if (error) co_return false;
+    co_await ready.async_wait(asio::as_tuple(asio::use_awaitable));
+    co_return true;
+}
+
+// Serves request and writes its answer, unless the peer goes away first: the connection then
+// ends at once, which frees its place among the host's connections, and the answer is dropped
+// when it comes. The serving itself is never cut short: a tool may be waiting for the user.
+asio::awaitable<void> answerWhilePeerStays(tcp::socket& socket, const ConnectionWork& work,
+                                           mcp::HTTPRequest request) {
+    struct Answering {
+        explicit Answering(const asio::any_io_executor& executor)
+            : ready(executor, asio::steady_timer::time_point::max()) {}
+        std::optional<mcp::HTTPResponse> response;
+        // Expires when the response is there.
+        asio::steady_timer ready;
+    };
+    const auto executor = socket.get_executor();
+    auto answering = std::make_shared<Answering>(executor);
+    auto serving = [serve = work.serve, request = std::move(request), answering]() mutable -> asio::awaitable<void> {
+        answering->response = co_await answer(serve, std::move(request));
+        answering->ready.expires_at(asio::steady_timer::time_point::min());
+    };
+    // answer never throws; the serving runs on the connection's strand, as this does.
+    asio::co_spawn(executor, std::move(serving), [](std::exception_ptr) {});
+
+    if (!co_await peerStaysUntil(socket, answering->ready)) co_return;
+    co_await write(socket, *answering->response, work.launchID);
+}
+
 }  // namespace
 
-asio::awaitable<void> serveConnection(tcp::socket socket, HostLimits limits, std::string launchID,
-                                      ConnectionServe serve) {
+std::shared_ptr<ConnectionReading> ConnectionReading::make(const asio::any_io_executor& strand,
+                                                           std::function<void()> ended) {
+    return std::shared_ptr<ConnectionReading>(new ConnectionReading(strand, std::move(ended)));
+}
+
+ConnectionReading::ConnectionReading(const asio::any_io_executor& strand, std::function<void()> ended)
+    : deadline_(strand), ended_(std::move(ended)) {}
+
+void ConnectionReading::cut() {
+    asio::post(deadline_.get_executor(), [self = shared_from_this()] {
+        self->cut_ = true;
+        // Also ends a wait that starts later, and so the reading whatever step it is at.
+        self->deadline_.expires_at(asio::steady_timer::time_point::min());
+    });
+}
+
+void ConnectionReading::extendTo(asio::steady_timer::time_point deadline) {
+    if (!cut_) deadline_.expires_at(deadline);
+}
+
+void ConnectionReading::end() {
+    if (auto ended = std::exchange(ended_, {})) ended();
+}
+
+asio::awaitable<void> serveConnection(tcp::socket socket, ConnectionWork work,
+                                      std::shared_ptr<ConnectionReading> reading) {
+    const auto accepted = asio::steady_timer::clock_type::now();
+    reading->extendTo(accepted + work.limits.headDeadline);
     HTTPRequestReader reader;
-    switch (co_await readRequest(socket, reader, limits)) {
-    case HTTPRequestReader::Status::complete: {
-        const auto response = co_await answer(serve, reader.takeRequest());
-        co_await write(socket, response, launchID);
-        break;
+    auto refusal = co_await readRequest(socket, reader, *reading, work, accepted);
+    if (!refusal && reader.status() == HTTPRequestReader::Status::lengthRequired) refusal = lengthRequired();
+    if (refusal) {
+        co_await write(socket, *refusal, work.launchID);
+        reading->extendTo(accepted + work.limits.readDeadline);
+        co_await drainInput(socket, reading->deadline());
     }
-    case HTTPRequestReader::Status::lengthRequired:
-        co_await write(socket, lengthRequired(), launchID);
-        co_await drainInput(socket, limits);
-        break;
-    case HTTPRequestReader::Status::reading:
-    case HTTPRequestReader::Status::dropped:
-        break;
+    reading->end();
+    if (!refusal && reader.status() == HTTPRequestReader::Status::complete) {
+        co_await answerWhilePeerStays(socket, work, reader.takeRequest());
     }
     boost::system::error_code ignored;
     socket.shutdown(tcp::socket::shutdown_both, ignored);

@@ -6,17 +6,24 @@
 namespace app {
 
 // HostLimits: how long, and how many at once, the host lets peers take to hand over their
-// requests. They bound reading only: a request being served (a tool call that waits for the
-// user can take minutes) has no time limit. Tests shorten the deadlines.
+// requests, and how it retries a listener that couldn't be made. They bound reading only: a
+// request being served (a tool call that waits for the user can take minutes) has no time
+// limit. Tests shorten them.
 struct HostLimits {
     using Duration = std::chrono::steady_clock::duration;
 
     // From accepting a connection until its head is complete.
     Duration headDeadline = std::chrono::seconds(10);
-    // The longest silence while the body is read.
-    Duration bodyIdleDeadline = std::chrono::seconds(30);
-    // Connections open at once, from accepting to closing; more are closed at once.
+    // From accepting a connection until its whole request is read, and until what a refused
+    // request still sends has been read and dropped. A peer can't stretch it by sending slowly.
+    Duration readDeadline = std::chrono::seconds(30);
+    // Connections open at once, from accepting to closing. A connection beyond them makes the
+    // oldest one still reading its request close; when none is reading, it is closed at once.
     std::size_t maxConnections = 64;
+    // While the port can't be bound, the host tries again after this pause, doubled after each
+    // failure up to the longest one.
+    Duration firstListenRetry = std::chrono::seconds(1);
+    Duration longestListenRetry = std::chrono::seconds(30);
 };
 
 }  // namespace app

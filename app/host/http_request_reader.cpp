@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -59,14 +60,17 @@ std::vector<std::string_view> words(std::string_view line) {
     return found;
 }
 
-void storeHeader(mcp::HTTPHeaders& headers, std::string_view name, std::string_view value) {
-    for (auto& [storedName, storedValue] : headers) {
-        if (storedName == name) {
-            storedValue = value;
-            return;
-        }
+// Where each stored header name is in headers, so that a head of many lines is read in time
+// linear in its size. The names view the head being read.
+using HeaderIndex = std::unordered_map<std::string_view, std::size_t>;
+
+void storeHeader(mcp::HTTPHeaders& headers, HeaderIndex& index, std::string_view name, std::string_view value) {
+    const auto [stored, isNew] = index.try_emplace(name, headers.size());
+    if (isNew) {
+        headers.emplace_back(name, value);
+    } else {
+        headers[stored->second].second = value;
     }
-    headers.emplace_back(name, value);
 }
 
 // A decimal integer with an optional sign and nothing else; 0 for anything else, for a value
@@ -116,20 +120,23 @@ HTTPRequestReader::Status HTTPRequestReader::feed(std::string_view bytes) {
 }
 
 HTTPRequestReader::Status HTTPRequestReader::readHead(std::size_t headEnd) {
+    if (headEnd + kHeadEnd.size() > kMaxHeadBytes) return Status::dropped;
     const std::string_view head(buffer_.data(), headEnd);
     if (!detail::isValidUTF8(head)) return Status::dropped;
 
     const auto lines = split(head, kLineEnd);
+    if (lines.size() > kMaxHeadLines) return Status::dropped;
     const auto requestLine = words(lines.front());
     if (requestLine.size() < 2) return Status::dropped;
     request_.method = requestLine[0];
     request_.path = std::string(requestLine[1]);
 
-    for (std::size_t index = 1; index < lines.size(); ++index) {
-        const auto line = lines[index];
+    HeaderIndex index;
+    for (std::size_t number = 1; number < lines.size(); ++number) {
+        const auto line = lines[number];
         const auto colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        storeHeader(request_.headers, trimPadding(line.substr(0, colon)), trimPadding(line.substr(colon + 1)));
+        storeHeader(request_.headers, index, trimPadding(line.substr(0, colon)), trimPadding(line.substr(colon + 1)));
     }
 
     if (hasTransferCoding(request_.headers)) return Status::lengthRequired;

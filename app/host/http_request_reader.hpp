@@ -13,8 +13,9 @@ namespace app {
 // HTTPRequestReader: reads the one HTTP/1.1 request of a connection to the host from the bytes
 // as they arrive, with the host's lenient rules rather than a strict parser's:
 //
-// - The head ends at the first "\r\n\r\n"; lines end at "\r\n" only. A head that reaches
-//   kMaxHeadBytes without its end, or that is not UTF-8, drops the request.
+// - The head ends at the first "\r\n\r\n"; lines end at "\r\n" only. A head longer than
+//   kMaxHeadBytes (its blank line included) or of more than kMaxHeadLines lines, or one that is
+//   not UTF-8, drops the request. Reading it takes time linear in its size.
 // - The request line is split at blanks, runs of blanks counting as one: the first word is the
 //   method and the second the path, both as received; a line of fewer than two words drops
 //   the request. The protocol version is not read.
@@ -30,7 +31,10 @@ namespace app {
 // Pure: it knows no sockets. Not thread-safe; one reader per connection.
 class HTTPRequestReader {
 public:
-    static constexpr std::size_t kMaxHeadBytes = 4'194'304;
+    // Far beyond what any client sends, and small enough that a peer without the token can
+    // cost the host little by sending heads.
+    static constexpr std::size_t kMaxHeadBytes = 65'536;
+    static constexpr std::size_t kMaxHeadLines = 256;
     static constexpr std::int64_t kMaxContentLength = 4'194'304;
 
     enum class Status {
@@ -52,6 +56,14 @@ public:
 
     // readingBody: whether the head is complete and the body is still awaited.
     bool readingBody() const noexcept { return status_ == Status::reading && contentLength_.has_value(); }
+
+    // announcedLength: the body's length that the head announces, once the head is read;
+    // absent before, and for a request refused for its transfer coding.
+    std::optional<std::size_t> announcedLength() const noexcept { return contentLength_; }
+
+    // head: the request as far as its head gives it (method, path and headers; no body), once
+    // the head is read: while readingBody() or once complete, until takeRequest.
+    const mcp::HTTPRequest& head() const noexcept { return request_; }
 
     // request: the request read, once the status is `complete`; its body is absent when
     // empty. Moves the request out: call it once.

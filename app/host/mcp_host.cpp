@@ -13,6 +13,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <utility>
@@ -52,6 +53,10 @@ asio::awaitable<void> MCPHost::start() {
 }
 
 asio::awaitable<void> MCPHost::restart() {
+    if (retryPause_) {
+        retryPause_->cancel();
+        retryPause_.reset();
+    }
     if (acceptor_) {
         boost::system::error_code ignored;
         acceptor_->close(ignored);
@@ -73,8 +78,16 @@ asio::awaitable<void> MCPHost::restart() {
         co_return;
     }
 
+    if (listen(generation, static_cast<std::uint16_t>(port))) co_return;
+    retryPause_ = std::make_shared<asio::steady_timer>(strand_);
+    auto retrying = [self = shared_from_this(), generation, port = static_cast<std::uint16_t>(port),
+                     pause = retryPause_] { return self->retryListening(generation, port, pause); };
+    asio::co_spawn(strand_, std::move(retrying), [](std::exception_ptr) {});
+}
+
+bool MCPHost::listen(std::uint64_t generation, std::uint16_t port) {
     auto acceptor = std::make_shared<tcp::acceptor>(strand_);
-    const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), static_cast<unsigned short>(port));
+    const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
     boost::system::error_code error;
     acceptor->open(endpoint.protocol(), error);
     // Address reuse only (never port reuse): a second program must not share the port.
@@ -83,7 +96,7 @@ asio::awaitable<void> MCPHost::restart() {
     if (!error) acceptor->listen(asio::socket_base::max_listen_connections, error);
     if (error) {
         report({generation, ListenerReport::State::failed, "Port " + std::to_string(port) + ": " + error.message()});
-        co_return;
+        return false;
     }
 
     acceptor_ = acceptor;
@@ -92,6 +105,27 @@ asio::awaitable<void> MCPHost::restart() {
     // The loop ends when a restart closes its acceptor, and the restart reports that; the
     // program writes no log for anything else.
     asio::co_spawn(strand_, std::move(loop), [](std::exception_ptr) {});
+    return true;
+}
+
+asio::awaitable<void> MCPHost::retryListening(std::uint64_t generation, std::uint16_t port,
+                                              std::shared_ptr<asio::steady_timer> pause) {
+    // Any local program can hold the port for a while (it lies in the range the system hands
+    // out for outgoing connections), so a failed listener isn't given up.
+    for (auto wait = limits_.firstListenRetry;; wait = std::min(2 * wait, limits_.longestListenRetry)) {
+        pause->expires_after(wait);
+        co_await pause->async_wait(asio::as_tuple(asio::use_awaitable));
+        // A restart has taken over; a retryListeningNow cancels the wait and goes on.
+        if (generation != generation_ || retryPause_ != pause) co_return;
+        if (listen(generation, port)) break;
+    }
+    retryPause_.reset();
+}
+
+void MCPHost::retryListeningNow() {
+    asio::post(strand_, [self = shared_from_this()] {
+        if (self->retryPause_) self->retryPause_->cancel();
+    });
 }
 
 asio::awaitable<void> MCPHost::accept(std::shared_ptr<tcp::acceptor> acceptor) {
@@ -109,27 +143,53 @@ asio::awaitable<void> MCPHost::accept(std::shared_ptr<tcp::acceptor> acceptor) {
 }
 
 void MCPHost::admit(tcp::socket socket) {
-    if (connections_ >= limits_.maxConnections) {
+    if (connections_ >= limits_.maxConnections && !makeRoom()) {
         boost::system::error_code ignored;
         socket.close(ignored);
         return;
     }
     ++connections_;
-    auto serve = [self = shared_from_this()](mcp::HTTPRequest request) -> asio::awaitable<mcp::HTTPResponse> {
-        auto token = co_await self->currentToken();
-        co_return co_await self->dependencies_.serve(std::move(request), std::move(token));
+    auto admitted = std::make_shared<Admitted>();
+    const auto executor = socket.get_executor();
+    // Held weakly: the reading holds this callback, and the host and the connection hold the
+    // reading.
+    admitted->reading = ConnectionReading::make(
+        executor, [weakSelf = weak_from_this(), weakAdmitted = std::weak_ptr<Admitted>(admitted)] {
+            const auto self = weakSelf.lock();
+            if (!self) return;
+            asio::post(self->strand_, [self, weakAdmitted] {
+                if (const auto finished = weakAdmitted.lock()) self->reading_.remove(finished);
+            });
+        });
+    reading_.push_back(admitted);
+
+    ConnectionWork work{limits_, launchID_, {}, {}};
+    work.serve = [self = shared_from_this(), token = token_](mcp::HTTPRequest request) {
+        return self->dependencies_.serve(std::move(request), token);
     };
-    auto executor = socket.get_executor();
-    auto connection = serveConnection(std::move(socket), limits_, launchID_, std::move(serve));
+    if (const auto& check = dependencies_.checkHead) {
+        work.checkHead = [check, token = token_](const mcp::HTTPRequest& head) { return check(head, token); };
+    }
+    auto connection = serveConnection(std::move(socket), std::move(work), admitted->reading);
     // However the connection ended, its socket is closed with its coroutine frame.
-    asio::co_spawn(executor, std::move(connection), [self = shared_from_this()](std::exception_ptr) {
-        asio::post(self->strand_, [self] { --self->connections_; });
+    asio::co_spawn(executor, std::move(connection), [self = shared_from_this(), admitted](std::exception_ptr) {
+        asio::post(self->strand_, [self, admitted] {
+            self->reading_.remove(admitted);
+            if (!admitted->released) --self->connections_;
+        });
     });
 }
 
-asio::awaitable<std::string> MCPHost::currentToken() {
-    auto read = [self = shared_from_this()]() -> asio::awaitable<std::string> { co_return self->token_; };
-    co_return co_await asio::co_spawn(strand_, std::move(read), asio::use_awaitable);
+bool MCPHost::makeRoom() {
+    // A peer that sends its request slowly, or not at all, gives way to a newer one: a few slow
+    // peers can't keep everyone else out. Connections being served are never cut.
+    if (reading_.empty()) return false;
+    const auto oldest = reading_.front();
+    reading_.pop_front();
+    oldest->released = true;
+    --connections_;
+    oldest->reading->cut();
+    return true;
 }
 
 void MCPHost::report(ListenerReport report) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/host/host_connection.hpp"
 #include "app/host/host_limits.hpp"
 #include "app/host/host_status.hpp"
 
@@ -13,11 +14,14 @@
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace app {
@@ -29,9 +33,10 @@ namespace app {
 // no keep-alive, no chunked coding and no routing: the server side decides every answer.
 //
 // The host is an actor: its listener and its own fields live on its strand, and each
-// connection runs on a strand of its own, so many requests are served at once. It reports the
-// listener's state to HostStatus on the main thread; each report carries the generation of
-// the listener it is about.
+// connection runs on a strand of its own, so many requests are served at once. Each
+// connection is served with the token held when it was accepted. It reports the listener's
+// state to HostStatus on the main thread; each report carries the generation of the listener
+// it is about.
 //
 //     auto host = MCPHost::make(pool.get_executor(), {main, status, settings, random, serve});
 //     co_spawn(pool, host->start(), ...);   // again after the token is reset
@@ -40,6 +45,13 @@ public:
     // What answers one request that has been read, given the access token the host holds; it
     // always yields a response. Runs on the connection's strand; many at once.
     using Serve = std::function<boost::asio::awaitable<mcp::HTTPResponse>(mcp::HTTPRequest request, std::string token)>;
+
+    // What may refuse a request that announces a body on its head alone, given the access
+    // token the host holds (the access check, so that a peer without the token can't hold a
+    // connection by sending its body slowly): the refusal, or absent to read on. Runs on the
+    // connection's strand.
+    using CheckHead = std::function<std::optional<mcp::HTTPResponse>(const mcp::HTTPRequest& head,
+                                                                     const std::string& token)>;
 
     // What the host works with; the references must outlive the host.
     struct Dependencies {
@@ -50,6 +62,8 @@ public:
         platform::Settings& settings;
         platform::SecureRandom& random;
         Serve serve;
+        // Absent: every head is read on.
+        CheckHead checkHead;
     };
 
     // make: a host that doesn't listen yet. Its strand and every connection's strand are made
@@ -66,7 +80,16 @@ public:
     // system's reason; a port outside 1 to 65535, or a token that can't be had, is reported as
     // a problem with no listener made (and no other port tried). Returns once the listener is
     // bound or has failed; never throws. Any executor may await it.
+    //
+    // A port that can't be bound (another program holds it, or held it at the start) is tried
+    // again, after the limits' pauses, until it is bound or the next start; each failure is
+    // reported as the first one.
     boost::asio::awaitable<void> start();
+
+    // retryListeningNow: when the host waits to try its port again, tries it at once; does
+    // nothing otherwise. For a later start of the program, which may mean that the user freed
+    // the port. Any thread; doesn't wait.
+    void retryListeningNow();
 
     // launchID: this host's launch identifier, a random UUID in upper case, sent with every
     // answer so that a bridge can tell that the program was restarted. Any thread.
@@ -75,14 +98,22 @@ public:
 private:
     MCPHost(boost::asio::any_io_executor executor, Dependencies dependencies, HostLimits limits);
 
+    // A connection from its admission to its end, as the host counts it.
+    struct Admitted {
+        std::shared_ptr<ConnectionReading> reading;
+        // No longer counted: its reading was cut to make room for a newer connection.
+        bool released = false;
+    };
+
     // These run on strand_.
     boost::asio::awaitable<void> restart();
+    bool listen(std::uint64_t generation, std::uint16_t port);
+    boost::asio::awaitable<void> retryListening(std::uint64_t generation, std::uint16_t port,
+                                                std::shared_ptr<boost::asio::steady_timer> pause);
     boost::asio::awaitable<void> accept(std::shared_ptr<boost::asio::ip::tcp::acceptor> acceptor);
     void admit(boost::asio::ip::tcp::socket socket);
+    bool makeRoom();
     void report(ListenerReport report);
-
-    // The token held at the time a request is served.
-    boost::asio::awaitable<std::string> currentToken();
 
     const boost::asio::any_io_executor executor_;
     const Dependencies dependencies_;
@@ -92,9 +123,13 @@ private:
     // Everything below is touched only on strand_.
     boost::asio::strand<boost::asio::any_io_executor> strand_;
     std::shared_ptr<boost::asio::ip::tcp::acceptor> acceptor_;
+    // The pause before the port is tried again, while it couldn't be bound.
+    std::shared_ptr<boost::asio::steady_timer> retryPause_;
     std::uint64_t generation_ = 0;
     std::string token_;
     std::size_t connections_ = 0;
+    // The connections still reading their requests, oldest first.
+    std::list<std::shared_ptr<Admitted>> reading_;
 };
 
 }  // namespace app

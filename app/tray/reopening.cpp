@@ -12,7 +12,7 @@ bool startedByBridge(int argc, const char* const* argv) {
 }
 
 void SocketReopening::reopen() {
-    platform::sendReopen(socketFile_);
+    platform::sendReopen(socketFile_, kind_);
 }
 
 }  // namespace app

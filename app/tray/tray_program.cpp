@@ -1,5 +1,6 @@
 #include "app/tray/tray_program.hpp"
 
+#include "app/host/bearer_token_validator.hpp"
 #include "app/looking/desktop_guidance.hpp"
 #include "app/host/host_status.hpp"
 #include "app/host/mcp_host.hpp"
@@ -115,7 +116,10 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     auto serve = [&serving](mcp::HTTPRequest request, std::string token) {
         return serveRequest(std::move(request), std::move(token), serving);
     };
-    const auto host = MCPHost::make(hostThreads.get_executor(), {main, status, *settings, random, serve});
+    const auto checkHead = [](const mcp::HTTPRequest& head, const std::string& token) {
+        return accessRefusal(head, token);
+    };
+    const auto host = MCPHost::make(hostThreads.get_executor(), {main, status, *settings, random, serve, checkHead});
 
     TrayIcon tray;
     const auto followSharing = guidance.share().sharing().subscribe(
@@ -135,7 +139,12 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     ui::PanelAdditions additions({menu, panel.view(), status, *settings, random, process, welcome, startHost,
                                   [] { QApplication::quit(); }, tray.item()});
     std::optional<ui::ReopenWatcher> reopenWatcher;
-    if (reopens) reopenWatcher.emplace(std::move(*reopens), [&additions] { additions.showRunningNotice(); });
+    // Whoever started the program again may have freed the port that the host waits for.
+    auto onReopen = [&additions, &host](platform::Reopens started) {
+        host->retryListeningNow();
+        if (started.byUser > 0) additions.showRunningNotice();
+    };
+    if (reopens) reopenWatcher.emplace(std::move(*reopens), std::move(onReopen));
 
     startApplication(main, *settings, startHost, welcome);
 

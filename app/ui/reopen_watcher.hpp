@@ -10,17 +10,18 @@ class QSocketNotifier;
 
 namespace app::ui {
 
-// ReopenWatcher: runs onReopen on the main thread each time another start of the program
-// reaches the listener (several at once count as one).
+// ReopenWatcher: runs onReopen on the main thread each time other starts of the program reach
+// the listener, with how many came from the user and from the bridge (several at once are
+// handed over together).
 //
 // Main thread only; owns the listener.
 class ReopenWatcher final : public QObject {
 public:
-    ReopenWatcher(platform::ReopenListener listener, std::function<void()> onReopen, QObject* parent = nullptr);
+    ReopenWatcher(platform::ReopenListener listener, std::function<void(platform::Reopens)> onReopen, QObject* parent = nullptr);
 
 private:
     platform::ReopenListener listener_;
-    std::function<void()> onReopen_;
+    std::function<void(platform::Reopens)> onReopen_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

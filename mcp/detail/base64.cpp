@@ -73,4 +73,14 @@ std::optional<std::string> decodeBase64(std::string_view text) {
     return bytes;
 }
 
+void appendBase64URL(std::string& out, std::string_view bytes) {
+    const auto start = out.size();
+    appendBase64(out, bytes);
+    while (out.size() > start && out.back() == '=') out.pop_back();
+    for (auto index = start; index < out.size(); ++index) {
+        if (out[index] == '+') out[index] = '-';
+        if (out[index] == '/') out[index] = '_';
+    }
+}
+
 }  // namespace mcp::detail

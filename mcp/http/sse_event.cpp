@@ -2,6 +2,8 @@
 
 #include "mcp/detail/utf8.hpp"
 
+#include <stdexcept>
+
 namespace mcp {
 
 SSEEvent makeMessageEvent(std::string_view message, std::optional<std::string> eventID) {
@@ -11,7 +13,14 @@ SSEEvent makeMessageEvent(std::string_view message, std::optional<std::string> e
     return event;
 }
 
+bool isValidSSEField(std::string_view text) noexcept {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 std::string encodeSSEEvent(const SSEEvent& event) {
+    if ((event.id && !isValidSSEField(*event.id)) || (event.event && !isValidSSEField(*event.event))) {
+        throw std::invalid_argument("An event's id and type can't hold a line break or NUL");
+    }
     std::string text;
     text.reserve(event.data.size() + 64);
     if (event.id) text += "id: " + *event.id + "\n";

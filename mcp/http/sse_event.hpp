@@ -25,10 +25,15 @@ struct SSEEvent {
 /// text (ill-formed sequences replaced by U+FFFD), the given id and no retry.
 SSEEvent makeMessageEvent(std::string_view message, std::optional<std::string> eventID = std::nullopt);
 
+/// Whether `text` can be an event's id or type: it holds no CR, LF or NUL, any of which would end
+/// the field early (and NUL makes a reader drop an id).
+bool isValidSSEField(std::string_view text) noexcept;
+
 /// The event's text: "id: ...", "event: ...", "retry: ..." lines when present, then one
 /// "data: ..." line per line of the data, then an empty line. A data text with line breaks
 /// ("\n", "\r\n" or "\r") is split into several data lines, which a reader joins back with
-/// "\n", so the break can neither end the event early nor smuggle in a field.
+/// "\n", so the break can neither end the event early nor smuggle in a field. Throws
+/// std::invalid_argument for an id or type that isValidSSEField refuses.
 std::string encodeSSEEvent(const SSEEvent& event);
 
 }  // namespace mcp

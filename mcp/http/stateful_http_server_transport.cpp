@@ -182,6 +182,11 @@ HTTPResponse StatefulHTTPServerTransport::handlePOSTRequest(const HTTPRequest& r
     if (requestID == kStandaloneStreamID) {
         return refusal(400, MCPError::invalidRequest("Bad Request: Request id _GET_stream is reserved"));
     }
+    // The id becomes part of the ids of its stream's events, where a line break or NUL would end
+    // the field and let the rest of the id write events of its own into the client's stream.
+    if (!isValidSSEField(requestID)) {
+        return refusal(400, MCPError::invalidRequest("Bad Request: Request id can't hold a line break or NUL"));
+    }
     // A second stream under the same id would take the first one's place and leave its reply
     // open for good, and the server would answer only one of the two.
     if (requestsInFlight_.contains(requestID)) {

@@ -45,6 +45,20 @@ Value encode(const T& object) {
     return Codec<T>::encode(object);
 }
 
+/// Throws the `EncodingError` that writing `value` as JSON would throw (a NaN or infinite
+/// double anywhere inside it), without writing it.
+void requireWritable(const Value& value);
+
+/// The `Value` of `object`, made only if it can be written as JSON: throws what its codec
+/// throws, and `EncodingError` for a NaN or infinite number inside it, so a value that can't be
+/// sent fails where it is made rather than when it is sent.
+template <Codable T>
+Value writableValue(const T& object) {
+    Value value = Codec<T>::encode(object);
+    requireWritable(value);
+    return value;
+}
+
 /// Reads a `T` from `value`. Throws `DecodingError`.
 template <Codable T>
 T decode(const Value& value, const CodingPath& path = {}) {

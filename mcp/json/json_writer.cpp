@@ -14,6 +14,10 @@
 namespace mcp {
 namespace {
 
+EncodingError notWritable(double number) {
+    return EncodingError("The number " + detail::doubleText(number) + " has no JSON form");
+}
+
 enum class ByteClass : std::uint8_t { plain, escape, nonASCII };
 
 constexpr std::array<ByteClass, 256> makeByteClasses() {
@@ -125,9 +129,7 @@ public:
             }
             case Value::Kind::floatingPoint: {
                 const double number = *value.doubleValue();
-                if (!std::isfinite(number)) {
-                    throw EncodingError("The number " + detail::doubleText(number) + " has no JSON form");
-                }
+                if (!std::isfinite(number)) throw notWritable(number);
                 detail::appendDoubleText(out_, number);
                 return;
             }
@@ -224,6 +226,16 @@ std::string writePrettyJSON(const Value& value) {
     std::string out;
     JSONWriter(out, KeyOrder::sorted, 2).write(value, 0);
     return out;
+}
+
+void requireWritable(const Value& value) {
+    if (const auto number = value.doubleValue(); number && value.kind() == Value::Kind::floatingPoint) {
+        if (!std::isfinite(*number)) throw notWritable(*number);
+    } else if (const auto* array = value.arrayValue()) {
+        for (const auto& element : *array) requireWritable(element);
+    } else if (const auto* object = value.objectValue()) {
+        for (const auto& [key, member] : *object) requireWritable(member);
+    }
 }
 
 }  // namespace mcp

@@ -51,7 +51,8 @@ Value Codec<OAuthAccessToken>::encode(const OAuthAccessToken& token) {
     builder.add("scopes", token.scopes)
         .addIfPresent("authorizationServer", token.authorizationServer)
         .addIfPresent("refreshToken", token.refreshToken)
-        .addIfPresent("clientID", token.clientID);
+        .addIfPresent("clientID", token.clientID)
+        .addIfPresent("resource", token.resource);
     return std::move(builder).build();
 }
 
@@ -67,6 +68,7 @@ OAuthAccessToken Codec<OAuthAccessToken>::decode(const Value& value, const Codin
     token.authorizationServer = reader.optional<boost::urls::url>("authorizationServer");
     token.refreshToken = reader.optional<std::string>("refreshToken");
     token.clientID = reader.optional<std::string>("clientID");
+    token.resource = reader.optional<boost::urls::url>("resource");
     return token;
 }
 

@@ -3,8 +3,9 @@
 // OAuthAccessToken: an access token as the OAuth client keeps it in its token storage.
 //
 // Its JSON form uses the field names as keys: "value", "tokenType", "expiresAt", "scopes",
-// "authorizationServer", "refreshToken", "clientID". "expiresAt" is a number of seconds since
-// the Unix epoch (a whole number when the time is a whole second), read back to the microsecond.
+// "authorizationServer", "refreshToken", "clientID", "resource". "expiresAt" is a number of
+// seconds since the Unix epoch (a whole number when the time is a whole second), read back to
+// the microsecond.
 
 #include "mcp/json/codec.hpp"
 
@@ -27,6 +28,10 @@ struct OAuthAccessToken {
     std::optional<boost::urls::url> authorizationServer;
     std::optional<std::string> refreshToken;
     std::optional<std::string> clientID;
+    // The canonical URI of the protected resource the token was issued for. The client sends the
+    // token only to endpoints this resource covers, so that a token for one server never reaches
+    // another that shares the storage.
+    std::optional<boost::urls::url> resource;
 
     // isExpired: whether the token counts as expired at `now` when it must stay valid for
     // `skewSeconds` more: true exactly when it has an expiry and `now` + `skewSeconds` is at or

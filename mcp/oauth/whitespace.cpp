@@ -54,12 +54,16 @@ std::string_view trimWhitespace(std::string_view text) noexcept {
 }
 
 bool containsWhitespace(std::string_view text) noexcept {
+    return findWhitespace(text) != std::string_view::npos;
+}
+
+std::size_t findWhitespace(std::string_view text) noexcept {
     for (std::size_t offset = 0; offset < text.size();) {
         const auto character = characterAt(text, offset);
-        if (isWhitespaceCharacter(character)) return true;
+        if (isWhitespaceCharacter(character)) return character.begin;
         offset = character.end;
     }
-    return false;
+    return std::string_view::npos;
 }
 
 std::vector<std::string_view> splitAtWhitespace(std::string_view text,

@@ -21,6 +21,9 @@ std::string_view trimWhitespace(std::string_view text) noexcept;
 // containsWhitespace: whether any character of `text` is white space.
 bool containsWhitespace(std::string_view text) noexcept;
 
+// findWhitespace: the byte offset of the first white-space character of `text`, or npos.
+std::size_t findWhitespace(std::string_view text) noexcept;
+
 // splitAtWhitespace: the pieces of `text` between white-space characters, empty pieces dropped.
 // With `maxSplits`, at most that many splits are made (empty pieces do not count) and the last
 // piece is the rest of the text unchanged, white space included: "Bearer  tok" split once gives

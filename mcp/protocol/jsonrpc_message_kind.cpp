@@ -24,12 +24,14 @@ std::optional<JSONRPCMessageKind> JSONRPCMessageKind::classify(std::string_view 
         }
     }
 
+    // A response first, as the server reads it: a message with both a result and a method,
+    // routed as a request, would wait for an answer that the server never gives.
+    if (id && (object->contains("result") || object->contains("error"))) {
+        return JSONRPCMessageKind{Type::response, id, {}};
+    }
     const Value* method = object->find("method");
     if (method != nullptr && (method->stringValue() != nullptr || method->dataValue() != nullptr)) {
         return JSONRPCMessageKind{id ? Type::request : Type::notification, id, decode<std::string>(*method)};
-    }
-    if (id && (object->contains("result") || object->contains("error"))) {
-        return JSONRPCMessageKind{Type::response, id, {}};
     }
     return std::nullopt;
 }

@@ -20,7 +20,9 @@ struct JSONRPCMessageKind {
 
     /// Classifies a body holding one JSON-RPC message; absent for anything else (a batch,
     /// invalid JSON, an error answer whose "id" is null). The id counts when it is a string or
-    /// a number with an exact 64-bit integer value; "jsonrpc" is not examined.
+    /// a number with an exact 64-bit integer value; "jsonrpc" is not examined. A message with
+    /// an id and a "result" or "error" is a response even when it also has a method: the server
+    /// reads it so, and the transports must route every message as the server reads it.
     static std::optional<JSONRPCMessageKind> classify(std::string_view body);
 
     /// True only for a request whose method is exactly "initialize".

@@ -83,7 +83,7 @@ asio::awaitable<void> Server::stop() {
 asio::awaitable<void> Server::stopOnStrand() {
     if (loop_) {
         loop_->cancelled = true;
-        loop_->signal.emit(asio::cancellation_type::terminal);
+        if (loop_->awaitingMessage) loop_->signal.emit(asio::cancellation_type::terminal);
         loop_.reset();
     }
     auto pending = std::exchange(pendingRequests_, {});

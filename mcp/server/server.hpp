@@ -23,6 +23,10 @@
 //
 // A server must be owned by a `std::shared_ptr`: its loops keep it alive while they run.
 
+#include "mcp/catalogue/elicitation.hpp"
+#include "mcp/catalogue/logging_messages.hpp"
+#include "mcp/catalogue/roots.hpp"
+#include "mcp/catalogue/sampling_request.hpp"
 #include "mcp/protocol/client_capabilities.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/protocol/envelopes.hpp"
@@ -39,6 +43,7 @@
 
 #include <boost/asio/any_completion_handler.hpp>
 #include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/associated_cancellation_slot.hpp>
 #include <boost/asio/async_result.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/cancellation_signal.hpp>
@@ -153,17 +158,22 @@ public:
         co_await sendOnStrand(std::move(encoded));
     }
 
-    /// Sends a request to the client and waits for its answer, without a time limit and
-    /// whatever happens to the awaiting coroutine: until the client answers, the sending
-    /// fails or `stop` is called ("Server disconnected"). Throws as `send` does, the client's
-    /// error answer, and `TypeMismatchError` when the answer's result doesn't read as
-    /// `M::Result`.
+    /// Sends a request to the client and waits for its answer, without a time limit: until
+    /// the client answers, the sending fails, `stop` is called ("Server disconnected") or the
+    /// awaiting coroutine is cancelled (terminal cancellation). Throws as `send` does, the
+    /// client's error answer, `TypeMismatchError` when the answer's result doesn't read as
+    /// `M::Result`, and `boost::system::system_error` operation_aborted when cancelled; the
+    /// request is no longer pending then, and a late answer to it is dropped.
     template <Method M>
     boost::asio::awaitable<typename M::Result> sendRequest(Request<M> request) {
         auto initiation = [self = shared_from_this(), id = request.id,
                            message = mcp::encode(request)](auto continuation) mutable {
-            self->startRequest(std::move(id), std::move(message),
+            boost::asio::cancellation_slot slot = boost::asio::get_associated_cancellation_slot(continuation);
+            self->startRequest(id, std::move(message),
                                AnyPendingRequest(PendingRequest<typename M::Result>{std::move(continuation)}));
+            // After `startRequest`, so that the request is pending before a cancellation can
+            // look for it: both go through the strand in order.
+            self->abandonRequestOnCancellation(slot, std::move(id));
         };
         auto result = co_await boost::asio::async_initiate<decltype(boost::asio::use_awaitable),
                                                            void(std::exception_ptr, typename M::Result)>(
@@ -174,6 +184,47 @@ public:
     /// Tells the client it no longer wants the answer to its request `id` (the request stays
     /// pending until it is answered or the server stops). Throws as `notify` does.
     boost::asio::awaitable<void> cancelRequest(ID id, std::optional<std::string> reason = std::nullopt);
+
+    // Asking and telling the client (server_client_requests.cpp). Each request first throws
+    // `MCPError` internalError "Server connection not initialized" without a transport, then,
+    // in strict mode, what `checkClientCapability` throws, both before anything is sent; then
+    // it goes out with a new random UUID string id and waits as `sendRequest` does. May be
+    // called from any executor.
+
+    /// "sampling/createMessage": asks the client's model to continue `messages`. Offers the
+    /// model no tools.
+    boost::asio::awaitable<CreateSamplingMessage::Result> requestSampling(
+        std::vector<Sampling::Message> messages, std::optional<Sampling::ModelPreferences> modelPreferences,
+        std::optional<std::string> systemPrompt, std::optional<Sampling::ContextInclusion> includeContext,
+        std::optional<double> temperature, std::int64_t maxTokens,
+        std::optional<std::vector<std::string>> stopSequences = std::nullopt,
+        std::optional<Metadata> meta = std::nullopt);
+
+    /// "elicitation/create" in form mode: asks the user for the fields of `requestedSchema`.
+    /// "mode" is sent only when `mode` is given.
+    boost::asio::awaitable<CreateElicitation::Result> requestElicitation(
+        std::string message, Elicitation::RequestSchema requestedSchema,
+        std::optional<Elicitation::Mode> mode = std::nullopt, std::optional<Metadata> meta = std::nullopt);
+
+    /// "elicitation/create" in URL mode: sends the user to `url`.
+    boost::asio::awaitable<CreateElicitation::Result> requestElicitation(std::string message, std::string url,
+                                                                         std::string elicitationId,
+                                                                         std::optional<Metadata> meta = std::nullopt);
+
+    /// "roots/list": the client's roots (the result's "_meta" is dropped).
+    boost::asio::awaitable<std::vector<Root>> listRoots();
+
+    /// Sends one "notifications/message", whatever the level the client asked for and
+    /// whatever it declared. Throws as `notify` does.
+    boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, Value data);
+
+    /// The same with any codable `data`, sent as its JSON form; what encoding it throws is
+    /// thrown before anything is sent.
+    template <Codable T>
+    boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, T data) {
+        Value value = mcp::encode(data);
+        co_await log(level, std::move(logger), std::move(value));
+    }
 
     /// In strict mode, throws `MCPError` methodNotFound unless the client declared `feature`
     /// in its initialize request ("Client capabilities not initialized" before it,
@@ -213,6 +264,10 @@ private:
     struct ReceiveLoop {
         bool cancelled = false;
         bool finished = false;
+        // True only while the loop waits for the next message: the one time it may be
+        // cancelled. Anything it started on a message (an answer being sent above all) runs to
+        // its end, and the loop leaves after it.
+        bool awaitingMessage = false;
         boost::asio::cancellation_signal signal;
         std::vector<boost::asio::any_completion_handler<void()>> waiters;
     };
@@ -237,6 +292,9 @@ private:
     boost::asio::awaitable<void> sendOnStrand(Value message);
     boost::asio::awaitable<void> sendMessage(Value message);
     void startRequest(ID id, Value message, AnyPendingRequest pending);
+    void abandonRequestOnCancellation(boost::asio::cancellation_slot slot, ID id);
+    template <Method M>
+    boost::asio::awaitable<typename M::Result> requestFromClient(ClientFeature feature, typename M::Parameters params);
     boost::asio::awaitable<void> sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending);
     const logging::Logger* logger() const noexcept;
 

@@ -61,7 +61,9 @@ asio::awaitable<void> Server::receive(std::shared_ptr<Transport> transport, std:
     std::exception_ptr streamFailure;
     try {
         while (!loop->cancelled) {
+            loop->awaitingMessage = true;
             auto buffer = co_await incoming->next();
+            loop->awaitingMessage = false;
             if (!buffer || loop->cancelled) break;
             co_await handleBuffer(std::move(*buffer));
         }

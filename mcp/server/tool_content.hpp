@@ -13,9 +13,9 @@
 // absent optional member is left out, and null reads as absent. Image and audio data is the
 // producer's text (normally base64) and is neither checked nor converted.
 
+#include "mcp/catalogue/resource.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/protocol/metadata.hpp"
-#include "mcp/server/resource.hpp"
 #include "mcp/server/tool.hpp"
 
 #include <cstddef>

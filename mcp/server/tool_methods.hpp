@@ -70,12 +70,13 @@ struct CallTool {
         std::optional<Metadata> _meta;
 
         /// A result whose structured content is the JSON form of `structured`. Throws what
-        /// `structured`'s codec throws.
+        /// `structured`'s codec throws, and `EncodingError` when that form can't be written (a NaN
+        /// or infinite number): no result is made.
         template <Codable T>
         static Result withStructuredContent(std::vector<Tool::Content> content, const T& structured,
                                             std::optional<bool> isError = std::nullopt,
                                             std::optional<Metadata> meta = std::nullopt) {
-            return {std::move(content), mcp::encode(structured), isError, std::move(meta)};
+            return {std::move(content), mcp::writableValue(structured), isError, std::move(meta)};
         }
 
         friend bool operator==(const Result&, const Result&) = default;

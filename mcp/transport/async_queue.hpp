@@ -19,7 +19,6 @@
 #include <boost/asio/any_completion_handler.hpp>
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/associated_executor.hpp>
-#include <boost/asio/append.hpp>
 #include <boost/asio/associated_cancellation_slot.hpp>
 #include <boost/asio/async_result.hpp>
 #include <boost/asio/awaitable.hpp>
@@ -163,10 +162,16 @@ private:
         return waiter;
     }
 
-    /// Runs the handler on its own executor, never inside push, finish or receive.
+    /// Runs the handler on its own executor, never inside push, finish or receive. The
+    /// cancellation slot belongs to the receiver, whose canceller may emit on the receiver's
+    /// executor at this very moment (a server stopping on its strand while a producer thread
+    /// pushes): it is cleared there, just before the handler runs, never on the producer's thread.
     static void complete(Waiter waiter, std::exception_ptr error, std::optional<T> item) {
-        if (waiter.slot.is_connected()) waiter.slot.clear();
-        boost::asio::post(waiter.executor, boost::asio::append(std::move(waiter.handler), error, std::move(item)));
+        boost::asio::post(waiter.executor, [handler = std::move(waiter.handler), slot = waiter.slot, error,
+                                            item = std::move(item)]() mutable {
+            if (slot.is_connected()) slot.clear();
+            std::move(handler)(error, std::move(item));
+        });
     }
 
     mutable std::mutex mutex_;

@@ -49,6 +49,7 @@ boost::asio::awaitable<void> InMemoryTransport::connect() {
             throw MCPError::internalError("Transport not paired. Use createConnectedPair() to create paired transports.");
         }
         self->connected_ = true;
+        self->hasConnected_ = true;
         self->logger_.info("Transport connected successfully");
     };
     co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
@@ -90,20 +91,22 @@ boost::asio::awaitable<void> InMemoryTransport::send(std::string message) {
         auto peer = self->peer_.lock();
         if (!peer) throw MCPError::internalError("No paired transport");
         self->logger_.debug("Sending message", [&] { return sizeOf(message); });
-        co_await peer->deliver(std::move(message));
+        if (!co_await peer->deliver(std::move(message))) throw MCPError::internalError("Peer not connected");
     };
     co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
 }
 
-boost::asio::awaitable<void> InMemoryTransport::deliver(std::string message) {
-    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> boost::asio::awaitable<void> {
+boost::asio::awaitable<bool> InMemoryTransport::deliver(std::string message) {
+    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> boost::asio::awaitable<bool> {
         // co_spawn enters the strand by dispatch, which runs at once when the caller already
         // stands in this strand's context (after a completion dispatched from it); going to
         // the back of the queue keeps a delivery behind a receive() posted before it.
         co_await boost::asio::post(boost::asio::use_awaitable);
-        if (!self->connected_) {
+        // A side that has never connected keeps what arrives for its first stream, as a socket
+        // buffers for a peer that has yet to read; one that has disconnected takes nothing.
+        if (!self->connected_ && self->hasConnected_) {
             self->logger_.warning("Received message while disconnected");
-            co_return;
+            co_return false;
         }
         self->logger_.debug("Message received", [&] { return sizeOf(message); });
         if (self->stream_) {
@@ -111,8 +114,9 @@ boost::asio::awaitable<void> InMemoryTransport::deliver(std::string message) {
         } else {
             self->incoming_.push_back(std::move(message));
         }
+        co_return true;
     };
-    co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
+    co_return co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
 }
 
 std::shared_ptr<MessageStream> InMemoryTransport::receive() {
@@ -120,12 +124,17 @@ std::shared_ptr<MessageStream> InMemoryTransport::receive() {
     // Posted, not run here: the strand runs it before any delivery posted after this call,
     // so no message can slip between the queued ones and the new stream.
     boost::asio::post(strand_, [self = shared_from_this(), stream] {
-        self->stream_ = stream;
         while (!self->incoming_.empty()) {
             stream->push(std::move(self->incoming_.front()));
             self->incoming_.pop_front();
         }
-        if (!self->connected_) stream->finish();
+        // A stream made before connecting ends here; what arrives later waits for the next
+        // stream instead of vanishing into this finished one.
+        if (self->connected_) {
+            self->stream_ = stream;
+        } else {
+            stream->finish();
+        }
     });
     return stream;
 }

@@ -46,20 +46,24 @@ public:
     /// both sides end up unconnected and may connect again.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Delivers `message` to the peer and returns once it is queued there. Throws
-    /// `MCPError::internalError` when this side is not connected or the peer is gone. A peer
-    /// that is not connected drops the message (with a warning in its log).
+    /// Delivers `message` to the peer and returns once it is queued there. A peer that has
+    /// not connected yet keeps the message for its first stream. Throws
+    /// `MCPError::internalError` when this side is not connected ("Transport not connected"),
+    /// the peer is gone ("No paired transport") or the peer has disconnected ("Peer not
+    /// connected"; the peer logs a warning): a message is never dropped silently.
     boost::asio::awaitable<void> send(std::string message) override;
 
     /// A new stream that first yields the messages that arrived while no stream existed, then
     /// each message as it arrives. A stream made before `connect` ends at once after the
-    /// queued messages; a second call leaves the first stream open but silent.
+    /// queued messages (later messages wait for the next stream); a second call leaves the
+    /// first stream open but silent.
     std::shared_ptr<MessageStream> receive() override;
 
 private:
     InMemoryTransport(const boost::asio::any_io_executor& executor, logging::Logger logger);
 
-    boost::asio::awaitable<void> deliver(std::string message);
+    /// False when this side has disconnected and so refuses the message.
+    boost::asio::awaitable<bool> deliver(std::string message);
     boost::asio::awaitable<void> handlePeerDisconnection();
 
     // Everything below is touched only on strand_.
@@ -67,6 +71,7 @@ private:
     const logging::Logger logger_;
     bool paired_ = false;
     bool connected_ = false;
+    bool hasConnected_ = false;
     std::weak_ptr<InMemoryTransport> peer_;
     std::deque<std::string> incoming_;
     std::shared_ptr<MessageStream> stream_;

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -44,6 +45,17 @@ std::vector<std::string> linesOf(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// threadCount: how many threads the process runs now (0 once it has gone).
+std::size_t threadCount(pid_t pid) {
+    std::error_code error;
+    std::size_t count = 0;
+    for (std::filesystem::directory_iterator it("/proc/" + std::to_string(pid) + "/task", error), end;
+         !error && it != end; it.increment(error)) {
+        ++count;
+    }
+    return count;
 }
 
 // runBridge: `vantor-mcp <arguments>` with input as its standard input; its output and how it
@@ -154,6 +166,13 @@ TEST_F(VantorMCP, BridgeEndsWhenTheProcessThatStartedItHasGone) {
     ASSERT_TRUE(line);
     const pid_t bridge = std::stoi(*line);
 
+    // The bridge has read its parent once its watchdog thread runs; killing the parent before
+    // then would hand the watchdog the new parent as the first one it sees.
+    const auto started = std::chrono::steady_clock::now() + 20s;
+    while (threadCount(bridge) < 2 && std::chrono::steady_clock::now() < started) {
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_GE(threadCount(bridge), 2u) << "the bridge's watchdog never started";
     // Still running while its parent lives.
     std::this_thread::sleep_for(500ms);
     ASSERT_EQ(::kill(bridge, 0), 0);

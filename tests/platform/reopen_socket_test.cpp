@@ -19,13 +19,14 @@ protected:
     std::filesystem::path file = reopenSocketFile(folder.path() / "vantor-mcp.lock");
 };
 
-TEST_F(ReopenSocketTest, ListenerCountsEachReopen) {
+TEST_F(ReopenSocketTest, ListenerCountsEachReopenByKind) {
     auto listener = ReopenListener::bind(file);
-    EXPECT_EQ(listener.takeReopens(), 0);
+    EXPECT_EQ(listener.takeReopens(), Reopens{});
     EXPECT_TRUE(sendReopen(file));
-    EXPECT_TRUE(sendReopen(file));
-    EXPECT_EQ(listener.takeReopens(), 2);
-    EXPECT_EQ(listener.takeReopens(), 0);
+    EXPECT_TRUE(sendReopen(file, ReopenKind::bridge));
+    EXPECT_TRUE(sendReopen(file, ReopenKind::user));
+    EXPECT_EQ(listener.takeReopens(), (Reopens{.byUser = 2, .byBridge = 1}));
+    EXPECT_EQ(listener.takeReopens(), Reopens{});
 }
 
 TEST_F(ReopenSocketTest, NobodyListening) {
@@ -40,7 +41,7 @@ TEST_F(ReopenSocketTest, ReplacesAFileLeftByAnInstanceThatEnded) {
     std::ofstream(file) << "stale";
     auto listener = ReopenListener::bind(file);
     EXPECT_TRUE(sendReopen(file));
-    EXPECT_EQ(listener.takeReopens(), 1);
+    EXPECT_EQ(listener.takeReopens().byUser, 1);
 }
 
 TEST_F(ReopenSocketTest, PathTooLongForASocket) {

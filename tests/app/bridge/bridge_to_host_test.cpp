@@ -77,6 +77,23 @@ TEST_F(BridgeToHostTest, RepliesToRequestsAndTheHostRecordsTheClient) {
     EXPECT_EQ(settings.getBool(setting::kHasConnectedClient), true);
 }
 
+// Lines that the host accepts but its server can't read used to end the program.
+TEST_F(BridgeToHostTest, LinesTheServerCantReadGetNoAnswerAndTheHostServesOn) {
+    constexpr const char* kLines[] = {
+        R"({"method":"notifications/initialized"})",
+        R"({"jsonrpc":"1.0","id":1,"result":{}})",
+        R"({"jsonrpc":"2.0","id":7,"error":{"code":"x"}})",
+    };
+    for (const auto* line : kLines) {
+        std::string input;
+        for (int round = 0; round < 10; ++round) input += std::string(line) + "\n";
+        EXPECT_EQ(forward(input), std::vector<std::string>{}) << line;
+    }
+    const auto written = forward(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})" "\n");
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(*mcp::parseJSON(written[0]).objectValue()->find("id"), mcp::Value(2));
+}
+
 TEST_F(BridgeToHostTest, WrongTokenIsAnsweredUnderTheRequestsID) {
     settings.setString(setting::kToken, "a-token-the-host-does-not-hold");
     const auto written = forward(R"({"jsonrpc":"2.0","id":3,"method":"tools/list"})" "\n");

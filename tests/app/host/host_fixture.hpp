@@ -4,6 +4,7 @@
 // test's thread as the main thread (a VirtualScheduler it runs while it waits), settings in
 // memory with a known token and a free loopback port.
 
+#include "app/host/bearer_token_validator.hpp"
 #include "app/host/host_status.hpp"
 #include "app/host/mcp_host.hpp"
 #include "app/host/serve_request.hpp"
@@ -56,16 +57,20 @@ protected:
         pool.join();
     }
 
-    std::shared_ptr<MCPHost> makeHost(MCPHost::Serve serve, HostLimits limits = {}) {
-        return MCPHost::make(pool.get_executor(), {main, status, settings, random, std::move(serve)}, limits);
+    std::shared_ptr<MCPHost> makeHost(MCPHost::Serve serve, HostLimits limits = {}, MCPHost::CheckHead checkHead = {}) {
+        return MCPHost::make(pool.get_executor(), {main, status, settings, random, std::move(serve), std::move(checkHead)},
+                             limits);
     }
 
     // startServing: a host whose requests the program's request server answers through context
-    // (which must outlive it), started; the test fails unless it listens.
-    std::shared_ptr<MCPHost> startServing(const ServingContext& context) {
-        auto host = makeHost([&context](mcp::HTTPRequest request, std::string token) {
-            return serveRequest(std::move(request), std::move(token), context);
-        });
+    // (which must outlive it), with the program's access check on heads, started; the test fails
+    // unless it listens.
+    std::shared_ptr<MCPHost> startServing(const ServingContext& context, HostLimits limits = {}) {
+        auto host = makeHost(
+            [&context](mcp::HTTPRequest request, std::string token) {
+                return serveRequest(std::move(request), std::move(token), context);
+            },
+            limits, [](const mcp::HTTPRequest& head, const std::string& token) { return accessRefusal(head, token); });
         start(*host);
         EXPECT_TRUE(status.running().get()) << "the host should listen";
         return host;
@@ -83,6 +88,19 @@ protected:
         }
         main.runUntilIdle();
         return future.get();
+    }
+
+    // Runs the main thread's work until condition holds (true) or timeout passes (false).
+    template <class Condition>
+    bool waitUntil(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        using namespace std::chrono_literals;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            main.runUntilIdle();
+            if (condition()) return true;
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            main.waitForPost(5ms);
+        }
     }
 
     // Starts (or restarts) host and applies what it reported.

@@ -7,6 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/this_coro.hpp>
+#include <boost/asio/use_awaitable.hpp>
+
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -32,6 +36,11 @@ public:
                 requests_.push_back(request);
             }
             if (request.method == "THROW") throw std::runtime_error("serving failed");
+            // A request that takes as long as the test: a tool that waits for the user.
+            if (request.method == "HANG") {
+                asio::steady_timer never(co_await asio::this_coro::executor, std::chrono::hours(1));
+                co_await never.async_wait(asio::use_awaitable);
+            }
             co_return mcp::HTTPResponse::Data{"token " + token, {{"Content-Type", "text/plain"}}};
         };
     }
@@ -133,7 +142,7 @@ TEST_F(MCPHostTest, UnreadableRequestsAreClosedWithNothingWritten) {
 TEST_F(MCPHostTest, ReadingIsBoundedInTime) {
     HostLimits limits;
     limits.headDeadline = 300ms;
-    limits.bodyIdleDeadline = 300ms;
+    limits.readDeadline = 600ms;
     auto host = startHost(limits);
 
     const auto silent = pump(std::async(std::launch::async, [to = port] {
@@ -159,7 +168,7 @@ TEST_F(MCPHostTest, ReadingIsBoundedInTime) {
     EXPECT_TRUE(trickle.closed);
     EXPECT_EQ(trickle.bytes, "");
 
-    // A body that stops coming is given up after the idle deadline.
+    // A body that stops coming, or that trickles in, is given up at the whole request's deadline.
     const auto stalled = pump(std::async(std::launch::async, [to = port] {
         WireConnection connection(to);
         connection.send("POST /mcp HTTP/1.1\r\nContent-Length: 100\r\n\r\n{\"jsonrpc\"");
@@ -167,29 +176,71 @@ TEST_F(MCPHostTest, ReadingIsBoundedInTime) {
     }));
     EXPECT_TRUE(stalled.closed);
     EXPECT_EQ(stalled.bytes, "");
+    const auto trickledBody = pump(std::async(std::launch::async, [to = port] {
+        WireConnection connection(to);
+        connection.send("POST /mcp HTTP/1.1\r\nContent-Length: 200\r\n\r\n");
+        for (int byte = 0; byte < 200 && connection.send("x"); ++byte) std::this_thread::sleep_for(25ms);
+        return connection.receiveAll(10s);
+    }));
+    EXPECT_TRUE(trickledBody.closed);
+    EXPECT_EQ(trickledBody.bytes, "");
     EXPECT_TRUE(serve.requests().empty());
 }
 
-TEST_F(MCPHostTest, ConnectionsBeyondTheLimitAreClosedAtOnce) {
+TEST_F(MCPHostTest, AtTheLimitTheOldestConnectionStillReadingMakesRoom) {
     HostLimits limits;
     limits.maxConnections = 2;
     auto host = startHost(limits);
 
     const auto outcome = pump(std::async(std::launch::async, [to = port] {
-        std::vector<WireConnection> held;
-        held.emplace_back(to);
-        held.emplace_back(to);
-        WireConnection third(to);
-        auto refused = third.receiveAll(5s);
-        // The first two are still open, waiting for their heads.
-        held[0].send("GET / HTTP/1.1\r\n\r\n");
-        return std::pair(refused, held[0].receiveAll(5s));
+        WireConnection oldest(to);
+        WireConnection older(to);
+        // Give the host time to admit them in this order.
+        std::this_thread::sleep_for(100ms);
+        WireConnection newest(to);
+        newest.send("GET /newest HTTP/1.1\r\n\r\n");
+        auto served = newest.receiveAll(5s);
+        return std::pair(oldest.receiveAll(5s), served);
     }));
     EXPECT_TRUE(outcome.first.closed);
     EXPECT_EQ(outcome.first.bytes, "");
     EXPECT_EQ(parseReply(outcome.second.bytes).value_or(Reply{}).status, 200);
+}
 
-    // Once they are closed, new connections are served again.
+TEST_F(MCPHostTest, AtTheLimitWithEveryConnectionServedTheNewestIsClosed) {
+    HostLimits limits;
+    limits.maxConnections = 2;
+    auto host = startHost(limits);
+
+    const auto refused = pump(std::async(std::launch::async, [to = port] {
+        std::vector<WireConnection> held;
+        for (int i = 0; i < 2; ++i) {
+            held.emplace_back(to);
+            held.back().send("HANG / HTTP/1.1\r\n\r\n");
+        }
+        // Both are served (and wait) once the serve has seen them.
+        std::this_thread::sleep_for(200ms);
+        WireConnection newest(to);
+        return newest.receiveAll(5s);
+    }));
+    EXPECT_TRUE(refused.closed);
+    EXPECT_EQ(refused.bytes, "");
+}
+
+// A client that gives up on a request that takes long used to hold its place in the host for as
+// long as the request took (its socket sat in CLOSE-WAIT): enough of them kept everyone out.
+TEST_F(MCPHostTest, AClientThatLeavesWhileItsRequestIsServedFreesItsPlace) {
+    HostLimits limits;
+    limits.maxConnections = 2;
+    auto host = startHost(limits);
+
+    pump(std::async(std::launch::async, [to = port] {
+        for (int i = 0; i < 4; ++i) {
+            WireConnection leaving(to);
+            leaving.send("HANG / HTTP/1.1\r\n\r\n");
+        }
+        return 0;
+    }));
     std::optional<Reply> served;
     for (int attempt = 0; attempt < 200 && !served; ++attempt) {
         served = parseReply(exchange("GET / HTTP/1.1\r\n\r\n").bytes);
@@ -220,6 +271,42 @@ TEST_F(MCPHostTest, APortTakenByAnotherProgramIsReportedAndTheNextStartRecovers)
     start(*host);
     EXPECT_TRUE(status.running().get());
     EXPECT_EQ(status.problem().get(), std::nullopt);
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").status, 200);
+}
+
+TEST_F(MCPHostTest, APortHeldAtTheStartIsListenedOnOnceItIsFree) {
+    HostLimits limits;
+    limits.firstListenRetry = 20ms;
+    limits.longestListenRetry = 100ms;
+    auto host = makeHost(serve.function(), limits);
+    {
+        asio::io_context io;
+        asio::ip::tcp::acceptor other(io, {asio::ip::address_v4::loopback(), port});
+        start(*host);
+        EXPECT_FALSE(waitUntil([&] { return status.running().get(); }, 300ms)) << "the port is held";
+        EXPECT_EQ(status.problem().get(), "Port " + std::to_string(port) + ": Address already in use");
+    }
+    ASSERT_TRUE(waitUntil([&] { return status.running().get(); }));
+    EXPECT_EQ(status.problem().get(), std::nullopt);
+    EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").status, 200);
+}
+
+TEST_F(MCPHostTest, ALaterStartOfTheProgramMakesTheHostTryItsPortAtOnce) {
+    HostLimits limits;
+    limits.firstListenRetry = std::chrono::hours(1);
+    limits.longestListenRetry = std::chrono::hours(1);
+    auto host = makeHost(serve.function(), limits);
+    {
+        asio::io_context io;
+        asio::ip::tcp::acceptor other(io, {asio::ip::address_v4::loopback(), port});
+        start(*host);
+        ASSERT_FALSE(status.running().get());
+        // Nothing to retry while the port is held: the host waits on.
+        host->retryListeningNow();
+        EXPECT_FALSE(waitUntil([&] { return status.running().get(); }, 200ms));
+    }
+    host->retryListeningNow();
+    ASSERT_TRUE(waitUntil([&] { return status.running().get(); }));
     EXPECT_EQ(reply("GET / HTTP/1.1\r\n\r\n").status, 200);
 }
 

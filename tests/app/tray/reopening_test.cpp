@@ -29,15 +29,17 @@ TEST(StartedByBridge, OnlyTheExactArgumentAfterTheProgramName) {
     }
 }
 
-TEST(SocketReopening, ReachesTheListeningInstance) {
+TEST(SocketReopening, ReachesTheListeningInstanceAsTheUserOrTheBridge) {
     test_support::TemporaryFolder folder;
     const auto file = folder.path() / "vantor-mcp.sock";
-    SocketReopening reopening(file);
+    SocketReopening byUser(file);
+    SocketReopening byBridge(file, platform::ReopenKind::bridge);
     // Nobody listens: the start ends all the same.
-    reopening.reopen();
+    byUser.reopen();
     auto listener = platform::ReopenListener::bind(file);
-    reopening.reopen();
-    EXPECT_EQ(listener.takeReopens(), 1);
+    byUser.reopen();
+    byBridge.reopen();
+    EXPECT_EQ(listener.takeReopens(), (platform::Reopens{.byUser = 1, .byBridge = 1}));
 }
 
 }  // namespace

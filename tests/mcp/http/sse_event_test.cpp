@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+
 namespace mcp {
 namespace {
 
@@ -23,6 +26,17 @@ TEST(SSEEvent, FramesFieldsInOrder) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(encodeSSEEvent(c.event), c.text);
     }
+}
+
+TEST(SSEEvent, RefusesIdsAndTypesThatWouldEndTheirField) {
+    for (const std::string& bad : {std::string("1\n\nevent: injected\ndata: x"), std::string("1\r2"),
+                                  std::string("1\0" "2", 3)}) {
+        SCOPED_TRACE(testing::PrintToString(bad));
+        EXPECT_FALSE(isValidSSEField(bad));
+        EXPECT_THROW(encodeSSEEvent({bad, std::nullopt, "x", std::nullopt}), std::invalid_argument);
+        EXPECT_THROW(encodeSSEEvent({std::nullopt, bad, "x", std::nullopt}), std::invalid_argument);
+    }
+    EXPECT_TRUE(isValidSSEField("_GET_stream_7 \t\xC3\xA9"));
 }
 
 TEST(SSEEvent, MessageEventsCarryRepairedText) {

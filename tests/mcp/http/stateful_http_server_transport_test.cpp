@@ -223,6 +223,12 @@ TEST_F(StatefulHTTPServerTransportTest, AnswersItsOwnRefusalsWithTheSessionId) {
          "406 Invalid Request: Not Acceptable: Client must accept both application/json and text/event-stream"},
         {"reserved id", post(request(R"("_GET_stream")")),
          "400 Invalid Request: Bad Request: Request id _GET_stream is reserved"},
+        {"id with line breaks", post(request(R"("1\n\nevent: injected\ndata: x")")),
+         "400 Invalid Request: Bad Request: Request id can't hold a line break or NUL"},
+        {"id with a carriage return", post(request(R"("1\r")")),
+         "400 Invalid Request: Bad Request: Request id can't hold a line break or NUL"},
+        {"id with NUL", post(request(R"("1\u0000")")),
+         "400 Invalid Request: Bad Request: Request id can't hold a line break or NUL"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #include "mcp/oauth/bearer_token_validator.hpp"
 
+#include "mcp/oauth/client/metadata_discovery.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,7 +25,7 @@ constexpr std::string_view kMetadataChallenge =
 
 // Matches only audiences spelled exactly as the resource identifier, and records what it was
 // asked.
-class ExactDiscovery final : public OAuthMetadataDiscovering {
+class ExactDiscovery final : public DefaultOAuthMetadataDiscovery {
 public:
     bool protectedResourceMatches(boost::urls::url_view resource, boost::urls::url_view endpoint) const noexcept override {
         asked.emplace_back(resource.buffer());

@@ -20,25 +20,29 @@ void expectSameToken(const OAuthAccessToken& actual, const OAuthAccessToken& exp
     EXPECT_EQ(actual.authorizationServer, expected.authorizationServer);
     EXPECT_EQ(actual.refreshToken, expected.refreshToken);
     EXPECT_EQ(actual.clientID, expected.clientID);
+    EXPECT_EQ(actual.resource, expected.resource);
 }
 
 TEST(OAuthAccessToken, WritesFieldNamesAsKeysInFieldOrder) {
     const OAuthAccessToken token{"at", "Bearer", kExpiry, {"write", "read"}, boost::urls::url("https://auth.example.com"),
-                                 "rt", "client-1"};
+                                 "rt", "client-1", boost::urls::url("https://api.example.com/mcp")};
     EXPECT_EQ(encodeJSON(token),
               R"({"value":"at","tokenType":"Bearer","expiresAt":1750000000,"scopes":["read","write"],)"
-              R"("authorizationServer":"https://auth.example.com","refreshToken":"rt","clientID":"client-1"})");
+              R"("authorizationServer":"https://auth.example.com","refreshToken":"rt","clientID":"client-1",)"
+              R"("resource":"https://api.example.com/mcp"})");
 
-    const OAuthAccessToken bare{"at", "Bearer", std::nullopt, {}, std::nullopt, std::nullopt, std::nullopt};
+    const OAuthAccessToken bare{"at", "Bearer", std::nullopt, {}, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
     EXPECT_EQ(encodeJSON(bare), R"({"value":"at","tokenType":"Bearer","scopes":[]})");
 }
 
 TEST(OAuthAccessToken, RoundTripKeepsEveryField) {
     const OAuthAccessToken cases[] = {
-        {"at", "Bearer", kExpiry, {"a", "b"}, boost::urls::url("https://auth.example.com/t"), "rt", "c"},
-        {"at", "Bearer", kExpiry + std::chrono::milliseconds(250), {}, std::nullopt, std::nullopt, std::nullopt},
-        {"at", "DPoP", system_clock::time_point(std::chrono::microseconds(-1'500'001)), {"x"}, std::nullopt, "rt",
+        {"at", "Bearer", kExpiry, {"a", "b"}, boost::urls::url("https://auth.example.com/t"), "rt", "c",
+         boost::urls::url("http://127.0.0.1:8080")},
+        {"at", "Bearer", kExpiry + std::chrono::milliseconds(250), {}, std::nullopt, std::nullopt, std::nullopt,
          std::nullopt},
+        {"at", "DPoP", system_clock::time_point(std::chrono::microseconds(-1'500'001)), {"x"}, std::nullopt, "rt",
+         std::nullopt, std::nullopt},
     };
     for (const auto& token : cases) {
         const auto json = encodeJSON(token);
@@ -79,8 +83,9 @@ TEST(OAuthAccessToken, RefusesIncompleteDocuments) {
 }
 
 TEST(OAuthAccessToken, IsExpiredOnceNowPlusSkewReachesTheExpiry) {
-    const OAuthAccessToken expiring{"v", "Bearer", kExpiry, {}, std::nullopt, std::nullopt, std::nullopt};
-    const OAuthAccessToken everlasting{"v", "Bearer", std::nullopt, {}, std::nullopt, std::nullopt, std::nullopt};
+    const OAuthAccessToken expiring{"v", "Bearer", kExpiry, {}, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    const OAuthAccessToken everlasting{"v", "Bearer", std::nullopt, {}, std::nullopt, std::nullopt, std::nullopt,
+                                       std::nullopt};
     const struct {
         std::string_view name;
         const OAuthAccessToken& token;

@@ -22,6 +22,10 @@ TEST(JSONRPCMessageKind, ClassifiesBodies) {
         {R"({"result":{},"id":3})", JSONRPCMessageKind{Type::response, "3", ""}},
         {R"({"error":{},"id":"e"})", JSONRPCMessageKind{Type::response, "e", ""}},
         {R"({"error":{},"id":null})", std::nullopt},
+        // Read as the server reads it, else the request would wait for an answer for good.
+        {R"({"id":3,"method":"tools/list","result":{}})", JSONRPCMessageKind{Type::response, "3", ""}},
+        {R"({"id":3,"method":"tools/list","error":{"code":"x"}})", JSONRPCMessageKind{Type::response, "3", ""}},
+        {R"({"id":null,"method":"x","result":{}})", JSONRPCMessageKind{Type::notification, std::nullopt, "x"}},
         {R"({"id":3})", std::nullopt},
         {R"({"method":5,"id":3})", std::nullopt},
         {"[]", std::nullopt},

@@ -1,7 +1,7 @@
 #include "mcp/server/server.hpp"
 
+#include "mcp/catalogue/resource.hpp"
 #include "mcp/protocol/initialize.hpp"
-#include "mcp/server/resource.hpp"
 #include "mcp/server/tool_methods.hpp"
 
 #include <boost/asio/io_context.hpp>

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <vector>
+
 namespace mcp {
 namespace {
 
@@ -86,6 +89,29 @@ TEST(CallTool, ResultWithStructuredContentOfAnyCodableType) {
                                                                 Tool::Annotations{.readOnlyHint = true}, false);
     EXPECT_EQ(encodeJSON(result),
               R"({"content":[{"type":"text","text":"ok"}],"structuredContent":{"readOnlyHint":true},"isError":false})");
+}
+
+TEST(CallTool, StructuredContentThatCantBeWrittenFailsWhereTheResultIsMade) {
+    const double kUnwritable[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity()};
+    for (const double number : kUnwritable) {
+        SCOPED_TRACE(number);
+        // Deep inside the value, where only a walk of the whole value finds it.
+        const std::vector<std::vector<double>> structured{{1.0}, {2.0, number}};
+        try {
+            (void)CallTool::Result::withStructuredContent({}, structured);
+            ADD_FAILURE() << "a result holding " << number << " was made";
+        } catch (const EncodingError& error) {
+            // The writer's own refusal, word for word.
+            try {
+                (void)writeJSON(Value(number));
+                ADD_FAILURE() << "the writer wrote " << number;
+            } catch (const EncodingError& written) {
+                EXPECT_STREQ(error.what(), written.what());
+            }
+        }
+    }
+    EXPECT_NO_THROW((void)CallTool::Result::withStructuredContent({}, std::vector<double>{1.5, -0.0, 1e300}));
 }
 
 TEST(ToolMethods, Envelopes) {

@@ -9,15 +9,22 @@
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/bind_executor.hpp>
 #include <boost/asio/cancellation_signal.hpp>
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/strand.hpp>
 #include <boost/asio/this_coro.hpp>
 
+#include <chrono>
+#include <future>
 #include <thread>
 
 namespace mcp {
 namespace {
 
 using boost::asio::awaitable;
+using namespace std::chrono_literals;
 using testing::runCoroutine;
 
 TEST(AsyncQueue, DeliversEverythingPushedBeforeTheEnd) {
@@ -124,6 +131,55 @@ TEST(AsyncQueue, KeepsTheOrderOfAnotherThreadsPushes) {
         producer.join();
         EXPECT_EQ(expected, kCount);
     });
+}
+
+// A receiver's cancellation emitted on its strand while another thread pushes: whichever wins,
+// the receiver completes exactly once, and every item reaches it in the end. The thread
+// sanitizer run checks that the receiver's cancellation slot is touched on its strand only.
+TEST(AsyncQueue, CancellationRacingAPushFromAnotherThreadLosesNothing) {
+    boost::asio::io_context io;
+    auto strand = boost::asio::make_strand(io);
+    auto work = boost::asio::make_work_guard(io);
+    std::thread runner([&] { io.run(); });
+    auto queue = AsyncQueue<int>::make();
+    constexpr int kRounds = 2000;
+    int received = 0;
+    int cancelled = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        boost::asio::cancellation_signal signal;
+        std::promise<void> completed;
+        std::promise<void> emitted;
+        boost::asio::dispatch(strand, [&] {
+            queue->receive(boost::asio::bind_cancellation_slot(
+                signal.slot(), boost::asio::bind_executor(strand, [&](std::exception_ptr error, std::optional<int> item) {
+                    if (item) ++received;
+                    if (error) ++cancelled;
+                    completed.set_value();
+                })));
+            boost::asio::post(strand, [&] {
+                signal.emit(boost::asio::cancellation_type::terminal);
+                emitted.set_value();
+            });
+        });
+        std::thread producer([&, round] { queue->push(round); });
+        producer.join();
+        ASSERT_EQ(completed.get_future().wait_for(10s), std::future_status::ready) << "round " << round;
+        ASSERT_EQ(emitted.get_future().wait_for(10s), std::future_status::ready) << "round " << round;
+    }
+    queue->finish();
+    for (bool ended = false; !ended;) {
+        std::promise<bool> next;
+        boost::asio::dispatch(strand, [&] {
+            queue->receive(boost::asio::bind_executor(strand, [&](std::exception_ptr, std::optional<int> item) {
+                if (item) ++received;
+                next.set_value(!item);
+            }));
+        });
+        ended = next.get_future().get();
+    }
+    work.reset();
+    runner.join();
+    EXPECT_EQ(received, kRounds) << cancelled << " receives were cancelled";
 }
 
 }  // namespace

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "eventsource/event.hpp"
+#include "eventsource/event_source_error.hpp"
+#include "eventsource/parser.hpp"
+#include "eventsource/ready_state.hpp"
+#include "eventsource/stream_connector.hpp"
+
+#include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/awaitable.hpp>
+#include <boost/asio/cancellation_signal.hpp>
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/use_awaitable.hpp>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace eventsource {
+
+/// A Server-Sent Events client: connects, checks that the answer is an event stream, hands
+/// each event to the message callback, and when the body ends or the connection fails waits
+/// the server's reconnection time and connects again, sending the last event id in
+/// "Last-Event-ID". An answer that is not an event stream ends it for good, as does close().
+///
+/// Thread safety: every operation runs on the client's own strand, so any thread may call
+/// them. The callbacks run on that strand one at a time, and each is awaited before the next
+/// bytes are read: a slow message callback slows the reading of the stream.
+class EventSource : public std::enable_shared_from_this<EventSource> {
+public:
+    using Event = eventsource::Event;
+    using Parser = eventsource::Parser;
+    using ReadyState = eventsource::ReadyState;
+
+    using OpenCallback = std::function<boost::asio::awaitable<void>()>;
+    using MessageCallback = std::function<boost::asio::awaitable<void>(const Event&)>;
+    /// Called with the failure, or with a null pointer when a body ended normally.
+    using ErrorCallback = std::function<boost::asio::awaitable<void>(std::exception_ptr)>;
+
+    static constexpr std::int64_t kDefaultMaximumFinalizationEventCount = 100;
+
+    /// A client for `url`: a GET with "Accept: text/event-stream" and "Cache-Control:
+    /// no-cache" and a time-out of 60 seconds. Starts connecting at once, through
+    /// `connector`, on a strand of `executor`; returns without waiting.
+    static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
+                                               std::shared_ptr<StreamConnector> connector);
+    /// A client that sends `request` (plus "Last-Event-ID" once an id has been seen) on every
+    /// attempt. Starts connecting at once.
+    static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, Request request,
+                                               std::shared_ptr<StreamConnector> connector);
+
+    EventSource(const EventSource&) = delete;
+    EventSource& operator=(const EventSource&) = delete;
+
+    /// The request of every attempt; fixed at construction, so any thread may read it.
+    const Request& request() const noexcept { return request_; }
+    const boost::urls::url& url() const noexcept { return request_.url; }
+
+    boost::asio::awaitable<ReadyState> readyState();
+
+    /// How many events a body's end may still complete and deliver (see the finishing rules
+    /// of Parser::finish); 100 by default, and a negative value counts as 0.
+    boost::asio::awaitable<std::int64_t> maximumFinalizationEventCount();
+    boost::asio::awaitable<void> setMaximumFinalizationEventCount(std::int64_t count);
+
+    /// Replace (or, with an empty function, remove) a callback. The new callback is stored by
+    /// a task posted to the strand, so it is in place once that task has run, not at once.
+    /// The client keeps the callback until it is replaced or the client is destroyed.
+    void onOpen(OpenCallback callback);
+    void onMessage(MessageCallback callback);
+    /// Also called, without ending the connection, with a SizeLimitError when the stream
+    /// held a line or an event beyond the parser's limits.
+    void onError(ErrorCallback callback);
+
+    /// Stops the client for good: the state becomes closed and the running attempt is
+    /// cancelled. Does not wait for the attempt to end; nothing is reported after it.
+    boost::asio::awaitable<void> close();
+
+private:
+    EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector);
+
+    // Runs `step` on the strand with the client kept alive, and returns its result.
+    template <class Step>
+    boost::asio::awaitable<std::invoke_result_t<Step&, EventSource&>> onStrand(Step step) {
+        // The coroutine takes its inputs as parameters: a coroutine lambda's captures would
+        // not live as long as its frame.
+        using Result = std::invoke_result_t<Step&, EventSource&>;
+        co_return co_await boost::asio::co_spawn(
+            strand_,
+            [](std::shared_ptr<EventSource> self, Step s) -> boost::asio::awaitable<Result> { co_return s(*self); }(
+                shared_from_this(), std::move(step)),
+            boost::asio::use_awaitable);
+    }
+
+    void startConnection();
+    boost::asio::awaitable<void> runConnection();
+    boost::asio::awaitable<bool> readEvents(StreamResponse& response, Parser& parser);
+    boost::asio::awaitable<void> deliverFinishedEvents(Parser& parser);
+    boost::asio::awaitable<void> deliver(Parser& parser);
+    boost::asio::awaitable<bool> stopping();
+
+    // The state below is touched only on strand_.
+    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    const Request request_;
+    const std::shared_ptr<StreamConnector> connector_;
+    ReadyState readyState_ = ReadyState::connecting;
+    std::int64_t maximumFinalizationEventCount_ = kDefaultMaximumFinalizationEventCount;
+    OpenCallback onOpen_;
+    MessageCallback onMessage_;
+    ErrorCallback onError_;
+    // Cancels the connection run; bound to it while it runs.
+    boost::asio::cancellation_signal connectionSignal_;
+    bool connectionRunning_ = false;
+    // The answer being read, so that close() can end a read that waits for the server.
+    StreamResponse* currentResponse_ = nullptr;
+};
+
+}  // namespace eventsource

@@ -1,0 +1,13 @@
+#include "mcp/detail/ascii.hpp"
+
+namespace mcp::detail {
+
+std::string asciiLowercase(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lowered;
+}
+
+}  // namespace mcp::detail

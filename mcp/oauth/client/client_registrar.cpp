@@ -1,0 +1,67 @@
+#include "mcp/oauth/client/client_registrar.hpp"
+
+#include "mcp/detail/ascii.hpp"
+#include "mcp/detail/url.hpp"
+#include "mcp/json/json.hpp"
+#include "mcp/oauth/client/oauth_authorization_error.hpp"
+#include "mcp/oauth/client/token_endpoint_client.hpp"
+
+namespace mcp {
+namespace {
+
+using GrantType = OAuthConfiguration::GrantType;
+
+}  // namespace
+
+bool isURLLikeClientID(std::string_view clientID) {
+    const auto url = detail::parseURL(clientID);
+    return url && url->has_scheme() && !url->scheme().empty();
+}
+
+bool isClientIDMetadataDocumentURL(std::string_view clientID) {
+    const auto url = detail::parseURL(clientID);
+    return url && detail::asciiLowercase(url->scheme()) == "https" && !url->path().empty() && url->path() != "/";
+}
+
+bool needsRegistration(const OAuthConfiguration& configuration, const OAuthAuthorizationServerMetadata& metadata) {
+    const auto& authentication = configuration.authentication();
+    if (!authentication.isNone()) return false;
+    const auto& clientID = authentication.clientID();
+    const bool documentURL = isClientIDMetadataDocumentURL(clientID);
+    if (metadata.clientIDMetadataDocumentSupported == true && isURLLikeClientID(clientID)) {
+        if (documentURL) return false;
+        throw OAuthAuthorizationError::invalidClientIDMetadataURL(clientID);
+    }
+    if (!metadata.registrationEndpoint) {
+        if (documentURL) throw OAuthAuthorizationError::cimdNotSupported(clientID);
+        return false;
+    }
+    return true;
+}
+
+std::string registrationRequestBody(const OAuthConfiguration& configuration) {
+    const bool codeGrant = configuration.grantType() == GrantType::authorizationCode;
+    Value::Object body{
+        {"client_name", Value(configuration.clientName())},
+        {"grant_types", codeGrant ? Value(Value::Array{Value("authorization_code"), Value("refresh_token")})
+                                  : Value(Value::Array{Value("client_credentials")})},
+        {"token_endpoint_auth_method", Value("none")},
+    };
+    if (codeGrant) {
+        body.insertOrAssign("response_types", Value(Value::Array{Value("code")}));
+        body.insertOrAssign("redirect_uris",
+                            Value(Value::Array{Value(std::string(configuration.authorizationRedirectURI().buffer()))}));
+    }
+    return writeJSON(Value(std::move(body)));
+}
+
+OAuthClientRegistration readRegistrationReply(int statusCode, std::string_view body) {
+    if (statusCode < 200 || statusCode > 299) {
+        throw OAuthAuthorizationError::tokenRequestFailed(statusCode, oauthErrorCode(body));
+    }
+    auto response = Codec<OAuthClientRegistrationResponse>::decode(parseJSON(body), {});
+    auto authentication = OAuthConfiguration::TokenEndpointAuthentication::none(response.clientID);
+    return {std::move(response), std::move(authentication)};
+}
+
+}  // namespace mcp

@@ -1,0 +1,102 @@
+#include "mcp/oauth/client/client_registrar.hpp"
+
+#include "mcp/json/json.hpp"
+#include "mcp/oauth/client/oauth_authorization_error.hpp"
+
+#include <gtest/gtest.h>
+
+namespace mcp {
+namespace {
+
+using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
+using GrantType = OAuthConfiguration::GrantType;
+using Kind = OAuthAuthorizationError::Kind;
+
+OAuthConfiguration configuration(Authentication authentication, GrantType grant = GrantType::authorizationCode) {
+    return OAuthConfiguration(grant, std::move(authentication), {}, {}, boost::urls::url("http://127.0.0.1:50000/callback"),
+                              "Vantor Test");
+}
+
+TEST(ClientRegistrar, DecidesWhetherTheClientMustRegister) {
+    const std::optional<boost::urls::url> endpoint = boost::urls::url("https://as.example.com/register");
+    const struct {
+        std::string_view name;
+        Authentication authentication;
+        std::optional<bool> documentsSupported;
+        std::optional<boost::urls::url> registrationEndpoint;
+        std::optional<bool> registers;  // absent: refused
+        std::optional<Kind> refusal = std::nullopt;
+    } cases[] = {
+        {"secret client never registers", Authentication::clientSecretPost("c", "s"), true, endpoint, false},
+        {"public client registers", Authentication::none("c"), std::nullopt, endpoint, true},
+        {"no registration endpoint", Authentication::none("c"), std::nullopt, std::nullopt, false},
+        {"document URL where documents are read", Authentication::none("https://app.example.com/client.json"), true,
+         endpoint, false},
+        {"https URL without path where documents are read", Authentication::none("https://app.example.com"), true,
+         endpoint, std::nullopt, Kind::invalidClientIDMetadataURL},
+        {"http URL where documents are read", Authentication::none("http://app.example.com/client.json"), true,
+         endpoint, std::nullopt, Kind::invalidClientIDMetadataURL},
+        {"plain word where documents are read", Authentication::none("my-client"), true, endpoint, true},
+        {"document URL where documents are not read", Authentication::none("https://app.example.com/client.json"),
+         false, endpoint, true},
+        {"document URL, no documents, no registration", Authentication::none("https://app.example.com/client.json"),
+         std::nullopt, std::nullopt, std::nullopt, Kind::cimdNotSupported},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        OAuthAuthorizationServerMetadata metadata;
+        metadata.clientIDMetadataDocumentSupported = row.documentsSupported;
+        metadata.registrationEndpoint = row.registrationEndpoint;
+        const auto config = configuration(row.authentication);
+        if (row.registers) {
+            EXPECT_EQ(needsRegistration(config, metadata), *row.registers);
+            continue;
+        }
+        try {
+            needsRegistration(config, metadata);
+            ADD_FAILURE() << "decided";
+        } catch (const OAuthAuthorizationError& error) {
+            EXPECT_EQ(error.kind(), row.refusal);
+        }
+    }
+}
+
+TEST(ClientRegistrar, AsksForTheGrantTypesOfTheConfiguredGrant) {
+    EXPECT_EQ(parseJSON(registrationRequestBody(configuration(Authentication::none("c")))),
+              parseJSON(R"({"client_name":"Vantor Test","grant_types":["authorization_code","refresh_token"],
+                            "token_endpoint_auth_method":"none","response_types":["code"],
+                            "redirect_uris":["http://127.0.0.1:50000/callback"]})"));
+    EXPECT_EQ(parseJSON(registrationRequestBody(configuration(Authentication::none("c"), GrantType::clientCredentials))),
+              parseJSON(R"({"client_name":"Vantor Test","grant_types":["client_credentials"],
+                            "token_endpoint_auth_method":"none"})"));
+}
+
+TEST(ClientRegistrar, ReadsTheRegisteredClientOrTheError) {
+    const auto registration = readRegistrationReply(201, R"({"client_id":"new-id","client_secret":"ignored"})");
+    EXPECT_EQ(registration.response.clientID, "new-id");
+    EXPECT_EQ(registration.authentication, Authentication::none("new-id"));
+
+    const struct {
+        int status;
+        std::string_view body;
+        std::string_view description;
+    } failures[] = {
+        {400, R"({"error":"invalid_client_metadata"})",
+         "Token request failed with status 400 (oauth_error: invalid_client_metadata)"},
+        {500, "", "Token request failed with status 500"},
+        {302, "", "Token request failed with status 302"},
+    };
+    for (const auto& row : failures) {
+        SCOPED_TRACE(row.status);
+        try {
+            readRegistrationReply(row.status, row.body);
+            ADD_FAILURE() << "registered";
+        } catch (const OAuthAuthorizationError& error) {
+            EXPECT_EQ(error.what(), row.description);
+        }
+    }
+    EXPECT_THROW(readRegistrationReply(200, R"({"client_secret":"s"})"), DecodingError);
+}
+
+}  // namespace
+}  // namespace mcp
