@@ -55,10 +55,17 @@ private:
     bool answer_;
 };
 
+// The POST path alone: no standing GET stream beside it.
+HTTPClientTransport::Options postOnly() {
+    HTTPClientTransport::Options options;
+    options.streaming = false;
+    return options;
+}
+
 class HTTPClientTransportTest : public testing::IOTestFixture {
 protected:
     std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
-                                                       HTTPClientTransport::Options options = {}) {
+                                                       HTTPClientTransport::Options options = postOnly()) {
         auto transport = HTTPClientTransport::make(io_.get_executor(),
                                                    boost::urls::parse_uri(server.url("/mcp")).value(), std::move(options));
         await(transport->connect());
@@ -118,7 +125,7 @@ TEST_F(HTTPClientTransportTest, EachUnsuccessfulStatusFailsTheSendWithItsText) {
     };
     for (const auto& row : kCases) {
         SCOPED_TRACE(std::to_string(row.status) + (row.streaming ? " streaming" : ""));
-        HTTPClientTransport::Options options;
+        auto options = postOnly();
         options.streaming = row.streaming;
         options.requestModifier = [row](net::HttpRequest request) {
             request.headers.set("X-Status", std::to_string(row.status));
@@ -148,7 +155,7 @@ TEST_F(HTTPClientTransportTest, PostsTheMessageWithItsHeadersAndKeepsTheSession)
         if (request.header("MCP-Session-Id")) return json(R"({"jsonrpc":"2.0","id":2,"result":{}})");
         return json(R"({"jsonrpc":"2.0","id":1,"result":{}})", {{"mcp-session-id", "session-1"}});
     });
-    HTTPClientTransport::Options options;
+    auto options = postOnly();
     options.protocolVersion = "2025-03-26";
     auto transport = makeTransport(server, std::move(options));
 
@@ -212,7 +219,7 @@ TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothin
 
 TEST_F(HTTPClientTransportTest, AnAnswerBeyondTheSizeLimitFailsTheSendClearly) {
     ScriptedHttpServer server([](const RecordedRequest&) { return json(std::string(2000, ' ') + "{}"); });
-    HTTPClientTransport::Options options;
+    auto options = postOnly();
     options.maxMessageBytes = 1000;
     auto transport = makeTransport(server, std::move(options));
     EXPECT_EQ(sendFailure(*transport), "Response too large: more than 1000 bytes");
@@ -234,7 +241,7 @@ TEST_F(HTTPClientTransportTest, AChallengeIsAnsweredUpToTheAuthorizersAttemptLim
         SCOPED_TRACE(row.name);
         const auto before = server.requests().size();
         auto authorizer = std::make_shared<StubAuthorizer>(row.maxAttempts, row.answer);
-        HTTPClientTransport::Options options;
+        auto options = postOnly();
         options.authorizer = authorizer;
         auto transport = makeTransport(server, std::move(options));
 
@@ -257,7 +264,7 @@ TEST_F(HTTPClientTransportTest, ARefusedEndpointSendsNothing) {
     ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
     auto authorizer = std::make_shared<StubAuthorizer>(3, true);
     authorizer->refuseEndpoint = true;
-    HTTPClientTransport::Options options;
+    auto options = postOnly();
     options.authorizer = authorizer;
     auto transport = makeTransport(server, std::move(options));
     EXPECT_EQ(sendFailure(*transport), "Authorization flow failed: endpoint must use https");
@@ -287,7 +294,7 @@ TEST_F(HTTPClientTransportTest, TheOperationKeyIsTheTrimmedMethodOfARequestOrNot
 TEST_F(HTTPClientTransportTest, SendingNeedsAConnectionAndEndsWithTheDisconnect) {
     ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
     auto transport =
-        HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server.url("/mcp")).value());
+        HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server.url("/mcp")).value(), postOnly());
     EXPECT_EQ(sendFailure(*transport), "Transport not connected");
     EXPECT_TRUE(server.requests().empty());
 
