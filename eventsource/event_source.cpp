@@ -1,5 +1,7 @@
 #include "eventsource/event_source.hpp"
 
+#include "eventsource/net_stream_connector.hpp"
+
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/co_spawn.hpp>
@@ -58,25 +60,35 @@ bool isEventSourceError(const std::exception_ptr& failure) {
 
 }  // namespace
 
+std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, boost::urls::url url) {
+    auto connector = std::make_shared<NetStreamConnector>(net::HttpClient::make(executor));
+    return create(std::move(executor), std::move(url), std::move(connector));
+}
+
 std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, boost::urls::url url,
-                                                 std::shared_ptr<StreamConnector> connector) {
+                                                 std::shared_ptr<StreamConnector> connector, Parser::Limits limits) {
     Request request{.url = std::move(url)};
     request.headers.set("Accept", kEventStreamType);
     request.headers.set("Cache-Control", "no-cache");
-    return create(std::move(executor), std::move(request), std::move(connector));
+    return create(std::move(executor), std::move(request), std::move(connector), limits);
 }
 
 std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, Request request,
-                                                 std::shared_ptr<StreamConnector> connector) {
-    std::shared_ptr<EventSource> source(new EventSource(std::move(executor), std::move(request), std::move(connector)));
+                                                 std::shared_ptr<StreamConnector> connector, Parser::Limits limits) {
+    std::shared_ptr<EventSource> source(
+        new EventSource(std::move(executor), std::move(request), std::move(connector), limits));
     asio::post(source->strand_, [weak = std::weak_ptr(source)] {
         if (auto self = weak.lock()) self->startConnection();
     });
     return source;
 }
 
-EventSource::EventSource(asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector)
-    : strand_(asio::make_strand(std::move(executor))), request_(std::move(request)), connector_(std::move(connector)) {}
+EventSource::EventSource(asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
+                         Parser::Limits limits)
+    : strand_(asio::make_strand(std::move(executor))),
+      request_(std::move(request)),
+      connector_(std::move(connector)),
+      limits_(limits) {}
 
 asio::awaitable<ReadyState> EventSource::readyState() {
     co_return co_await onStrand([](EventSource& self) { return self.readyState_; });
@@ -144,7 +156,7 @@ asio::awaitable<void> EventSource::runConnection() {
     // end of the body completed) must still be able to await the callbacks.
     co_await asio::this_coro::throw_if_cancelled(false);
     // One parser for all attempts, so that the last id and the reconnection time carry over.
-    Parser parser;
+    Parser parser(limits_);
     asio::steady_timer reconnectionTimer(strand_);
     bool stop = co_await stopping();
     while (!stop) {

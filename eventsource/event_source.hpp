@@ -27,6 +27,15 @@ namespace eventsource {
 /// the server's reconnection time and connects again, sending the last event id in
 /// "Last-Event-ID". An answer that is not an event stream ends it for good, as does close().
 ///
+///     auto source = eventsource::EventSource::create(executor, boost::urls::url(address));
+///     source->onMessage([](const eventsource::Event& event) -> boost::asio::awaitable<void> {
+///         handle(event.data);
+///         co_return;
+///     });
+///
+/// Callbacks set right after create() are in place before the first answer: they are stored
+/// by tasks posted to the strand, which run before any network reply can be read.
+///
 /// Thread safety: every operation runs on the client's own strand, so any thread may call
 /// them. The callbacks run on that strand one at a time, and each is awaited before the next
 /// bytes are read: a slow message callback slows the reading of the stream.
@@ -43,15 +52,20 @@ public:
 
     static constexpr std::int64_t kDefaultMaximumFinalizationEventCount = 100;
 
-    /// A client for `url`: a GET with "Accept: text/event-stream" and "Cache-Control:
-    /// no-cache" and a time-out of 60 seconds. Starts connecting at once, through
-    /// `connector`, on a strand of `executor`; returns without waiting.
+    /// A client for `url`, over an HTTP client of its own made on `executor`: a GET with
+    /// "Accept: text/event-stream" and "Cache-Control: no-cache" and an idle time-out of
+    /// 60 seconds. Starts connecting at once on a strand of `executor`; returns without
+    /// waiting.
+    static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url);
+    /// The same request, sent through `connector`; the streams are read within `limits`.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
-                                               std::shared_ptr<StreamConnector> connector);
+                                               std::shared_ptr<StreamConnector> connector,
+                                               Parser::Limits limits = {});
     /// A client that sends `request` (plus "Last-Event-ID" once an id has been seen) on every
     /// attempt. Starts connecting at once.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, Request request,
-                                               std::shared_ptr<StreamConnector> connector);
+                                               std::shared_ptr<StreamConnector> connector,
+                                               Parser::Limits limits = {});
 
     EventSource(const EventSource&) = delete;
     EventSource& operator=(const EventSource&) = delete;
@@ -81,7 +95,8 @@ public:
     boost::asio::awaitable<void> close();
 
 private:
-    EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector);
+    EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
+                Parser::Limits limits);
 
     // Runs `step` on the strand with the client kept alive, and returns its result.
     template <class Step>
@@ -107,6 +122,7 @@ private:
     boost::asio::strand<boost::asio::any_io_executor> strand_;
     const Request request_;
     const std::shared_ptr<StreamConnector> connector_;
+    const Parser::Limits limits_;
     ReadyState readyState_ = ReadyState::connecting;
     std::int64_t maximumFinalizationEventCount_ = kDefaultMaximumFinalizationEventCount;
     OpenCallback onOpen_;

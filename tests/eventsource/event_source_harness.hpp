@@ -34,9 +34,9 @@ class EventSourceHarness {
 public:
     using MakeConnector = std::function<std::shared_ptr<Connector>(boost::asio::any_io_executor)>;
 
-    EventSourceHarness(boost::urls::url url, const MakeConnector& makeConnector)
+    EventSourceHarness(boost::urls::url url, const MakeConnector& makeConnector, Parser::Limits limits = {})
         : connector(makeConnector(io.get_executor())) {
-        source = EventSource::create(io.get_executor(), std::move(url), connector);
+        source = EventSource::create(io.get_executor(), std::move(url), connector, limits);
         source->onOpen([this]() -> asio::awaitable<void> {
             ++opens;
             co_return;

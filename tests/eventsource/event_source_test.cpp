@@ -22,9 +22,11 @@ using namespace std::chrono_literals;
 // The client over a scripted connector.
 class Harness : public testing::EventSourceHarness<ScriptedConnector> {
 public:
-    explicit Harness(std::deque<Answer> script)
-        : EventSourceHarness(boost::urls::url("http://127.0.0.1:9/events"),
-                             [&script](asio::any_io_executor) { return std::make_shared<ScriptedConnector>(std::move(script)); }) {}
+    explicit Harness(std::deque<Answer> script, Parser::Limits limits = {})
+        : EventSourceHarness(
+              boost::urls::url("http://127.0.0.1:9/events"),
+              [&script](asio::any_io_executor) { return std::make_shared<ScriptedConnector>(std::move(script)); },
+              limits) {}
 };
 
 TEST(EventSource, RefusesAnswersThatAreNotEventStreamsForGood) {
@@ -152,6 +154,20 @@ TEST(EventSource, CloseBetweenEventsOfOneChunkDropsTheRest) {
     harness.runUntilTheRunEnds();
     EXPECT_EQ(harness.events, std::vector<Event>{Event{.data = "a"}});
     EXPECT_TRUE(harness.errors.empty());
+}
+
+TEST(EventSource, OversizedLineIsReportedAndTheStreamGoesOn) {
+    Harness harness({Answer{.chunks = {"data: a\n\ndata: this line is far too long\n\n", "data: c\n\n"},
+                            .end = Answer::End::hangs}},
+                    Parser::Limits{.maxLineBytes = 16});
+    harness.runUntil([&] { return harness.events.size() == 2; });
+    EXPECT_EQ(harness.events, (std::vector<Event>{{.data = "a"}, {.data = "c"}}));
+    EXPECT_EQ(harness.errors,
+              std::vector<std::string>{SizeLimitError(SizeLimitError::Kind::line, 16).what()});
+    EXPECT_EQ(harness.readyState(), ReadyState::open);
+    EXPECT_EQ(harness.connector->requests.size(), 1u) << "a refused line does not end the connection";
+    harness.close();
+    harness.runUntilTheRunEnds();
 }
 
 TEST(EventSource, ReadyStateRawValuesAndTexts) {

@@ -153,6 +153,12 @@ const std::vector<Fixture>& fixtures() {
          {Event{.id = "1", .event = "e", .data = "a\nb"}},
          "1"},
         {"CR line ends", "id: 1\revent: e\rdata: a\rdata: b\r\r", {Event{.id = "1", .event = "e", .data = "a\nb"}}, "1"},
+        {"line ends found past the first bytes of long lines",
+         "data: 0123456789abcdefghijklmnopqrstuvwxyz\rdata: 0123456789abcdefghijklmnopqrstuvwxyz!\r\n"
+         "id: 0123456789abcdefghijklmnopqrstuvwxyz\n\n",
+         {Event{.id = "0123456789abcdefghijklmnopqrstuvwxyz",
+                .data = "0123456789abcdefghijklmnopqrstuvwxyz\n0123456789abcdefghijklmnopqrstuvwxyz!"}},
+         "0123456789abcdefghijklmnopqrstuvwxyz"},
         {"LF CR is two line ends", "data: a\n\rdata: b\n\n", {data("a"), data("b")}, ""},
         {"CR CR is two line ends", "data: a\r\rdata: b\r\r", {data("a"), data("b")}, ""},
         {"blank CR LF line after a CR LF line", "data: a\r\n\r\nid: 7\n\n", {data("a"), Event{.id = "7"}}, "7"},

@@ -28,10 +28,6 @@ bool isTerminal(const ConnectionState& state) {
            state.kind == ConnectionState::Kind::cancelled;
 }
 
-std::chrono::steady_clock::duration toDuration(double seconds) {
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 /// Counts a running connect for as long as it lives.
 class Counted {
 public:
@@ -111,7 +107,7 @@ asio::awaitable<void> NetworkTransport::connectOnStrand() {
         logger_.debug([&] {
             return "Attempting reconnection (" + std::to_string(attempt) + "/" + std::to_string(maxAttempts) + ")...";
         });
-        if (!co_await sleeps_->sleep(toDuration(reconnectionConfig_.backoffDelay(attempt)))) {
+        if (!co_await sleeps_->sleepSeconds(std::chrono::duration<double>(reconnectionConfig_.backoffDelay(attempt)))) {
             throw boost::system::system_error(asio::error::operation_aborted);
         }
         connection_->cancel();

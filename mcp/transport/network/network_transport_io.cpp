@@ -196,7 +196,7 @@ void NetworkTransport::startReconnection(std::chrono::duration<double> delay) {
 asio::awaitable<void> NetworkTransport::reconnect(std::weak_ptr<NetworkTransport> weak,
                                                   std::shared_ptr<network::SleepSet> sleeps,
                                                   std::chrono::duration<double> delay) {
-    const bool slept = co_await sleeps->sleep(std::chrono::duration_cast<std::chrono::steady_clock::duration>(delay));
+    const bool slept = co_await sleeps->sleepSeconds(delay);
     const auto self = weak.lock();
     if (!self) co_return;
     if (!slept || self->stopping_) {

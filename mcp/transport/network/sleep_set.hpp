@@ -11,6 +11,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
+#include <chrono>
 #include <memory>
 #include <set>
 
@@ -28,6 +29,15 @@ public:
         auto [error] = co_await timer->async_wait(boost::asio::as_tuple(boost::asio::use_awaitable));
         timers_.erase(timer);
         co_return !error;
+    }
+
+    /// Waits `seconds`, a figure worked out from settings: NaN and negative waits are none,
+    /// and none is longer than a day (converting a larger double is undefined).
+    boost::asio::awaitable<bool> sleepSeconds(std::chrono::duration<double> seconds) {
+        constexpr std::chrono::duration<double> kLongest = std::chrono::hours(24);
+        if (!(seconds.count() > 0)) seconds = std::chrono::duration<double>::zero();
+        if (seconds > kLongest) seconds = kLongest;
+        co_return co_await sleep(std::chrono::duration_cast<boost::asio::steady_timer::duration>(seconds));
     }
 
     void cancelAll() {

@@ -14,6 +14,7 @@
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,9 @@ TEST_F(NetworkTransportTest, FailsWithTheLastAttemptsError) {
         Lines reconnectionLines;
     } cases[] = {
         {"retried, then given up", {true, 2, 1.0}, ScriptedConnection::failed(kRefused), "Connection refused", 3,
+         {"debug Attempting reconnection (1/2)...", "debug Attempting reconnection (2/2)..."}},
+        {"a multiplier that makes no sense waits no longer", {true, 2, std::nan("")}, ScriptedConnection::failed(kRefused),
+         "Connection refused", 3,
          {"debug Attempting reconnection (1/2)...", "debug Attempting reconnection (2/2)..."}},
         {"not retried", NetworkTransport::ReconnectionConfiguration::disabled(), ScriptedConnection::failed(kRefused),
          "Connection refused", 1, {}},
