@@ -4,6 +4,8 @@
 
 #include "mcp/http/client/http_client_transport.hpp"
 
+#include "tests/support/http/example_server_process.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <boost/asio/co_spawn.hpp>
@@ -11,64 +13,15 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/url/parse.hpp>
 
-#include <csignal>
-#include <fcntl.h>
-#include <cstdio>
-#include <regex>
-#include <spawn.h>
-#include <stdexcept>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 namespace asio = boost::asio;
 
-// The example server, started once for the whole run.
-class ExampleServer {
-public:
-    ExampleServer() {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("no pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>(STATELESS_HTTP_SERVER_PATH), const_cast<char*>("0"), nullptr};
-        if (posix_spawn(&pid_, STATELESS_HTTP_SERVER_PATH, &actions, nullptr, argv, environ) != 0) {
-            throw std::runtime_error("cannot start the example server");
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        output_ = fdopen(out[0], "r");
-        char line[256] = {};
-        if (!std::fgets(line, sizeof line, output_)) throw std::runtime_error("the server printed no address");
-        std::smatch match;
-        const std::string text = line;
-        if (!std::regex_search(text, match, std::regex(R"(http://127\.0\.0\.1:\d+/mcp)"))) {
-            throw std::runtime_error("no address in: " + text);
-        }
-        url_ = match[0];
-    }
-    ~ExampleServer() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        fclose(output_);
-    }
-    const std::string& url() const { return url_; }
-
-private:
-    pid_t pid_ = 0;
-    FILE* output_ = nullptr;
-    std::string url_;
-};
-
-const ExampleServer& server() {
-    static const ExampleServer instance;
+// Started once for the whole run.
+const test_support::ExampleServerProcess& server() {
+    static const test_support::ExampleServerProcess instance(STATELESS_HTTP_SERVER_PATH);
     return instance;
 }
 

@@ -146,18 +146,7 @@ asio::awaitable<void> HTTPClientTransport::send(std::string message) {
 
 asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
     if (!connected_) throw MCPError::internalError("Transport not connected");
-    if (authorizer_) {
-        try {
-            authorizer_->validateEndpointSecurity(endpoint_);
-        } catch (const std::exception& error) {
-            throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
-        }
-        try {
-            co_await authorizer_->prepareAuthorization(endpoint_, *http_);
-        } catch (const std::exception& error) {
-            logger_.debug([&] { return "Authorization preparation failed: " + std::string(error.what()); });
-        }
-    }
+    co_await prepareAuthorization();
     const auto key = operationKey(message);
     const int maxAttempts = authorizer_ ? authorizer_->maxAuthorizationAttempts() : 1;
     for (int resends = 0;; ++resends) {
@@ -181,6 +170,31 @@ asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
     }
 }
 
+asio::awaitable<void> HTTPClientTransport::prepareAuthorization() {
+    if (!authorizer_) co_return;
+    try {
+        authorizer_->validateEndpointSecurity(endpoint_);
+    } catch (const std::exception& error) {
+        throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
+    }
+    try {
+        co_await authorizer_->prepareAuthorization(endpoint_, *http_);
+    } catch (const std::exception& error) {
+        // The server decides whether the request goes through without it.
+        logger_.debug([&] { return "Authorization preparation failed: " + std::string(error.what()); });
+    }
+}
+
+net::HttpRequest HTTPClientTransport::finish(net::HttpRequest request) {
+    if (authorizer_) {
+        if (auto header = authorizer_->authorizationHeader(endpoint_)) {
+            request.headers.set(HTTPHeaderName::authorization, std::move(*header));
+        }
+    }
+    if (requestModifier_) return requestModifier_(std::move(request));
+    return request;
+}
+
 net::HttpRequest HTTPClientTransport::postRequest(const std::string& message) {
     net::HttpRequest request;
     request.method = "POST";
@@ -191,13 +205,7 @@ net::HttpRequest HTTPClientTransport::postRequest(const std::string& message) {
     request.headers.add(HTTPHeaderName::contentType, "application/json");
     if (protocolVersion_) request.headers.add(HTTPHeaderName::protocolVersion, *protocolVersion_);
     if (sessionID_) request.headers.add(HTTPHeaderName::sessionID, *sessionID_);
-    if (authorizer_) {
-        if (auto header = authorizer_->authorizationHeader(endpoint_)) {
-            request.headers.set(HTTPHeaderName::authorization, std::move(*header));
-        }
-    }
-    if (requestModifier_) return requestModifier_(std::move(request));
-    return request;
+    return finish(std::move(request));
 }
 
 void HTTPClientTransport::storeSessionID(const net::ResponseStream& response) {

@@ -115,6 +115,11 @@ private:
 
     // These run on strand_.
     boost::asio::awaitable<void> sendOnStrand(std::string message);
+    /// Checks the endpoint with the authorizer and lets it prepare; throws when it refuses.
+    boost::asio::awaitable<void> prepareAuthorization();
+    /// Sets the authorizer's "Authorization" header, when it has one, then applies the
+    /// request modifier.
+    net::HttpRequest finish(net::HttpRequest request);
     net::HttpRequest postRequest(const std::string& message);
     boost::asio::awaitable<void> processResponse(net::ResponseStream response);
     void processHTTPResponse(int status, const std::string& contentType, const net::HeaderMap& headers);

@@ -124,13 +124,7 @@ net::HttpRequest HTTPClientTransport::eventStreamRequest() {
     } else {
         logger_.info("→ Connecting to SSE stream (no last event ID to resume from)");
     }
-    if (authorizer_) {
-        if (auto header = authorizer_->authorizationHeader(endpoint_)) {
-            request.headers.set(HTTPHeaderName::authorization, std::move(*header));
-        }
-    }
-    if (requestModifier_) return requestModifier_(std::move(request));
-    return request;
+    return finish(std::move(request));
 }
 
 asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
@@ -138,18 +132,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
         logger_.debug("⚠️ Skipping connectToEventStream - transport not connected");
         co_return;
     }
-    if (authorizer_) {
-        try {
-            authorizer_->validateEndpointSecurity(endpoint_);
-        } catch (const std::exception& error) {
-            throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
-        }
-        try {
-            co_await authorizer_->prepareAuthorization(endpoint_, *http_);
-        } catch (const std::exception&) {
-            // A failed preparation is no reason not to try: the server decides.
-        }
-    }
+    co_await prepareAuthorization();
     logger_.debug("🔌 Preparing SSE connection request");
     auto request = eventStreamRequest();
     logger_.debug("Starting SSE connection");

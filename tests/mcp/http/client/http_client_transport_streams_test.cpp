@@ -51,17 +51,6 @@ protected:
         return transport;
     }
 
-    // Runs io_ until `condition` holds; the server's thread is not one of io_'s events, so io_
-    // runs in short slices.
-    void runUntilTrue(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition()) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the awaited condition did not hold in time";
-            if (io_.stopped()) io_.restart();
-            io_.run_one_for(std::chrono::milliseconds(5));
-        }
-    }
-
     bool logged(std::string_view message) const {
         return std::any_of(journal_->begin(), journal_->end(),
                            [&](const auto& received) { return received.event.message.description() == message; });
@@ -98,7 +87,7 @@ TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesI
     auto transport = makeTransport(server);
     await(transport->send(std::string(kInitialize)));
     const auto answeredAt = std::chrono::steady_clock::now();
-    runUntilTrue([&] { return gets(server).size() == 1; });
+    pollUntil([&] { return gets(server).size() == 1; });
 
     const auto get = gets(server).at(0);
     EXPECT_LT(get.receivedAt - answeredAt, std::chrono::milliseconds(200));
@@ -119,7 +108,7 @@ TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInit
     ScriptedHttpServer server([standing](const RecordedRequest&) { return eventStream(standing); });
     const auto connectedAt = std::chrono::steady_clock::now();
     auto transport = makeTransport(server, 0.3);
-    runUntilTrue([&] { return gets(server).size() == 1; });
+    pollUntil([&] { return gets(server).size() == 1; });
 
     const auto get = gets(server).at(0);
     EXPECT_GE(get.receivedAt - connectedAt, std::chrono::milliseconds(300));
@@ -135,7 +124,7 @@ TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResume
         return eventStream(std::make_shared<ChunkFeed>());
     });
     auto transport = makeTransport(server, 0);
-    runUntilTrue([&] { return gets(server).size() == 2; });
+    pollUntil([&] { return gets(server).size() == 2; });
 
     const auto requests = gets(server);
     EXPECT_EQ(requests[0].header("Last-Event-ID"), std::nullopt);
@@ -151,7 +140,7 @@ TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
         return eventStream(std::make_shared<ChunkFeed>());
     });
     auto transport = makeTransport(server, 0);
-    runUntilTrue([&] { return gets(server).size() == 2; });
+    pollUntil([&] { return gets(server).size() == 2; });
     const auto requests = gets(server);
     EXPECT_GE(requests[1].receivedAt - requests[0].receivedAt, std::chrono::milliseconds(100));
     finish(*transport);
@@ -160,7 +149,7 @@ TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
 TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
     ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 405}; });
     auto transport = makeTransport(server, 0);
-    runUntilTrue([&] { return logged("⏹️ SSE retry loop exited"); });
+    pollUntil([&] { return logged("⏹️ SSE retry loop exited"); });
     EXPECT_EQ(gets(server).size(), 1u);
     EXPECT_TRUE(logged("⏹️ SSE task cancelled"));
     finish(*transport);
@@ -178,7 +167,7 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
         return events({"id: post-9\ndata: {\"id\":1}\n\n"});
     });
     auto transport = makeTransport(server, 0);
-    runUntilTrue([&] { return gets(server).size() == 1; });
+    pollUntil([&] { return gets(server).size() == 1; });
     await(transport->send(std::string(kInitialize)));
     await(transport->send("empty"));
 
@@ -187,7 +176,7 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
     EXPECT_EQ(await(incoming->next()), R"({"id":1})");
     EXPECT_EQ(await(incoming->next()), R"({"from":"standing"})") << "the standing stream still delivers";
     standing->finish();
-    runUntilTrue([&] { return gets(server).size() == 2; });
+    pollUntil([&] { return gets(server).size() == 2; });
     EXPECT_EQ(gets(server).at(1).header("Last-Event-ID"), std::nullopt) << "a POST stream's id is not resumed by GET";
     EXPECT_EQ(gets(server).at(1).header("MCP-Session-Id"), "s-1") << "the GET answer's session id is kept";
     finish(*transport);

@@ -72,17 +72,6 @@ protected:
         return transport;
     }
 
-    // Runs io_ until the server has had `count` requests; the server's thread is not one of
-    // io_'s events, so io_ is run in short slices.
-    void runUntilServerHas(const ScriptedHttpServer& server, std::size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (server.requests().size() < count) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the server had too few requests";
-            if (io_.stopped()) io_.restart();
-            io_.run_one_for(std::chrono::milliseconds(5));
-        }
-    }
-
     // The detail of the MCPError that `send` fails with.
     std::string sendFailure(HTTPClientTransport& transport, std::string_view message = kPing) {
         try {
@@ -310,7 +299,7 @@ TEST_F(HTTPClientTransportTest, DisconnectCancelsASendWaitingForASlowAnswer) {
     ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(10)}; });
     auto transport = makeTransport(server);
     auto sending = start(transport->send(std::string(kPing)));
-    runUntilServerHas(server, 1);
+    pollUntil([&] { return server.requests().size() == 1; });
 
     const auto disconnectedAt = std::chrono::steady_clock::now();
     auto disconnecting = start(transport->disconnect());

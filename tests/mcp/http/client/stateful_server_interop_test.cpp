@@ -5,59 +5,15 @@
 
 #include "tests/logging/recording_log_handler.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
+#include "tests/support/http/example_server_process.hpp"
 #include "tests/support/http/tcp_relay.hpp"
 
 #include <boost/json/parse.hpp>
 #include <boost/url/parse.hpp>
 
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <regex>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace mcp {
 namespace {
-
-// The example server on a free port; ended with the object.
-class ExampleServer {
-public:
-    ExampleServer() {
-        int out[2];
-        if (pipe(out) != 0) throw std::runtime_error("no pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        char* argv[] = {const_cast<char*>(STATEFUL_HTTP_SERVER_PATH), const_cast<char*>("0"), nullptr};
-        const int spawned = posix_spawn(&pid_, STATEFUL_HTTP_SERVER_PATH, &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        if (spawned != 0) throw std::runtime_error("cannot start the example server");
-        output_ = fdopen(out[0], "r");
-        char line[256] = {};
-        if (!std::fgets(line, sizeof line, output_)) throw std::runtime_error("the server printed no address");
-        std::smatch match;
-        const std::string text = line;
-        if (!std::regex_search(text, match, std::regex(R"(127\.0\.0\.1:(\d+)/mcp)"))) throw std::runtime_error(text);
-        port_ = static_cast<std::uint16_t>(std::stoi(match[1]));
-    }
-    ~ExampleServer() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        fclose(output_);
-    }
-    std::uint16_t port() const { return port_; }
-
-private:
-    pid_t pid_ = 0;
-    FILE* output_ = nullptr;
-    std::uint16_t port_ = 0;
-};
 
 std::string request(int id, std::string_view method, std::string_view params) {
     return R"({"jsonrpc":"2.0","id":)" + std::to_string(id) + R"(,"method":")" + std::string(method) +
@@ -103,15 +59,6 @@ protected:
         return count;
     }
 
-    void runUntilTrue(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!condition()) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the awaited condition did not hold in time";
-            if (io_.stopped()) io_.restart();
-            io_.run_one_for(std::chrono::milliseconds(5));
-        }
-    }
-
     // The methods, or for responses "result", of the next `count` messages, in any order.
     std::multiset<std::string> kinds(int count) {
         std::multiset<std::string> seen;
@@ -122,7 +69,7 @@ protected:
         return seen;
     }
 
-    ExampleServer server_;
+    test_support::ExampleServerProcess server_{STATEFUL_HTTP_SERVER_PATH};
     test_support::TcpRelay relay_{server_.port()};
     logging::testing::Journal journal_ = logging::testing::makeJournal();
     std::shared_ptr<HTTPClientTransport> transport_;
@@ -130,7 +77,7 @@ protected:
 };
 
 TEST_F(StatefulServerInterop, AnswersAndServerMessagesArriveAndAGapIsReplayedAfterTheReconnect) {
-    runUntilTrue([&] { return standingStreamsOpened() == 1; });
+    pollUntil([&] { return standingStreamsOpened() == 1; });
     await(transport_->send(request(2, "tools/call", R"({"name":"progress","arguments":{"count":1}})")));
     EXPECT_EQ(kinds(2), (std::multiset<std::string>{"notifications/progress", "result"}))
         << "the answer came on the POST's stream, the notification on the standing one";
