@@ -81,8 +81,9 @@ public:
     const boost::urls::url& endpoint() const noexcept { return endpoint_; }
     double sseInitializationTimeout() const noexcept { return sseInitializationTimeout_; }
 
-    /// Starts the transport; a second call does nothing. Throws `MCPError::internalError`
-    /// after disconnect(): a new connection takes a new transport.
+    /// Starts the transport, and with `streaming` the listening on the server's own stream,
+    /// which holds the transport until disconnect(). A second call does nothing. Throws
+    /// `MCPError::internalError` after disconnect(): a new connection takes a new transport.
     boost::asio::awaitable<void> connect() override;
 
     /// Cancels every request in flight (their sends fail with the HTTP client's "cancelled"
