@@ -33,6 +33,8 @@ asio::awaitable<boost::beast::tcp_stream> TcpConnector::connect(asio::any_io_exe
         auto [error] = co_await stream.async_connect(endpoint, asio::as_tuple(asio::use_awaitable));
         if (!error) {
             stream.expires_never();
+            // Requests go out in one write each; waiting to coalesce them only adds latency.
+            stream.socket().set_option(tcp::no_delay(true), error);
             co_return stream;
         }
         // One timed-out address ends the attempt: the whole connect shares one idle timeout.

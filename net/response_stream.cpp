@@ -11,6 +11,8 @@
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
 
+#include <algorithm>
+
 namespace net {
 
 namespace asio = boost::asio;
@@ -51,10 +53,16 @@ asio::awaitable<std::string> ResponseStream::readSome() {
     operation->throwIfCancelled();
     if (!operation->connection) fail(Error::cancelled);
     auto& parser = *operation->parser;
-    std::string piece(chunkSize_, '\0');
+    if (!operation->readBuffer) {
+        // A body of known length needs no more room than it has bytes.
+        const auto length = parser.content_length_remaining();
+        readBufferBytes_ = length ? std::max<std::size_t>(1, std::min<std::size_t>(chunkSize_, *length)) : chunkSize_;
+        operation->readBuffer.reset(new char[readBufferBytes_]);
+    }
+    char* const buffer = operation->readBuffer.get();
     while (true) {
-        parser.get().body().data = piece.data();
-        parser.get().body().size = piece.size();
+        parser.get().body().data = buffer;
+        parser.get().body().size = readBufferBytes_;
         auto& connection = *operation->connection;
         connection.tcp().expires_after(operation->timeout);
         const auto token = [&] {
@@ -67,7 +75,7 @@ asio::awaitable<std::string> ResponseStream::readSome() {
             std::tie(error, std::ignore) =
                 co_await http::async_read_some(*connection.plain(), connection.buffer(), parser, token());
         }
-        const std::size_t produced = piece.size() - parser.get().body().size;
+        const std::size_t produced = readBufferBytes_ - parser.get().body().size;
         if (error == http::error::need_buffer) error = {};
         // A TLS peer that closes without close_notify ends a body that runs to the close.
         if (error == asio::ssl::error::stream_truncated && parser.need_eof()) parser.put_eof(error);
@@ -85,10 +93,7 @@ asio::awaitable<std::string> ResponseStream::readSome() {
             operation->connection->tcp().expires_never();
             operation->release(parser.keep_alive());
         }
-        if (produced > 0 || finished_) {
-            piece.resize(produced);
-            co_return piece;
-        }
+        if (produced > 0 || finished_) co_return std::string(buffer, produced);
     }
 }
 

@@ -79,6 +79,7 @@ private:
     int status_ = 0;
     HeaderMap headers_;
     std::size_t chunkSize_ = 0;
+    std::size_t readBufferBytes_ = 0;
     bool finished_ = false;
 };
 

@@ -53,6 +53,9 @@ public:
     boost::asio::cancellation_signal signal;
     std::unique_ptr<Connection> connection;
     std::optional<Parser> parser;
+    // Where body bytes are parsed into before they are copied out: made once per request and
+    // left uninitialised, as clearing a large buffer for every read costs more than the read.
+    std::unique_ptr<char[]> readBuffer;
     bool cancelled = false;
     std::uint64_t id = 0;
 

@@ -84,6 +84,21 @@ protected:
         }
     }
 
+    /// Runs io_ in short slices until `condition` holds: for conditions that something outside
+    /// io_ (a server on a thread of its own) makes true, which runUntil would not see until
+    /// io_'s next event.
+    void pollUntil(const std::function<bool()>& condition,
+                   std::chrono::steady_clock::duration timeout = std::chrono::seconds(20)) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                throw std::runtime_error("the awaited condition did not hold before the deadline");
+            }
+            if (io_.stopped()) io_.restart();
+            io_.run_one_for(std::chrono::milliseconds(5));
+        }
+    }
+
     /// Runs what is ready to run, without waiting.
     void runReady() {
         if (io_.stopped()) io_.restart();

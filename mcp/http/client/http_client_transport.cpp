@@ -52,7 +52,8 @@ HTTPClientTransport::HTTPClientTransport(const asio::any_io_executor& executor, 
       incoming_(MessageStream::make()),
       strand_(asio::make_strand(executor)),
       http_(net::HttpClient::make(strand_, std::move(options.http))),
-      protocolVersion_(std::move(options.protocolVersion)) {}
+      protocolVersion_(std::move(options.protocolVersion)),
+      listeningWait_(strand_) {}
 
 std::shared_ptr<HTTPClientTransport> HTTPClientTransport::make(const asio::any_io_executor& executor,
                                                                boost::urls::url endpoint, Options options) {
@@ -69,8 +70,20 @@ asio::awaitable<void> HTTPClientTransport::connect() {
         if (self->disconnected_) throw MCPError::internalError("Transport disconnected");
         if (self->connected_) co_return;
         self->connected_ = true;
-        self->initialSessionIDSignal_ =
-            std::make_shared<asio::steady_timer>(self->strand_, asio::steady_timer::time_point::max());
+        self->initialSessionIDSignalPending_ = true;
+        if (self->streaming_) {
+            self->listening_ = true;
+            asio::co_spawn(self->strand_, self->startListeningForServerEvents(),
+                           [self](std::exception_ptr error) {
+                               self->listening_ = false;
+                               if (!error) return;
+                               try {
+                                   std::rethrow_exception(error);
+                               } catch (const std::exception& failure) {
+                                   self->logger_.error([&] { return "SSE task failed: " + std::string(failure.what()); });
+                               }
+                           });
+        }
         self->logger_.debug("HTTP transport connected");
     };
     co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
@@ -84,10 +97,7 @@ asio::awaitable<void> HTTPClientTransport::disconnect() {
         self->stopListening();
         self->http_->shutdown();
         self->incoming_->finish();
-        if (self->initialSessionIDSignal_) {
-            self->initialSessionIDSignal_->cancel();
-            self->initialSessionIDSignal_.reset();
-        }
+        self->initialSessionIDSignalPending_ = false;
         self->logger_.debug("HTTP clienttransport disconnected");
         co_return;
     };
@@ -136,18 +146,7 @@ asio::awaitable<void> HTTPClientTransport::send(std::string message) {
 
 asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
     if (!connected_) throw MCPError::internalError("Transport not connected");
-    if (authorizer_) {
-        try {
-            authorizer_->validateEndpointSecurity(endpoint_);
-        } catch (const std::exception& error) {
-            throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
-        }
-        try {
-            co_await authorizer_->prepareAuthorization(endpoint_, *http_);
-        } catch (const std::exception& error) {
-            logger_.debug([&] { return "Authorization preparation failed: " + std::string(error.what()); });
-        }
-    }
+    co_await prepareAuthorization();
     const auto key = operationKey(message);
     const int maxAttempts = authorizer_ ? authorizer_->maxAuthorizationAttempts() : 1;
     for (int resends = 0;; ++resends) {
@@ -171,6 +170,31 @@ asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
     }
 }
 
+asio::awaitable<void> HTTPClientTransport::prepareAuthorization() {
+    if (!authorizer_) co_return;
+    try {
+        authorizer_->validateEndpointSecurity(endpoint_);
+    } catch (const std::exception& error) {
+        throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
+    }
+    try {
+        co_await authorizer_->prepareAuthorization(endpoint_, *http_);
+    } catch (const std::exception& error) {
+        // The server decides whether the request goes through without it.
+        logger_.debug([&] { return "Authorization preparation failed: " + std::string(error.what()); });
+    }
+}
+
+net::HttpRequest HTTPClientTransport::finish(net::HttpRequest request) {
+    if (authorizer_) {
+        if (auto header = authorizer_->authorizationHeader(endpoint_)) {
+            request.headers.set(HTTPHeaderName::authorization, std::move(*header));
+        }
+    }
+    if (requestModifier_) return requestModifier_(std::move(request));
+    return request;
+}
+
 net::HttpRequest HTTPClientTransport::postRequest(const std::string& message) {
     net::HttpRequest request;
     request.method = "POST";
@@ -181,13 +205,7 @@ net::HttpRequest HTTPClientTransport::postRequest(const std::string& message) {
     request.headers.add(HTTPHeaderName::contentType, "application/json");
     if (protocolVersion_) request.headers.add(HTTPHeaderName::protocolVersion, *protocolVersion_);
     if (sessionID_) request.headers.add(HTTPHeaderName::sessionID, *sessionID_);
-    if (authorizer_) {
-        if (auto header = authorizer_->authorizationHeader(endpoint_)) {
-            request.headers.set(HTTPHeaderName::authorization, std::move(*header));
-        }
-    }
-    if (requestModifier_) return requestModifier_(std::move(request));
-    return request;
+    return finish(std::move(request));
 }
 
 void HTTPClientTransport::storeSessionID(const net::ResponseStream& response) {
@@ -200,16 +218,14 @@ void HTTPClientTransport::storeSessionID(const net::ResponseStream& response) {
 }
 
 void HTTPClientTransport::triggerInitialSessionIDSignal() {
-    if (!initialSessionIDSignal_) {
+    if (!initialSessionIDSignalPending_) {
         logger_.debug("✗ No continuation to trigger - signal already consumed or SSE task not waiting");
         return;
     }
-    initialSessionIDSignal_->cancel();
-    initialSessionIDSignal_.reset();
+    initialSessionIDSignalPending_ = false;
+    if (waitingForSessionID_) listeningWait_.cancel();
     logger_.debug("✓ Initial session ID signal triggered for SSE task");
 }
-
-void HTTPClientTransport::stopListening() {}
 
 void HTTPClientTransport::processHTTPResponse(int status, const std::string& contentType,
                                               const net::HeaderMap& headers) {
@@ -244,8 +260,14 @@ asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream r
     storeSessionID(response);
     processHTTPResponse(response.status(), contentType, response.headers());
     if (contains(contentType, kEventStream)) {
-        response.discard();
-        throw MCPError::internalError("Event-stream answers are not supported by this transport yet");
+        logger_.trace("Received SSE response, processing in streaming task");
+        // The answer's own stream: its ids are not the standing stream's.
+        std::optional<std::string> lastEventID;
+        if (!co_await processSSE(response, lastEventID, false)) {
+            // The standing stream is left alone: cancelling it would only lose its events.
+            logger_.debug("POST SSE stream closed without data");
+        }
+        co_return;
     }
     if (contains(contentType, kJSON)) {
         std::string body;

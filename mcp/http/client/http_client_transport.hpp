@@ -2,7 +2,10 @@
 
 // HTTPClientTransport: the client side of the Streamable HTTP transport, for talking to a
 // remote MCP server at one endpoint URL. Every message sent becomes one HTTP POST; the
-// server's answer (a JSON body, or nothing for 202) reaches the incoming stream unchanged.
+// server's answer (a JSON body, an event stream of messages, or nothing for 202) reaches the
+// incoming stream unchanged. With `streaming` on, the transport also keeps the server's own
+// event stream open with GET, reopening it after `retry` with "Last-Event-ID" whenever it
+// ends, until the server answers 405 or the transport disconnects.
 // The transport keeps the session id the server gives it and the protocol version the
 // client negotiated, and sends both on every request. With an authorizer it puts an
 // "Authorization" header on every request and answers 401 and 403 challenges by posting
@@ -26,6 +29,7 @@
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <cstdint>
 #include <boost/asio/strand.hpp>
 #include <boost/url/url.hpp>
 
@@ -43,7 +47,7 @@ struct HTTPClientTransportOptions {
     /// The HTTP client's settings: TLS authorities, limits, resolver, connector.
     net::HttpClientOptions http;
     /// Whether connect() starts listening on the server's own event stream.
-    bool streaming = false;
+    bool streaming = true;
     /// How long, in seconds, the listening waits for a session id before it starts anyway.
     double sseInitializationTimeout = 10;
     /// Sent as "MCP-Protocol-Version" until the client sets the negotiated version.
@@ -55,7 +59,7 @@ struct HTTPClientTransportOptions {
     /// The idle timeout of every request: long, because a tool call may wait on a person
     /// before its answer comes.
     std::chrono::milliseconds requestTimeout = std::chrono::minutes(11);
-    /// The largest JSON answer taken in.
+    /// The largest JSON answer, and the longest event-stream line and event, taken in.
     std::size_t maxMessageBytes = 64 * 1024 * 1024;
 };
 
@@ -77,8 +81,9 @@ public:
     const boost::urls::url& endpoint() const noexcept { return endpoint_; }
     double sseInitializationTimeout() const noexcept { return sseInitializationTimeout_; }
 
-    /// Starts the transport; a second call does nothing. Throws `MCPError::internalError`
-    /// after disconnect(): a new connection takes a new transport.
+    /// Starts the transport, and with `streaming` the listening on the server's own stream,
+    /// which holds the transport until disconnect(). A second call does nothing. Throws
+    /// `MCPError::internalError` after disconnect(): a new connection takes a new transport.
     boost::asio::awaitable<void> connect() override;
 
     /// Cancels every request in flight (their sends fail with the HTTP client's "cancelled"
@@ -92,8 +97,9 @@ public:
     /// the HTTP client's errors (cancelled, timed out, network) pass through unchanged.
     boost::asio::awaitable<void> send(std::string message) override;
 
-    /// The incoming messages: each JSON answer whole (a batch answer is one element). The
-    /// same stream on every call; it ends at disconnect().
+    /// The incoming messages: each JSON answer whole (a batch answer is one element), and the
+    /// data of each event of an event stream. The same stream on every call; it ends at
+    /// disconnect().
     std::shared_ptr<MessageStream> receive() override { return incoming_; }
 
     boost::asio::awaitable<std::optional<std::string>> sessionID();
@@ -110,12 +116,28 @@ private:
 
     // These run on strand_.
     boost::asio::awaitable<void> sendOnStrand(std::string message);
+    /// Checks the endpoint with the authorizer and lets it prepare; throws when it refuses.
+    boost::asio::awaitable<void> prepareAuthorization();
+    /// Sets the authorizer's "Authorization" header, when it has one, then applies the
+    /// request modifier.
+    net::HttpRequest finish(net::HttpRequest request);
     net::HttpRequest postRequest(const std::string& message);
     boost::asio::awaitable<void> processResponse(net::ResponseStream response);
     void processHTTPResponse(int status, const std::string& contentType, const net::HeaderMap& headers);
     void storeSessionID(const net::ResponseStream& response);
     void triggerInitialSessionIDSignal();
+
+    // The server's own event stream (on strand_ as well).
+    boost::asio::awaitable<void> startListeningForServerEvents();
+    boost::asio::awaitable<void> waitForInitialSessionID();
+    boost::asio::awaitable<void> connectToEventStream();
+    net::HttpRequest eventStreamRequest();
+    /// Passes the data of every event of `response` on; true when there was any. Keeps the
+    /// stream's last event id in `lastEventID`.
+    boost::asio::awaitable<bool> processSSE(net::ResponseStream& response, std::optional<std::string>& lastEventID,
+                                            bool isStandingStream);
     void stopListening();
+    bool isListening() const noexcept { return connected_ && !listeningStopped_; }
 
     const logging::Logger logger_;
     const boost::urls::url endpoint_;
@@ -134,9 +156,20 @@ private:
     std::optional<std::string> protocolVersion_;
     bool connected_ = false;
     bool disconnected_ = false;
-    // Present from connect() until the first session id arrives (or disconnect()); the
-    // listening waits on it. Cancelling it is the signal.
-    std::shared_ptr<boost::asio::steady_timer> initialSessionIDSignal_;
+    // True from connect() until the first session id arrives (or disconnect()).
+    bool initialSessionIDSignalPending_ = false;
+    // The listening's waits: for the first session id, and between two GETs. Cancelled by the
+    // first session id (during the first wait) and by stopListening().
+    boost::asio::steady_timer listeningWait_;
+    bool waitingForSessionID_ = false;
+    bool listening_ = false;
+    bool listeningStopped_ = false;
+    // The GET under way, cancelled when the listening stops.
+    net::CancelHandle activeGET_;
+    // The event ids are kept per stream: the standing stream resumes from its own last id,
+    // never from one of a POST answer's stream.
+    std::optional<std::string> standingStreamLastEventID_;
+    std::int64_t retryInterval_ = 3000;
 };
 
 }  // namespace mcp

@@ -55,25 +55,21 @@ private:
     bool answer_;
 };
 
+// The POST path alone: no standing GET stream beside it.
+HTTPClientTransport::Options postOnly() {
+    HTTPClientTransport::Options options;
+    options.streaming = false;
+    return options;
+}
+
 class HTTPClientTransportTest : public testing::IOTestFixture {
 protected:
     std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
-                                                       HTTPClientTransport::Options options = {}) {
+                                                       HTTPClientTransport::Options options = postOnly()) {
         auto transport = HTTPClientTransport::make(io_.get_executor(),
                                                    boost::urls::parse_uri(server.url("/mcp")).value(), std::move(options));
         await(transport->connect());
         return transport;
-    }
-
-    // Runs io_ until the server has had `count` requests; the server's thread is not one of
-    // io_'s events, so io_ is run in short slices.
-    void runUntilServerHas(const ScriptedHttpServer& server, std::size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (server.requests().size() < count) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the server had too few requests";
-            if (io_.stopped()) io_.restart();
-            io_.run_one_for(std::chrono::milliseconds(5));
-        }
     }
 
     // The detail of the MCPError that `send` fails with.
@@ -118,7 +114,7 @@ TEST_F(HTTPClientTransportTest, EachUnsuccessfulStatusFailsTheSendWithItsText) {
     };
     for (const auto& row : kCases) {
         SCOPED_TRACE(std::to_string(row.status) + (row.streaming ? " streaming" : ""));
-        HTTPClientTransport::Options options;
+        auto options = postOnly();
         options.streaming = row.streaming;
         options.requestModifier = [row](net::HttpRequest request) {
             request.headers.set("X-Status", std::to_string(row.status));
@@ -148,7 +144,7 @@ TEST_F(HTTPClientTransportTest, PostsTheMessageWithItsHeadersAndKeepsTheSession)
         if (request.header("MCP-Session-Id")) return json(R"({"jsonrpc":"2.0","id":2,"result":{}})");
         return json(R"({"jsonrpc":"2.0","id":1,"result":{}})", {{"mcp-session-id", "session-1"}});
     });
-    HTTPClientTransport::Options options;
+    auto options = postOnly();
     options.protocolVersion = "2025-03-26";
     auto transport = makeTransport(server, std::move(options));
 
@@ -212,7 +208,7 @@ TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothin
 
 TEST_F(HTTPClientTransportTest, AnAnswerBeyondTheSizeLimitFailsTheSendClearly) {
     ScriptedHttpServer server([](const RecordedRequest&) { return json(std::string(2000, ' ') + "{}"); });
-    HTTPClientTransport::Options options;
+    auto options = postOnly();
     options.maxMessageBytes = 1000;
     auto transport = makeTransport(server, std::move(options));
     EXPECT_EQ(sendFailure(*transport), "Response too large: more than 1000 bytes");
@@ -234,7 +230,7 @@ TEST_F(HTTPClientTransportTest, AChallengeIsAnsweredUpToTheAuthorizersAttemptLim
         SCOPED_TRACE(row.name);
         const auto before = server.requests().size();
         auto authorizer = std::make_shared<StubAuthorizer>(row.maxAttempts, row.answer);
-        HTTPClientTransport::Options options;
+        auto options = postOnly();
         options.authorizer = authorizer;
         auto transport = makeTransport(server, std::move(options));
 
@@ -257,7 +253,7 @@ TEST_F(HTTPClientTransportTest, ARefusedEndpointSendsNothing) {
     ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
     auto authorizer = std::make_shared<StubAuthorizer>(3, true);
     authorizer->refuseEndpoint = true;
-    HTTPClientTransport::Options options;
+    auto options = postOnly();
     options.authorizer = authorizer;
     auto transport = makeTransport(server, std::move(options));
     EXPECT_EQ(sendFailure(*transport), "Authorization flow failed: endpoint must use https");
@@ -287,7 +283,7 @@ TEST_F(HTTPClientTransportTest, TheOperationKeyIsTheTrimmedMethodOfARequestOrNot
 TEST_F(HTTPClientTransportTest, SendingNeedsAConnectionAndEndsWithTheDisconnect) {
     ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
     auto transport =
-        HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server.url("/mcp")).value());
+        HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server.url("/mcp")).value(), postOnly());
     EXPECT_EQ(sendFailure(*transport), "Transport not connected");
     EXPECT_TRUE(server.requests().empty());
 
@@ -303,7 +299,7 @@ TEST_F(HTTPClientTransportTest, DisconnectCancelsASendWaitingForASlowAnswer) {
     ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(10)}; });
     auto transport = makeTransport(server);
     auto sending = start(transport->send(std::string(kPing)));
-    runUntilServerHas(server, 1);
+    pollUntil([&] { return server.requests().size() == 1; });
 
     const auto disconnectedAt = std::chrono::steady_clock::now();
     auto disconnecting = start(transport->disconnect());

@@ -1,0 +1,208 @@
+#include "mcp/http/client/http_client_transport.hpp"
+
+#include "net/error.hpp"
+#include "tests/logging/recording_log_handler.hpp"
+#include "tests/mcp/io_test_fixture.hpp"
+#include "tests/support/http/scripted_http_server.hpp"
+
+#include <boost/url/parse.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace mcp {
+namespace {
+
+using test_support::ChunkFeed;
+using test_support::RecordedRequest;
+using test_support::Reply;
+using test_support::ScriptedHttpServer;
+
+constexpr std::string_view kInitialize = R"({"jsonrpc":"2.0","id":1,"method":"initialize"})";
+
+Reply eventStream(std::shared_ptr<ChunkFeed> feed, std::vector<std::pair<std::string, std::string>> headers = {}) {
+    headers.emplace_back("Content-Type", "text/event-stream");
+    return Reply{.headers = std::move(headers), .feed = std::move(feed)};
+}
+
+Reply events(std::vector<std::string> chunks, std::vector<std::pair<std::string, std::string>> headers = {}) {
+    headers.emplace_back("Content-Type", "text/event-stream");
+    return Reply{.headers = std::move(headers), .chunks = std::move(chunks)};
+}
+
+// The GETs a server received, in order.
+std::vector<RecordedRequest> gets(const ScriptedHttpServer& server) {
+    auto requests = server.requests();
+    std::erase_if(requests, [](const RecordedRequest& request) { return request.method != "GET"; });
+    return requests;
+}
+
+class HTTPClientTransportStreamsTest : public testing::IOTestFixture {
+protected:
+    std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
+                                                       double sseInitializationTimeout = 10) {
+        HTTPClientTransport::Options options;
+        options.sseInitializationTimeout = sseInitializationTimeout;
+        options.logger = logging::Logger("test", logging::testing::RecordingLogHandler(journal_));
+        auto transport = HTTPClientTransport::make(io_.get_executor(),
+                                                   boost::urls::parse_uri(server.url("/mcp")).value(), options);
+        await(transport->connect());
+        return transport;
+    }
+
+    bool logged(std::string_view message) const {
+        return std::any_of(journal_->begin(), journal_->end(),
+                           [&](const auto& received) { return received.event.message.description() == message; });
+    }
+
+    // Ends the transport and everything it holds, so the server can stop.
+    void finish(HTTPClientTransport& transport) { await(transport.disconnect()); }
+
+    logging::testing::Journal journal_ = logging::testing::makeJournal();
+};
+
+TEST_F(HTTPClientTransportStreamsTest, AnEventStreamAnswerPassesOnTheDataOfEachEvent) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (request.method == "GET") return Reply{.status = 405};
+        return events({"event: message\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/progress\"}\n\n",
+                       ": comment\nid: 7\nevent: ping\n", "data: {\"jsonrpc\":\"2.0\",\"id\":1,\"result\":{}}\n\n",
+                       "id: 8\n\n"});
+    });
+    auto transport = makeTransport(server, 0);
+    await(transport->send(std::string(kInitialize)));
+    auto incoming = transport->receive();
+    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","method":"notifications/progress"})");
+    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":1,"result":{}})");
+    finish(*transport);
+    EXPECT_EQ(await(incoming->next()), std::nullopt) << "an event without data passes nothing on";
+}
+
+TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesIt) {
+    const auto standing = std::make_shared<ChunkFeed>();
+    ScriptedHttpServer server([standing](const RecordedRequest& request) {
+        if (request.method == "GET") return eventStream(standing);
+        return Reply{.headers = {{"Content-Type", "application/json"}, {"MCP-Session-Id", "s-1"}}, .body = "{}"};
+    });
+    auto transport = makeTransport(server);
+    await(transport->send(std::string(kInitialize)));
+    const auto answeredAt = std::chrono::steady_clock::now();
+    pollUntil([&] { return gets(server).size() == 1; });
+
+    const auto get = gets(server).at(0);
+    EXPECT_LT(get.receivedAt - answeredAt, std::chrono::milliseconds(200));
+    EXPECT_EQ(get.header("MCP-Session-Id"), "s-1");
+    EXPECT_EQ(get.header("Accept"), "text/event-stream");
+    EXPECT_EQ(get.header("Cache-Control"), "no-cache");
+    EXPECT_EQ(get.header("Last-Event-ID"), std::nullopt);
+
+    standing->push("data: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/message\"}\n\n");
+    auto incoming = transport->receive();
+    EXPECT_EQ(await(incoming->next()), "{}") << "the initialize answer";
+    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","method":"notifications/message"})");
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInitializationTimeout) {
+    const auto standing = std::make_shared<ChunkFeed>();
+    ScriptedHttpServer server([standing](const RecordedRequest&) { return eventStream(standing); });
+    const auto connectedAt = std::chrono::steady_clock::now();
+    auto transport = makeTransport(server, 0.3);
+    pollUntil([&] { return gets(server).size() == 1; });
+
+    const auto get = gets(server).at(0);
+    EXPECT_GE(get.receivedAt - connectedAt, std::chrono::milliseconds(300));
+    EXPECT_EQ(get.header("MCP-Session-Id"), std::nullopt);
+    EXPECT_TRUE(logged("⏱️ Timeout waiting for session ID (0.3s). SSE stream will proceed anyway."));
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResumesFromTheLastEventId) {
+    std::atomic<int> served = 0;
+    ScriptedHttpServer server([&](const RecordedRequest&) {
+        if (served++ == 0) return events({"retry: 200\nid: 41\ndata: {\"n\":1}\n\n", "id: 42\ndata: {\"n\":2}\n\n"});
+        return eventStream(std::make_shared<ChunkFeed>());
+    });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return gets(server).size() == 2; });
+
+    const auto requests = gets(server);
+    EXPECT_EQ(requests[0].header("Last-Event-ID"), std::nullopt);
+    EXPECT_EQ(requests[1].header("Last-Event-ID"), "42");
+    EXPECT_GE(requests[1].receivedAt - requests[0].receivedAt, std::chrono::milliseconds(200));
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
+    std::atomic<int> served = 0;
+    ScriptedHttpServer server([&](const RecordedRequest&) {
+        if (served++ == 0) return events({"retry: 1\nid: 1\ndata: {}\n\n"});
+        return eventStream(std::make_shared<ChunkFeed>());
+    });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return gets(server).size() == 2; });
+    const auto requests = gets(server);
+    EXPECT_GE(requests[1].receivedAt - requests[0].receivedAt, std::chrono::milliseconds(100));
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 405}; });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return logged("⏹️ SSE retry loop exited"); });
+    EXPECT_EQ(gets(server).size(), 1u);
+    EXPECT_TRUE(logged("⏹️ SSE task cancelled"));
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheStandingStreamAlone) {
+    const auto standing = std::make_shared<ChunkFeed>();
+    std::atomic<int> gotten = 0;
+    ScriptedHttpServer server([&](const RecordedRequest& request) {
+        if (request.method == "GET") {
+            if (gotten++ == 0) return eventStream(standing, {{"MCP-Session-Id", "s-1"}});
+            return eventStream(std::make_shared<ChunkFeed>());
+        }
+        if (request.body == "empty") return events({": nothing\n\n"});
+        return events({"id: post-9\ndata: {\"id\":1}\n\n"});
+    });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return gets(server).size() == 1; });
+    await(transport->send(std::string(kInitialize)));
+    await(transport->send("empty"));
+
+    standing->push("retry: 100\ndata: {\"from\":\"standing\"}\n\n");
+    auto incoming = transport->receive();
+    EXPECT_EQ(await(incoming->next()), R"({"id":1})");
+    EXPECT_EQ(await(incoming->next()), R"({"from":"standing"})") << "the standing stream still delivers";
+    standing->finish();
+    pollUntil([&] { return gets(server).size() == 2; });
+    EXPECT_EQ(gets(server).at(1).header("Last-Event-ID"), std::nullopt) << "a POST stream's id is not resumed by GET";
+    EXPECT_EQ(gets(server).at(1).header("MCP-Session-Id"), "s-1") << "the GET answer's session id is kept";
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, DisconnectEndsASendReadingItsEventStream) {
+    const auto answer = std::make_shared<ChunkFeed>();
+    ScriptedHttpServer server([&](const RecordedRequest& request) {
+        if (request.method == "GET") return Reply{.status = 405};
+        return eventStream(answer);
+    });
+    auto transport = makeTransport(server, 0);
+    auto sending = start(transport->send(std::string(kInitialize)));
+    answer->push("data: {\"progress\":1}\n\n");
+    auto incoming = transport->receive();
+    EXPECT_EQ(await(incoming->next()), R"({"progress":1})");
+
+    await(transport->disconnect());
+    runUntil([&] { return sending->done; });
+    try {
+        std::rethrow_exception(sending->error);
+    } catch (const boost::system::system_error& error) {
+        EXPECT_EQ(error.code(), net::Error::cancelled);
+    }
+    EXPECT_EQ(await(incoming->next()), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mcp
