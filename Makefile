@@ -28,6 +28,7 @@ run: configure
 
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+	tests/peers/conformance/run.sh build/$(PRESET)
 
 bench: deps
 	cmake --preset release
