@@ -28,4 +28,12 @@ url=${url/127.0.0.1/localhost}
 
 status=0
 npx --no-install conformance server --url "$url" --expected-failures "$baseline" || status=1
+
+# The client suites start their own test servers; their scenarios run in parallel.
+client="$build/examples/conformance_client/conformance_client"
+npx --no-install conformance client --command "$client" --suite core --expected-failures "$baseline" || status=1
+for scenario in auth/client-credentials-basic auth/client-credentials-jwt; do
+  npx --no-install conformance client --command "$client" --scenario "$scenario" \
+    --expected-failures "$baseline" || status=1
+done
 exit $status
