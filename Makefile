@@ -3,11 +3,10 @@ PRESET ?= dev
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
 
-export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0
-export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
+# The sanitizers' options and the leak suppressions are in the test presets (CMakePresets.json),
+# so `ctest --preset dev` alone runs the tests as `make test` does.
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test tsan bench clean
 
 deps:
 	tools/install-deps.sh
@@ -26,9 +25,20 @@ run: configure
 	cmake --build --preset $(PRESET) -j $(JOBS) --target vantor-mcp
 	build/$(PRESET)/app/vantor-mcp
 
+# Every test: the suite; the protocol's conformance suite against the example fixture server and
+# client; the fuzz targets, built with a preset of their own (clang), for a few
+# seconds each; then the library and the host under ThreadSanitizer.
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
 	tests/peers/conformance/run.sh build/$(PRESET)
+	JOBS=$(JOBS) tools/run-fuzzers.sh
+	$(MAKE) tsan
+
+# The library's and the local host's tests again, built with ThreadSanitizer.
+tsan: deps
+	cmake --preset tsan -DVANTOR_WERROR=$(WERROR)
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 
 bench: deps
 	cmake --preset release

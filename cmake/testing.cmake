@@ -10,8 +10,11 @@ function(vantor_add_test name)
     set(ARG_LABELS unit)
   endif()
   add_executable(${name} ${ARG_SOURCES})
+  set_property(GLOBAL APPEND PROPERTY VANTOR_TEST_TARGETS ${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main vantor_warnings)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    # Listing a sanitized test program can take seconds on a loaded machine.
+    DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS "${ARG_LABELS}" ${ARG_PROPERTIES})
 endfunction()

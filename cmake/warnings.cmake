@@ -1,7 +1,7 @@
 # vantor_warnings: the warning flags every target of the project builds with.
 add_library(vantor_warnings INTERFACE)
 target_compile_options(vantor_warnings INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wold-style-cast
+  -Wall -Wextra -Wpedantic $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local> -Wnon-virtual-dtor -Wold-style-cast
   -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough -Wno-missing-field-initializers)
 if(VANTOR_WERROR)
   target_compile_options(vantor_warnings INTERFACE -Werror)

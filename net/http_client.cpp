@@ -95,6 +95,7 @@ asio::awaitable<void> HttpClient::openConnection(detail::Operation& operation, c
     auto endpoints = co_await asio::co_spawn(operation.executor, options_.resolver->resolve(host, portOf(request.url)),
                                              asio::bind_cancellation_slot(operation.signal.slot(), asio::use_awaitable));
     operation.throwIfCancelled();
+    if (request.addressCheck) request.addressCheck(endpoints);
     // Spawned so that cancelling the operation reaches the connector's own waits; the
     // optional because a spawned coroutine's value must have a default.
     auto connecting = [](std::shared_ptr<Connector> connector, asio::any_io_executor executor,
@@ -168,8 +169,9 @@ asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
     auto operation = std::make_shared<detail::Operation>(co_await asio::this_coro::executor, registry_, pool_,
                                                          request.timeout);
     registry_->add(operation);
+    // Connections made for checked requests are kept apart: they went to checked addresses.
     const std::string poolKey = std::string(request.url.scheme()) + "://" + std::string(request.url.encoded_host()) +
-                                ":" + std::to_string(portOf(request.url));
+                                ":" + std::to_string(portOf(request.url)) + (request.addressCheck ? " checked" : "");
 
     bool retried = false;
     while (true) {
@@ -177,7 +179,7 @@ asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
         if (!operation->connection) {
             try {
                 co_await openConnection(*operation, request, poolKey);
-            } catch (const boost::system::system_error&) {
+            } catch (...) {
                 operation->release(false);
                 // A cancelled resolve or connect ends with the step's own abort error.
                 operation->throwIfCancelled();

@@ -4,10 +4,13 @@
 
 #include "net/header_map.hpp"
 
+#include <boost/asio/ip/tcp.hpp>
 #include <boost/url/url.hpp>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace net {
 
@@ -23,6 +26,10 @@ struct HttpRequest {
     /// An idle timeout: it restarts with every connect, write and read, so a stream that
     /// keeps delivering never times out; there is no total deadline.
     std::chrono::milliseconds timeout = std::chrono::seconds(60);
+    /// Called with the addresses the host resolved to, before a connection to any of them is
+    /// made; whatever it throws ends the request. The connection goes only to addresses it
+    /// passed: a request with a check never reuses a connection made without one.
+    std::function<void(const std::vector<boost::asio::ip::tcp::endpoint>&)> addressCheck;
 };
 
 /// A response read to its end.

@@ -11,8 +11,10 @@ public:
     virtual ~Activation() = default;
 
     // activateWindow: raises the window and gives it the input focus, asking the window
-    // manager where one runs. Does nothing when the window is gone; never throws. The window
-    // manager may take its time, or refuse. Main thread only.
+    // manager where one runs. Does nothing when the window is gone, or isn't shown (minimized,
+    // or on another desktop): bringing it back is the user's choice, and whoever asked learns
+    // that it is off screen. Never throws. The window manager may take its time, or refuse.
+    // Main thread only.
     virtual void activateWindow(WindowId id) = 0;
 };
 

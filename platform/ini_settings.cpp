@@ -145,15 +145,16 @@ void IniSettings::setString(std::string_view key, std::string_view value) {
     replaceAtomically(file_, detail::writeIni(entries));
 }
 
-std::string IniSettings::getOrCreateString(std::string_view key,
-                                           const std::function<std::string()>& make) {
+std::string IniSettings::getOrCreateString(std::string_view key, const std::function<std::string()>& make,
+                                           const Usable& usable) {
     validateSettingsKey(key);
-    if (auto stored = getString(key)) return *stored;
+    const auto serves = [&](const std::optional<std::string>& stored) { return stored && (!usable || usable(*stored)); };
+    if (auto stored = getString(key); serves(stored)) return *stored;
     prepareFolder(file_.parent_path());
     SettingsLock lock(lockFileOf(file_));
     // Another process may have stored one while this one waited for the lock.
     auto entries = detail::parseIni(readWhole(file_));
-    if (auto stored = entries.get(key)) return *stored;
+    if (auto stored = entries.get(key); serves(stored)) return *stored;
     auto made = make();
     entries.set(key, made);
     replaceAtomically(file_, detail::writeIni(entries));

@@ -19,8 +19,8 @@ public:
 
     std::optional<std::string> getString(std::string_view key) override;
     void setString(std::string_view key, std::string_view value) override;
-    std::string getOrCreateString(std::string_view key,
-                                  const std::function<std::string()>& make) override;
+    std::string getOrCreateString(std::string_view key, const std::function<std::string()>& make,
+                                  const Usable& usable = {}) override;
 
     const std::filesystem::path& file() const { return file_; }
 

@@ -25,12 +25,15 @@ public:
     virtual std::optional<std::string> getString(std::string_view key) = 0;
     virtual void setString(std::string_view key, std::string_view value) = 0;
 
-    // getOrCreateString: the value stored under key; when there is none, stores make()'s
-    // result and returns it. Atomic across threads and processes: when several ask at once,
-    // make runs once and all get the same value. What make throws is rethrown, and nothing is
-    // stored then.
-    virtual std::string getOrCreateString(std::string_view key,
-                                          const std::function<std::string()>& make) = 0;
+    // Usable: whether a stored value can serve; an empty one takes every value.
+    using Usable = std::function<bool(std::string_view value)>;
+
+    // getOrCreateString: the value stored under key when there is one and usable takes it;
+    // otherwise stores make()'s result in its place and returns it. Atomic across threads and
+    // processes: when several ask at once, make runs once and all get the same value. What
+    // make throws is rethrown, and nothing is stored then.
+    virtual std::string getOrCreateString(std::string_view key, const std::function<std::string()>& make,
+                                          const Usable& usable = {}) = 0;
 
     std::optional<std::int64_t> getInt(std::string_view key);
     void setInt(std::string_view key, std::int64_t value);

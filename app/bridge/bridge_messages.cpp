@@ -1,7 +1,9 @@
 #include "app/bridge/bridge_messages.hpp"
 
+#include "mcp/json/codec.hpp"
 #include "mcp/json/coding.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/protocol/id.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 
 #include <boost/url/encode.hpp>
@@ -55,6 +57,29 @@ std::optional<std::string> withRequestID(std::string_view body, const mcp::Value
 }
 
 }  // namespace
+
+LineRole lineRole(std::string_view line) {
+    const auto object = objectOf(line);
+    if (!object) return LineRole::other;
+    const auto* id = object->find("id");
+    if (!id) return LineRole::noReply;
+    if (!isUsableID(*id)) return LineRole::badID;
+    return object->contains("method") ? LineRole::request : LineRole::noReply;
+}
+
+bool isUsableID(const mcp::Value& id) {
+    if (id.isNull()) return true;
+    try {
+        mcp::decode<mcp::ID>(id);
+        return true;
+    } catch (const mcp::DecodingError&) {
+        return false;
+    }
+}
+
+bool isJSONObject(std::string_view text) {
+    return objectOf(text).has_value();
+}
 
 bool isBlankLine(std::string_view line) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(line.data());
@@ -110,14 +135,14 @@ std::string replyLine(std::string_view body, const std::optional<mcp::Value>& li
     return std::string(body);
 }
 
-std::optional<std::string> unreachableLine(const mcp::Value& id, std::string_view reason) {
+std::optional<std::string> errorLine(const mcp::Value& id, int code, std::string_view message) {
     const mcp::Value line = mcp::Value::Object{
         {"jsonrpc", "2.0"},
         {"id", id},
         {"error",
          mcp::Value::Object{
-             {"code", mcp::ErrorCode::connectionClosed},
-             {"message", std::string(kUnreachablePrefix) + std::string(reason)},
+             {"code", code},
+             {"message", std::string(message)},
          }},
     };
     try {
@@ -125,6 +150,16 @@ std::optional<std::string> unreachableLine(const mcp::Value& id, std::string_vie
     } catch (const mcp::EncodingError&) {
         return std::nullopt;
     }
+}
+
+std::optional<std::string> unreachableLine(const mcp::Value& id, std::string_view reason) {
+    return errorLine(id, mcp::ErrorCode::connectionClosed, std::string(kUnreachablePrefix) + std::string(reason));
+}
+
+std::optional<std::string> tooLargeLine(const mcp::Value& id, std::size_t size, std::size_t limit) {
+    return errorLine(id, mcp::ErrorCode::invalidRequest,
+                     "Invalid Request: The message is too large: " + std::to_string(size) +
+                         " bytes, and Vantor MCP takes at most " + std::to_string(limit) + ".");
 }
 
 }  // namespace app

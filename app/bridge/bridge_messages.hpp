@@ -2,6 +2,7 @@
 
 #include "mcp/json/value.hpp"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,33 @@ inline constexpr std::string_view kToolsListChangedLine =
 
 // What every error line for a request that couldn't be delivered starts with.
 inline constexpr std::string_view kUnreachablePrefix = "Vantor MCP isn't reachable: ";
+
+// The error line for an object whose id is no string, whole number or null: the client gets
+// it at once, under id null, as JSON-RPC asks for a request whose id can't be read.
+inline constexpr std::string_view kBadIDLine =
+    R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Invalid Request: The id must be a string or a whole number."}})";
+
+// LineRole: what the client awaits in answer to a line.
+enum class LineRole {
+    // An object with "method" and an "id" (null too): exactly one reply.
+    request,
+    // A notification or a response (an object with no "id", or with no "method"): nothing.
+    noReply,
+    // An object whose "id" is no string, whole number or null: kBadIDLine, without posting.
+    badID,
+    // A line that is no JSON object (a batch, or no JSON): the host's JSON answer, if any.
+    other,
+};
+
+// isUsableID: whether id is a string, a whole number or null. A whole number is read as the
+// host reads request ids: 7 and 7.0 alike.
+bool isUsableID(const mcp::Value& id);
+
+// lineRole: the role of a line (see LineRole).
+LineRole lineRole(std::string_view line);
+
+// isJSONObject: whether text is one JSON object, blanks around it aside.
+bool isJSONObject(std::string_view text);
 
 // isBlankLine: whether line holds nothing but horizontal white space (tabs and the Unicode
 // space separators); such a line is skipped. Bytes that are not UTF-8 count as text.
@@ -44,9 +72,16 @@ std::string encodeClientName(std::string_view name);
 // that spans lines is made compact as it stands (minifyJSON); one that is no JSON is kept.
 std::string replyLine(std::string_view body, const std::optional<mcp::Value>& lineID);
 
-// unreachableLine: the error line for a request that couldn't be delivered:
-// {"jsonrpc":"2.0","id":<id>,"error":{"code":-32000,"message":kUnreachablePrefix + reason}}.
-// None when the id can't be written as JSON.
+// errorLine: {"jsonrpc":"2.0","id":<id>,"error":{"code":<code>,"message":<message>}}; none
+// when the id can't be written as JSON.
+std::optional<std::string> errorLine(const mcp::Value& id, int code, std::string_view message);
+
+// unreachableLine: the error line for a request that couldn't be delivered: code -32000 and
+// the message kUnreachablePrefix + reason.
 std::optional<std::string> unreachableLine(const mcp::Value& id, std::string_view reason);
+
+// tooLargeLine: the error line for a request longer than the host takes: code -32600 and a
+// message that gives both sizes in bytes.
+std::optional<std::string> tooLargeLine(const mcp::Value& id, std::size_t size, std::size_t limit);
 
 }  // namespace app

@@ -1,6 +1,6 @@
 #include "app/bridge/stdio_bridge.hpp"
 
-#include "app/bridge/bridge_messages.hpp"
+#include "app/bridge/line_reader.hpp"
 #include "app/host/connection_settings.hpp"
 #include "app/host/host_headers.hpp"
 
@@ -15,26 +15,47 @@ StdioBridge::StdioBridge(Dependencies dependencies, BridgeProbing probing)
     : dependencies_(std::move(dependencies)), probing_(probing) {}
 
 void StdioBridge::run(std::istream& input) {
-    std::string line;
-    while (std::getline(input, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        forwardLine(line);
+    LineReader reader(input, kLineLimit);
+    while (auto line = reader.next()) {
+        if (!line->tooLarge) {
+            forwardLine(line->text);
+        } else if (line->id && !isUsableID(*line->id)) {
+            dependencies_.writeLine(kBadIDLine);
+        } else {
+            refuseTooLarge(line->id, line->size);
+        }
     }
 }
 
 void StdioBridge::forwardLine(std::string_view line) {
     if (isBlankLine(line)) return;
-    const auto id = requestID(line);
+    const auto role = lineRole(line);
+    if (role == LineRole::badID) {
+        dependencies_.writeLine(kBadIDLine);
+        return;
+    }
+    const auto id = role == LineRole::request ? requestID(line) : std::nullopt;
+    if (line.size() > kLineLimit) {
+        refuseTooLarge(id, line.size());
+        return;
+    }
     if (auto name = initializeClientName(line)) knownClient_ = std::move(name);
     try {
-        handleReply(postOrLaunch(line), id);
+        handleReply(postOrLaunch(line), role, id);
     } catch (const std::exception& error) {
         if (!id) return;
         if (auto reply = unreachableLine(*id, error.what())) dependencies_.writeLine(*reply);
     }
 }
 
+void StdioBridge::refuseTooLarge(const std::optional<mcp::Value>& id, std::size_t size) {
+    if (!id) return;
+    if (auto reply = tooLargeLine(*id, size, kLineLimit)) dependencies_.writeLine(*reply);
+}
+
 HostReply StdioBridge::post(std::string_view line) {
+    // The port first: a bad one must fail before the token is even read.
+    postedTo_ = endpointURL(dependencies_.settings);
     HostClient::Headers headers{
         {"Content-Type", "application/json"},
         {"Accept", "application/json, text/event-stream"},
@@ -46,7 +67,7 @@ HostReply StdioBridge::post(std::string_view line) {
             headers.emplace_back(std::string(kClientHeader), std::move(name));
         }
     }
-    return dependencies_.host.post(endpointURL(dependencies_.settings), headers, std::string(line));
+    return dependencies_.host.post(postedTo_, headers, std::string(line));
 }
 
 HostReply StdioBridge::postOrLaunch(std::string_view line) {
@@ -75,15 +96,25 @@ void StdioBridge::launchHostAndRetry() {
     }
 }
 
-void StdioBridge::handleReply(const HostReply& reply, const std::optional<mcp::Value>& id) {
-    bool restarted = false;
-    if (reply.launch) {
-        restarted = lastLaunch_ && *lastLaunch_ != *reply.launch;
-        lastLaunch_ = reply.launch;
-    }
-    if (reply.status != 202 && !reply.body.empty()) {
-        if (auto version = protocolVersion(reply.body)) knownVersion_ = std::move(version);
-        dependencies_.writeLine(replyLine(reply.body, id));
+void StdioBridge::handleReply(const HostReply& reply, LineRole role, const std::optional<mcp::Value>& id) {
+    const auto status = std::to_string(reply.status);
+    // The program's host names its run on every answer: without that, another program holds
+    // the port, and none of what it says may reach the client.
+    if (!reply.launch) throw HostUnreachable(false, "Another program answers at " + postedTo_ + " (HTTP " + status + ").");
+    const bool restarted = lastLaunch_ && *lastLaunch_ != *reply.launch;
+    lastLaunch_ = reply.launch;
+
+    if (reply.status != 202) {
+        const bool message = isJSONObject(reply.body);
+        if (message) {
+            if (auto version = protocolVersion(reply.body)) knownVersion_ = std::move(version);
+        }
+        if (role == LineRole::request && !message) {
+            const auto reason = "The answer from " + postedTo_ + " is no JSON-RPC message (HTTP " + status + ").";
+            if (auto line = unreachableLine(*id, reason)) dependencies_.writeLine(*line);
+        } else if (message && (role == LineRole::request || role == LineRole::other)) {
+            dependencies_.writeLine(replyLine(reply.body, id));
+        }
     }
     if (restarted) dependencies_.writeLine(kToolsListChangedLine);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/bridge/bridge_messages.hpp"
 #include "app/bridge/host_client.hpp"
+#include "app/host/http_request_reader.hpp"
 
 #include "mcp/json/value.hpp"
 
@@ -9,6 +11,7 @@
 #include "platform/settings.hpp"
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -30,6 +33,11 @@ struct BridgeProbing {
 // started and the line posted once more; a line that can't be delivered is answered with an
 // error line when it is a request. Lines are handled strictly one after the other.
 //
+// Every line written is one JSON-RPC message: an answer that is none (another program on the
+// port, a page of HTML) becomes an error line for a request, and nothing otherwise.
+// Notifications and responses get no line; a line longer than the host takes is refused
+// without posting, and is never held whole in memory.
+//
 // It remembers, for its whole life, the client's name (from the last initialize that gave
 // one), the protocol version (from the last reply that carried one) and the last launch id
 // the host sent; a new launch id means that the program was started anew, and the client is
@@ -48,13 +56,20 @@ public:
         std::function<void(std::string_view line)> writeLine;
     };
 
+    // The longest line posted: the host takes no longer body.
+    static constexpr std::size_t kLineLimit = HTTPRequestReader::kMaxContentLength;
+
     explicit StdioBridge(Dependencies dependencies, BridgeProbing probing = {});
 
     // forwardLine: one line of input, without its line terminator, from posting to writing:
-    // a blank line is skipped; the answer's body is written as one line unless the answer is
-    // 202 or has no body; the list-changed line follows when the launch id changed. A line
-    // that can't be delivered gets the unreachable error line when it has an id, else
-    // nothing. Never throws.
+    // a blank line is skipped; a line with a bad id gets kBadIDLine and a line longer than
+    // kLineLimit the too-large error line (when it is a request), neither posted. For a
+    // request the answer's JSON object is written as one line unless the answer is 202; an
+    // answer that is no JSON object, or not the program's (no launch header), gets the
+    // unreachable error line instead. A line that is no JSON object gets the answer's JSON
+    // object, if any; notifications and responses get nothing. The list-changed line follows
+    // when the launch id changed. A request that can't be delivered gets the unreachable
+    // error line. Never throws.
     void forwardLine(std::string_view line);
 
     // run: forwardLine for every line of input (ended by a line feed, or a carriage return and
@@ -65,13 +80,16 @@ private:
     HostReply post(std::string_view line);
     HostReply postOrLaunch(std::string_view line);
     void launchHostAndRetry();
-    void handleReply(const HostReply& reply, const std::optional<mcp::Value>& id);
+    void handleReply(const HostReply& reply, LineRole role, const std::optional<mcp::Value>& id);
+    void refuseTooLarge(const std::optional<mcp::Value>& id, std::size_t size);
 
     Dependencies dependencies_;
     BridgeProbing probing_;
     std::optional<std::string> knownClient_;
     std::optional<std::string> knownVersion_;
     std::optional<std::string> lastLaunch_;
+    // The endpoint of the last post, for the error lines.
+    std::string postedTo_;
 };
 
 }  // namespace app

@@ -25,7 +25,6 @@ namespace {
 namespace asio = boost::asio;
 using asio::ip::tcp;
 
-constexpr std::int64_t kHighestPort = 65535;
 // How long the listener rests after a failed accept (out of descriptors, say) before the next.
 constexpr auto kAcceptRetryPause = std::chrono::milliseconds(100);
 
@@ -65,13 +64,9 @@ asio::awaitable<void> MCPHost::restart() {
     }
     const auto generation = ++generation_;
 
-    const auto port = configuredPort(dependencies_.settings);
-    if (port < 1 || port > kHighestPort) {
-        report({generation, ListenerReport::State::notCreated,
-                std::to_string(port) + " is not a valid port (use 1–65535)."});
-        co_return;
-    }
+    std::int64_t port = 0;
     try {
+        port = configuredPort(dependencies_.settings);
         token_ = accessToken(dependencies_.settings, dependencies_.random);
     } catch (const std::exception& error) {
         report({generation, ListenerReport::State::notCreated, error.what()});

@@ -86,9 +86,7 @@ void StatusPanel::update() {
     if (panel_) {
         // Raised again, since a full-screen window may have come over it meanwhile.
         panel_->orderFront();
-        main_.post([weak = std::weak_ptr(panel_)] {
-            if (auto panel = weak.lock()) fitHeight(*panel);
-        });
+        refitSoon();
         return;
     }
     panel_ = windows_.makeStatusPanel([this] { if (onDone_) onDone_(); },
@@ -100,7 +98,17 @@ void StatusPanel::update() {
 }
 
 void StatusPanel::showContent() {
-    if (panel_) panel_->show(statusViewContent(status_));
+    if (!panel_) return;
+    panel_->show(statusViewContent(status_));
+    // What changes without an update (the hint that comes after a while, a new message) needs
+    // its height as much as what comes with one.
+    refitSoon();
+}
+
+void StatusPanel::refitSoon() {
+    main_.post([weak = std::weak_ptr(panel_)] {
+        if (auto panel = weak.lock()) fitHeight(*panel);
+    });
 }
 
 }  // namespace app

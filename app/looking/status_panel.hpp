@@ -29,8 +29,9 @@ platform::Rect statusPanelFrame(const std::vector<platform::Screen>& screens, pl
 // StatusPanel: shows, refits and hides the status box as GuideStatus asks, and keeps its
 // content in step with the model. The box exists exactly while the model is visible: made on
 // the screen under the mouse when it appears, it stays where it is (or where the user dragged
-// it) until it hides; after each update its height is refitted on the next turn of the main
-// loop, keeping its bottom edge, so it grows and shrinks upwards.
+// it) until it hides; after each update, and each change of its content, its height is
+// refitted on the next turn of the main loop, keeping its bottom edge, so it grows and shrinks
+// upwards.
 //
 // Main thread only. Attaches itself to status for its whole life and keeps references to all
 // its arguments, which must outlive it.
@@ -56,6 +57,9 @@ public:
 
 private:
     void showContent();
+    // refitSoon: on the next turn, the box takes the height its content asks for, growing
+    // or shrinking upwards.
+    void refitSoon();
 
     GuideStatus& status_;
     platform::Windows& windows_;

@@ -16,12 +16,16 @@ namespace {
 
 constexpr int kWidth = 300;
 
-// One centred paragraph of the credits, linked when href isn't empty.
-QString paragraph(const QString& text, const QString& href, const QColor& colour, bool last) {
-    const QString style = QStringLiteral("color:%1; text-decoration:none;").arg(colour.name(QColor::HexArgb));
+// One centred paragraph of the credits, linked when href isn't empty. A link takes the theme's
+// link colour, so that it reads as one.
+QString paragraph(const QString& text, const QString& href, const QPalette& palette, bool last) {
+    const QString style =
+        QStringLiteral("color:%1; text-decoration:none;").arg(secondaryColour(palette).name(QColor::HexArgb));
+    const QString linkStyle =
+        QStringLiteral("color:%1; text-decoration:none;").arg(palette.color(QPalette::Link).name(QColor::HexArgb));
     const QString body = href.isEmpty() ? text.toHtmlEscaped()
                                         : QStringLiteral("<a href=\"%1\" style=\"%2\">%3</a>")
-                                              .arg(href.toHtmlEscaped(), style, text.toHtmlEscaped());
+                                              .arg(href.toHtmlEscaped(), linkStyle, text.toHtmlEscaped());
     return QStringLiteral("<p align=\"center\" style=\"margin:0 0 %1px 0; %2\">%3</p>")
         .arg(last ? 0 : 6)
         .arg(style, body);
@@ -69,10 +73,10 @@ AboutDialog::AboutDialog(Dependencies dependencies, QWidget* parent)
 }
 
 void AboutDialog::present() {
-    const QColor colour = secondaryColour(palette());
-    credits_->setText(paragraph(qText(kSupportAddress), qText(dependencies_.supportMail()), colour, false) +
-                      paragraph(qText(kWebsiteName), qText(kWebsite), colour, false) +
-                      paragraph(qText(footer::kPrivacyNote), QString(), colour, true));
+    const QPalette colours = palette();
+    credits_->setText(paragraph(qText(kSupportAddress), qText(dependencies_.supportMail()), colours, false) +
+                      paragraph(qText(kWebsiteName), qText(kWebsite), colours, false) +
+                      paragraph(qText(footer::kPrivacyNote), QString(), colours, true));
     adjustSize();
     if (!placed_) {
         placed_ = true;

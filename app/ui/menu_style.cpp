@@ -1,5 +1,7 @@
 #include "app/ui/menu_style.hpp"
 
+#include "platform/qt/qt_symbol.hpp"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -9,6 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
+#include <QPushButton>
 #include <QSvgRenderer>
 
 #include <cmath>
@@ -65,22 +68,8 @@ void paintDisc(QPainter& painter, const QRectF& rect, const QColor& colour) {
 }
 
 QPixmap symbolPixmap(const QString& name, QSizeF size, const QColor& colour, qreal pixelRatio) {
-    QSvgRenderer renderer(symbolPath(name));
-    if (!renderer.isValid() || size.isEmpty()) return {};
-    const QSizeF fitted = renderer.defaultSize().toSizeF().scaled(size, Qt::KeepAspectRatio);
-    const QSize pixels(int(std::ceil(fitted.width() * pixelRatio)), int(std::ceil(fitted.height() * pixelRatio)));
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
     // The artwork is drawn in black as a template: its shape, in whatever colour the row asks.
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(image.rect(), colour);
-    painter.end();
-    QPixmap pixmap = QPixmap::fromImage(image);
-    pixmap.setDevicePixelRatio(pixelRatio);
-    return pixmap;
+    return platform::tintedSymbol(symbolPath(name), size, colour, pixelRatio);
 }
 
 QPixmap appIconPixmap(int side, qreal pixelRatio) {
@@ -98,6 +87,18 @@ QPixmap appIconPixmap(int side, qreal pixelRatio) {
         return pixmap;
     }
     return QApplication::windowIcon().pixmap(QSize(side, side), pixelRatio);
+}
+
+void makeProminent(QPushButton& button, int width) {
+    const QColor accent = accentColour(button.palette());
+    button.setDefault(true);
+    button.setFixedSize(width, 32);
+    button.setFont(uiFont(13, QFont::DemiBold));
+    button.setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: #ffffff; border: none; "
+                                        "border-radius: 7px; padding: 0 16px; }"
+                                        "QPushButton:hover { background-color: %2; }"
+                                        "QPushButton:pressed { background-color: %3; }")
+                             .arg(accent.name(), accent.lighter(110).name(), accent.darker(115).name()));
 }
 
 void fitHeightToContent(QWidget& widget) {

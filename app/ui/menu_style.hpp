@@ -12,6 +12,7 @@
 
 class QLabel;
 class QPainter;
+class QPushButton;
 class QWidget;
 
 // The look of the tray panel and the welcome window: fonts in pixels, the theme's colours at the
@@ -54,6 +55,10 @@ QPixmap appIconPixmap(int side, qreal pixelRatio);
 // textLabel: a label of plain text in a font and colour; wrapping ones grow as tall as they need.
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& colour, bool wraps = false,
                   QWidget* parent = nullptr);
+
+// makeProminent: the look of a window's default button: filled with the accent colour, its
+// text white and semibold, at a fixed width. The button is made the default one as well.
+void makeProminent(QPushButton& button, int width);
 
 // fitHeightToContent: gives a widget of fixed width the height its layout needs at that width
 // (wrapping labels included).

@@ -24,6 +24,7 @@ namespace {
 constexpr int kWidth = 380;
 constexpr int kSketchHeight = 26;
 constexpr int kPlaceholders = 5;
+constexpr int kDoneWidth = 200;
 
 QLabel* centred(QLabel* label) {
     label->setAlignment(Qt::AlignHCenter);
@@ -107,8 +108,7 @@ RunningNoticeView::RunningNoticeView(MenuBarIcon::Place place, QWidget* parent) 
     buttons->setSpacing(10);
     buttons->addStretch(1);
     done_ = new QPushButton(qText(RunningNoticeText::kDone), this);
-    done_->setMinimumWidth(70);
-    done_->setDefault(true);
+    makeProminent(*done_, kDoneWidth);
     buttons->addWidget(done_);
     buttons->addStretch(1);
     layout->addLayout(buttons);

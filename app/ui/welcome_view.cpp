@@ -20,6 +20,9 @@ namespace app::ui {
 
 namespace {
 
+// The default button spans half the window: the one step left is to close it.
+constexpr int kDoneWidth = 260;
+
 // RingIcon: the third step's icon, a red ring like the ones drawn over the user's window.
 class RingIcon final : public QWidget {
 public:
@@ -153,16 +156,13 @@ WelcomeView::WelcomeView(WelcomeModel& model, QWidget* parent)
     noteRow->setSpacing(6);
     noteRow->addWidget(
         pixmapLabel(symbolPixmap(QStringLiteral("MenuBarIcon"), QSizeF(15, 13), secondaryColour(palette()), ratio), note));
-    noteRow->addWidget(textLabel(QStringLiteral("Vantor MCP lives in your menu bar."), uiFont(12),
+    noteRow->addWidget(textLabel(QStringLiteral("Vantor MCP lives in your system tray."), uiFont(12),
                                  secondaryColour(palette()), false, note));
     page->addWidget(note, 0, Qt::AlignHCenter);
     page->addSpacing(14);
 
     doneButton_ = new QPushButton(QStringLiteral("Done"), this);
-    doneButton_->setDefault(true);
-    doneButton_->setMaximumWidth(260);
-    doneButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    doneButton_->setMinimumHeight(32);
+    makeProminent(*doneButton_, kDoneWidth);
     connect(doneButton_, &QPushButton::clicked, this, &QWidget::close);
     page->addWidget(doneButton_, 0, Qt::AlignHCenter);
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {

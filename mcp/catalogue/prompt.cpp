@@ -7,47 +7,6 @@ namespace {
 using Role = Prompt::Message::Role;
 using Content = Prompt::Message::Content;
 
-Value encodeItem(const Content::Text& text) {
-    return ObjectBuilder().add("type", std::string("text")).add("text", text.text).build();
-}
-
-Value encodeMedia(std::string_view type, const std::string& data, const std::string& mimeType) {
-    return ObjectBuilder().add("type", std::string(type)).add("data", data).add("mimeType", mimeType).build();
-}
-
-Value encodeItem(const Content::Image& image) { return encodeMedia("image", image.data, image.mimeType); }
-
-Value encodeItem(const Content::Audio& audio) { return encodeMedia("audio", audio.data, audio.mimeType); }
-
-Value encodeItem(const Content::EmbeddedResource& resource) {
-    return ObjectBuilder()
-        .add("type", std::string("resource"))
-        .add("resource", resource.resource)
-        .addIfPresent("annotations", resource.annotations)
-        .addIfPresent("_meta", resource._meta)
-        .build();
-}
-
-Value encodeItem(const Content::ResourceLink& link) {
-    return ObjectBuilder()
-        .add("type", std::string("resource_link"))
-        .add("uri", link.uri)
-        .add("name", link.name)
-        .addIfPresent("title", link.title)
-        .addIfPresent("description", link.description)
-        .addIfPresent("mimeType", link.mimeType)
-        .addIfPresent("annotations", link.annotations)
-        .build();
-}
-
-template <class Media>
-Media decodeMedia(const ObjectReader& reader) {
-    Media media;
-    media.data = reader.required<std::string>("data");
-    media.mimeType = reader.required<std::string>("mimeType");
-    return media;
-}
-
 }  // namespace
 
 std::string_view rawValue(Role role) noexcept {
@@ -58,7 +17,7 @@ std::string_view rawValue(Role role) noexcept {
     return "user";
 }
 
-std::optional<Role> promptRoleFromRawValue(std::string_view text) noexcept {
+std::optional<Role> messageRoleFromRawValue(std::string_view text) noexcept {
     for (const Role role : {Role::user, Role::assistant}) {
         if (text == rawValue(role)) return role;
     }
@@ -67,7 +26,7 @@ std::optional<Role> promptRoleFromRawValue(std::string_view text) noexcept {
 
 Role Codec<Role>::decode(const Value& value, const CodingPath& path) {
     const auto text = Codec<std::string>::decode(value, path);
-    if (const auto role = promptRoleFromRawValue(text)) return *role;
+    if (const auto role = messageRoleFromRawValue(text)) return *role;
     throw DecodingError::dataCorrupted(path, "Unknown role \"" + text + "\": expected \"user\" or \"assistant\"");
 }
 
@@ -88,36 +47,6 @@ Prompt::Argument Codec<Prompt::Argument>::decode(const Value& value, const Codin
         .description = reader.optional<std::string>("description"),
         .required = reader.optional<bool>("required"),
     };
-}
-
-Value Codec<Content>::encode(const Content& content) {
-    return std::visit([](const auto& item) { return encodeItem(item); }, content.item);
-}
-
-Content Codec<Content>::decode(const Value& value, const CodingPath& path) {
-    const ObjectReader reader(value, path);
-    const auto type = reader.required<std::string>("type");
-    if (type == "text") return Content::Text{reader.required<std::string>("text")};
-    if (type == "image") return decodeMedia<Content::Image>(reader);
-    if (type == "audio") return decodeMedia<Content::Audio>(reader);
-    if (type == "resource") {
-        Content::EmbeddedResource resource;
-        resource.resource = reader.required<Resource::Content>("resource");
-        resource.annotations = reader.optional<Resource::Annotations>("annotations");
-        resource._meta = reader.optional<Metadata>("_meta");
-        return resource;
-    }
-    if (type == "resource_link") {
-        Content::ResourceLink link;
-        link.uri = reader.required<std::string>("uri");
-        link.name = reader.required<std::string>("name");
-        link.title = reader.optional<std::string>("title");
-        link.description = reader.optional<std::string>("description");
-        link.mimeType = reader.optional<std::string>("mimeType");
-        link.annotations = reader.optional<Resource::Annotations>("annotations");
-        return link;
-    }
-    throw DecodingError::dataCorrupted(path.appending("type"), "Unknown content type");
 }
 
 Value Codec<Prompt::Message>::encode(const Prompt::Message& message) {

@@ -11,19 +11,11 @@
 //     Prompt::Reference{.name = "review"}
 //       {"type":"ref/prompt","name":"review"}
 //
-// A message's content is one object whose "type" names the case:
-//
-//     text           {"type":"text","text":"Hi"}
-//     image          {"type":"image","data":"iVBORw0K...","mimeType":"image/png"}
-//     audio          {"type":"audio","data":"UklGR...","mimeType":"audio/wav"}
-//     resource       {"type":"resource","resource":{...},"annotations"?,"_meta"?}
-//     resource_link  {"type":"resource_link","uri","name","title"?,"description"?,"mimeType"?,"annotations"?}
-//
-// Members are written in the order shown, optional ones only when present; null reads as
-// absent, unknown members (those of another case included) are ignored, and an empty list is
-// written as []. Image and audio data is the producer's text and is neither checked nor
-// converted.
+// A message's content is one of the five cases of `ContentItem`. Members are written in the
+// order shown, optional ones only when present; null reads as absent, unknown members are
+// ignored, and an empty list is written as [].
 
+#include "mcp/catalogue/content_item.hpp"
 #include "mcp/catalogue/resource.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/json/codec_hash.hpp"
@@ -33,10 +25,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace mcp {
+
+/// Prompt message content names an unknown "type" with this text.
+struct PromptContentKind {
+    static constexpr std::string_view unknownTypeText = "Unknown content type";
+};
 
 struct Prompt {
     /// One argument that the template accepts.
@@ -54,62 +50,9 @@ struct Prompt {
     struct Message {
         enum class Role { user, assistant };
 
-        /// What a message holds; the cases in the order text, image, audio, resource,
-        /// resource link.
-        struct Content {
-            struct Text {
-                std::string text;
-                friend bool operator==(const Text&, const Text&) = default;
-            };
-            struct Image {
-                std::string data;
-                std::string mimeType;
-                friend bool operator==(const Image&, const Image&) = default;
-            };
-            struct Audio {
-                std::string data;
-                std::string mimeType;
-                friend bool operator==(const Audio&, const Audio&) = default;
-            };
-            /// A resource's contents embedded in the message.
-            struct EmbeddedResource {
-                Resource::Content resource;
-                std::optional<Resource::Annotations> annotations;
-                std::optional<Metadata> _meta;
-                friend bool operator==(const EmbeddedResource&, const EmbeddedResource&) = default;
-            };
-            /// A link to a resource the client may read itself.
-            struct ResourceLink {
-                std::string uri;
-                std::string name;
-                std::optional<std::string> title;
-                std::optional<std::string> description;
-                std::optional<std::string> mimeType;
-                std::optional<Resource::Annotations> annotations;
-                friend bool operator==(const ResourceLink&, const ResourceLink&) = default;
-            };
-
-            using Item = std::variant<Text, Image, Audio, EmbeddedResource, ResourceLink>;
-
-            /// Text content from a string: `Prompt::Message::user("Hi")`.
-            Content(std::string text) : item(Text{std::move(text)}) {}
-            Content(const char* text) : item(Text{text}) {}
-            Content(Text text) : item(std::move(text)) {}
-            Content(Image image) : item(std::move(image)) {}
-            Content(Audio audio) : item(std::move(audio)) {}
-            Content(EmbeddedResource resource) : item(std::move(resource)) {}
-            Content(ResourceLink link) : item(std::move(link)) {}
-
-            /// The case `Case` of this content, or null when it is another one.
-            template <class Case>
-            const Case* as() const noexcept {
-                return std::get_if<Case>(&item);
-            }
-
-            Item item;
-
-            friend bool operator==(const Content&, const Content&) = default;
-        };
+        /// What a message holds: text, an image, a sound, an embedded resource or a
+        /// resource link. Made from a string, it is text.
+        using Content = ContentItem<PromptContentKind>;
 
         Role role = Role::user;
         Content content = Content(std::string());
@@ -141,7 +84,7 @@ struct Prompt {
 /// "user" or "assistant".
 std::string_view rawValue(Prompt::Message::Role role) noexcept;
 /// The role named exactly "user" or "assistant", else absent.
-std::optional<Prompt::Message::Role> promptRoleFromRawValue(std::string_view text) noexcept;
+std::optional<Prompt::Message::Role> messageRoleFromRawValue(std::string_view text) noexcept;
 
 /// Written as "user" or "assistant"; any other value fails to read (dataCorrupted).
 template <>
@@ -155,13 +98,6 @@ template <>
 struct Codec<Prompt::Argument> {
     static Value encode(const Prompt::Argument& argument);
     static Prompt::Argument decode(const Value& value, const CodingPath& path);
-};
-
-/// A "type" that names no case fails with dataCorrupted at "type", "Unknown content type".
-template <>
-struct Codec<Prompt::Message::Content> {
-    static Value encode(const Prompt::Message::Content& content);
-    static Prompt::Message::Content decode(const Value& value, const CodingPath& path);
 };
 
 /// {"role", "content"}, both required.

@@ -6,23 +6,6 @@ namespace {
 
 using Role = Sampling::Message::Role;
 using MessageBlock = Sampling::Message::Content::ContentBlock;
-using ResultBlock = Sampling::ToolResultContent::ContentBlock;
-
-Value textObject(const std::string& text) {
-    return ObjectBuilder().add("type", std::string("text")).add("text", text).build();
-}
-
-Value mediaObject(std::string_view type, const std::string& data, const std::string& mimeType) {
-    return ObjectBuilder().add("type", std::string(type)).add("data", data).add("mimeType", mimeType).build();
-}
-
-template <class Media>
-Media decodeMedia(const ObjectReader& reader) {
-    Media media;
-    media.data = reader.required<std::string>("data");
-    media.mimeType = reader.required<std::string>("mimeType");
-    return media;
-}
 
 // The members of a tool use or tool result, after "type" when `type` is given.
 ObjectBuilder toolUseMembers(const Sampling::ToolUseContent& toolUse, std::optional<std::string_view> type) {
@@ -55,68 +38,22 @@ Sampling::ToolUseContent decodeToolUse(const ObjectReader& reader) {
 Sampling::ToolResultContent decodeToolResult(const ObjectReader& reader) {
     Sampling::ToolResultContent toolResult;
     toolResult.toolUseId = reader.required<std::string>("toolUseId");
-    toolResult.content = reader.required<std::vector<ResultBlock>>("content");
+    toolResult.content = reader.required<std::vector<Sampling::ToolResultContent::ContentBlock>>("content");
     toolResult.structuredContent = reader.optional<ValueObject>("structuredContent");
     toolResult.isError = reader.optional<bool>("isError");
     toolResult._meta = reader.optional<Metadata>("_meta");
     return toolResult;
 }
 
-Value encodeResultItem(const ResultBlock::Text& text) { return textObject(text.text); }
-Value encodeResultItem(const ResultBlock::Image& image) { return mediaObject("image", image.data, image.mimeType); }
-Value encodeResultItem(const ResultBlock::Audio& audio) { return mediaObject("audio", audio.data, audio.mimeType); }
-
-Value encodeResultItem(const ResultBlock::EmbeddedResource& resource) {
-    return ObjectBuilder()
-        .add("type", std::string("resource"))
-        .add("resource", resource.resource)
-        .addIfPresent("annotations", resource.annotations)
-        .addIfPresent("_meta", resource._meta)
-        .build();
-}
-
-Value encodeResultItem(const ResultBlock::ResourceLink& link) {
-    return ObjectBuilder()
-        .add("type", std::string("resource_link"))
-        .add("uri", link.uri)
-        .add("name", link.name)
-        .addIfPresent("title", link.title)
-        .addIfPresent("description", link.description)
-        .addIfPresent("mimeType", link.mimeType)
-        .addIfPresent("annotations", link.annotations)
-        .build();
-}
-
-Value encodeMessageItem(const MessageBlock::Text& text) { return textObject(text.text); }
-Value encodeMessageItem(const MessageBlock::Image& image) { return mediaObject("image", image.data, image.mimeType); }
-Value encodeMessageItem(const MessageBlock::Audio& audio) { return mediaObject("audio", audio.data, audio.mimeType); }
+Value encodeMessageItem(const TextContent& text) { return detail::encodeText(text); }
+Value encodeMessageItem(const ImageContent& image) { return detail::encodeMedia("image", image); }
+Value encodeMessageItem(const AudioContent& audio) { return detail::encodeMedia("audio", audio); }
 Value encodeMessageItem(const Sampling::ToolUseContent& toolUse) { return toolUseMembers(toolUse, "tool_use").build(); }
 Value encodeMessageItem(const Sampling::ToolResultContent& toolResult) {
     return toolResultMembers(toolResult, "tool_result").build();
 }
 
 }  // namespace
-
-std::string_view rawValue(Role role) noexcept {
-    switch (role) {
-        case Role::user: return "user";
-        case Role::assistant: return "assistant";
-    }
-    return "user";
-}
-
-std::optional<Role> samplingRoleFromRawValue(std::string_view text) noexcept {
-    for (const Role role : {Role::user, Role::assistant}) {
-        if (text == rawValue(role)) return role;
-    }
-    return std::nullopt;
-}
-
-Role Codec<Role>::decode(const Value& value, const CodingPath& path) {
-    const auto text = Codec<std::string>::decode(value, path);
-    if (const auto role = samplingRoleFromRawValue(text)) return *role;
-    throw DecodingError::dataCorrupted(path, "Unknown role \"" + text + "\": expected \"user\" or \"assistant\"");
-}
 
 Value Codec<Sampling::ToolUseContent>::encode(const Sampling::ToolUseContent& toolUse) {
     return toolUseMembers(toolUse, std::nullopt).build();
@@ -134,36 +71,6 @@ Sampling::ToolResultContent Codec<Sampling::ToolResultContent>::decode(const Val
     return decodeToolResult(ObjectReader(value, path));
 }
 
-Value Codec<ResultBlock>::encode(const ResultBlock& block) {
-    return std::visit([](const auto& item) { return encodeResultItem(item); }, block.item);
-}
-
-ResultBlock Codec<ResultBlock>::decode(const Value& value, const CodingPath& path) {
-    const ObjectReader reader(value, path);
-    const auto type = reader.required<std::string>("type");
-    if (type == "text") return ResultBlock::Text{reader.required<std::string>("text")};
-    if (type == "image") return decodeMedia<ResultBlock::Image>(reader);
-    if (type == "audio") return decodeMedia<ResultBlock::Audio>(reader);
-    if (type == "resource") {
-        ResultBlock::EmbeddedResource resource;
-        resource.resource = reader.required<Resource::Content>("resource");
-        resource.annotations = reader.optional<Resource::Annotations>("annotations");
-        resource._meta = reader.optional<Metadata>("_meta");
-        return resource;
-    }
-    if (type == "resource_link") {
-        ResultBlock::ResourceLink link;
-        link.uri = reader.required<std::string>("uri");
-        link.name = reader.required<std::string>("name");
-        link.title = reader.optional<std::string>("title");
-        link.description = reader.optional<std::string>("description");
-        link.mimeType = reader.optional<std::string>("mimeType");
-        link.annotations = reader.optional<Resource::Annotations>("annotations");
-        return link;
-    }
-    throw DecodingError::dataCorrupted(path.appending("type"), "Unknown tool result content block type");
-}
-
 Value Codec<MessageBlock>::encode(const MessageBlock& block) {
     return std::visit([](const auto& item) { return encodeMessageItem(item); }, block.item);
 }
@@ -171,9 +78,9 @@ Value Codec<MessageBlock>::encode(const MessageBlock& block) {
 MessageBlock Codec<MessageBlock>::decode(const Value& value, const CodingPath& path) {
     const ObjectReader reader(value, path);
     const auto type = reader.required<std::string>("type");
-    if (type == "text") return MessageBlock::Text{reader.required<std::string>("text")};
-    if (type == "image") return decodeMedia<MessageBlock::Image>(reader);
-    if (type == "audio") return decodeMedia<MessageBlock::Audio>(reader);
+    if (type == "text") return TextContent{reader.required<std::string>("text")};
+    if (type == "image") return ImageContent{detail::decodeMedia(reader)};
+    if (type == "audio") return AudioContent{detail::decodeMedia(reader)};
     if (type == "tool_use") return decodeToolUse(reader);
     if (type == "tool_result") return decodeToolResult(reader);
     throw DecodingError::dataCorrupted(path.appending("type"), "Unknown sampling message content block type");

@@ -15,12 +15,13 @@
 //     tool_use     {"type":"tool_use","id","name","input","_meta"?}
 //     tool_result  {"type":"tool_result","toolUseId","content","structuredContent"?,"isError"?,"_meta"?}
 //
-// The items of a tool result's "content" are text, image, audio, resource and resource_link,
-// as in a prompt message. Members are written in the order shown, optional ones only when
+// The items of a tool result's "content" are the five cases of `ContentItem`, as in a prompt
+// message. Members are written in the order shown, optional ones only when
 // present; null reads as absent, and members of another case are ignored. Media data is the
 // producer's text and is neither checked nor converted.
 
-#include "mcp/catalogue/resource.hpp"
+#include "mcp/catalogue/content_item.hpp"
+#include "mcp/catalogue/prompt.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/json/codec_hash.hpp"
 #include "mcp/json/value.hpp"
@@ -33,6 +34,11 @@
 #include <vector>
 
 namespace mcp {
+
+/// Sampling tool result items name an unknown "type" with this text.
+struct ToolResultContentKind {
+    static constexpr std::string_view unknownTypeText = "Unknown tool result content block type";
+};
 
 namespace Sampling {
 
@@ -51,51 +57,9 @@ struct ToolUseContent {
 
 /// The outcome of one tool use.
 struct ToolResultContent {
-    /// One item of the result's content; the cases in the order text, image, audio,
-    /// resource, resource link.
-    struct ContentBlock {
-        struct Text {
-            std::string text;
-            friend bool operator==(const Text&, const Text&) = default;
-        };
-        struct Image {
-            std::string data;
-            std::string mimeType;
-            friend bool operator==(const Image&, const Image&) = default;
-        };
-        struct Audio {
-            std::string data;
-            std::string mimeType;
-            friend bool operator==(const Audio&, const Audio&) = default;
-        };
-        struct EmbeddedResource {
-            Resource::Content resource;
-            std::optional<Resource::Annotations> annotations;
-            std::optional<Metadata> _meta;
-            friend bool operator==(const EmbeddedResource&, const EmbeddedResource&) = default;
-        };
-        struct ResourceLink {
-            std::string uri;
-            std::string name;
-            std::optional<std::string> title;
-            std::optional<std::string> description;
-            std::optional<std::string> mimeType;
-            std::optional<Resource::Annotations> annotations;
-            friend bool operator==(const ResourceLink&, const ResourceLink&) = default;
-        };
-
-        using Item = std::variant<Text, Image, Audio, EmbeddedResource, ResourceLink>;
-
-        ContentBlock(Text text) : item(std::move(text)) {}
-        ContentBlock(Image image) : item(std::move(image)) {}
-        ContentBlock(Audio audio) : item(std::move(audio)) {}
-        ContentBlock(EmbeddedResource resource) : item(std::move(resource)) {}
-        ContentBlock(ResourceLink link) : item(std::move(link)) {}
-
-        Item item;
-
-        friend bool operator==(const ContentBlock&, const ContentBlock&) = default;
-    };
+    /// One item of the result's content: text, an image, a sound, an embedded resource or a
+    /// resource link.
+    using ContentBlock = ContentItem<ToolResultContentKind>;
 
     /// The `id` of the tool use this answers.
     std::string toolUseId;
@@ -111,7 +75,8 @@ struct ToolResultContent {
 
 /// One message of the conversation.
 struct Message {
-    enum class Role { user, assistant };
+    /// The same roles as a prompt message's.
+    using Role = Prompt::Message::Role;
 
     /// One block or a list of them.
     class Content {
@@ -119,20 +84,9 @@ struct Message {
         /// One block of a message; the cases in the order text, image, audio, tool use, tool
         /// result.
         struct ContentBlock {
-            struct Text {
-                std::string text;
-                friend bool operator==(const Text&, const Text&) = default;
-            };
-            struct Image {
-                std::string data;
-                std::string mimeType;
-                friend bool operator==(const Image&, const Image&) = default;
-            };
-            struct Audio {
-                std::string data;
-                std::string mimeType;
-                friend bool operator==(const Audio&, const Audio&) = default;
-            };
+            using Text = TextContent;
+            using Image = ImageContent;
+            using Audio = AudioContent;
 
             using Item = std::variant<Text, Image, Audio, ToolUseContent, ToolResultContent>;
 
@@ -194,18 +148,6 @@ struct Message {
 
 }  // namespace Sampling
 
-/// "user" or "assistant".
-std::string_view rawValue(Sampling::Message::Role role) noexcept;
-/// The role named exactly "user" or "assistant", else absent.
-std::optional<Sampling::Message::Role> samplingRoleFromRawValue(std::string_view text) noexcept;
-
-/// Written as "user" or "assistant"; any other value fails to read (dataCorrupted).
-template <>
-struct Codec<Sampling::Message::Role> {
-    static Value encode(Sampling::Message::Role role) { return rawValue(role); }
-    static Sampling::Message::Role decode(const Value& value, const CodingPath& path);
-};
-
 /// {"id", "name", "input", "_meta"?} standing alone, without "type".
 template <>
 struct Codec<Sampling::ToolUseContent> {
@@ -219,14 +161,6 @@ template <>
 struct Codec<Sampling::ToolResultContent> {
     static Value encode(const Sampling::ToolResultContent& toolResult);
     static Sampling::ToolResultContent decode(const Value& value, const CodingPath& path);
-};
-
-/// A "type" that names no case fails with dataCorrupted at "type", "Unknown tool result
-/// content block type".
-template <>
-struct Codec<Sampling::ToolResultContent::ContentBlock> {
-    static Value encode(const Sampling::ToolResultContent::ContentBlock& block);
-    static Sampling::ToolResultContent::ContentBlock decode(const Value& value, const CodingPath& path);
 };
 
 /// A "type" that names no case fails with dataCorrupted at "type", "Unknown sampling message

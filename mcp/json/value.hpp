@@ -52,10 +52,10 @@ public:
     /// objects of any size.
     static ValueObject fromEntries(std::vector<Entry> entries);
 
-    std::size_t size() const noexcept { return entries_.size(); }
-    bool empty() const noexcept { return entries_.empty(); }
-    const_iterator begin() const noexcept { return entries_.begin(); }
-    const_iterator end() const noexcept { return entries_.end(); }
+    std::size_t size() const noexcept;
+    bool empty() const noexcept;
+    const_iterator begin() const noexcept;
+    const_iterator end() const noexcept;
 
     /// The value under `key`, or null when there is none.
     const Value* find(std::string_view key) const noexcept;
@@ -68,7 +68,7 @@ public:
     void insertOrAssign(std::string key, Value value);
     /// Removes `key`; true when it was there.
     bool erase(std::string_view key);
-    void reserve(std::size_t count) { entries_.reserve(count); }
+    void reserve(std::size_t count);
 
     friend bool operator==(const ValueObject& lhs, const ValueObject& rhs);
 
@@ -191,6 +191,14 @@ private:
     std::variant<std::nullptr_t, bool, std::int64_t, double, std::string, std::shared_ptr<const Data>, Array, Object>
         storage_;
 };
+
+// Defined here, where Value is complete: clang compiles a member defined in its class at the
+// class's end, and std::vector's members need a complete element type.
+inline std::size_t ValueObject::size() const noexcept { return entries_.size(); }
+inline bool ValueObject::empty() const noexcept { return entries_.empty(); }
+inline ValueObject::const_iterator ValueObject::begin() const noexcept { return entries_.begin(); }
+inline ValueObject::const_iterator ValueObject::end() const noexcept { return entries_.end(); }
+inline void ValueObject::reserve(std::size_t count) { entries_.reserve(count); }
 
 std::ostream& operator<<(std::ostream& out, const Value& value);
 

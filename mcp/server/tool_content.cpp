@@ -38,24 +38,9 @@ Value encodeItem(const Content::Audio& audio) {
     return encodeMedia("audio", audio.data, audio.mimeType, audio.annotations, audio._meta);
 }
 
-Value encodeItem(const Content::EmbeddedResource& resource) {
-    ObjectBuilder builder;
-    builder.add("type", std::string("resource")).add("resource", resource.resource);
-    addAnnotationsAndMeta(builder, resource.annotations, resource._meta);
-    return std::move(builder).build();
-}
+Value encodeItem(const Content::EmbeddedResource& resource) { return detail::encodeEmbeddedResource(resource); }
 
-Value encodeItem(const Content::ResourceLink& link) {
-    return ObjectBuilder()
-        .add("type", std::string("resource_link"))
-        .add("uri", link.uri)
-        .add("name", link.name)
-        .addIfPresent("title", link.title)
-        .addIfPresent("description", link.description)
-        .addIfPresent("mimeType", link.mimeType)
-        .addIfPresent("annotations", link.annotations)
-        .build();
-}
+Value encodeItem(const Content::ResourceLink& link) { return detail::encodeResourceLink(link); }
 
 // Reads the members every case but the resource link ends with into `item`.
 template <class Item>
@@ -87,20 +72,8 @@ Tool::Content Codec<Tool::Content>::decode(const Value& value, const CodingPath&
     }
     if (type == "image") return decodeMedia<Content::Image>(reader);
     if (type == "audio") return decodeMedia<Content::Audio>(reader);
-    if (type == "resource") {
-        return withAnnotationsAndMeta(Content::EmbeddedResource{.resource = reader.required<Resource::Content>("resource")},
-                                      reader);
-    }
-    if (type == "resource_link") {
-        Content::ResourceLink link;
-        link.uri = reader.required<std::string>("uri");
-        link.name = reader.required<std::string>("name");
-        link.title = reader.optional<std::string>("title");
-        link.description = reader.optional<std::string>("description");
-        link.mimeType = reader.optional<std::string>("mimeType");
-        link.annotations = reader.optional<Resource::Annotations>("annotations");
-        return link;
-    }
+    if (type == "resource") return detail::decodeEmbeddedResource(reader);
+    if (type == "resource_link") return detail::decodeResourceLink(reader);
     throw DecodingError::dataCorrupted(path.appending("type"), "Unknown tool content type");
 }
 

@@ -13,6 +13,7 @@
 // absent optional member is left out, and null reads as absent. Image and audio data is the
 // producer's text (normally base64) and is neither checked nor converted.
 
+#include "mcp/catalogue/content_item.hpp"
 #include "mcp/catalogue/resource.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/protocol/metadata.hpp"
@@ -53,25 +54,9 @@ struct Tool::Content {
     };
 
     /// A resource's contents embedded in the result.
-    struct EmbeddedResource {
-        Resource::Content resource;
-        std::optional<Resource::Annotations> annotations;
-        std::optional<Metadata> _meta;
-
-        friend bool operator==(const EmbeddedResource&, const EmbeddedResource&) = default;
-    };
-
+    using EmbeddedResource = EmbeddedResourceContent;
     /// A link to a resource the client may read itself.
-    struct ResourceLink {
-        std::string uri;
-        std::string name;
-        std::optional<std::string> title;
-        std::optional<std::string> description;
-        std::optional<std::string> mimeType;
-        std::optional<Resource::Annotations> annotations;
-
-        friend bool operator==(const ResourceLink&, const ResourceLink&) = default;
-    };
+    using ResourceLink = ResourceLinkContent;
 
     /// The case, in the order text, image, audio, resource, resource link.
     using Item = std::variant<Text, Image, Audio, EmbeddedResource, ResourceLink>;

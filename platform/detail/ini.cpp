@@ -1,6 +1,6 @@
 #include "platform/detail/ini.hpp"
 
-#include <algorithm>
+#include <utility>
 
 namespace platform::detail {
 
@@ -51,28 +51,42 @@ std::string escape(std::string_view value) {
 }  // namespace
 
 std::optional<std::string> IniEntries::get(std::string_view key) const {
-    const auto found = std::find_if(entries_.begin(), entries_.end(),
-                                    [&](const auto& entry) { return entry.first == key; });
-    if (found == entries_.end()) return std::nullopt;
-    return found->second;
+    const auto found = index_.find(key);
+    if (found == index_.end()) return std::nullopt;
+    return found->second.value;
+}
+
+void IniEntries::remember(std::string_view key, std::size_t line, std::string value) {
+    const auto found = index_.find(key);
+    if (found != index_.end()) {
+        found->second = {line, std::move(value)};
+    } else {
+        index_.emplace(std::string(key), Entry{line, std::move(value)});
+    }
 }
 
 void IniEntries::set(std::string_view key, std::string_view value) {
-    const auto found = std::find_if(entries_.begin(), entries_.end(),
-                                    [&](const auto& entry) { return entry.first == key; });
-    if (found != entries_.end()) {
-        found->second = value;
-    } else {
-        entries_.emplace_back(key, value);
+    std::string text(key);
+    text += '=';
+    text += escape(value);
+    const auto found = index_.find(key);
+    if (found != index_.end()) {
+        lines_[found->second.line] = std::move(text);
+        found->second.value = value;
+        return;
     }
+    lines_.push_back(std::move(text));
+    remember(key, lines_.size() - 1, std::string(value));
 }
 
 IniEntries parseIni(std::string_view text) {
     IniEntries entries;
     while (!text.empty()) {
         const auto end = text.find('\n');
-        auto line = text.substr(0, end);
+        const auto raw = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        entries.lines_.emplace_back(raw);
+        auto line = raw;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         line = trimBlanks(line);
         if (line.empty() || line.front() == ';' || line.front() == '#' || line.front() == '[') continue;
@@ -80,17 +94,18 @@ IniEntries parseIni(std::string_view text) {
         if (equals == std::string_view::npos) continue;
         const auto key = trimBlanks(line.substr(0, equals));
         if (key.empty()) continue;
-        entries.set(key, unescape(trimBlanks(line.substr(equals + 1))));
+        entries.remember(key, entries.lines_.size() - 1, unescape(trimBlanks(line.substr(equals + 1))));
     }
     return entries;
 }
 
 std::string writeIni(const IniEntries& entries) {
+    std::size_t size = 0;
+    for (const auto& line : entries.lines_) size += line.size() + 1;
     std::string out;
-    for (const auto& [key, value] : entries.entries()) {
-        out += key;
-        out += '=';
-        out += escape(value);
+    out.reserve(size);
+    for (const auto& line : entries.lines_) {
+        out += line;
         out += '\n';
     }
     return out;

@@ -26,6 +26,12 @@ public:
     // setAbove: the windows in front of id, nearest first; none makes the list unreadable.
     void setAbove(WindowId id, std::optional<std::vector<WindowEntry>> above);
 
+    // isShown: whether the window exists and is on screen; not counted as a read.
+    bool isShown(WindowId id) const {
+        const auto found = windows_.find(id);
+        return found != windows_.end() && found->second.onScreen;
+    }
+
     // reads: how many times window() was asked.
     int reads() const { return reads_; }
 

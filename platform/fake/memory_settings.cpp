@@ -17,13 +17,15 @@ void MemorySettings::setString(std::string_view key, std::string_view value) {
     ++writes_;
 }
 
-std::string MemorySettings::getOrCreateString(std::string_view key,
-                                              const std::function<std::string()>& make) {
+std::string MemorySettings::getOrCreateString(std::string_view key, const std::function<std::string()>& make,
+                                              const Usable& usable) {
     validateSettingsKey(key);
     std::lock_guard lock(mutex_);
-    if (const auto found = values_.find(key); found != values_.end()) return found->second;
+    if (const auto found = values_.find(key); found != values_.end() && (!usable || usable(found->second))) {
+        return found->second;
+    }
     auto made = make();
-    values_.emplace(std::string(key), made);
+    values_.insert_or_assign(std::string(key), made);
     ++writes_;
     return made;
 }

@@ -13,8 +13,8 @@ class MemorySettings final : public Settings {
 public:
     std::optional<std::string> getString(std::string_view key) override;
     void setString(std::string_view key, std::string_view value) override;
-    std::string getOrCreateString(std::string_view key,
-                                  const std::function<std::string()>& make) override;
+    std::string getOrCreateString(std::string_view key, const std::function<std::string()>& make,
+                                  const Usable& usable = {}) override;
 
     std::map<std::string, std::string, std::less<>> values() const;
     // writes: the number of values stored so far.

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -17,11 +18,15 @@ namespace {
 
 // PanelWidget: the panel's top-level window. It forwards the view's answers and the user's
 // close until the program lets go of it.
+//
+// A request waits for the user, so the panel must not be minimized out of sight: a utility
+// window (Qt::Tool) gets no minimize button from the window managers that honour its type,
+// and one minimized all the same (from a task list, say) comes straight back.
 class PanelWidget final : public QWidget {
 public:
     PanelWidget(const RequestViewContent& content, std::function<void(LookAnswer)> onAnswer,
                 std::function<void()> onUserClose)
-        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+        : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                                Qt::WindowStaysOnTopHint),
           onAnswer_(std::move(onAnswer)),
           onUserClose_(std::move(onUserClose)) {
@@ -45,6 +50,19 @@ public:
     }
 
 protected:
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (event->type() != QEvent::WindowStateChange || !isMinimized() || !onAnswer_) return;
+        // Restored on the next turn: the window manager is still minimizing it in this one.
+        QTimer::singleShot(0, this, [this] {
+            if (!isMinimized()) return;
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            show();
+            raise();
+            activateWindow();
+        });
+    }
+
     void closeEvent(QCloseEvent* event) override {
         QWidget::closeEvent(event);
         if (auto onUserClose = std::exchange(onUserClose_, nullptr)) onUserClose();

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_status_panel.hpp"
 
+#include "platform/qt/detail/clamped_label.hpp"
 #include "platform/qt/detail/glyph.hpp"
 #include "platform/qt/detail/overlay_style.hpp"
 
@@ -22,11 +23,12 @@ constexpr int kMinimumHeight = 52;
 constexpr int kCornerRadius = 14;
 constexpr int kMaxMessageLines = 2;
 
-// A line that wraps onto at most two lines; a third is cut off.
-QLabel* makeLine(const QFont& font, const QColor& colour) {
-    auto* label = detail::textLabel(font, colour);
-    label->setWordWrap(true);
-    label->setMaximumHeight(kMaxMessageLines * QFontMetrics(font).lineSpacing());
+// A text that wraps onto at most two lines; the rest is cut off with an ellipsis.
+detail::ClampedLabel* makeLine(const QFont& font, const QColor& colour) {
+    auto* label = new detail::ClampedLabel(font, kMaxMessageLines);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
     return label;
 }
 
@@ -124,12 +126,12 @@ StatusWidget::StatusWidget(OverlayLook look, std::function<void()> onDone,
 
 void StatusWidget::showContent(const StatusViewContent& content) {
     message_->setVisible(content.message.has_value());
-    message_->setText(QString::fromStdString(content.message.value_or("")));
+    message_->setFullText(QString::fromStdString(content.message.value_or("")));
     finishedRow_->setVisible(content.finished.has_value());
-    finished_->setText(QString::fromStdString(content.finished.value_or("")));
+    finished_->setFullText(QString::fromStdString(content.finished.value_or("")));
     statusRow_->setVisible(!content.finished);
     spinner_->setVisible(content.spinner);
-    statusLine_->setText(QString::fromStdString(content.statusLine));
+    statusLine_->setFullText(QString::fromStdString(content.statusLine));
     done_->setVisible(content.showsDone);
     stopSharing_->setVisible(content.showsStopSharing);
     update();
@@ -137,6 +139,7 @@ void StatusWidget::showContent(const StatusViewContent& content) {
 
 int StatusWidget::fittingHeight() const {
     auto* box = layout();
+    box->invalidate();
     box->activate();
     const int height = box->hasHeightForWidth() ? box->totalHeightForWidth(kWidth) : box->totalSizeHint().height();
     return std::max(kMinimumHeight, height);

@@ -9,12 +9,12 @@
 #include <memory>
 #include <optional>
 
-class QLabel;
 class QHBoxLayout;
 
 namespace platform {
 
 namespace detail {
+class ClampedLabel;
 class PillButton;
 }
 
@@ -41,12 +41,12 @@ protected:
 
 private:
     OverlayLook look_;
-    QLabel* message_ = nullptr;
+    detail::ClampedLabel* message_ = nullptr;
     QWidget* finishedRow_ = nullptr;
-    QLabel* finished_ = nullptr;
+    detail::ClampedLabel* finished_ = nullptr;
     QWidget* statusRow_ = nullptr;
     QWidget* spinner_ = nullptr;
-    QLabel* statusLine_ = nullptr;
+    detail::ClampedLabel* statusLine_ = nullptr;
     detail::PillButton* done_ = nullptr;
     detail::PillButton* stopSharing_ = nullptr;
     // dragOffset: where in the box the pointer took hold of it, while dragging.

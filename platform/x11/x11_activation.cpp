@@ -2,6 +2,7 @@
 
 #include "platform/x11/detail/xcb_property.hpp"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -16,10 +17,19 @@ constexpr std::uint32_t kSourcePager = 2;
 }  // namespace
 
 X11Activation::X11Activation(const std::string& displayName) : connection_(displayName) {
-    constexpr std::array<std::string_view, 2> kNames = {"_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK"};
+    constexpr std::array<std::string_view, 4> kNames = {"_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK",
+                                                        "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN"};
     const auto atoms = connection_.atoms(kNames);
     activeWindow_ = atoms[0];
     supportingCheck_ = atoms[1];
+    state_ = atoms[2];
+    stateHidden_ = atoms[3];
+}
+
+bool X11Activation::markedHidden(WindowId id) const {
+    auto* c = connection_.get();
+    const auto states = detail::propertyValues(c, detail::requestProperty(c, id, state_, XCB_ATOM_ATOM));
+    return states && std::find(states->begin(), states->end(), stateHidden_) != states->end();
 }
 
 bool X11Activation::windowManagerRuns() const {
@@ -35,8 +45,10 @@ void X11Activation::activateWindow(WindowId id) {
     // here instead of piling up in a queue this connection never reads.
     auto* c = connection_.get();
     // A window that is gone gets no request: the server would only answer with an error.
-    const auto exists = xcbReply(c, xcb_get_window_attributes(c, id), xcb_get_window_attributes_reply);
-    if (!exists) return;
+    const auto attributes = xcbReply(c, xcb_get_window_attributes(c, id), xcb_get_window_attributes_reply);
+    if (!attributes) return;
+    // The window manager restores a minimized window it is asked to activate.
+    if (attributes->map_state != XCB_MAP_STATE_VIEWABLE || markedHidden(id)) return;
 
     if (windowManagerRuns()) {
         xcb_client_message_event_t message{};

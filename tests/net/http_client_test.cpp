@@ -275,5 +275,36 @@ TEST_F(HttpClientTest, ConnectsOnlyWhereItsResolverSays) {
     EXPECT_EQ(server.connectionsAccepted(), 1);
 }
 
+TEST_F(HttpClientTest, AnAddressCheckSeesTheAddressesBeforeAnyConnectionIsMade) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
+    HttpClientOptions options;
+    options.resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"mcp.example.test"});
+    auto client = makeClient(options);
+    const std::string url = "http://mcp.example.test:" + std::to_string(server.port()) + "/";
+
+    std::vector<asio::ip::tcp::endpoint> seen;
+    auto refused = request(url);
+    refused.addressCheck = [&](const std::vector<asio::ip::tcp::endpoint>& addresses) {
+        seen = addresses;
+        throw std::runtime_error("refused");
+    };
+    auto outcome = start(client->fetch(refused));
+    runUntil([&] { return outcome->done; });
+    EXPECT_THROW(std::rethrow_exception(outcome->error), std::runtime_error);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].address(), asio::ip::make_address("127.0.0.1"));
+    EXPECT_EQ(server.connectionsAccepted(), 0);
+
+    // A connection made without a check is not handed to a request that has one.
+    EXPECT_EQ(await(client->fetch(request(url))).body, "here");
+    int checks = 0;
+    auto checked = request(url);
+    checked.addressCheck = [&](const std::vector<asio::ip::tcp::endpoint>&) { ++checks; };
+    EXPECT_EQ(await(client->fetch(checked)).body, "here");
+    EXPECT_EQ(await(client->fetch(checked)).body, "here");
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(server.connectionsAccepted(), 2);
+}
+
 }  // namespace
 }  // namespace net

@@ -166,12 +166,14 @@ TEST_F(IniSettingsTest, ConcurrentWritersLoseNoKeys) {
     for (int i = 0; i < kThreads; ++i) EXPECT_EQ(settings.getInt("key" + std::to_string(i)), i);
 }
 
-TEST_F(IniSettingsTest, UnwritableFolderThrowsPlatformError) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+TEST_F(IniSettingsTest, AStoreThatCantBeWrittenThrowsPlatformError) {
+    // The store's folder would lie under a regular file: no user, root included, can make it.
     fs::create_directories(file.parent_path());
-    fs::permissions(file.parent_path(), fs::perms(0500));
-    EXPECT_THROW(settings.setString("token", "x"), Error);
-    fs::permissions(file.parent_path(), fs::perms(0700));
+    const auto blocker = file.parent_path() / "a file";
+    std::ofstream(blocker) << "not a folder";
+    IniSettings blocked(blocker / "vantor-mcp" / "settings.ini");
+    EXPECT_THROW(blocked.setString("token", "x"), Error);
+    EXPECT_THROW(blocked.getOrCreateString("token", [] { return std::string("x"); }), Error);
 }
 
 TEST(DefaultSettingsFile, FollowsXdgConfigHome) {

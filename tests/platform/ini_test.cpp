@@ -23,7 +23,7 @@ TEST(Ini, ReadsWhatPeopleAndOtherToolsWrite) {
     EXPECT_EQ(entries.get("hasSeenWelcome"), "true");
     EXPECT_EQ(entries.get("# comment"), std::nullopt);
     EXPECT_EQ(entries.get("no equals sign"), std::nullopt);
-    EXPECT_EQ(entries.entries().size(), 3u);
+    EXPECT_EQ(entries.size(), 3u);
 }
 
 TEST(Ini, EveryValueReadsBackExactly) {
@@ -47,6 +47,51 @@ TEST(Ini, SetKeepsOrderAndReplacesInPlace) {
     entries.set("token", "t");
     entries.set("port", "2");
     EXPECT_EQ(writeIni(entries), "port=2\ntoken=t\n");
+}
+
+TEST(Ini, WritingBackKeepsEveryLineItDoesNotChange) {
+    // A file a person edited: their comments, section, stray lines and spacing stay.
+    constexpr std::string_view kFile =
+        "; my settings\r\n"
+        "[General]\n"
+        "  port = 50000  \n"
+        "a line without an equals sign\n"
+        "\n"
+        "token=old\n"
+        "# the end";
+    auto entries = parseIni(kFile);
+    entries.set("token", "new");
+    entries.set("hasSeenWelcome", "true");
+    EXPECT_EQ(writeIni(entries),
+              "; my settings\r\n"
+              "[General]\n"
+              "  port = 50000  \n"
+              "a line without an equals sign\n"
+              "\n"
+              "token=new\n"
+              "# the end\n"
+              "hasSeenWelcome=true\n");
+}
+
+TEST(Ini, SettingAKeyGivenTwiceChangesTheLineThatCounts) {
+    auto entries = parseIni("port=1\nport=2\n");
+    entries.set("port", "3");
+    const auto text = writeIni(entries);
+    EXPECT_EQ(text, "port=1\nport=3\n");
+    EXPECT_EQ(parseIni(text).get("port"), "3");
+}
+
+TEST(Ini, AFileOfManyKeysReadsAndWritesBackWhole) {
+    constexpr int kKeys = 40'000;
+    std::string text = "[General]\n";
+    for (int i = 0; i < kKeys; ++i) text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    auto entries = parseIni(text);
+    ASSERT_EQ(entries.size(), std::size_t(kKeys));
+    for (int i = 0; i < kKeys; i += 997) EXPECT_EQ(entries.get("key" + std::to_string(i)), std::to_string(i));
+    entries.set("key7", "seven");
+    const auto written = writeIni(entries);
+    EXPECT_EQ(written.size(), text.size() + 4);
+    EXPECT_EQ(parseIni(written).get("key7"), "seven");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include "mcp/oauth/client/authorization_code_flow.hpp"
 
 #include "mcp/detail/ascii.hpp"
-#include "mcp/oauth/client/form_encoding.hpp"
+#include "mcp/oauth/client/detail/form_encoding.hpp"
+#include "mcp/oauth/client/detail/oauth_request.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 
 #include <boost/url/parse.hpp>
@@ -61,7 +62,7 @@ boost::urls::url buildAuthorizationURL(boost::urls::url_view authorizationEndpoi
         if (!query.empty()) query += '&';
         query += name;
         query += '=';
-        query += percentEncodeUnreserved(value);
+        query += detail::percentEncodeUnreserved(value);
     }
     boost::urls::url url(authorizationEndpoint);
     url.set_encoded_query(query);
@@ -100,6 +101,35 @@ std::string readAuthorizationReply(boost::urls::url_view requestURL, int statusC
     // Read back from its text: a URL made by resolve() in this Boost release reports a decoded
     // path padded with stale bytes when dot segments were removed.
     return extractAuthorizationCode(boost::urls::url(target.buffer()), expectedRedirectURI, state);
+}
+
+boost::urls::url OAuthAuthorizationCodeFlow::buildURL(boost::urls::url_view authorizationEndpoint,
+                                                      boost::urls::url_view resource, boost::urls::url_view redirectURI,
+                                                      std::string_view clientID, std::string_view codeChallenge,
+                                                      const std::optional<std::set<std::string>>& scopes,
+                                                      std::string_view state,
+                                                      const OAuthScopeSelecting& scopeSerializer) const {
+    return buildAuthorizationURL(authorizationEndpoint, resource, redirectURI, clientID, codeChallenge, scopes, state,
+                                 scopeSerializer);
+}
+
+boost::asio::awaitable<std::string> OAuthAuthorizationCodeFlow::perform(
+    boost::urls::url authorizationURL, boost::urls::url redirectURI, std::string state,
+    std::shared_ptr<OAuthAuthorizationDelegate> delegate, net::HttpClient& session) const {
+    if (delegate) {
+        const auto redirect = co_await delegate->presentAuthorizationURL(authorizationURL);
+        co_return extractAuthorizationCode(redirect, redirectURI, state);
+    }
+    auto request = detail::oauthRequest("GET", authorizationURL);
+    request.headers.set("Accept", "text/html, application/json");
+    // The login page, if any, is of no use, and the connection is not kept for other requests.
+    request.headers.set("Connection", "close");
+    detail::refusePrivateAddresses(request, "Authorization endpoint");
+    auto response = co_await session.start(std::move(request));
+    const int status = response.status();
+    const auto location = response.header("Location");
+    response.discard();
+    co_return readAuthorizationReply(authorizationURL, status, location, redirectURI, state);
 }
 
 }  // namespace mcp

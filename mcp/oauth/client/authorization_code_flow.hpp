@@ -6,9 +6,14 @@
 #include "mcp/oauth/client/oauth_configuration.hpp"
 #include "mcp/oauth/client/oauth_scope_selector.hpp"
 
+#include "net/http_client.hpp"
+
+#include <boost/asio/awaitable.hpp>
+
 #include <boost/url/url.hpp>
 #include <boost/url/url_view.hpp>
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -49,5 +54,43 @@ std::string extractAuthorizationCode(boost::urls::url_view received, boost::urls
 std::string readAuthorizationReply(boost::urls::url_view requestURL, int statusCode,
                                    const std::optional<std::string>& location,
                                    boost::urls::url_view expectedRedirectURI, std::string_view state);
+
+// OAuthAuthorizationCodeFlowing: how the authorizer runs the user-facing half of the grant; a
+// program may supply its own.
+class OAuthAuthorizationCodeFlowing {
+public:
+    virtual ~OAuthAuthorizationCodeFlowing() = default;
+
+    // buildURL: the authorization request URL (see buildAuthorizationURL).
+    virtual boost::urls::url buildURL(boost::urls::url_view authorizationEndpoint, boost::urls::url_view resource,
+                                      boost::urls::url_view redirectURI, std::string_view clientID,
+                                      std::string_view codeChallenge, const std::optional<std::set<std::string>>& scopes,
+                                      std::string_view state, const OAuthScopeSelecting& scopeSerializer) const = 0;
+
+    // perform: the authorization code for `authorizationURL`, checked against `redirectURI` and
+    // `state`. The delegate's and the HTTP client's errors pass through unchanged.
+    virtual boost::asio::awaitable<std::string> perform(boost::urls::url authorizationURL, boost::urls::url redirectURI,
+                                                        std::string state,
+                                                        std::shared_ptr<OAuthAuthorizationDelegate> delegate,
+                                                        net::HttpClient& session) const = 0;
+};
+
+// OAuthAuthorizationCodeFlow: with a delegate, the delegate presents the URL and hands back the
+// redirect. Without one, the client GETs the URL itself ("Accept: text/html, application/json")
+// on a connection of its own that is closed afterwards, follows no redirect, and reads the code
+// from the redirect's Location (readAuthorizationReply): this works only with a server that
+// redirects at once, without asking anybody. The authorization endpoint is refused when it
+// resolves to a private address.
+class OAuthAuthorizationCodeFlow final : public OAuthAuthorizationCodeFlowing {
+public:
+    boost::urls::url buildURL(boost::urls::url_view authorizationEndpoint, boost::urls::url_view resource,
+                              boost::urls::url_view redirectURI, std::string_view clientID,
+                              std::string_view codeChallenge, const std::optional<std::set<std::string>>& scopes,
+                              std::string_view state, const OAuthScopeSelecting& scopeSerializer) const override;
+
+    boost::asio::awaitable<std::string> perform(boost::urls::url authorizationURL, boost::urls::url redirectURI,
+                                                std::string state, std::shared_ptr<OAuthAuthorizationDelegate> delegate,
+                                                net::HttpClient& session) const override;
+};
 
 }  // namespace mcp

@@ -3,6 +3,7 @@
 #include "mcp/detail/ascii.hpp"
 #include "mcp/detail/url.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/oauth/client/detail/oauth_request.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/token_endpoint_client.hpp"
 
@@ -62,6 +63,21 @@ OAuthClientRegistration readRegistrationReply(int statusCode, std::string_view b
     auto response = Codec<OAuthClientRegistrationResponse>::decode(parseJSON(body), {});
     auto authentication = OAuthConfiguration::TokenEndpointAuthentication::none(response.clientID);
     return {std::move(response), std::move(authentication)};
+}
+
+boost::asio::awaitable<std::optional<OAuthClientRegistration>> OAuthClientRegistrar::registerClientIfNeeded(
+    OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata, net::HttpClient& session) const {
+    if (!needsRegistration(configuration, metadata)) co_return std::nullopt;
+    constexpr std::string_view kContext = "Client registration endpoint";
+    const auto& endpoint = *metadata.registrationEndpoint;
+    urlValidator_.validateAuthorizationServer(endpoint, kContext);
+    auto request = detail::oauthRequest("POST", endpoint);
+    request.headers.set("Content-Type", "application/json");
+    request.headers.set("Accept", "application/json");
+    request.body = registrationRequestBody(configuration);
+    detail::refusePrivateAddresses(request, std::string(kContext));
+    const auto response = co_await session.fetch(std::move(request));
+    co_return readRegistrationReply(response.status, response.body);
 }
 
 }  // namespace mcp

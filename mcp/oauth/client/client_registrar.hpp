@@ -5,8 +5,14 @@
 
 #include "mcp/oauth/client/oauth_configuration.hpp"
 #include "mcp/oauth/oauth_authorization_server_metadata.hpp"
+#include "mcp/oauth/client/oauth_url_validator.hpp"
 #include "mcp/oauth/oauth_client_registration_response.hpp"
 
+#include "net/http_client.hpp"
+
+#include <boost/asio/awaitable.hpp>
+
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,5 +50,34 @@ struct OAuthClientRegistration {
 // OAuthAuthorizationError tokenRequestFailed (with the "error" of a JSON error body) for a
 // status outside 200-299, and DecodingError for a 2xx body that is no registration reply.
 OAuthClientRegistration readRegistrationReply(int statusCode, std::string_view body);
+
+// OAuthClientRegistering: how the authorizer registers its client; a program may supply its own.
+class OAuthClientRegistering {
+public:
+    virtual ~OAuthClientRegistering() = default;
+
+    // registerClientIfNeeded: registers the client of `configuration` at the server of
+    // `metadata` when needsRegistration says so, through `session`; absent when nothing was to
+    // be done. Throws what needsRegistration and readRegistrationReply throw, the URL check's
+    // error for the registration endpoint, privateIPAddressBlocked when that endpoint resolves
+    // to a private address, and the HTTP client's errors unchanged.
+    virtual boost::asio::awaitable<std::optional<OAuthClientRegistration>> registerClientIfNeeded(
+        OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata,
+        net::HttpClient& session) const = 0;
+};
+
+// OAuthClientRegistrar: a JSON POST to the registration endpoint, which must pass the
+// authorization-server URL check ("Client registration endpoint"). Redirects are not followed.
+class OAuthClientRegistrar final : public OAuthClientRegistering {
+public:
+    explicit OAuthClientRegistrar(OAuthURLValidator urlValidator) : urlValidator_(urlValidator) {}
+
+    boost::asio::awaitable<std::optional<OAuthClientRegistration>> registerClientIfNeeded(
+        OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata,
+        net::HttpClient& session) const override;
+
+private:
+    OAuthURLValidator urlValidator_;
+};
 
 }  // namespace mcp

@@ -68,6 +68,7 @@ OAuthConfiguration::OAuthConfiguration(GrantType grantType, TokenEndpointAuthent
                                        RetryPolicy retryPolicy, EndpointOverrides endpointOverrides,
                                        std::optional<boost::urls::url> authorizationRedirectURI, std::string clientName,
                                        std::map<std::string, std::string> additionalTokenRequestParameters,
+                                       AccessTokenProvider accessTokenProvider,
                                        std::shared_ptr<OAuthAuthorizationDelegate> authorizationDelegate,
                                        double proactiveRefreshWindowSeconds)
     : grantType_(grantType),
@@ -77,6 +78,7 @@ OAuthConfiguration::OAuthConfiguration(GrantType grantType, TokenEndpointAuthent
       authorizationRedirectURI_(authorizationRedirectURI ? std::move(*authorizationRedirectURI) : defaultRedirectURI()),
       additionalTokenRequestParameters_(std::move(additionalTokenRequestParameters)),
       clientName_(std::move(clientName)),
+      accessTokenProvider_(std::move(accessTokenProvider)),
       authorizationDelegate_(std::move(authorizationDelegate)),
       proactiveRefreshWindowSeconds_(proactiveRefreshWindowSeconds) {}
 

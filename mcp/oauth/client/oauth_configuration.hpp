@@ -20,6 +20,10 @@
 #include <variant>
 #include <vector>
 
+namespace net {
+class HttpClient;
+}
+
 namespace mcp {
 
 // OAuthTokenExpirySkew: a stored token that expires within this many seconds counts as expired.
@@ -157,6 +161,12 @@ public:
         std::optional<std::set<std::string>> requestedScopes;
     };
 
+    // AccessTokenProvider: a hook consulted when a server challenges the client, before any
+    // grant runs: a token it answers (absent or "" for none) is used as it is. It gets the HTTP
+    // client of the transport for requests of its own, and may run concurrently with itself.
+    using AccessTokenProvider = std::function<boost::asio::awaitable<std::optional<std::string>>(
+        const AccessTokenProviderContext& context, net::HttpClient& session)>;
+
     // Stores every argument unchanged and validates nothing: a bad redirect URI is refused when
     // the authorization-code grant runs. Without `authorizationRedirectURI` the configuration
     // draws its own (see defaultRedirectURI) once, here; copies keep it.
@@ -165,6 +175,7 @@ public:
                        std::optional<boost::urls::url> authorizationRedirectURI = std::nullopt,
                        std::string clientName = "MCP Client",
                        std::map<std::string, std::string> additionalTokenRequestParameters = {},
+                       AccessTokenProvider accessTokenProvider = nullptr,
                        std::shared_ptr<OAuthAuthorizationDelegate> authorizationDelegate = nullptr,
                        double proactiveRefreshWindowSeconds = 0);
 
@@ -209,6 +220,7 @@ public:
         return additionalTokenRequestParameters_;
     }
     const std::string& clientName() const noexcept { return clientName_; }
+    const AccessTokenProvider& accessTokenProvider() const noexcept { return accessTokenProvider_; }
     const std::shared_ptr<OAuthAuthorizationDelegate>& authorizationDelegate() const noexcept {
         return authorizationDelegate_;
     }
@@ -224,6 +236,7 @@ private:
     boost::urls::url authorizationRedirectURI_;
     std::map<std::string, std::string> additionalTokenRequestParameters_;
     std::string clientName_;
+    AccessTokenProvider accessTokenProvider_;
     std::shared_ptr<OAuthAuthorizationDelegate> authorizationDelegate_;
     double proactiveRefreshWindowSeconds_;
 };

@@ -3,7 +3,8 @@
 #include "mcp/detail/ascii.hpp"
 #include "mcp/detail/base64.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/oauth/client/form_encoding.hpp"
+#include "mcp/oauth/client/detail/form_encoding.hpp"
+#include "mcp/oauth/client/detail/oauth_request.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/whitespace.hpp"
 
@@ -31,8 +32,8 @@ boost::asio::awaitable<void> applyTokenEndpointAuthentication(const Authenticati
     const auto& method = authentication.method();
     if (const auto* basic = std::get_if<Authentication::ClientSecretBasic>(&method)) {
         std::string credentials = "Basic ";
-        detail::appendBase64(credentials, percentEncodeUnreserved(basic->clientID) + ":" +
-                                              percentEncodeUnreserved(basic->clientSecret));
+        detail::appendBase64(credentials, detail::percentEncodeUnreserved(basic->clientID) + ":" +
+                                              detail::percentEncodeUnreserved(basic->clientSecret));
         headers.emplace_back("Authorization", std::move(credentials));
     } else if (const auto* post = std::get_if<Authentication::ClientSecretPost>(&method)) {
         parameters["client_id"] = post->clientID;
@@ -55,6 +56,21 @@ OAuthTokenResponse readTokenEndpointReply(int statusCode, std::string_view body)
         throw OAuthAuthorizationError::make(OAuthAuthorizationError::Kind::tokenResponseInvalid);
     }
     return response;
+}
+
+boost::asio::awaitable<OAuthTokenResponse> OAuthTokenEndpointClient::requestToken(
+    std::map<std::string, std::string> parameters, boost::urls::url tokenEndpoint, Authentication authentication,
+    net::HttpClient& session, std::optional<std::string> privateAddressContext) const {
+    auto request = detail::oauthRequest("POST", tokenEndpoint);
+    request.headers.set("Content-Type", "application/x-www-form-urlencoded");
+    request.headers.set("Accept", "application/json");
+    HTTPHeaders authenticationHeaders;
+    co_await applyTokenEndpointAuthentication(authentication, authenticationHeaders, parameters, tokenEndpoint);
+    for (auto& [name, value] : authenticationHeaders) request.headers.set(name, std::move(value));
+    request.body = detail::formURLEncode(parameters);
+    if (privateAddressContext) detail::refusePrivateAddresses(request, std::move(*privateAddressContext));
+    const auto response = co_await session.fetch(std::move(request));
+    co_return readTokenEndpointReply(response.status, response.body);
 }
 
 }  // namespace mcp

@@ -7,10 +7,13 @@
 #include "mcp/oauth/client/oauth_configuration.hpp"
 #include "mcp/oauth/oauth_token_response.hpp"
 
+#include "net/http_client.hpp"
+
 #include <boost/asio/awaitable.hpp>
 #include <boost/url/url.hpp>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,5 +45,33 @@ std::optional<std::string> oauthErrorCode(std::string_view body);
 // (blanks around it and letter case aside), and DecodingError for a 2xx body that is no token
 // response.
 OAuthTokenResponse readTokenEndpointReply(int statusCode, std::string_view body);
+
+// OAuthTokenRequesting: how the authorizer asks for tokens; a program may supply its own.
+class OAuthTokenRequesting {
+public:
+    virtual ~OAuthTokenRequesting() = default;
+
+    // requestToken: POSTs `parameters` with `authentication` to `tokenEndpoint`, a URL the
+    // caller has checked, through `session`, and returns the token. With
+    // `privateAddressContext` (an endpoint a server named) a host that resolves to a private
+    // address is refused with privateIPAddressBlocked under that context. Throws what
+    // applyTokenEndpointAuthentication and readTokenEndpointReply throw, and the HTTP client's
+    // errors unchanged. Never retried.
+    virtual boost::asio::awaitable<OAuthTokenResponse> requestToken(
+        std::map<std::string, std::string> parameters, boost::urls::url tokenEndpoint,
+        OAuthConfiguration::TokenEndpointAuthentication authentication, net::HttpClient& session,
+        std::optional<std::string> privateAddressContext) const = 0;
+};
+
+// OAuthTokenEndpointClient: a form-encoded POST with "Accept: application/json". Redirects are
+// not followed: a 3xx would carry the client's credentials to a place nobody checked, so it
+// fails like any other error status.
+class OAuthTokenEndpointClient final : public OAuthTokenRequesting {
+public:
+    boost::asio::awaitable<OAuthTokenResponse> requestToken(
+        std::map<std::string, std::string> parameters, boost::urls::url tokenEndpoint,
+        OAuthConfiguration::TokenEndpointAuthentication authentication, net::HttpClient& session,
+        std::optional<std::string> privateAddressContext) const override;
+};
 
 }  // namespace mcp

@@ -5,8 +5,8 @@
 
 namespace platform::detail {
 
-// Glyph: the program's mark, a ring around a dot, drawn in one colour into a square of the
-// given side, with padding above and below it.
+// Glyph: the program's mark (the artwork at kGlyphPath) drawn in one colour, fitted into a
+// square of the given side, with padding above and below it.
 class Glyph final : public QWidget {
 public:
     Glyph(int side, const QColor& colour, int verticalPadding = 0);

@@ -158,5 +158,33 @@ TEST(BridgeMessages, UnreachableLine) {
               R"({"jsonrpc":"2.0","id":"a/b","error":{"code":-32000,"message":"Vantor MCP isn't reachable: x"}})");
 }
 
+TEST(BridgeMessages, LineRole) {
+    constexpr struct {
+        std::string_view line;
+        LineRole want;
+    } kCases[] = {
+        {R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})", LineRole::request},
+        {R"({"id":"a","method":"x"})", LineRole::request},
+        {R"({"id":null,"method":"x"})", LineRole::request},
+        {R"({"id":2.0,"method":"x"})", LineRole::request},
+        {R"({"method":"notifications/initialized"})", LineRole::noReply},
+        {R"({"id":3,"result":{}})", LineRole::noReply},
+        {R"({"id":[1],"method":"x"})", LineRole::badID},
+        {R"({"id":{},"method":"x"})", LineRole::badID},
+        {R"({"id":false,"method":"x"})", LineRole::badID},
+        {R"({"id":1.5,"method":"x"})", LineRole::badID},
+        {R"({"id":[1],"result":{}})", LineRole::badID},
+        {R"([{"id":1,"method":"x"}])", LineRole::other},
+        {"not json", LineRole::other},
+        {R"("text")", LineRole::other},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(lineRole(c.line), c.want) << c.line;
+}
+
+TEST(BridgeMessages, TooLargeLine) {
+    EXPECT_EQ(tooLargeLine(mcp::Value(9), 10485760, 4194304),
+              R"({"jsonrpc":"2.0","id":9,"error":{"code":-32600,"message":"Invalid Request: The message is too large: 10485760 bytes, and Vantor MCP takes at most 4194304."}})");
+}
+
 }  // namespace
 }  // namespace app

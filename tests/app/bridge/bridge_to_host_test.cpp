@@ -95,7 +95,7 @@ TEST_F(BridgeToHostTest, LinesTheServerCantReadGetNoAnswerAndTheHostServesOn) {
 }
 
 TEST_F(BridgeToHostTest, WrongTokenIsAnsweredUnderTheRequestsID) {
-    settings.setString(setting::kToken, "a-token-the-host-does-not-hold");
+    settings.setString(setting::kToken, "f00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed");  // not the host's
     const auto written = forward(R"({"jsonrpc":"2.0","id":3,"method":"tools/list"})" "\n");
     ASSERT_EQ(written.size(), 1u);
     const auto reply = mcp::parseJSON(written[0]);

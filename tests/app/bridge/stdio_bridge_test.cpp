@@ -143,11 +143,12 @@ TEST_F(StdioBridgeTest, SettingsAreReadForEveryPost) {
     FakeHost other;
     forward({R"({"id":1,"method":"ping"})"});
     usePort(other.port());
-    settings_.setString(setting::kToken, "new-token");
+    const std::string newToken = "f00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed";
+    settings_.setString(setting::kToken, newToken);
     forward({R"({"id":2,"method":"ping"})"});
     ASSERT_EQ(host().posts().size(), 1u);
     ASSERT_EQ(other.posts().size(), 1u);
-    EXPECT_EQ(other.posts()[0].header("authorization"), "Bearer new-token");
+    EXPECT_EQ(other.posts()[0].header("authorization"), "Bearer " + newToken);
 }
 
 TEST_F(StdioBridgeTest, Replies) {
@@ -158,7 +159,12 @@ TEST_F(StdioBridgeTest, Replies) {
         std::vector<std::string> written;
     } kCases[] = {
         {"202 writes nothing", {HostAnswer::Kind::http, 202, R"({"ignored":true})"}, R"({"id":1,"method":"x"})", {}},
-        {"empty body writes nothing", {HostAnswer::Kind::http, 200, ""}, R"({"id":1,"method":"x"})", {}},
+        {"empty body for a request",
+         {HostAnswer::Kind::http, 200, ""},
+         R"({"id":1,"method":"x"})",
+         {R"({"jsonrpc":"2.0","id":1,"error":{"code":-32000,"message":"Vantor MCP isn't reachable: The answer from )" +
+          host().url() + R"( is no JSON-RPC message (HTTP 200)."}})"}},
+        {"empty body for a notification", {HostAnswer::Kind::http, 200, ""}, R"({"method":"x"})", {}},
         {"pretty body in one line", {HostAnswer::Kind::http, 200, "{\n  \"id\" : 1,\n  \"result\" : {}\n}\n"},
          R"({"id":1,"method":"x"})", {R"({"id":1,"result":{}})"}},
         {"401 written with the request's id",
@@ -166,16 +172,121 @@ TEST_F(StdioBridgeTest, Replies) {
           R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong access token."},"id":null})"},
          R"({"jsonrpc":"2.0","id":3,"method":"tools/list"})",
          {R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong access token."},"id":3})"}},
-        {"400 for a notification kept as it is",
+        {"non-json line posted anyway",
          {HostAnswer::Kind::http, 400, R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"P"},"id":null})"},
-         R"({"method":"x"})", {R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"P"},"id":null})"}},
-        {"non-json line posted anyway", {HostAnswer::Kind::http, 400, "bad"}, "hello", {"bad"}},
+         "hello",
+         {R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"P"},"id":null})"}},
+        {"non-json line answered with no JSON", {HostAnswer::Kind::http, 400, "bad"}, "hello", {}},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         host().setResponder([&](const HostRequest&) { return c.answer; });
         EXPECT_EQ(forward({c.line}), c.written);
     }
+}
+
+// JSON-RPC answers neither notifications nor responses, not even when the host refuses them.
+TEST_F(StdioBridgeTest, NotificationsAndResponsesGetNoLineWhateverTheAnswer) {
+    constexpr std::string_view kLines[] = {
+        R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
+        R"({"jsonrpc":"2.0","id":4,"result":{}})",
+        R"({"jsonrpc":"2.0","id":5,"error":{"code":-1,"message":"no"}})",
+    };
+    for (const int status : {200, 400, 401, 500}) {
+        host().setResponder([&](const HostRequest&) {
+            return HostAnswer{HostAnswer::Kind::http, status,
+                              R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: no"},"id":null})"};
+        });
+        for (const auto line : kLines) {
+            SCOPED_TRACE(std::to_string(status) + " " + std::string(line));
+            EXPECT_EQ(forward({line}), std::vector<std::string>{});
+        }
+    }
+    EXPECT_EQ(host().posts().size(), 4 * std::size(kLines)) << "all of them posted";
+}
+
+TEST_F(StdioBridgeTest, AnIDThatIsNoStringOrNumberIsRefusedUnderIDNull) {
+    const std::vector<std::string> refused{std::string(kBadIDLine)};
+    for (const auto line : {R"({"jsonrpc":"2.0","id":[1],"method":"tools/list"})", R"({"id":{"a":1},"method":"x"})",
+                            R"({"id":true,"method":"x"})", R"({"id":1.5,"method":"x"})", R"({"id":[1],"result":{}})"}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(forward({line}), refused);
+    }
+    EXPECT_TRUE(host().posts().empty());
+    EXPECT_EQ(forward({R"({"id":7.0,"method":"x"})"}), std::vector<std::string>{R"({"jsonrpc":"2.0","id":7.0,"result":{}})"})
+        << "a whole number written with a point is an id, and is posted";
+}
+
+// Another server on the program's port: what it says never reaches the client as a reply.
+TEST_F(StdioBridgeTest, AnAnswerThatIsNotTheProgramsBecomesAnError) {
+    const std::string html = "<!DOCTYPE html>\n<html>\n<body>It works!</body>\n</html>\n";
+    const auto unreachable = [](std::string_view id, const std::string& reason) {
+        return R"({"jsonrpc":"2.0","id":)" + std::string(id) +
+               R"(,"error":{"code":-32000,"message":"Vantor MCP isn't reachable: )" + reason + R"("}})";
+    };
+    const struct {
+        std::string_view name;
+        HostAnswer answer;
+        std::string reason;
+    } kCases[] = {
+        {"a web page, without the launch header", {HostAnswer::Kind::http, 200, html, std::nullopt},
+         "Another program answers at " + host().url() + " (HTTP 200)."},
+        {"a JSON reply, without the launch header",
+         {HostAnswer::Kind::http, 200, R"({"jsonrpc":"2.0","id":1,"result":{}})", std::nullopt},
+         "Another program answers at " + host().url() + " (HTTP 200)."},
+        {"a web page with the launch header", {HostAnswer::Kind::http, 404, html},
+         "The answer from " + host().url() + " is no JSON-RPC message (HTTP 404)."},
+        {"a JSON array", {HostAnswer::Kind::http, 200, "[1,2]"},
+         "The answer from " + host().url() + " is no JSON-RPC message (HTTP 200)."},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        host().setResponder([&](const HostRequest&) { return c.answer; });
+        EXPECT_EQ(forward({R"({"jsonrpc":"2.0","id":"r1","method":"tools/list"})", R"({"method":"notifications/x"})",
+                           "not json"}),
+                  std::vector<std::string>{unreachable(R"("r1")", c.reason)})
+            << "one error line for the request, nothing for the others";
+    }
+    EXPECT_EQ(launcher_.launches, 0);
+}
+
+// A port beyond 65535 must not wrap around to another program's port with the token.
+TEST_F(StdioBridgeTest, APortOutOfRangeSendsNothingAnywhere) {
+    const auto wrapped = std::to_string(host().port() + 65536);
+    settings_.setString(setting::kPort, wrapped);
+    const std::string problem = wrapped + " is not a valid port (use 1–65535).";
+    EXPECT_EQ(forward({R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})", R"({"method":"notifications/x"})"}),
+              std::vector<std::string>{R"({"jsonrpc":"2.0","id":1,"error":{"code":-32000,"message":"Vantor MCP isn't reachable: )" +
+                                       problem + R"("}})"});
+    EXPECT_TRUE(host().requests().empty()) << "the listener on the wrapped-around port got nothing";
+    EXPECT_EQ(launcher_.launches, 0);
+
+    settings_.setString(setting::kPort, "47517x");
+    EXPECT_EQ(forward({R"({"id":2,"method":"x"})"}),
+              std::vector<std::string>{R"({"jsonrpc":"2.0","id":2,"error":{"code":-32000,"message":"Vantor MCP isn't reachable: 47517x is not a valid port (use 1–65535)."}})"});
+}
+
+// A line longer than the host takes is refused under its id without being posted, and the
+// bridge goes on with the next line.
+TEST_F(StdioBridgeTest, ALineTooLargeIsRefusedUnderItsID) {
+    const std::string padding(StdioBridge::kLineLimit + 1000, 'x');
+    const std::string large = R"({"jsonrpc":"2.0","method":"tools/call","params":{"pad":")" + padding + R"("},"id":9})";
+    const std::string largeNotification = R"({"jsonrpc":"2.0","method":"n","params":{"pad":")" + padding + R"("}})";
+    std::istringstream input(large + "\n" + largeNotification + "\n" + std::string(kToolsListLine) + "\n");
+    bridge().run(input);
+    EXPECT_EQ(output_, (std::vector<std::string>{
+                           R"({"jsonrpc":"2.0","id":9,"error":{"code":-32600,"message":"Invalid Request: The message is too large: )" +
+                               std::to_string(large.size()) + " bytes, and Vantor MCP takes at most " +
+                               std::to_string(StdioBridge::kLineLimit) + R"(."}})",
+                           R"({"jsonrpc":"2.0","id":2,"result":{}})",
+                       }));
+    ASSERT_EQ(host().posts().size(), 1u);
+    EXPECT_EQ(host().posts()[0].body, kToolsListLine);
+
+    output_.clear();
+    forward({large});
+    EXPECT_EQ(output_.size(), 1u) << "the same through forwardLine";
+    EXPECT_EQ(host().posts().size(), 1u);
 }
 
 TEST_F(StdioBridgeTest, ToldToFetchToolsAgainWhenTheProgramWasStartedAnew) {

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,10 +55,51 @@ TEST(AccessToken, MadeAndStoredOnTheFirstReadOnly) {
 
 TEST(AccessToken, StoredTokenIsReturnedUnchanged) {
     platform::MemorySettings settings;
-    settings.setString(setting::kToken, "Chosen-By-Hand");
+    const std::string stored = "f00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed";
+    settings.setString(setting::kToken, stored);
     platform::FixedRandom random;
-    EXPECT_EQ(accessToken(settings, random), "Chosen-By-Hand");
+    EXPECT_EQ(accessToken(settings, random), stored);
     EXPECT_EQ(random.calls(), 0);
+}
+
+// A token that no client could send, or that the program never makes, would lock every
+// client out, the program's own bridge included: a new one takes its place.
+TEST(AccessToken, StoredTokenOfAnotherFormIsReplaced) {
+    constexpr struct {
+        const char* name;
+        const char* stored;
+    } kCases[] = {
+        {"empty", ""},
+        {"too short", "f00dfeed"},
+        {"one digit too many", "f00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed0"},
+        {"upper case", "F00DFEEDF00DFEEDF00DFEEDF00DFEEDF00DFEEDF00DFEED"},
+        {"not hexadecimal", "g00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed"},
+        {"a blank inside", "f00dfeedf00dfeedf00dfeed f00dfeedf00dfeedf00dfee"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        platform::MemorySettings settings;
+        settings.setString(setting::kToken, c.stored);
+        platform::FixedRandom random;
+        const auto token = accessToken(settings, random);
+        EXPECT_THAT(token, MatchesRegex(kTokenPattern));
+        EXPECT_EQ(settings.getString(setting::kToken), token) << "stored in its place";
+        EXPECT_EQ(accessToken(settings, random), token);
+        EXPECT_EQ(random.calls(), 1);
+    }
+}
+
+TEST(AccessToken, EmptyTokenInTheFileIsReplacedOnce) {
+    test_support::TemporaryFolder folder;
+    const auto file = folder.path() / "settings.ini";
+    std::ofstream(file) << "; mine\ntoken=\nport=50000\n";
+    platform::IniSettings settings(file);
+    platform::OpenSSLRandom random;
+    const auto token = accessToken(settings, random);
+    EXPECT_THAT(token, MatchesRegex(kTokenPattern));
+    platform::IniSettings again(file);
+    EXPECT_EQ(accessToken(again, random), token);
+    EXPECT_EQ(again.getString(setting::kPort), "50000");
 }
 
 TEST(AccessToken, FailingRandomSourceStoresNothing) {
@@ -164,13 +206,34 @@ TEST(EndpointURL, UsesTheStoredPortOrTheDefault) {
     } kCases[] = {
         {"nothing stored", nullptr, "http://127.0.0.1:47293/mcp"},
         {"zero", "0", "http://127.0.0.1:47293/mcp"},
+        {"empty", "", "http://127.0.0.1:47293/mcp"},
         {"a port", "50000", "http://127.0.0.1:50000/mcp"},
-        {"not a number", "fast", "http://127.0.0.1:47293/mcp"},
+        {"the highest port", "65535", "http://127.0.0.1:65535/mcp"},
     };
     for (const auto& c : kCases) {
         platform::MemorySettings settings;
         if (c.stored) settings.setString(setting::kPort, c.stored);
         EXPECT_EQ(endpointURL(settings), c.want) << c.name;
+    }
+}
+
+// Anything else stored is refused with the problem text the host shows, never read as the
+// default or as a port number wrapped around: the token would go to another program.
+TEST(EndpointURL, RefusesEveryOtherPort) {
+    constexpr const char* kStored[] = {"99999", "65536", "-1", "47517x", "fast", " 80", "+80", "0x50", "1e3",
+                                       "99999999999999999999999"};
+    for (const auto* stored : kStored) {
+        SCOPED_TRACE(stored);
+        platform::MemorySettings settings;
+        settings.setString(setting::kPort, stored);
+        const std::string problem = std::string(stored) + " is not a valid port (use 1–65535).";
+        try {
+            endpointURL(settings);
+            ADD_FAILURE() << "no error";
+        } catch (const InvalidPort& error) {
+            EXPECT_EQ(error.what(), problem);
+        }
+        EXPECT_THROW(configuredPort(settings), platform::Error) << "callers that guard the store guard this too";
     }
 }
 

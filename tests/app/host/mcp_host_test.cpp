@@ -312,15 +312,15 @@ TEST_F(MCPHostTest, ALaterStartOfTheProgramMakesTheHostTryItsPortAtOnce) {
 
 TEST_F(MCPHostTest, AnUnusablePortStopsTheHostWithoutFallingBack) {
     auto host = makeHost(serve.function());
-    for (const std::int64_t stored : {70000LL, 65536LL, -1LL}) {
+    for (const std::string stored : {"70000", "65536", "-1", "47517x"}) {
         settings.setInt(setting::kPort, port);
         start(*host);
         ASSERT_TRUE(status.running().get());
 
-        settings.setInt(setting::kPort, stored);
+        settings.setString(setting::kPort, stored);
         start(*host);
         EXPECT_FALSE(status.running().get()) << stored;
-        EXPECT_EQ(status.problem().get(), std::to_string(stored) + " is not a valid port (use 1–65535).");
+        EXPECT_EQ(status.problem().get(), stored + " is not a valid port (use 1–65535).");
         EXPECT_THROW(WireConnection{port}, std::runtime_error) << stored;
     }
 }

@@ -183,6 +183,7 @@ TEST_F(LookingPointTest, AMinimizedWindowGivesUpAfterTwelveChecksAndLeavesNoRing
     EXPECT_EQ(main.now() - start, 1100ms) << "eleven sleeps between twelve checks";
     EXPECT_EQ(outcome->errorText(), kPointOffScreenText);
     EXPECT_TRUE(pointer.shown().empty());
+    EXPECT_TRUE(activation.activated().empty()) << "a minimized window stays minimized";
 }
 
 TEST_F(LookingPointTest, AWindowThatLeavesTheScreenAfterTheLastCheckLeavesNoRing) {

@@ -53,7 +53,7 @@ protected:
 
     platform::FakeRequestPanels panels;
     RequestPanel requests{panels, main};
-    platform::FakeActivation activation;
+    platform::FakeActivation activation{windowList};
     Looking looking{share, requests, Looking::Guidance{main, windowList, activation, pointer, status, kOwnPid}};
 };
 

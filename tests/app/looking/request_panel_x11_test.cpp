@@ -160,6 +160,25 @@ TEST_F(RequestPanelX11Test, ClosingThePanelDeclinesWithoutTheTimeOutFlag) {
     EXPECT_TRUE(pumpUntil([&] { return !panelFrame(); }));
 }
 
+// A panel minimized by the window manager would keep its request waiting unseen for five
+// minutes. The session's window manager offers minimizing even to utility windows: the panel
+// comes back at once, still asking.
+TEST_F(RequestPanelX11Test, ComesBackWhenMinimized) {
+    present(kClientRequest);
+    const auto id = panelId();
+    ASSERT_FALSE(id.empty());
+    const auto type = session().run({"xprop", "-id", id, "_NET_WM_WINDOW_TYPE"}).output;
+    EXPECT_NE(type.find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos)
+        << "a utility window, which most window managers give no minimize button: " << type;
+
+    // The test's thread turns the panel's event loop: the panel can't come back before
+    // xdotool has seen it minimized.
+    session().runChecked({"xdotool", "windowminimize", "--sync", id});
+    EXPECT_FALSE(panelFrame().has_value()) << "minimized for a moment";
+    EXPECT_TRUE(pumpUntil([&] { return panelFrame().has_value(); })) << "the panel is back on screen";
+    EXPECT_FALSE(answered) << "the request still waits";
+}
+
 TEST_F(RequestPanelX11Test, ALongTitleAndReasonAreCutToTheirLines) {
     std::string reason;
     for (int i = 0; i < 60; ++i) reason += "The agent explains at length why it needs to see the window. ";

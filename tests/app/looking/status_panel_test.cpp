@@ -154,6 +154,21 @@ TEST_F(StatusPanelTest, StaysWhereItIsAndGrowsUpwards) {
     EXPECT_EQ(windows.live(FakeWindows::Kind::status).size(), 1u);
 }
 
+// The model changes some of what the box shows without an update (the hint after 12 s, a
+// message set on its own): the box takes its new height all the same, or its lines overlap.
+TEST_F(StatusPanelTest, ContentChangedBetweenUpdatesIsRefitted) {
+    status.start("Claude");
+    main.runUntilIdle();
+    const auto made = box()->frame;
+    status.message().set(std::string(60, 'x'));
+    main.runUntilIdle();
+    const auto height = FakeWindows::kStatusHeight + 2 * FakeWindows::kMessageLineHeight;
+    EXPECT_EQ(box()->frame, (Rect{made.x, made.bottom() - height, 420, height}));
+    status.message().set(std::nullopt);
+    main.runUntilIdle();
+    EXPECT_EQ(box()->frame, made) << "and shrinks back";
+}
+
 TEST_F(StatusPanelTest, AHiddenBoxComesBackUnderTheMouse) {
     desktop.setScreens({{{0, 0, 1600, 1000}, {0, 0, 1600, 976}, 1},
                         {{1600, 0, 1280, 1024}, {1600, 0, 1280, 1024}, 1}});

@@ -2,13 +2,17 @@
 
 #include "tests/app/looking/x11_guidance.hpp"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 
 #include <gtest/gtest.h>
 
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace app::test {
 namespace {
@@ -20,6 +24,34 @@ using test_support::TestWindow;
 
 QAbstractButton* statusButton(const QString& text) {
     return findButton("Vantor MCP Status", text);
+}
+
+QWidget* statusWidget() {
+    for (auto* widget : QApplication::topLevelWidgets()) {
+        if (widget->windowTitle() == "Vantor MCP Status" && widget->isVisible()) return widget;
+    }
+    return nullptr;
+}
+
+// overlappingLabels: the pairs of visible labels of window that are drawn over each other.
+std::vector<std::string> overlappingLabels(const QWidget& window) {
+    std::vector<const QLabel*> shown;
+    for (const auto* label : window.findChildren<QLabel*>()) {
+        if (label->isVisibleTo(&window) && !label->text().isEmpty()) shown.push_back(label);
+    }
+    const auto area = [&](const QLabel* label) { return QRect(label->mapTo(&window, QPoint(0, 0)), label->size()); };
+    std::vector<std::string> overlaps;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        for (std::size_t j = i + 1; j < shown.size(); ++j) {
+            if (area(shown[i]).intersects(area(shown[j]))) {
+                overlaps.push_back(shown[i]->text().toStdString() + " / " + shown[j]->text().toStdString());
+            }
+        }
+        if (!QRect(QPoint(0, 0), window.size()).contains(area(shown[i]))) {
+            overlaps.push_back(shown[i]->text().toStdString() + " / the box's edge");
+        }
+    }
+    return overlaps;
 }
 
 class StatusPanelX11Test : public GuidanceX11Test {
@@ -57,6 +89,51 @@ TEST_F(StatusPanelX11Test, SitsAtTheBottomCentreOfTheWorkAreaWithoutTakingFocus)
     status->start("Claude");
     ASSERT_TRUE(pumpUntil([&] { return box() && box()->height > frame.height; }));
     EXPECT_EQ(box()->bottom(), frame.bottom());
+}
+
+// On the main road the hint comes 12 s after the agent started, beside Stop Sharing, under
+// whatever message the agent left: at no state or length may the box's texts overlap or be cut
+// off unseen. A message longer than two lines ends in an ellipsis.
+TEST_F(StatusPanelX11Test, NoTextOverlapsOrIsCutOffUnseen) {
+    const std::string longMessage =
+        "Open the File menu, then choose Export. In the dialog that opens, pick PDF as the format, type the "
+        "customer's name into the file name, and press Save. Fill in the customer name, then save the form.";
+    const struct {
+        std::string name;
+        std::optional<std::string> message;
+        bool hint;
+    } kCases[] = {
+        {"status-box-long-message", longMessage, false},
+        {"status-box-hint", std::nullopt, true},
+        {"status-box-long-message-and-hint", longMessage, true},
+        {"status-box-short-message-and-hint", "Fill in the customer name, then save the form.", true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        status->message().set(c.message);
+        status->start("Claude Desktop on the second screen");
+        // The hint comes from the model's timer, which changes only this value.
+        if (c.hint) status->answeredElsewhere().set(true);
+        ASSERT_TRUE(pumpUntil([&] { return box().has_value() && statusWidget() != nullptr; }));
+        pump(300ms);
+        auto* widget = statusWidget();
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(box()->height, widget->height());
+        EXPECT_EQ(widget->height(), static_cast<int>(panel->window()->fittingHeight())) << "refitted";
+        EXPECT_EQ(test_support::clippedLabels(*widget), std::vector<std::string>{});
+        EXPECT_EQ(overlappingLabels(*widget), std::vector<std::string>{});
+        for (const auto* label : widget->findChildren<QLabel*>()) {
+            const auto text = label->text();
+            if (c.message && *c.message == longMessage && text.startsWith("Open the File menu")) {
+                EXPECT_EQ(text.count('\n'), 1) << "two lines";
+                EXPECT_TRUE(text.endsWith(QChar(0x2026))) << text.toStdString();
+            }
+        }
+        const auto frame = *box();
+        session().saveScreenshot(grab({frame.x - 10, frame.y - 10, frame.width + 20, frame.height + 20}), c.name);
+        status->reset();
+        ASSERT_TRUE(pumpUntil([&] { return !box().has_value(); }));
+    }
 }
 
 TEST_F(StatusPanelX11Test, StepsAdvanceAndDoneEndsEveryRing) {

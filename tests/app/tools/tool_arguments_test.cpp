@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,8 @@ TEST(ToolArgumentsTest, SpotsComeFromTheListElseFromTheTopLevel) {
     } kCases[] = {
         {"two objects without x and one with", R"({"spots":[{"y":1},{"label":"a"},{"x":1,"y":2}]})", 1},
         {"non-objects are dropped", R"({"spots":[1,"a",null,{"x":1,"y":2}]})", 1},
+        {"eight usable, the most at once", R"({"spots":[{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},)"
+                                           R"({"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1}]})", 8},
         {"nine usable", R"({"spots":[{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},)"
                         R"({"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1,"y":1}]})", 0},
         {"nine of which two lack y", R"({"spots":[{"x":1,"y":1},{"x":1},{"x":1,"y":1},{"x":1,"y":1},{"x":1},)"
@@ -56,6 +59,28 @@ TEST(ToolArgumentsTest, TextsAreTidiedToTheirLimits) {
     EXPECT_EQ(optionalMessage(object(R"({"message":7})")), std::nullopt);
     EXPECT_FALSE(flag("wait", object(R"({"wait":"true"})")));
     EXPECT_TRUE(flag("wait", object(R"({"wait":true})")));
+}
+
+// Each text at its limit stays whole; one character more is cut back to the limit.
+TEST(ToolArgumentsTest, TextsAtTheirLimitStayWhole) {
+    const struct {
+        std::string_view name;
+        std::size_t limit;
+        std::function<std::string(const std::string&)> read;
+    } kCases[] = {
+        {"label", kLabelLimit,
+         [](const std::string& text) {
+             return pointSpots(object(R"({"x":1,"y":1,"label":")" + text + R"("})")).front().label.value_or("?");
+         }},
+        {"reason", kReasonLimit, [](const std::string& text) { return lookReason(object(R"({"reason":")" + text + R"("})")); }},
+        {"message", kMessageLimit,
+         [](const std::string& text) { return optionalMessage(object(R"({"message":")" + text + R"("})")).value_or("?"); }},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.read(std::string(c.limit, 'w')), std::string(c.limit, 'w'));
+        EXPECT_EQ(c.read(std::string(c.limit + 1, 'w')), std::string(c.limit, 'w'));
+    }
 }
 
 }  // namespace

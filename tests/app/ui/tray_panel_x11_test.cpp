@@ -19,6 +19,8 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -26,6 +28,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace app::ui::test {
 namespace {
@@ -83,6 +87,13 @@ protected:
     }
 
     ConnectSection& connect() { return panel->view().connectSection(); }
+
+    void shareFiveMinutesWithClaude() {
+        sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
+                                         .until = main.now() + 300s,
+                                         .kept = true,
+                                         .client = "Claude"});
+    }
 
     platform::QtScheduler main;
     HostStatus host;
@@ -190,10 +201,7 @@ TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
 
 TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
     start();
-    sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
-                                     .until = main.now() + 300s,
-                                     .kept = true,
-                                     .client = "Claude"});
+    shareFiveMinutesWithClaude();
     openByClickingTheIcon();
     auto& stop = panel->view().stopSharingRow();
     ASSERT_TRUE(stop.isVisible());
@@ -210,6 +218,24 @@ TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
     EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "the panel gets out of the picker's way";
     openByClickingTheIcon();
     EXPECT_EQ(panel->view().tryItRow().subtitle(), QStringLiteral("It works. The picture was thrown away."));
+}
+
+// Under LANG=C.UTF-8 the locale's short time format carries seconds: the share's end is read
+// in hours and minutes all the same.
+TEST_F(TrayPanelX11Test, TheSharesEndShowsNoSecondsInTheCLocale) {
+    const QLocale saved;
+    QLocale::setDefault(QLocale::c());
+    start();
+    shareFiveMinutesWithClaude();
+    openByClickingTheIcon();
+    auto& stop = panel->view().stopSharingRow();
+    ASSERT_TRUE(stop.subtitle());
+    const QString line = *stop.subtitle();
+    QLocale::setDefault(saved);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^Claude until \d\d:\d\d$)")).match(line).hasMatch())
+        << line.toStdString();
+    EXPECT_EQ(test_support::clippedLabels(panel->view()), std::vector<std::string>{});
+    saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-sharing-c-locale");
 }
 
 }  // namespace

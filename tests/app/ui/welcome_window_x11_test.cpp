@@ -17,8 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace app::ui::test {
 namespace {
@@ -88,7 +91,14 @@ TEST_F(WelcomeWindowX11Test, FirstRunOpensItCentredInFrontAndLaterStartsDont) {
     auto& view = *welcome->view();
     EXPECT_EQ(view.copyButton().text(), "Copy Prompt");
     EXPECT_FALSE(view.statusLabel().isVisible()) << "no status line before anything happened";
+    EXPECT_TRUE(view.doneButton().isDefault());
+    EXPECT_EQ(view.doneButton().width(), 260) << "a wide default button";
+    const auto labels = view.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+        return label->text() == "Vantor MCP lives in your system tray.";
+    })) << "the tray, as every other view calls it";
     pump(200ms);
+    EXPECT_EQ(test_support::clippedLabels(view), std::vector<std::string>{});
     saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window");
 
     // The title bar's close button records that the guide was seen, as Done does.

@@ -75,8 +75,8 @@ TEST(PromptMessage, TextFromAStringIsTheTextCase) {
 }
 
 TEST(PromptMessage, RolesMatchTheirTextExactly) {
-    EXPECT_EQ(promptRoleFromRawValue("assistant"), Prompt::Message::Role::assistant);
-    EXPECT_EQ(promptRoleFromRawValue("Assistant"), std::nullopt);
+    EXPECT_EQ(messageRoleFromRawValue("assistant"), Prompt::Message::Role::assistant);
+    EXPECT_EQ(messageRoleFromRawValue("Assistant"), std::nullopt);
     EXPECT_EQ(rawValue(Prompt::Message::Role::user), "user");
 }
 

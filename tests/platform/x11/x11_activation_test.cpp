@@ -50,6 +50,21 @@ TEST_F(X11ActivationTest, ACoveredWindowComesToTheFrontWithTheFocus) {
     EXPECT_TRUE(eventually([&] { return isActive(lower.id()); }));
 }
 
+TEST_F(X11ActivationTest, AMinimizedWindowStaysMinimized) {
+    const TestWindow minimized(session(), {.title = "Minimized", .bounds = {200, 150, 320, 240}});
+    const TestWindow other(session(), {.title = "Other", .bounds = {600, 150, 320, 240}});
+    session().runChecked({"xdotool", "windowminimize", "--sync", minimized.idText()});
+    const auto onScreen = [&] { return windows_->window(minimized.id()).value().onScreen; };
+    ASSERT_TRUE(eventually([&] { return !onScreen(); }));
+
+    activation_->activateWindow(minimized.id());
+    // The window manager handles requests in order: once the later one is done, so is any
+    // restoring the first would have caused.
+    activation_->activateWindow(other.id());
+    ASSERT_TRUE(eventually([&] { return isActive(other.id()); }));
+    EXPECT_FALSE(onScreen());
+}
+
 TEST_F(X11ActivationTest, AWindowThatIsGoneIsLeftAlone) {
     TestWindow window(session(), {.bounds = {200, 150, 320, 240}});
     const auto id = window.id();

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QWidget>
 
 #include <chrono>
 #include <cstdint>
@@ -49,7 +51,29 @@ protected:
     std::optional<platform::X11Connection> x;
 };
 
+// clippedLabels: the visible labels of window whose text doesn't fit the room the layout gave
+// them (a label that wraps needs its height for its width, any other its size hint), each
+// described with its text and sizes; empty when every text is whole.
+std::vector<std::string> clippedLabels(const QWidget& window);
+
 // Defined here, so that a test program needs no library beyond Qt and the X layer it links.
+
+inline std::vector<std::string> clippedLabels(const QWidget& window) {
+    std::vector<std::string> clipped;
+    for (const auto* label : window.findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(&window) || label->text().isEmpty()) continue;
+        const QSize room = label->size();
+        const QSize hint = label->sizeHint();
+        const int neededHeight = label->hasHeightForWidth() ? label->heightForWidth(room.width()) : hint.height();
+        const bool widthFits = label->hasHeightForWidth() || hint.width() <= room.width();
+        if (widthFits && neededHeight <= room.height()) continue;
+        std::ostringstream text;
+        text << '"' << label->text().toStdString() << "\" needs " << hint.width() << "x" << neededHeight << ", has "
+             << room.width() << "x" << room.height();
+        clipped.push_back(text.str());
+    }
+    return clipped;
+}
 
 namespace detail {
 

@@ -1,11 +1,18 @@
 #include "mcp/oauth/client/authorization_code_flow.hpp"
 
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
+#include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
 
 #include <gtest/gtest.h>
 
 namespace mcp {
 namespace {
+
+using testing::json;
+using testing::notFound;
+using testing::RecordedRequest;
+using testing::Reply;
+using testing::ScriptedHttpServer;
 
 using Kind = OAuthAuthorizationError::Kind;
 
@@ -121,6 +128,50 @@ TEST(AuthorizationReply, ReadsTheCodeFromAnImmediateRedirect) {
             EXPECT_EQ(error.what(), row.description);
         }
     }
+}
+
+class AuthorizationCodeFlowTest : public testing::OAuthNetworkTest {};
+
+TEST_F(AuthorizationCodeFlowTest, FetchesTheAuthorizationURLAndReadsTheRedirectWithoutFollowingIt) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (request.target.starts_with("/authorize?go")) {
+            return Reply{.status = 302, .headers = {{"Location", "http://127.0.0.1:50123/callback?code=X&state=S"}}};
+        }
+        return Reply{.status = 200, .headers = {{"Content-Type", "text/html"}}, .body = "<form>log in</form>"};
+    });
+    auto session = makeClient();
+    const OAuthAuthorizationCodeFlow flow;
+    EXPECT_EQ(await(flow.perform(boost::urls::url(server.url("/authorize?go")), kRedirect, "S", nullptr, *session)), "X");
+    const auto request = server.requests().at(0);
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.header("Accept"), "text/html, application/json");
+    // The redirect went to the redirect URI, where nothing listens: it was read, not followed.
+    EXPECT_EQ(server.requests().size(), 1u);
+
+    try {
+        await(flow.perform(boost::urls::url(server.url("/authorize?login")), kRedirect, "S", nullptr, *session));
+        ADD_FAILURE() << "a code was returned";
+    } catch (const OAuthAuthorizationError& error) {
+        EXPECT_EQ(error.kind(), Kind::authorizationResponseMissingRedirectLocation);
+    }
+}
+
+TEST_F(AuthorizationCodeFlowTest, HandsTheURLToTheDelegate) {
+    class Delegate final : public OAuthAuthorizationDelegate {
+    public:
+        boost::asio::awaitable<boost::urls::url> presentAuthorizationURL(boost::urls::url url) override {
+            presented = url;
+            co_return boost::urls::url("http://127.0.0.1:50123/callback?state=S&code=from%20browser");
+        }
+        boost::urls::url presented;
+    };
+    auto delegate = std::make_shared<Delegate>();
+    auto session = makeClient();
+    const boost::urls::url authorization("https://as.example.com/authorize?client_id=c");
+    EXPECT_EQ(await(OAuthAuthorizationCodeFlow().perform(authorization, kRedirect, "S", delegate, *session)),
+              "from browser");
+    EXPECT_EQ(delegate->presented, authorization);
+    EXPECT_EQ(connector_->attempts, 0);
 }
 
 }  // namespace

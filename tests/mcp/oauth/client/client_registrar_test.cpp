@@ -2,11 +2,18 @@
 
 #include "mcp/json/json.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
+#include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
 
 #include <gtest/gtest.h>
 
 namespace mcp {
 namespace {
+
+using testing::json;
+using testing::notFound;
+using testing::RecordedRequest;
+using testing::Reply;
+using testing::ScriptedHttpServer;
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using GrantType = OAuthConfiguration::GrantType;
@@ -96,6 +103,42 @@ TEST(ClientRegistrar, ReadsTheRegisteredClientOrTheError) {
         }
     }
     EXPECT_THROW(readRegistrationReply(200, R"({"client_secret":"s"})"), DecodingError);
+}
+
+class ClientRegistrarTest : public testing::OAuthNetworkTest {};
+
+TEST_F(ClientRegistrarTest, PostsTheRegistrationAndTakesTheNewClientID) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (parseJSON(request.body).objectValue()->find("redirect_uris")) return json(R"({"client_id":"code-client"})", 201);
+        return json(R"({"error":"invalid_client_metadata"})", 400);
+    });
+    auto session = makeClient();
+    const OAuthClientRegistrar registrar(OAuthURLValidator(true));
+    OAuthAuthorizationServerMetadata metadata;
+    metadata.registrationEndpoint = boost::urls::url(server.url("/register"));
+
+    const auto registration = await(registrar.registerClientIfNeeded(configuration(Authentication::none("")), metadata, *session));
+    ASSERT_TRUE(registration);
+    EXPECT_EQ(registration->authentication, Authentication::none("code-client"));
+    const auto request = server.requests().at(0);
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.header("Content-Type"), "application/json");
+    EXPECT_EQ(request.header("Accept"), "application/json");
+    EXPECT_EQ(parseJSON(request.body), parseJSON(registrationRequestBody(configuration(Authentication::none("")))));
+
+    try {
+        await(registrar.registerClientIfNeeded(configuration(Authentication::none(""), GrantType::clientCredentials),
+                                               metadata, *session));
+        ADD_FAILURE() << "registered";
+    } catch (const OAuthAuthorizationError& error) {
+        EXPECT_EQ(error.what(), std::string("Token request failed with status 400 (oauth_error: invalid_client_metadata)"));
+    }
+
+    // Without the loopback allowance the plain-http endpoint is refused before any request.
+    EXPECT_THROW(await(OAuthClientRegistrar(OAuthURLValidator(false))
+                           .registerClientIfNeeded(configuration(Authentication::none("")), metadata, *session)),
+                 OAuthAuthorizationError);
+    EXPECT_EQ(server.requests().size(), 2u);
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST(OAuthConfiguration, StoresItsArgumentsUnchanged) {
     const Configuration configuration(Configuration::GrantType::clientCredentials,
                                       Authentication::clientSecretBasic("c", "s"), Configuration::RetryPolicy(4, 3),
                                       overrides, boost::urls::url("https://app.example.com/cb"), "My Client",
-                                      {{"audience", "x"}}, nullptr, -10);
+                                      {{"audience", "x"}}, nullptr, nullptr, -10);
     EXPECT_EQ(configuration.grantType(), Configuration::GrantType::clientCredentials);
     EXPECT_EQ(configuration.retryPolicy().maxAuthorizationAttempts(), 4);
     EXPECT_EQ(configuration.endpointOverrides().tokenEndpoint, overrides.tokenEndpoint);
@@ -129,6 +129,7 @@ TEST(OAuthConfiguration, StoresItsArgumentsUnchanged) {
     EXPECT_EQ(configuration.clientName(), "My Client");
     EXPECT_EQ(configuration.additionalTokenRequestParameters().at("audience"), "x");
     EXPECT_EQ(configuration.proactiveRefreshWindowSeconds(), -10);
+    EXPECT_FALSE(configuration.accessTokenProvider());
     EXPECT_EQ(OAuthTokenExpirySkew::defaultSeconds, 30.0);
 }
 

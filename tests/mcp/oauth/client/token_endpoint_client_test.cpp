@@ -1,14 +1,21 @@
 #include "mcp/oauth/client/token_endpoint_client.hpp"
 
 #include "mcp/json/coding.hpp"
-#include "mcp/oauth/client/form_encoding.hpp"
+#include "mcp/oauth/client/detail/form_encoding.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "tests/mcp/coroutine_runner.hpp"
+#include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
 
 #include <gtest/gtest.h>
 
 namespace mcp {
 namespace {
+
+using testing::json;
+using testing::notFound;
+using testing::RecordedRequest;
+using testing::Reply;
+using testing::ScriptedHttpServer;
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using Parameters = std::map<std::string, std::string>;
@@ -17,13 +24,13 @@ using Kind = OAuthAuthorizationError::Kind;
 const boost::urls::url kTokenEndpoint("https://as.example.com/token");
 
 TEST(FormEncoding, SortsByNameAndEncodesEverythingButUnreservedCharacters) {
-    EXPECT_EQ(formURLEncode({{"scope", "a b"},
+    EXPECT_EQ(detail::formURLEncode({{"scope", "a b"},
                              {"grant_type", "client_credentials"},
                              {"resource", "urn:x/y"},
                              {"client_id", "c1"}}),
               "client_id=c1&grant_type=client_credentials&resource=urn%3Ax%2Fy&scope=a%20b");
-    EXPECT_EQ(formURLEncode({{"b", "1+1=2"}, {"_", "~.-_"}, {"Z", "\xC3\xA9"}}), "Z=%C3%A9&_=~.-_&b=1%2B1%3D2");
-    EXPECT_EQ(formURLEncode({}), "");
+    EXPECT_EQ(detail::formURLEncode({{"b", "1+1=2"}, {"_", "~.-_"}, {"Z", "\xC3\xA9"}}), "Z=%C3%A9&_=~.-_&b=1%2B1%3D2");
+    EXPECT_EQ(detail::formURLEncode({}), "");
 }
 
 TEST(TokenEndpointAuthentication, AddsEachMethodsCredentials) {
@@ -119,6 +126,85 @@ TEST(TokenEndpointReply, AcceptsBearerTokensAndRefusesTheRest) {
     // The token type is kept as the server wrote it.
     EXPECT_EQ(readTokenEndpointReply(200, R"({"access_token":"at","token_type":" bearer\n"})").tokenType, " bearer\n");
     EXPECT_THROW(readTokenEndpointReply(200, R"({"token_type":"Bearer"})"), DecodingError);
+}
+
+class TokenEndpointClientTest : public testing::OAuthNetworkTest {
+protected:
+    OAuthTokenEndpointClient client;
+};
+
+TEST_F(TokenEndpointClientTest, PostsTheFormWithEachAuthenticationMethod) {
+    const OAuthConfiguration::AssertionFactory factory = [](boost::urls::url,
+                                                            std::string) -> boost::asio::awaitable<std::string> {
+        co_return "signed.jwt.here";
+    };
+    const struct {
+        std::string_view name;
+        Authentication authentication;
+        std::optional<std::string> authorization;
+        std::string body;
+    } cases[] = {
+        {"basic", Authentication::clientSecretBasic("c1", "s:1"), "Basic YzE6cyUzQTE=",
+         "grant_type=client_credentials&resource=https%3A%2F%2Fapi.example.com%2Fmcp&scope=a%20b"},
+        {"post", Authentication::clientSecretPost("c1", "s:1"), std::nullopt,
+         "client_id=c1&client_secret=s%3A1&grant_type=client_credentials&resource=https%3A%2F%2Fapi.example.com%2Fmcp"
+         "&scope=a%20b"},
+        {"none", Authentication::none("c1"), std::nullopt,
+         "client_id=c1&grant_type=client_credentials&resource=https%3A%2F%2Fapi.example.com%2Fmcp&scope=a%20b"},
+        {"private key jwt", Authentication::privateKeyJWT("c1", factory), std::nullopt,
+         "client_assertion=signed.jwt.here&client_assertion_type=urn%3Aietf%3Aparams%3Aoauth%3Aclient-assertion-type"
+         "%3Ajwt-bearer&client_id=c1&grant_type=client_credentials&resource=https%3A%2F%2Fapi.example.com%2Fmcp"
+         "&scope=a%20b"},
+    };
+    ScriptedHttpServer server([](const RecordedRequest&) {
+        return json(R"({"access_token":"at","token_type":"Bearer","expires_in":60})");
+    });
+    auto session = makeClient();
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const auto response = await(client.requestToken(
+            {{"grant_type", "client_credentials"}, {"resource", "https://api.example.com/mcp"}, {"scope", "a b"}},
+            boost::urls::url(server.url("/token")), row.authentication, *session, std::nullopt));
+        EXPECT_EQ(response.accessToken, "at");
+        const auto request = server.requests().back();
+        EXPECT_EQ(request.method, "POST");
+        EXPECT_EQ(request.target, "/token");
+        EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(request.header("Accept"), "application/json");
+        EXPECT_EQ(request.header("Authorization"), row.authorization);
+        EXPECT_EQ(request.body, row.body);
+    }
+}
+
+TEST_F(TokenEndpointClientTest, DoesNotFollowARedirectWithTheCredentials) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        if (request.target == "/token") return Reply{.status = 307, .headers = {{"Location", "/elsewhere"}}};
+        return json(R"({"access_token":"stolen","token_type":"Bearer"})");
+    });
+    auto session = makeClient();
+    try {
+        await(client.requestToken({{"grant_type", "client_credentials"}}, boost::urls::url(server.url("/token")),
+                                  Authentication::clientSecretPost("c1", "secret"), *session, std::nullopt));
+        ADD_FAILURE() << "a token was returned";
+    } catch (const OAuthAuthorizationError& error) {
+        EXPECT_EQ(error.what(), std::string("Token request failed with status 307"));
+    }
+    EXPECT_EQ(targets(server), std::vector<std::string>{"/token"});
+}
+
+TEST_F(TokenEndpointClientTest, RefusesATokenEndpointThatResolvesToAPrivateAddress) {
+    auto session = makeClient({{"as.internal.example", "10.0.0.5"}});
+    try {
+        await(client.requestToken({{"grant_type", "client_credentials"}},
+                                  boost::urls::url("https://as.internal.example/token"),
+                                  Authentication::clientSecretPost("c1", "secret"), *session, "Token endpoint"));
+        ADD_FAILURE() << "a token was returned";
+    } catch (const OAuthAuthorizationError& error) {
+        EXPECT_EQ(error.kind(), Kind::privateIPAddressBlocked);
+        EXPECT_EQ(error.what(), std::string("Token endpoint resolves to a private or reserved IP address which is "
+                                            "blocked for SSRF protection: https://as.internal.example/token"));
+    }
+    EXPECT_EQ(connector_->attempts, 0);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-#include "mcp/oauth/client/form_encoding.hpp"
+#include "mcp/oauth/client/detail/form_encoding.hpp"
 
 #include <boost/url/encode.hpp>
 #include <boost/url/rfc/unreserved_chars.hpp>
 
-namespace mcp {
+namespace mcp::detail {
 
 std::string percentEncodeUnreserved(std::string_view text) {
     return boost::urls::encode(text, boost::urls::unreserved_chars);
@@ -20,4 +20,4 @@ std::string formURLEncode(const std::map<std::string, std::string>& parameters) 
     return body;
 }
 
-}  // namespace mcp
+}  // namespace mcp::detail

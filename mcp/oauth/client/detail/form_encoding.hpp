@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace mcp {
+namespace mcp::detail {
 
 // percentEncodeUnreserved: `text` with every byte outside the unreserved characters written as
 // "%" and two upper-case hexadecimal digits.
@@ -18,4 +18,4 @@ std::string percentEncodeUnreserved(std::string_view text);
 // names, name and value encoded as above, joined with "=" and "&". "" for no parameters.
 std::string formURLEncode(const std::map<std::string, std::string>& parameters);
 
-}  // namespace mcp
+}  // namespace mcp::detail

@@ -1,0 +1,35 @@
+#include "app/ui/running_notice.hpp"
+
+#include "tests/app/ui/ui_x11_fixture.hpp"
+
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace app::ui::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+using RunningNoticeLookX11Test = UiX11Test;
+
+// The notice's one step is to close it: a wide, prominent default button, and no text cut.
+TEST_F(RunningNoticeLookX11Test, DoneIsAWideDefaultButtonAndNoTextIsCut) {
+    RunningNotice notice;
+    for (const auto place : {MenuBarIcon::Place::visible, MenuBarIcon::Place::noRoom}) {
+        notice.show(place);
+        ASSERT_TRUE(pumpUntil([&] { return notice.window() != nullptr && notice.window()->isVisible(); }));
+        pump(300ms);
+        const auto* shown = notice.window();
+        EXPECT_TRUE(shown->doneButton().isDefault());
+        EXPECT_EQ(shown->doneButton().width(), 200);
+        EXPECT_EQ(test_support::clippedLabels(*shown), std::vector<std::string>{});
+    }
+    saveScreen(notice.window()->frameGeometry().adjusted(-4, -4, 4, 4), "running-notice-done");
+}
+
+}  // namespace
+}  // namespace app::ui::test

@@ -1,0 +1,144 @@
+#pragma once
+
+// FakeAuthorizationServer: a protected MCP resource and its authorization server in one scripted
+// server on 127.0.0.1, for the tests of the OAuth authorizer.
+
+#include "mcp/json/json.hpp"
+#include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
+
+#include <boost/url/parse.hpp>
+#include <boost/url/url.hpp>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mcp::testing {
+
+using Form = std::map<std::string, std::string>;
+
+inline Form readForm(std::string_view body) {
+    Form form;
+    for (const auto& parameter : boost::urls::url("http://x/?" + std::string(body)).params()) {
+        form[parameter.key] = parameter.value;
+    }
+    return form;
+}
+
+// A protected resource and its authorization server in one scripted server: the metadata
+// documents, registration, an authorization endpoint that redirects at once, and a token
+// endpoint that hands out "at-1", "at-2", ... Records what the grants asked for.
+class FakeAuthorizationServer {
+public:
+    // How the protected resource at "/mcp" answers: a request with a token this server issued
+    // gets an empty JSON-RPC result, anything else 401; or every request gets 403
+    // "insufficient_scope".
+    enum class Resource { requiresToken, forbidsEverything };
+
+    FakeAuthorizationServer()
+        : server_([this](const RecordedRequest& request) { return answer(request); }), base_(server_.url("")) {}
+
+    std::string base() const { return base_; }
+    boost::urls::url endpoint() const { return boost::urls::url(base_ + "/mcp"); }
+    std::vector<std::string> targets() const {
+        std::vector<std::string> seen;
+        for (const auto& request : server_.requests()) seen.push_back(request.target.substr(0, request.target.find('?')));
+        return seen;
+    }
+    std::vector<Form> tokenRequests() const {
+        std::lock_guard lock(mutex_);
+        return tokenRequests_;
+    }
+    std::string codeChallenge() const {
+        std::lock_guard lock(mutex_);
+        return codeChallenge_;
+    }
+    void setResource(Resource resource) {
+        std::lock_guard lock(mutex_);
+        resource_ = resource;
+    }
+    // The Authorization headers the protected resource received, "" for none.
+    std::vector<std::string> resourceAuthorizations() const {
+        std::vector<std::string> seen;
+        for (const auto& request : server_.requests()) {
+            if (request.target == "/mcp") seen.push_back(request.header("Authorization").value_or(""));
+        }
+        return seen;
+    }
+    void refuseRefresh(int status) {
+        std::lock_guard lock(mutex_);
+        refreshStatus_ = status;
+    }
+
+private:
+    Reply answer(const RecordedRequest& request) {
+        const auto target = boost::urls::parse_origin_form(request.target).value();
+        const std::string path(target.path());
+        if (path == "/.well-known/oauth-protected-resource/mcp") {
+            return json(R"({"resource":")" + base_ + R"(/mcp","authorization_servers":[")" + base_ +
+                        R"("],"scopes_supported":["read"]})");
+        }
+        if (path == "/.well-known/oauth-authorization-server") {
+            return json(R"({"issuer":")" + base_ + R"(","authorization_endpoint":")" + base_ +
+                        R"(/authorize","token_endpoint":")" + base_ + R"(/token","registration_endpoint":")" + base_ +
+                        R"(/register","code_challenge_methods_supported":["S256"]})");
+        }
+        if (path == "/mcp") return protectedResource(request);
+        if (path == "/register") return json(R"({"client_id":"registered-1"})", 201);
+        if (path == "/authorize") {
+            std::string redirect, state;
+            for (const auto& parameter : target.params()) {
+                if (parameter.key == "redirect_uri") redirect = parameter.value;
+                if (parameter.key == "state") state = parameter.value;
+                if (parameter.key == "code_challenge") {
+                    std::lock_guard lock(mutex_);
+                    codeChallenge_ = parameter.value;
+                }
+            }
+            return Reply{.status = 302, .headers = {{"Location", redirect + "?code=code-1&state=" + state}}};
+        }
+        if (path == "/token") {
+            const auto form = readForm(request.body);
+            std::lock_guard lock(mutex_);
+            tokenRequests_.push_back(form);
+            if (form.at("grant_type") == "refresh_token" && refreshStatus_) {
+                return json(R"({"error":"invalid_grant"})", *refreshStatus_);
+            }
+            const auto number = std::to_string(tokenRequests_.size());
+            // Refresh answers bring no new refresh token, as servers may.
+            const std::string refresh = form.at("grant_type") == "refresh_token" ? "" : R"(,"refresh_token":"rt-)" + number + "\"";
+            issued_.push_back("Bearer at-" + number);
+            return json(R"({"access_token":"at-)" + number + R"(","token_type":"Bearer","expires_in":3600)" + refresh + "}");
+        }
+        return Reply{.status = 404};
+    }
+
+    Reply protectedResource(const RecordedRequest& request) {
+        const auto challenge = "Bearer resource_metadata=\"" + base_ + "/.well-known/oauth-protected-resource/mcp\"";
+        std::lock_guard lock(mutex_);
+        if (resource_ == Resource::forbidsEverything) {
+            return Reply{.status = 403,
+                         .headers = {{"WWW-Authenticate", R"(Bearer error="insufficient_scope", scope="admin")"}}};
+        }
+        const auto authorization = request.header("Authorization");
+        if (!authorization || std::find(issued_.begin(), issued_.end(), *authorization) == issued_.end()) {
+            return Reply{.status = 401, .headers = {{"WWW-Authenticate", challenge}}};
+        }
+        const auto message = parseJSON(request.body);
+        return json(R"({"jsonrpc":"2.0","id":)" + writeJSON(*message.objectValue()->find("id")) + R"(,"result":{}})");
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<Form> tokenRequests_;
+    std::string codeChallenge_;
+    std::optional<int> refreshStatus_;
+    Resource resource_ = Resource::requiresToken;
+    std::vector<std::string> issued_;
+    ScriptedHttpServer server_;
+    std::string base_;
+};
+
+}  // namespace mcp::testing
