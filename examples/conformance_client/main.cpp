@@ -6,11 +6,10 @@
 // with the scenario's name in MCP_CONFORMANCE_SCENARIO. The program initializes a session
 // over the HTTP client transport, lists the tools and, where the scenario offers
 // "add_numbers", calls it; it exits 0 once the flow has completed and 1, with the reason on
-// standard error, when a step fails. In the client-credentials scenarios a 401 is answered
-// with that OAuth grant, with the client id and the secret or private key of the scenario's
-// context (MCP_CONFORMANCE_CONTEXT).
+// standard error, when a step fails. A 401 or 403 from the server is answered by the OAuth
+// client, set up for the scenario (see oauth_setup.hpp).
 
-#include "client_credentials_authorizer.hpp"
+#include "oauth_setup.hpp"
 
 #include "mcp/http/client/http_client_transport.hpp"
 #include "mcp/json/json.hpp"
@@ -99,32 +98,11 @@ bool offersTool(const Value& listing, std::string_view name) {
     return false;
 }
 
-std::optional<std::string> field(const Value& context, std::string_view name) {
-    const auto* object = context.objectValue();
-    const Value* value = object ? object->find(name) : nullptr;
-    if (!value || !value->stringValue()) return std::nullopt;
-    return *value->stringValue();
-}
-
-// The identity of a client-credentials scenario, from its context; absent in other scenarios.
-// The authorization-code scenarios give a client id and secret too, but they want that grant.
-std::optional<conformance::ClientCredentials> contextCredentials() {
-    const char* scenario = std::getenv("MCP_CONFORMANCE_SCENARIO");
-    const char* text = std::getenv("MCP_CONFORMANCE_CONTEXT");
-    if (!scenario || !std::string_view(scenario).starts_with("auth/client-credentials") || !text) return std::nullopt;
-    const Value context = mcp::parseJSON(text);
-    auto clientID = field(context, "client_id");
-    auto secret = field(context, "client_secret");
-    auto key = field(context, "private_key_pem");
-    if (!clientID || (!secret && !key)) return std::nullopt;
-    return conformance::ClientCredentials{*clientID, std::move(secret), std::move(key)};
-}
-
 asio::awaitable<void> run(boost::urls::url endpoint) {
     mcp::HTTPClientTransport::Options options;
-    if (auto credentials = contextCredentials()) {
-        options.authorizer = std::make_shared<conformance::ClientCredentialsAuthorizer>(std::move(*credentials));
-    }
+    const char* scenario = std::getenv("MCP_CONFORMANCE_SCENARIO");
+    const char* context = std::getenv("MCP_CONFORMANCE_CONTEXT");
+    options.authorizer = conformance::makeAuthorizer(scenario ? scenario : "", context ? context : "");
     Session session(
         mcp::HTTPClientTransport::make(co_await asio::this_coro::executor, std::move(endpoint), std::move(options)));
     co_await session.transport()->connect();
