@@ -25,10 +25,12 @@ run: configure
 	cmake --build --preset $(PRESET) -j $(JOBS) --target vantor-mcp
 	build/$(PRESET)/app/vantor-mcp
 
-# Every test: the suite; the fuzz targets, built with a preset of their own (clang), for a few
+# Every test: the suite; the protocol's conformance suite against the example fixture server and
+# client; the fuzz targets, built with a preset of their own (clang), for a few
 # seconds each; then the library and the host under ThreadSanitizer.
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
+	tests/peers/conformance/run.sh build/$(PRESET)
 	JOBS=$(JOBS) tools/run-fuzzers.sh
 	$(MAKE) tsan
 

@@ -13,20 +13,17 @@
 // resume one), a DELETE to end the session. Port 0 picks a free port; the program prints the
 // address it listens on.
 
+#include "examples/http_listener/http_listener.hpp"
 #include "mcp/http/http_header_name.hpp"
 #include "mcp/server/server.hpp"
 #include "mcp/http/stateful_http_server_transport.hpp"
 #include "mcp/server/tool_methods.hpp"
 #include "mcp/protocol/utility_messages.hpp"
 
-#include <boost/asio/as_tuple.hpp>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/use_awaitable.hpp>
-#include <boost/asio/write.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/http.hpp>
 
 #include <cstdlib>
 #include <exception>
@@ -38,10 +35,7 @@
 namespace {
 
 namespace asio = boost::asio;
-namespace http = boost::beast::http;
 using asio::ip::tcp;
-
-constexpr auto kAwait = asio::as_tuple(asio::use_awaitable);
 
 void reportFailure(std::exception_ptr error) {
     if (!error) return;
@@ -146,66 +140,6 @@ private:
     std::map<std::string, Session> sessions_;
 };
 
-mcp::HTTPRequest toHTTPRequest(const http::request<http::string_body>& request) {
-    mcp::HTTPRequest converted{std::string(request.method_string()), {}, std::nullopt, std::string(request.target())};
-    for (const auto& field : request) converted.headers.emplace_back(field.name_string(), field.value());
-    if (!request.body().empty()) converted.body = request.body();
-    return converted;
-}
-
-// Writes the header, then each event as its own chunk as soon as the transport yields it;
-// the reply ends when the stream does. Returns false when the client has gone.
-asio::awaitable<bool> writeStream(tcp::socket& socket, const mcp::HTTPResponse::Stream& stream,
-                                  http::response<http::empty_body> header) {
-    header.chunked(true);
-    http::response_serializer<http::empty_body> serializer(header);
-    if (auto [error, written] = co_await http::async_write_header(socket, serializer, kAwait); error) co_return false;
-    while (true) {
-        auto [failure, chunk] = co_await stream.body->receive(kAwait);
-        if (failure || !chunk) break;
-        const auto encoded = http::make_chunk(asio::buffer(*chunk));
-        if (auto [error, written] = co_await asio::async_write(socket, encoded, kAwait); error) co_return false;
-    }
-    const auto last = http::make_chunk_last();
-    auto [error, written] = co_await asio::async_write(socket, last, kAwait);
-    co_return !error;
-}
-
-asio::awaitable<void> serveConnection(tcp::socket socket, std::shared_ptr<Sessions> sessions) {
-    boost::beast::flat_buffer buffer;
-    while (true) {
-        http::request<http::string_body> request;
-        if (auto [error, read] = co_await http::async_read(socket, buffer, request, kAwait); error) co_return;
-        const bool keepAlive = request.keep_alive();
-        auto converted = toHTTPRequest(request);
-        const mcp::HTTPResponse response = co_await sessions->handle(std::move(converted));
-
-        http::response<http::string_body> reply(static_cast<http::status>(response.statusCode()), request.version());
-        // First, so that the transport's own "Connection" header, when it has one, wins.
-        reply.keep_alive(keepAlive);
-        for (const auto& [name, value] : response.headers()) reply.set(name, value);
-        if (const auto* stream = std::get_if<mcp::HTTPResponse::Stream>(&response.value())) {
-            http::response<http::empty_body> header(reply.result(), reply.version());
-            for (const auto& field : reply) header.set(field.name_string(), field.value());
-            if (!co_await writeStream(socket, *stream, std::move(header))) co_return;
-        } else {
-            reply.body() = response.bodyData().value_or("");
-            reply.prepare_payload();
-            if (auto [error, written] = co_await http::async_write(socket, reply, kAwait); error) co_return;
-        }
-        if (!keepAlive) co_return;
-    }
-}
-
-asio::awaitable<void> acceptConnections(tcp::acceptor acceptor, std::shared_ptr<Sessions> sessions) {
-    while (true) {
-        auto [error, socket] = co_await acceptor.async_accept(kAwait);
-        if (error) co_return;
-        auto connection = serveConnection(std::move(socket), sessions);
-        asio::co_spawn(acceptor.get_executor(), std::move(connection), reportFailure);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,7 +153,9 @@ int main(int argc, char** argv) {
                                                  static_cast<unsigned short>(std::stoi(argv[1]))));
         std::cout << "Listening on http://127.0.0.1:" << acceptor.local_endpoint().port() << "/mcp" << std::endl;
         auto sessions = std::make_shared<Sessions>(io.get_executor());
-        auto accepting = acceptConnections(std::move(acceptor), sessions);
+        auto handler = std::make_shared<const example::RequestHandler>(
+            [sessions](mcp::HTTPRequest request) { return sessions->handle(std::move(request)); });
+        auto accepting = example::acceptConnections(std::move(acceptor), std::move(handler));
         asio::co_spawn(io, std::move(accepting), reportFailure);
         io.run();
     } catch (const std::exception& error) {
