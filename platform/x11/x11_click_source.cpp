@@ -2,6 +2,7 @@
 
 #include <xcb/xinput.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -67,6 +68,12 @@ bool X11ClickSource::pointerOverOwnWindow() const {
         if (isOwnWindow_(window)) return true;
     }
     return false;
+}
+
+ClickSourceFactory x11ClickSources(std::string displayName) {
+    return [displayName = std::move(displayName)](std::function<bool(WindowId)> isOwnWindow) {
+        return std::make_unique<X11ClickSource>(displayName, std::move(isOwnWindow));
+    };
 }
 
 }  // namespace platform
