@@ -2,6 +2,7 @@
 
 #include "platform/fake/fake_window_catalogue.hpp"
 #include "platform/qt/detail/window_picker_dialog.hpp"
+#include "tests/support/offscreen_application.hpp"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <variant>
@@ -37,14 +37,7 @@ public:
 // Every test ends with the dialog gone.
 class QtWindowPickerTest : public ::testing::Test {
 protected:
-    static QApplication& application() {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "qt_window_picker_test";
-        static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-        return app;
-    }
+    static QApplication& application() { return test_support::offscreenApplication(); }
 
     void SetUp() override {
         application();
