@@ -1,5 +1,6 @@
 #include "app/looking/desktop_guidance.hpp"
 
+#include "platform/x11/x11_click_source.hpp"
 #include "platform/x11/x11_compositor.hpp"
 #include "platform/x11/x11_connection.hpp"
 
@@ -19,6 +20,7 @@ platform::OverlayLook overlayLook() {
 DesktopGuidance::DesktopGuidance(platform::Scheduler& main, HostStatus& host, int ownPid)
     : catalogue_("", windowList_),
       picker_(catalogue_),
+      clicks_(platform::x11ClickSources("")),
       windows_(overlayLook()),
       status_(main),
       pointer_(main, screens_, clicks_, windows_, clipboard_, status_),

@@ -26,8 +26,8 @@ std::size_t Server::notificationHandlerCount(std::string_view method) const {
     return handlers == notificationHandlers_.end() ? 0 : handlers->second.size();
 }
 
-const logging::Logger* Server::logger() const noexcept {
-    return connection_ ? &connection_->logger() : nullptr;
+const logging::Logger& Server::logger() const noexcept {
+    return connection_ ? connection_->logger() : silentLogger_;
 }
 
 // Lifecycle
@@ -57,21 +57,17 @@ asio::awaitable<void> Server::startOnStrand(std::shared_ptr<Transport> transport
         std::rethrow_exception(connectFailure);
     }
 
-    if (const auto* log = logger()) {
-        log->debug("Server started", [this] {
-            return logging::Logger::Metadata{{"name", name()}, {"version", version()}};
-        });
-    }
+    logger().debug("Server started", [this] {
+        return logging::Logger::Metadata{{"name", name()}, {"version", version()}};
+    });
     loop_ = std::make_shared<ReceiveLoop>();
     // The completion handler keeps the server alive for as long as the loop runs.
     asio::co_spawn(strand_, receive(transport, loop_),
                    asio::bind_cancellation_slot(loop_->signal.slot(), [self = shared_from_this()](std::exception_ptr error) {
                        if (!error) return;
-                       if (const auto* log = self->logger()) {
-                           log->error("Fatal error in message handling loop", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       }
+                       self->logger().error("Fatal error in message handling loop", [&error] {
+                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                       });
                    }));
 }
 
@@ -133,11 +129,9 @@ void Server::startRequest(ID id, Value message, AnyPendingRequest pending) {
     asio::co_spawn(strand_, sendRequestOnStrand(std::move(id), std::move(message), std::move(pending)),
                    [self = shared_from_this()](std::exception_ptr error) {
                        if (!error) return;
-                       if (const auto* log = self->logger()) {
-                           log->error("Failed to send request", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       }
+                       self->logger().error("Failed to send request", [&error] {
+                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                       });
                    });
 }
 

@@ -19,7 +19,7 @@
 // their bodies there, so they may be awaited from any executor. Handlers run on the strand
 // too, each request in a task of its own, so a handler that awaits doesn't hold up the
 // messages after it. Everything the server writes has its keys sorted. It logs through the
-// logger of its transport, and not at all while it has none.
+// logger of its transport, and through a silent one while it has none.
 //
 // A server must be owned by a `std::shared_ptr`: its loops keep it alive while they run.
 
@@ -285,7 +285,8 @@ private:
     template <Method M>
     boost::asio::awaitable<typename M::Result> requestFromClient(ClientFeature feature, typename M::Parameters params);
     boost::asio::awaitable<void> sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending);
-    const logging::Logger* logger() const noexcept;
+    // logger: the transport's logger; while there is none, one that discards everything.
+    const logging::Logger& logger() const noexcept;
 
     // The receive loop and dispatch (server_dispatch.cpp).
     boost::asio::awaitable<void> receive(std::shared_ptr<Transport> transport, std::shared_ptr<ReceiveLoop> loop);
@@ -320,6 +321,9 @@ private:
     Configuration configuration_;
 
     std::shared_ptr<Transport> connection_;
+    // silentLogger_: what logger() gives while there is no transport, so no log line needs a
+    // null check.
+    logging::Logger silentLogger_ = givenOrSilentLogger(std::nullopt, "mcp.server");
     std::unordered_map<std::string, std::shared_ptr<RequestHandlerBox>> methodHandlers_;
     std::unordered_map<std::string, std::vector<std::shared_ptr<NotificationHandlerBox>>> notificationHandlers_;
     std::unordered_map<ID, std::shared_ptr<RequestTask>> pendingRequestTasks_;

@@ -36,11 +36,9 @@ Server::Batch Codec<Server::Batch>::decode(const Value& value, const CodingPath&
 }
 
 asio::awaitable<void> Server::handleBatch(Batch batch) {
-    if (const auto* log = logger()) {
-        log->trace("Processing batch request", [&batch] {
-            return logging::Logger::Metadata{{"size", std::to_string(batch.items.size())}};
-        });
-    }
+    logger().trace("Processing batch request", [&batch] {
+        return logging::Logger::Metadata{{"size", std::to_string(batch.items.size())}};
+    });
     if (batch.items.empty()) {
         // Nothing in the batch has an id to answer under.
         const Response<AnyMethod> refusal{std::nullopt, MCPError::invalidRequest("Batch array must not be empty")};

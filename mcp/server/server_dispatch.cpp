@@ -70,14 +70,12 @@ asio::awaitable<void> Server::receive(std::shared_ptr<Transport> transport, std:
     } catch (...) {
         if (!loop->cancelled) streamFailure = std::current_exception();
     }
-    if (const auto* log = logger()) {
-        if (streamFailure) {
-            log->error("Fatal error in message handling loop", [&streamFailure] {
-                return logging::Logger::Metadata{{"error", detail::errorText(streamFailure)}};
-            });
-        }
-        log->debug("Server finished", [] { return logging::Logger::Metadata{}; });
+    if (streamFailure) {
+        logger().error("Fatal error in message handling loop", [&streamFailure] {
+            return logging::Logger::Metadata{{"error", detail::errorText(streamFailure)}};
+        });
     }
+    logger().debug("Server finished", [] { return logging::Logger::Metadata{}; });
     loop->finished = true;
     for (auto& waiter : std::exchange(loop->waiters, {})) {
         auto executor = asio::get_associated_executor(waiter);
@@ -133,11 +131,9 @@ asio::awaitable<void> Server::handleBuffer(std::string buffer) {
         co_await pause.async_wait(asio::as_tuple(asio::use_awaitable));
         co_return;
     }
-    if (const auto* log = logger()) {
-        log->error("Error processing message", [&failure] {
-            return logging::Logger::Metadata{{"error", detail::errorText(failure)}};
-        });
-    }
+    logger().error("Error processing message", [&failure] {
+        return logging::Logger::Metadata{{"error", detail::errorText(failure)}};
+    });
     const Response<AnyMethod> answer{std::move(errorID), detail::toMCPError(failure)};
     Value message = encode(answer);
     try {
@@ -159,11 +155,9 @@ void Server::serveRequest(Request<AnyMethod> request) {
                    asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error, const ResponseOrNone&) {
                        // Only a failed send gets here: the client can't be answered.
                        if (!error) return;
-                       if (const auto* log = self->logger()) {
-                           log->debug("Failed to send response", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       }
+                       self->logger().debug("Failed to send response", [&error] {
+                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                       });
                    }));
 }
 
@@ -174,7 +168,7 @@ asio::awaitable<Server::ResponseOrNone> Server::handleRequest(Request<AnyMethod>
         removeRequestTask(request.id, task);
         co_return Response<AnyMethod>{request.id, MCPError::invalidRequest("Invalid batch item format")};
     }
-    if (const auto* log = logger()) log->trace("Processing request", [&request] { return requestMetadata(request); });
+    logger().trace("Processing request", [&request] { return requestMetadata(request); });
 
     const bool refused = configuration_.strict && !isInitialized_ && request.method != Initialize::name &&
                          request.method != Ping::name;
@@ -239,11 +233,9 @@ asio::awaitable<Server::ResponseOrNone> Server::runHandler(std::shared_ptr<Reque
             co_return Response<AnyMethod>{id, detail::toMCPError(failure)};
         }
     }
-    if (const auto* log = logger()) {
-        log->debug("Request cancelled", [&id, &method] {
-            return logging::Logger::Metadata{{"id", id.description()}, {"method", method}};
-        });
-    }
+    logger().debug("Request cancelled", [&id, &method] {
+        return logging::Logger::Metadata{{"id", id.description()}, {"method", method}};
+    });
     co_return std::nullopt;
 }
 
@@ -290,16 +282,12 @@ std::shared_ptr<Server::RequestTask> Server::removePendingRequestTask(const ID& 
 // Notifications
 
 asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {
-    if (const auto* log = logger()) {
-        log->trace("Processing notification", [&message] { return logging::Logger::Metadata{{"method", message.method}}; });
-    }
+    logger().trace("Processing notification", [&message] { return logging::Logger::Metadata{{"method", message.method}}; });
     if (configuration_.strict && !isInitialized_ && message.method != InitializedNotification::name) {
         // A notification is never answered, not even with an error.
-        if (const auto* log = logger()) {
-            log->warning("Dropped notification received before initialization", [&message] {
-                return logging::Logger::Metadata{{"method", message.method}};
-            });
-        }
+        logger().warning("Dropped notification received before initialization", [&message] {
+            return logging::Logger::Metadata{{"method", message.method}};
+        });
         co_return;
     }
     const auto registered = notificationHandlers_.find(message.method);
@@ -314,11 +302,9 @@ asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {
             failure = std::current_exception();
         }
         if (failure) {
-            if (const auto* log = logger()) {
-                log->error("Error handling notification", [&message, &failure] {
-                    return logging::Logger::Metadata{{"method", message.method}, {"error", detail::errorText(failure)}};
-                });
-            }
+            logger().error("Error handling notification", [&message, &failure] {
+                return logging::Logger::Metadata{{"method", message.method}, {"error", detail::errorText(failure)}};
+            });
         }
     }
 }
@@ -329,10 +315,8 @@ void Server::handleResponse(Response<AnyMethod> response) {
     const ID id = response.id.value_or(ID(""));
     auto pending = removePendingRequest(id);
     if (!pending) {
-        if (const auto* log = logger()) {
-            log->warning("Received response for unknown request",
+        logger().warning("Received response for unknown request",
                          [&id] { return logging::Logger::Metadata{{"id", id.description()}}; });
-        }
         return;
     }
     if (auto* error = std::get_if<MCPError>(&response.outcome)) {

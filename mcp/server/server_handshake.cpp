@@ -71,34 +71,26 @@ void Server::setInitialState(ClientInfo clientInfo, ClientCapabilities clientCap
 
 void Server::cancelIncomingRequest(const Message<CancelledNotification>& message) {
     const auto& [requestId, reason] = message.params;
-    const auto* log = logger();
+    const auto& log = logger();
     const std::string reasonText = reason.value_or("none");
-    if (log != nullptr) {
-        log->debug("Received cancellation notification", [&] {
-            return logging::Logger::Metadata{{"requestId", requestId ? requestId->description() : "none"},
-                                             {"reason", reasonText}};
-        });
-    }
+    log.debug("Received cancellation notification", [&] {
+        return logging::Logger::Metadata{{"requestId", requestId ? requestId->description() : "none"},
+                                         {"reason", reasonText}};
+    });
     if (!requestId) {
-        if (log != nullptr) {
-            log->warning("Received cancellation notification with no requestId (violates spec MUST)",
-                         [&] { return logging::Logger::Metadata{{"reason", reasonText}}; });
-        }
+        log.warning("Received cancellation notification with no requestId (violates spec MUST)",
+                    [&] { return logging::Logger::Metadata{{"reason", reasonText}}; });
         return;
     }
     const auto task = removePendingRequestTask(*requestId);
     if (!task) {
-        if (log != nullptr) {
-            log->trace("Cancellation notification for unknown or completed request",
-                       [&] { return logging::Logger::Metadata{{"requestId", requestId->description()}}; });
-        }
+        log.trace("Cancellation notification for unknown or completed request",
+                  [&] { return logging::Logger::Metadata{{"requestId", requestId->description()}}; });
         return;
     }
     task->cancelled = true;
     task->signal.emit(asio::cancellation_type::terminal);
-    if (log != nullptr) {
-        log->debug("Cancelled request", [&] { return logging::Logger::Metadata{{"requestId", requestId->description()}}; });
-    }
+    log.debug("Cancelled request", [&] { return logging::Logger::Metadata{{"requestId", requestId->description()}}; });
 }
 
 void Server::checkClientCapability(ClientFeature feature) const {

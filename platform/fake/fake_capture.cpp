@@ -12,16 +12,26 @@ FrameImage solidImage(int width, int height, std::uint32_t argb) {
     return FrameImage{width, height, width * 4, std::move(pixels)};
 }
 
+std::error_code CaptureFailures::next() {
+    const int index = operations++;
+    return failAt && *failAt == index ? error : std::error_code{};
+}
+
 FakeCaptureStream::FakeCaptureStream(WindowId window, StreamConfiguration configuration,
                                      std::weak_ptr<CaptureDelegate> delegate, FrameSink sink,
-                                     bool startsAtOnce)
+                                     bool startsAtOnce, std::shared_ptr<CaptureFailures> failures)
     : window_(window),
       configuration_(configuration),
       delegate_(std::move(delegate)),
       sink_(std::move(sink)),
-      startsAtOnce_(startsAtOnce) {}
+      startsAtOnce_(startsAtOnce),
+      failures_(failures ? std::move(failures) : std::make_shared<CaptureFailures>()) {}
 
 void FakeCaptureStream::start(Completion done) {
+    if (const auto failed = failures_->next()) {
+        done(failed);
+        return;
+    }
     if (startsAtOnce_) {
         started_ = true;
         done({});
@@ -32,11 +42,12 @@ void FakeCaptureStream::start(Completion done) {
 
 void FakeCaptureStream::stop(Completion done) {
     ++stops_;
-    done({});
+    done(failures_->next());
 }
 
 void FakeCaptureStream::updateConfiguration(const StreamConfiguration& configuration, Completion done) {
-    const auto error = updateError;
+    const auto counted = failures_->next();
+    const auto error = counted ? counted : updateError;
     if (!error) {
         configuration_ = configuration;
         updates_.push_back(configuration);
@@ -67,8 +78,9 @@ std::shared_ptr<CaptureStream> FakeCapture::makeStream(WindowId window,
                                                        std::weak_ptr<CaptureDelegate> delegate,
                                                        FrameSink sink) {
     if (makeError) throw std::system_error(makeError);
+    if (const auto failed = failures->next()) throw std::system_error(failed);
     auto stream = std::make_shared<FakeCaptureStream>(window, configuration, std::move(delegate),
-                                                      std::move(sink), startsAtOnce);
+                                                      std::move(sink), startsAtOnce, failures);
     streams_.push_back(stream);
     return stream;
 }

@@ -13,19 +13,37 @@ namespace platform {
 // solidImage: a width × height image of one colour (0xAARRGGBB).
 FrameImage solidImage(int width, int height, std::uint32_t argb = 0xFF3366CC);
 
+// CaptureFailures: one count over every operation of a fake capture and its streams (make,
+// start, update, stop), so that a test can fail the n-th of them for n = 0, 1, 2… until a
+// sequence succeeds.
+struct CaptureFailures {
+    // failAt: the index of the operation that fails; none: every one succeeds.
+    std::optional<int> failAt;
+    // error: what the failing operation reports.
+    std::error_code error;
+    // operations: how many operations were counted.
+    int operations = 0;
+
+    // next: counts one operation; the error it must report, or none.
+    std::error_code next();
+};
+
 // FakeCaptureStream: a capture stream that does nothing by itself; the test delivers its frames
 // and its ends. Everything runs on the test's thread.
 class FakeCaptureStream final : public CaptureStream {
 public:
     FakeCaptureStream(WindowId window, StreamConfiguration configuration,
-                      std::weak_ptr<CaptureDelegate> delegate, FrameSink sink, bool startsAtOnce);
+                      std::weak_ptr<CaptureDelegate> delegate, FrameSink sink, bool startsAtOnce,
+                      std::shared_ptr<CaptureFailures> failures = nullptr);
 
-    // start: completes inside the call when the factory says so, else waits for completeStart.
+    // start: completes inside the call when the factory says so or when it is the operation
+    // that fails, else waits for completeStart.
     void start(Completion done) override;
     // stop: completes inside the call; later frames still reach the sink if the test emits
     // them, as a real stream's last frames may.
     void stop(Completion done) override;
-    // updateConfiguration: completes inside the call with the factory's update error.
+    // updateConfiguration: completes inside the call with the factory's update error (or the
+    // counted failure).
     void updateConfiguration(const StreamConfiguration& configuration, Completion done) override;
 
     // completeStart: finishes a start that waits; does nothing when none waits.
@@ -53,6 +71,7 @@ private:
     std::weak_ptr<CaptureDelegate> delegate_;
     FrameSink sink_;
     bool startsAtOnce_;
+    std::shared_ptr<CaptureFailures> failures_;
     Completion pendingStart_;
     std::vector<StreamConfiguration> updates_;
     bool started_ = false;
@@ -75,6 +94,9 @@ public:
     bool startsAtOnce = true;
     // makeError: when set, makeStream throws it as a std::system_error and makes nothing.
     std::error_code makeError;
+    // failures: counts makeStream and every operation of the streams made from now on; a
+    // failing makeStream throws like makeError.
+    std::shared_ptr<CaptureFailures> failures = std::make_shared<CaptureFailures>();
 
 private:
     std::vector<std::shared_ptr<FakeCaptureStream>> streams_;

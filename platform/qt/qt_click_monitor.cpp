@@ -1,7 +1,6 @@
 #include "platform/qt/qt_click_monitor.hpp"
 
 #include "platform/error.hpp"
-#include "platform/x11/x11_click_source.hpp"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -23,13 +22,14 @@ bool isOwnWindow(WindowId id) {
 
 }  // namespace
 
-QtClickMonitor::QtClickMonitor(const std::string& displayName) {
+QtClickMonitor::QtClickMonitor(const ClickSourceFactory& makeSource) {
     try {
-        source_ = std::make_unique<X11ClickSource>(displayName, isOwnWindow);
+        source_ = makeSource(isOwnWindow);
     } catch (const Error&) {
         // No monitor: the rings still end by Done, Copy, their time limit and lost spots.
         return;
     }
+    if (!source_) return;
     notifier_ = std::make_unique<QSocketNotifier>(source_->fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { readClicks(); });
 }

@@ -1,28 +1,27 @@
 #pragma once
 
 #include "platform/click_monitor.hpp"
+#include "platform/click_source.hpp"
 #include "platform/observed.hpp"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 
 class QSocketNotifier;
 
 namespace platform {
 
-class X11ClickSource;
-
-// QtClickMonitor: the global click monitor of the program on X11: XInput 2 raw button events,
-// read on the Qt event loop. A click over any of the program's own top-level windows doesn't
-// count. When the X server can't report clicks, every addLeftMouseDown gives no monitor.
+// QtClickMonitor: the global click monitor of the program: the clicks of a click source (on X11,
+// XInput 2 raw button events), read on the Qt event loop. A click over any of the program's own
+// top-level windows doesn't count. When no source can be made, every addLeftMouseDown gives no
+// monitor.
 //
-// Main thread only; needs a QGuiApplication on the X11 platform.
+// Main thread only; needs a QGuiApplication.
 class QtClickMonitor final : public ClickMonitor {
 public:
-    // Connects to displayName (empty: DISPLAY).
-    explicit QtClickMonitor(const std::string& displayName = {});
+    // makeSource: called once, here, with the test for the program's own windows.
+    explicit QtClickMonitor(const ClickSourceFactory& makeSource);
     ~QtClickMonitor() override;
     QtClickMonitor(const QtClickMonitor&) = delete;
     QtClickMonitor& operator=(const QtClickMonitor&) = delete;
@@ -35,7 +34,7 @@ public:
 private:
     void readClicks();
 
-    std::unique_ptr<X11ClickSource> source_;
+    std::unique_ptr<ClickSource> source_;
     std::unique_ptr<QSocketNotifier> notifier_;
     // clicks: how many clicks were seen; every one notifies the handlers.
     Observed<std::uint64_t> clicks_;

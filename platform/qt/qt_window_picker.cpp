@@ -36,7 +36,7 @@ double scaleAt(const Rect& bounds) {
 
 }  // namespace
 
-QtWindowPicker::QtWindowPicker(X11WindowCatalogue& catalogue) : catalogue_(catalogue) {}
+QtWindowPicker::QtWindowPicker(WindowCatalogue& catalogue) : catalogue_(catalogue) {}
 
 QtWindowPicker::~QtWindowPicker() { close(); }
 
@@ -58,7 +58,7 @@ void QtWindowPicker::present() {
         const auto generation = ++generation_;
         auto dialog = std::make_unique<detail::WindowPickerDialog>(
             [this, generation](std::optional<std::size_t> row) { finished(generation, row); });
-        std::vector<X11WindowCatalogue::Entry> entries;
+        std::vector<WindowCatalogue::Entry> entries;
         try {
             // The dialog's own native window names this program's application class, which
             // the list leaves out together with the program's other windows.

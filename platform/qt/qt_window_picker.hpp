@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/window_picker.hpp"
-#include "platform/x11/x11_window_catalogue.hpp"
+#include "platform/window_catalogue.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -13,7 +13,7 @@ namespace detail {
 class WindowPickerDialog;
 }
 
-// QtWindowPicker: the window picker of an X11 desktop, which has none of its own: the
+// QtWindowPicker: the window picker of a desktop that has none of its own (X11): the
 // "Choose a window to share" dialog (detail::WindowPickerDialog) with the windows the catalogue
 // offers, minus those of the configured processes and of this program. Only single windows can
 // be chosen. The dialog floats above other windows and takes the focus when presented.
@@ -24,7 +24,7 @@ class WindowPickerDialog;
 // reference to the catalogue, which must outlive it.
 class QtWindowPicker final : public WindowPicker {
 public:
-    explicit QtWindowPicker(X11WindowCatalogue& catalogue);
+    explicit QtWindowPicker(WindowCatalogue& catalogue);
     ~QtWindowPicker() override;
     QtWindowPicker(const QtWindowPicker&) = delete;
     QtWindowPicker& operator=(const QtWindowPicker&) = delete;
@@ -40,14 +40,14 @@ private:
     std::vector<std::shared_ptr<PickerObserver>> liveObservers() const;
     void tellFailed(const std::string& reason) const;
 
-    X11WindowCatalogue& catalogue_;
+    WindowCatalogue& catalogue_;
     std::vector<std::weak_ptr<PickerObserver>> observers_;
     PickerConfiguration configuration_;
     bool active_ = false;
     std::unique_ptr<detail::WindowPickerDialog> dialog_;
     // generation_: which dialog is the current one; an answer of an earlier one is ignored.
     std::uint64_t generation_ = 0;
-    std::vector<X11WindowCatalogue::Entry> entries_;
+    std::vector<WindowCatalogue::Entry> entries_;
 };
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/x11/x11_activation.hpp"
 
+#include "platform/x11/detail/xcb_error.hpp"
 #include "platform/x11/detail/xcb_property.hpp"
 
 #include <algorithm>
@@ -59,17 +60,19 @@ void X11Activation::activateWindow(WindowId id) {
         message.data.data32[0] = kSourcePager;
         message.data.data32[1] = XCB_CURRENT_TIME;
         message.data.data32[2] = XCB_WINDOW_NONE;
-        const XcbPtr<xcb_generic_error_t> sent(xcb_request_check(
-            c, xcb_send_event_checked(c, 0, connection_.root(),
-                                      XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                                      reinterpret_cast<const char*>(&message))));
+        // The window manager decides from here; a refusal is no different to the caller.
+        detail::checkRequest(c, xcb_send_event_checked(c, 0, connection_.root(),
+                                                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
+                                                           XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                                       reinterpret_cast<const char*>(&message)));
         return;
     }
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    const XcbPtr<xcb_generic_error_t> raised(
-        xcb_request_check(c, xcb_configure_window_checked(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &above)));
-    const XcbPtr<xcb_generic_error_t> focused(xcb_request_check(
-        c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_POINTER_ROOT, id, XCB_CURRENT_TIME)));
+    const auto raised =
+        detail::checkRequest(c, xcb_configure_window_checked(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &above));
+    // A window gone since the check above can't take the focus either.
+    if (raised && detail::failureOf(*raised) == detail::XcbFailure::noSuchWindow) return;
+    detail::checkRequest(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_POINTER_ROOT, id, XCB_CURRENT_TIME));
 }
 
 }  // namespace platform

@@ -1,7 +1,10 @@
 #include "platform/x11/x11_click_source.hpp"
 
+#include "platform/x11/detail/xcb_error.hpp"
+
 #include <xcb/xinput.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -32,11 +35,9 @@ X11ClickSource::X11ClickSource(const std::string& displayName, std::function<boo
         xcb_input_event_mask_t head;
         std::uint32_t bits;
     } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS};
-    const auto error = XcbPtr<xcb_generic_error_t>(
-        xcb_request_check(c, xcb_input_xi_select_events_checked(c, connection_.root(), 1, &mask.head)));
-    if (error) {
-        throw Error("The X server refused to report clicks (X error " + std::to_string(error->error_code) + ").");
-    }
+    const auto error =
+        detail::checkRequest(c, xcb_input_xi_select_events_checked(c, connection_.root(), 1, &mask.head));
+    if (error) throw detail::errorOf("The X server refused to report clicks", *error);
 }
 
 int X11ClickSource::fileDescriptor() const {
@@ -67,6 +68,12 @@ bool X11ClickSource::pointerOverOwnWindow() const {
         if (isOwnWindow_(window)) return true;
     }
     return false;
+}
+
+ClickSourceFactory x11ClickSources(std::string displayName) {
+    return [displayName = std::move(displayName)](std::function<bool(WindowId)> isOwnWindow) {
+        return std::make_unique<X11ClickSource>(displayName, std::move(isOwnWindow));
+    };
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/click_source.hpp"
 #include "platform/window_system.hpp"
 #include "platform/x11/x11_connection.hpp"
 
@@ -19,21 +20,21 @@ namespace platform {
 // (an empty input shape) isn't under the pointer in this sense.
 //
 // The owner watches fileDescriptor() for input and then calls readClicks(). One thread.
-class X11ClickSource {
+class X11ClickSource final : public ClickSource {
 public:
     // isOwnWindow: whether a window belongs to this program. Connects to displayName (empty:
     // DISPLAY). Throws Error when the server can't be reached or lacks XInput 2.
     X11ClickSource(const std::string& displayName, std::function<bool(WindowId)> isOwnWindow);
 
     // fileDescriptor: readable when events have arrived.
-    int fileDescriptor() const;
+    int fileDescriptor() const override;
 
     // readClicks: handles every event that has arrived, without blocking; the number of them
     // that were presses of the left button outside the program's own windows.
-    int readClicks();
+    int readClicks() override;
 
     // broken: the connection failed; no more clicks will come.
-    bool broken() const { return connection_.broken(); }
+    bool broken() const override { return connection_.broken(); }
 
 private:
     bool pointerOverOwnWindow() const;
@@ -42,5 +43,8 @@ private:
     std::function<bool(WindowId)> isOwnWindow_;
     std::uint8_t inputOpcode_ = 0;
 };
+
+// x11ClickSources: makes X11ClickSources on displayName (empty: DISPLAY).
+ClickSourceFactory x11ClickSources(std::string displayName);
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/frame.hpp"
-#include "platform/window_picker.hpp"
+#include "platform/window_catalogue.hpp"
 #include "platform/window_system.hpp"
 #include "platform/x11/x11_connection.hpp"
 
@@ -22,25 +21,19 @@ namespace platform {
 // title from _NET_WM_NAME (UTF-8), else WM_NAME.
 //
 // Uses its own connection and the window list it is given, from one thread at a time.
-class X11WindowCatalogue {
+class X11WindowCatalogue final : public WindowCatalogue {
 public:
-    struct Entry {
-        PickedWindow window;
-        // bounds: the window's content area, in window-list coordinates.
-        Rect bounds;
-    };
-
     // Connects to displayName (empty: DISPLAY). Throws Error when the server can't be reached.
     X11WindowCatalogue(const std::string& displayName, WindowSystem& windows);
 
     // list: the windows to offer, leaving out those of the excludedPids and those of the same
     // application class as ownWindow (the program's own, even where no owner is known).
     // Throws Error when the window manager keeps no client list or the connection broke.
-    std::vector<Entry> list(const std::vector<int>& excludedPids, std::optional<WindowId> ownWindow);
+    std::vector<Entry> list(const std::vector<int>& excludedPids, std::optional<WindowId> ownWindow) override;
 
     // picture: the window's content now, none when it can't be read. Covered parts show
     // their own content once the window has painted them.
-    std::optional<FrameImage> picture(WindowId id);
+    std::optional<FrameImage> picture(WindowId id) override;
 
 private:
     struct Atoms {

@@ -1,6 +1,7 @@
 #include "platform/x11/x11_window_grabber.hpp"
 
 #include "platform/capture_error.hpp"
+#include "platform/x11/detail/xcb_error.hpp"
 #include "platform/x11/x11_connection.hpp"
 
 #include <xcb/composite.h>
@@ -59,13 +60,9 @@ X11WindowGrabber::X11WindowGrabber(xcb_connection_t* connection, xcb_window_t wi
         throw std::system_error(CaptureError::captureFailed);
     }
 
-    XcbPtr<xcb_generic_error_t> error(xcb_request_check(
-        connection_, xcb_composite_redirect_window_checked(connection_, window_,
-                                                           XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
-    if (error) {
-        throw std::system_error(error->error_code == XCB_WINDOW ? CaptureError::windowNotFound
-                                                                : CaptureError::captureFailed);
-    }
+    const auto error = detail::checkRequest(
+        connection_, xcb_composite_redirect_window_checked(connection_, window_, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+    if (error) throw std::system_error(detail::captureErrorOf(*error));
     // The new pixmap starts with what was visible on screen; an Expose of the whole window
     // makes its client paint the parts that were covered.
     xcb_clear_area(connection_, 1, window_, 0, 0, 0, 0);
@@ -110,9 +107,8 @@ bool X11WindowGrabber::attachSegment(std::size_t size) {
     }
     const auto segment = xcb_generate_id(connection_);
     // xcb sends the descriptor and closes it; the mapping stays valid without it.
-    XcbPtr<xcb_generic_error_t> error(
-        xcb_request_check(connection_, xcb_shm_attach_fd_checked(connection_, segment, fd, 0)));
-    if (error) {
+    // Whatever the server's reason, the capture falls back to copying through the socket.
+    if (detail::checkRequest(connection_, xcb_shm_attach_fd_checked(connection_, segment, fd, 0))) {
         munmap(mapped, size);
         return false;
     }

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_label_panel.hpp"
 
+#include "tests/support/offscreen_application.hpp"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -7,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -17,14 +18,7 @@ namespace {
 // Labels laid out off screen: no display needed.
 class MarkLabelTest : public ::testing::Test {
 protected:
-    static QApplication& application() {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "qt_label_panel_test";
-        static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-        return app;
-    }
+    static QApplication& application() { return test_support::offscreenApplication(); }
 
     std::unique_ptr<MarkLabelWidget> label(const MarkLabelContent& content) {
         application();

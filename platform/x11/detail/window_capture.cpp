@@ -1,6 +1,7 @@
 #include "platform/x11/detail/window_capture.hpp"
 
 #include "platform/x11/detail/cursor_blend.hpp"
+#include "platform/x11/detail/xcb_error.hpp"
 #include "platform/x11/detail/xcb_property.hpp"
 
 #include <xcb/damage.h>
@@ -33,9 +34,9 @@ WindowCapture::WindowCapture(const std::string& displayName, xcb_window_t window
     auto* c = connection_.get();
     // The window's destruction reaches us as one of its structure events.
     const std::uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    XcbPtr<xcb_generic_error_t> error(xcb_request_check(
-        c, xcb_change_window_attributes_checked(c, window_, XCB_CW_EVENT_MASK, &events)));
-    if (error) throw std::system_error(CaptureError::windowNotFound);
+    const auto error =
+        checkRequest(c, xcb_change_window_attributes_checked(c, window_, XCB_CW_EVENT_MASK, &events));
+    if (error) throw std::system_error(captureErrorOf(*error));
 
     if (!connection_.hasExtension(&xcb_damage_id)) throw std::system_error(CaptureError::extensionMissing);
     const auto damageVersion =

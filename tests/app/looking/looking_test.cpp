@@ -31,6 +31,7 @@ protected:
         // A request still open is declined, so that its task ends.
         for (const auto& record : panels.records()) FakeRequestPanels::pressClose(*record);
         main.runUntilIdle();
+        WindowShareTest::TearDown();
     }
 
     std::shared_ptr<Outcome<Picture>> look(const std::string& client = "Claude") {

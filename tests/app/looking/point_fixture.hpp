@@ -22,6 +22,7 @@ protected:
         for (const auto& record : panels.records()) platform::FakeRequestPanels::pressClose(*record);
         pointer.clear();
         main.runUntilIdle();
+        WindowShareTest::TearDown();
     }
 
     // takePicture: shares the test window (for five minutes when keep) and takes its first

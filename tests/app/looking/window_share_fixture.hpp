@@ -102,6 +102,18 @@ protected:
 
     platform::FakeCaptureStream& stream() { return *capture.last(); }
 
+    // Whatever a test did, stopping the share leaves nothing behind: no share, no timer, no
+    // stream that wasn't stopped, no picker.
+    void TearDown() override {
+        share.stop();
+        // A ring's fade-out is the one timer that ends by itself, shortly after.
+        main.advance(Pointer::kFadeDuration);
+        EXPECT_FALSE(share.sharing().get()) << "a share outlived stop()";
+        EXPECT_FALSE(picker.active()) << "the picker outlived stop()";
+        for (const auto& made : capture.streams()) EXPECT_GE(made->stops(), 1) << "a stream was never stopped";
+        EXPECT_EQ(main.pendingTimers(), 0u) << "a timer outlived stop()";
+    }
+
     platform::VirtualScheduler main;
     platform::FakePicker picker;
     platform::FakeCapture capture;

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <exception>
 #include <functional>
+#include <iterator>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -282,6 +284,68 @@ TEST_F(WindowSharePictureTest, TheStillPictureWaitFollowsTheWindowsChanges) {
             stream().emit(FrameStatus::complete, solidImage(800, 500, orange ? kOrange : kBlue));
         });
         EXPECT_EQ(took, c.want);
+    }
+}
+
+// Each capture operation of sharing a window and picturing it after a resize fails in turn
+// (make, start, update, stop: n = 0, 1, 2…) until the sequence goes through. Every run ends
+// with the failing step's error from the call that made it, and the tear-down's stop() leaves
+// nothing behind.
+TEST_F(WindowSharePictureTest, EachFailingCaptureOperationFailsItsCallAndLeavesNothing) {
+    // failsIn: the call that reports the n-th operation's failure; the last (stop) fails quietly.
+    constexpr std::string_view kFailsIn[] = {"share", "share", "picture", ""};
+    constexpr int kOperations = std::size(kFailsIn);
+    for (int n = 0;; ++n) {
+        SCOPED_TRACE("failing operation " + std::to_string(n));
+        const auto streamsBefore = capture.streams().size();
+        *capture.failures = {.failAt = n, .error = platform::CaptureError::captureFailed};
+        windowList.move(kWindowId, kWindowBounds);
+
+        std::string failedIn;
+        std::exception_ptr error;
+        auto shared = run(share.share(content(), true, "Claude"));
+        main.runUntilIdle();
+        ASSERT_TRUE(shared->done);
+        if (shared->error) {
+            failedIn = "share";
+            error = shared->error;
+        } else {
+            stream().emit(FrameStatus::started, solidImage(800, 500));
+            windowList.move(kWindowId, {100, 80, 900, 600});
+            auto picture = run(share.picture());
+            main.runUntilIdle();
+            if (!picture->done) stream().emit(FrameStatus::complete, solidImage(900, 600));
+            elapse(picture);
+            ASSERT_TRUE(picture->done);
+            if (picture->error) {
+                failedIn = "picture";
+                error = picture->error;
+            }
+        }
+        share.stop();
+        main.runUntilIdle();
+
+        const bool failing = capture.failures->operations > n;
+        if (failing) {
+            ASSERT_LT(n, kOperations) << "an operation the sequence shouldn't have";
+            EXPECT_EQ(failedIn, kFailsIn[n]);
+        } else {
+            EXPECT_EQ(failedIn, "");
+        }
+        if (error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::system_error& e) {
+                EXPECT_EQ(e.code(), platform::CaptureError::captureFailed);
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << "unexpected error: " << e.what();
+            }
+        }
+        EXPECT_FALSE(share.sharing().get());
+        EXPECT_FALSE(picker.active());
+        EXPECT_EQ(main.pendingTimers(), 0u);
+        for (auto i = streamsBefore; i < capture.streams().size(); ++i) EXPECT_EQ(capture.streams()[i]->stops(), 1);
+        if (!failing) break;
     }
 }
 

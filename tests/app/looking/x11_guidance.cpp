@@ -1,5 +1,6 @@
 #include "tests/app/looking/x11_guidance.hpp"
 
+#include "platform/x11/x11_click_source.hpp"
 #include "platform/x11/x11_compositor.hpp"
 
 #include <QApplication>
@@ -13,7 +14,7 @@ void GuidanceX11Test::SetUp() {
     windowList.emplace(session().display);
     main.emplace();
     screens.emplace();
-    clicks.emplace(session().display);
+    clicks.emplace(platform::x11ClickSources(session().display));
     ASSERT_TRUE(clicks->available()) << "the X server should report clicks through XInput 2";
     windows.emplace(platform::compositorActive(*x) ? platform::OverlayLook::translucent
                                                     : platform::OverlayLook::masked);

@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mcp {
@@ -26,18 +27,27 @@ protected:
     }
 };
 
-constexpr std::string_view kParseError =
-    R"({"error":{"code":-32700,"data":{"detail":"Invalid message format"},"message":"Parse error: Invalid JSON: Invalid message format"},)";
-constexpr std::string_view kNotInitialized =
-    R"({"error":{"code":-32600,"data":{"detail":"Server is not initialized"},"message":"Invalid Request: Server is not initialized"},)";
-
-std::string parseErrorWithID(std::string_view id) {
-    return std::string(kParseError) + R"("id":)" + std::string(id) + R"(,"jsonrpc":"2.0"})";
+// errorReply: the error response the server writes for code and detail, under id (its JSON
+// text): the message is the code's title, then the detail.
+std::string errorReply(int code, std::string_view detail, std::string_view id) {
+    const auto title = [code]() -> std::string_view {
+        switch (code) {
+        case -32700: return "Parse error: Invalid JSON";
+        case -32600: return "Invalid Request";
+        case -32601: return "Method not found";
+        case -32602: return "Invalid params";
+        case -32603: return "Internal error";
+        default: return "?";
+        }
+    }();
+    const std::string text(detail);
+    return R"({"error":{"code":)" + std::to_string(code) + R"(,"data":{"detail":")" + text + R"("},"message":")" +
+           std::string(title) + ": " + text + R"("},"id":)" + std::string(id) + R"(,"jsonrpc":"2.0"})";
 }
 
-std::string notInitializedWithID(std::string_view id) {
-    return std::string(kNotInitialized) + R"("id":)" + std::string(id) + R"(,"jsonrpc":"2.0"})";
-}
+std::string parseErrorWithID(std::string_view id) { return errorReply(-32700, "Invalid message format", id); }
+
+std::string notInitializedWithID(std::string_view id) { return errorReply(-32600, "Server is not initialized", id); }
 
 TEST_F(ServerDispatch, AnswersEachMessageAsTheProtocolSays) {
     const bool strict = true;
@@ -50,17 +60,17 @@ TEST_F(ServerDispatch, AnswersEachMessageAsTheProtocolSays) {
         {"ping", !strict, {R"({"jsonrpc":"2.0","id":1,"method":"ping"})"}, {R"({"id":1,"jsonrpc":"2.0","result":{}})"}},
         {"ping with params", !strict, {R"({"jsonrpc":"2.0","id":1,"method":"ping","params":[]})"}, {R"({"id":1,"jsonrpc":"2.0","result":{}})"}},
         {"unknown method", !strict, {R"({"jsonrpc":"2.0","id":2,"method":"foo"})"},
-         {R"({"error":{"code":-32601,"data":{"detail":"Unknown method: foo"},"message":"Method not found: Unknown method: foo"},"id":2,"jsonrpc":"2.0"})"}},
+         {errorReply(-32601, "Unknown method: foo", "2")}},
         {"empty method", !strict, {R"({"jsonrpc":"2.0","id":2,"method":""})"},
-         {R"({"error":{"code":-32601,"data":{"detail":"Unknown method: "},"message":"Method not found: Unknown method: "},"id":2,"jsonrpc":"2.0"})"}},
+         {errorReply(-32601, "Unknown method: ", "2")}},
         {"tool call", !strict, {R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"look"}})"},
          {R"({"id":3,"jsonrpc":"2.0","result":{"content":[{"text":"called look","type":"text"}]}})"}},
         {"no params where they are required", !strict, {R"({"jsonrpc":"2.0","id":4,"method":"tools/call"})"},
-         {R"({"error":{"code":-32602,"data":{"detail":"Missing required params field"},"message":"Invalid params: Missing required params field"},"id":4,"jsonrpc":"2.0"})"}},
+         {errorReply(-32602, "Missing required params field", "4")}},
         {"params that don't fit", !strict, {R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":{"arguments":{}}})"},
-         {R"({"error":{"code":-32602,"data":{"detail":"Invalid params field"},"message":"Invalid params: Invalid params field"},"id":4,"jsonrpc":"2.0"})"}},
+         {errorReply(-32602, "Invalid params field", "4")}},
         {"handler throws", !strict, {R"({"jsonrpc":"2.0","id":5,"method":"tools/call","params":{"name":"boom"}})"},
-         {R"({"error":{"code":-32603,"data":{"detail":"boom"},"message":"Internal error: boom"},"id":5,"jsonrpc":"2.0"})"}},
+         {errorReply(-32603, "boom", "5")}},
         {"not JSON", !strict, {"not json"}, {parseErrorWithID("null")}},
         {"integer id", !strict, {R"({"id":7})"}, {parseErrorWithID("7")}},
         {"whole id", !strict, {R"({"id":7.0,"x":1})"}, {parseErrorWithID("7")}},
@@ -76,18 +86,18 @@ TEST_F(ServerDispatch, AnswersEachMessageAsTheProtocolSays) {
         {"unknown notification", !strict, {R"({"jsonrpc":"2.0","method":"notifications/unknown"})"}, {}},
         {"batch", !strict,
          {R"([{"jsonrpc":"2.0","id":1,"method":"ping"},{"jsonrpc":"2.0","method":"notifications/initialized"},{"jsonrpc":"2.0","id":2,"method":"foo"}])"},
-         {R"([{"id":1,"jsonrpc":"2.0","result":{}},{"error":{"code":-32601,"data":{"detail":"Unknown method: foo"},"message":"Method not found: Unknown method: foo"},"id":2,"jsonrpc":"2.0"}])"}},
+         {R"([{"id":1,"jsonrpc":"2.0","result":{}},)" + errorReply(-32601, "Unknown method: foo", "2") + "]"}},
         {"batch keeps the order of its requests", !strict,
          {R"([{"jsonrpc":"2.0","id":"b","method":"tools/call","params":{"name":"x"}},{"jsonrpc":"2.0","id":"a","method":"ping"}])"},
          {R"([{"id":"b","jsonrpc":"2.0","result":{"content":[{"text":"called x","type":"text"}]}},{"id":"a","jsonrpc":"2.0","result":{}}])"}},
         {"batch of notifications", !strict,
          {R"([{"jsonrpc":"2.0","method":"notifications/initialized"},{"jsonrpc":"2.0","method":"notifications/cancelled","params":{}}])"}, {}},
         {"empty batch", !strict, {"[]"},
-         {R"({"error":{"code":-32600,"data":{"detail":"Batch array must not be empty"},"message":"Invalid Request: Batch array must not be empty"},"id":null,"jsonrpc":"2.0"})"}},
+         {errorReply(-32600, "Batch array must not be empty", "null")}},
         {"batch with an item that is no message", !strict, {R"([{"jsonrpc":"2.0","id":1,"method":"ping"},1])"}, {parseErrorWithID("null")}},
         {"batch with a response", !strict, {R"([{"jsonrpc":"2.0","id":1,"result":{}}])"}, {parseErrorWithID("null")}},
         {"batch item with an empty method", !strict, {R"([{"jsonrpc":"2.0","id":4,"method":""}])"},
-         {R"([{"error":{"code":-32600,"data":{"detail":"Invalid batch item format"},"message":"Invalid Request: Invalid batch item format"},"id":4,"jsonrpc":"2.0"}])"}},
+         {"[" + errorReply(-32600, "Invalid batch item format", "4") + "]"}},
         {"strict: request before initialize", strict, {R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})"}, {notInitializedWithID("1")}},
         {"strict: unknown method before initialize", strict, {R"({"jsonrpc":"2.0","id":"x","method":"foo"})"}, {notInitializedWithID(R"("x")")}},
         {"strict: ping before initialize", strict, {R"({"jsonrpc":"2.0","id":1,"method":"ping"})"}, {R"({"id":1,"jsonrpc":"2.0","result":{}})"}},
