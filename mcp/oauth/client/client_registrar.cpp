@@ -10,7 +10,19 @@
 namespace mcp {
 namespace {
 
+using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using GrantType = OAuthConfiguration::GrantType;
+
+// The server may register the client for another method than the "none" it asked for
+// (RFC 7591, section 3.2.1), and its token endpoint then demands that method: a client that
+// kept to "none" would be refused every token.
+Authentication registeredAuthentication(const OAuthClientRegistrationResponse& response) {
+    const auto& method = response.tokenEndpointAuthMethod;
+    if (!method || !response.clientSecret || response.clientSecret->empty()) return Authentication::none(response.clientID);
+    if (*method == "client_secret_basic") return Authentication::clientSecretBasic(response.clientID, *response.clientSecret);
+    if (*method == "client_secret_post") return Authentication::clientSecretPost(response.clientID, *response.clientSecret);
+    return Authentication::none(response.clientID);
+}
 
 }  // namespace
 
@@ -61,7 +73,7 @@ OAuthClientRegistration readRegistrationReply(int statusCode, std::string_view b
         throw OAuthAuthorizationError::tokenRequestFailed(statusCode, oauthErrorCode(body));
     }
     auto response = Codec<OAuthClientRegistrationResponse>::decode(parseJSON(body), {});
-    auto authentication = OAuthConfiguration::TokenEndpointAuthentication::none(response.clientID);
+    auto authentication = registeredAuthentication(response);
     return {std::move(response), std::move(authentication)};
 }
 

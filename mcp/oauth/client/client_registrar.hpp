@@ -40,7 +40,9 @@ bool needsRegistration(const OAuthConfiguration& configuration, const OAuthAutho
 std::string registrationRequestBody(const OAuthConfiguration& configuration);
 
 // OAuthClientRegistration: a registration that succeeded, and the authentication to use from
-// now on: none with the registered client ID. A secret in the reply is not used.
+// now on, the one the server registered the client with: client_secret_basic or
+// client_secret_post with the registered client ID and secret when the reply names that method
+// and gives a secret, else none with the registered client ID.
 struct OAuthClientRegistration {
     OAuthClientRegistrationResponse response;
     OAuthConfiguration::TokenEndpointAuthentication authentication;

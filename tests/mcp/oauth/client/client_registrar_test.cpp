@@ -78,10 +78,37 @@ TEST(ClientRegistrar, AsksForTheGrantTypesOfTheConfiguredGrant) {
                             "token_endpoint_auth_method":"none"})"));
 }
 
-TEST(ClientRegistrar, ReadsTheRegisteredClientOrTheError) {
-    const auto registration = readRegistrationReply(201, R"({"client_id":"new-id","client_secret":"ignored"})");
-    EXPECT_EQ(registration.response.clientID, "new-id");
-    EXPECT_EQ(registration.authentication, Authentication::none("new-id"));
+// The token endpoint demands the method the server registered the client with, whatever the
+// client asked for; a method it cannot use (no secret, or a key it does not have) leaves "none".
+TEST(ClientRegistrar, AuthenticatesAsTheServerRegisteredTheClient) {
+    const struct {
+        std::string_view name;
+        std::string_view body;
+        Authentication authentication;
+    } cases[] = {
+        {"no method, no secret", R"({"client_id":"new-id"})", Authentication::none("new-id")},
+        {"secret without a method", R"({"client_id":"new-id","client_secret":"s"})", Authentication::none("new-id")},
+        {"none", R"({"client_id":"new-id","token_endpoint_auth_method":"none"})", Authentication::none("new-id")},
+        {"basic with a secret", R"({"client_id":"new-id","client_secret":"s","token_endpoint_auth_method":"client_secret_basic"})",
+         Authentication::clientSecretBasic("new-id", "s")},
+        {"post with a secret", R"({"client_id":"new-id","client_secret":"s","token_endpoint_auth_method":"client_secret_post"})",
+         Authentication::clientSecretPost("new-id", "s")},
+        {"basic without a secret", R"({"client_id":"new-id","token_endpoint_auth_method":"client_secret_basic"})",
+         Authentication::none("new-id")},
+        {"post with an empty secret", R"({"client_id":"new-id","client_secret":"","token_endpoint_auth_method":"client_secret_post"})",
+         Authentication::none("new-id")},
+        {"a key the client does not have", R"({"client_id":"new-id","client_secret":"s","token_endpoint_auth_method":"private_key_jwt"})",
+         Authentication::none("new-id")},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const auto registration = readRegistrationReply(201, row.body);
+        EXPECT_EQ(registration.response.clientID, "new-id");
+        EXPECT_EQ(registration.authentication, row.authentication);
+    }
+}
+
+TEST(ClientRegistrar, ReportsARefusedRegistration) {
 
     const struct {
         int status;
