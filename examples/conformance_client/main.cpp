@@ -5,7 +5,7 @@
 //
 // with the scenario's name in MCP_CONFORMANCE_SCENARIO. The program initializes a session
 // over the HTTP client transport, lists the tools and, where the scenario offers
-// "add_numbers", calls it; it exits 0 once the flow has completed and 1, with the reason on
+// "add_numbers" (or the auth scenarios' "test-tool"), calls it; it exits 0 once the flow has completed and 1, with the reason on
 // standard error, when a step fails. A 401 or 403 from the server is answered by the OAuth
 // client, set up for the scenario (see oauth_setup.hpp).
 
@@ -49,6 +49,11 @@ Value initializeParams() {
 
 Value addNumbersParams() {
     return Value::Object{{"name", "add_numbers"}, {"arguments", Value::Object{{"a", 2}, {"b", 3}}}};
+}
+
+// The auth scenarios' servers offer this tool; some of them ask for more scope to call it.
+Value testToolParams() {
+    return Value::Object{{"name", "test-tool"}, {"arguments", Value::Object{}}};
 }
 
 // Sends requests one at a time and waits for the answer of each; anything else arriving
@@ -111,6 +116,8 @@ asio::awaitable<void> talk(Session& session) {
     const Value listing = co_await session.request("tools/list", Value::Object{});
     if (offersTool(listing, "add_numbers")) {
         co_await session.request("tools/call", addNumbersParams());
+    } else if (offersTool(listing, "test-tool")) {
+        co_await session.request("tools/call", testToolParams());
     }
 }
 
