@@ -1,6 +1,8 @@
 // A real OAuth 2 authorization server for the OAuth client's tests, on 127.0.0.1 and a free
 // port. It prints "listening <port>" once it accepts connections, then one line per request
-// ("POST /token"), so that a test can see what reached it and in which order.
+// with the time it arrived, in nanoseconds of the system's monotonic clock (the one a test's
+// std::chrono::steady_clock reads): "81234567890123 POST /token". A test can so see what
+// reached it, and in which order with the requests its own servers saw.
 //
 // Clients, for the client-credentials grant:
 //   basic-client / basic-secret   client_secret_basic
@@ -9,12 +11,17 @@
 //                                 file named by CLIENT_PUBLIC_KEY
 // Tokens are issued for the resource "urn:vantor:test" with the scopes "read write".
 //
+// With MCP_RESOURCE set to a protected MCP server's URL and AS_SIGNING_KEY to the PEM file of a
+// P-256 private key, tokens for that resource are JWTs signed with the key (ES256), their
+// audience the URL and their scopes at most "read write", so that the MCP server can check
+// them itself. Refresh tokens come with every code grant.
+//
 // Clients may also register themselves and run the authorization-code grant with PKCE. Nobody
 // is there to log in: the server lets "test-user" in and grants what is asked, and answers the
 // authorization request with the final redirect to the client at once, so that a client without
 // a browser gets its code.
 
-import { createPublicKey } from 'node:crypto';
+import { createPrivateKey, createPublicKey } from 'node:crypto';
 import { readFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 
@@ -53,12 +60,37 @@ if (process.env.CLIENT_PUBLIC_KEY) {
   });
 }
 
+const mcpResource = process.env.MCP_RESOURCE;
+const signingKeys = [];
+if (process.env.AS_SIGNING_KEY) {
+  const jwk = createPrivateKey(readFileSync(process.env.AS_SIGNING_KEY)).export({ format: 'jwk' });
+  signingKeys.push({ ...jwk, alg: 'ES256', use: 'sig', kid: 'as-signing-key' });
+}
+
+const resourceServerInfo = (indicator) => {
+  if (mcpResource && indicator === mcpResource) {
+    return { scope: 'read write', audience: mcpResource, accessTokenFormat: 'jwt', jwt: { sign: { alg: 'ES256' } } };
+  }
+  return { scope: 'read write', audience: kResource, accessTokenFormat: 'opaque' };
+};
+
 const server = createServer();
 server.listen(0, '127.0.0.1', () => {
   const { port } = server.address();
   const issuer = `http://127.0.0.1:${port}`;
   const provider = new Provider(issuer, {
     clients,
+    // Without an RSA key, clients get their ID tokens signed with the one key there is.
+    ...(signingKeys.length > 0 && {
+      jwks: { keys: signingKeys },
+      clientDefaults: {
+        grant_types: ['authorization_code'],
+        id_token_signed_response_alg: 'ES256',
+        response_types: ['code'],
+        token_endpoint_auth_method: 'client_secret_basic',
+      },
+    }),
+    issueRefreshToken: async (_context, client) => client.grantTypeAllowed('refresh_token'),
     ttl: {
       AccessToken: 600,
       AuthorizationCode: 60,
@@ -76,7 +108,7 @@ server.listen(0, '127.0.0.1', () => {
       resourceIndicators: {
         enabled: true,
         defaultResource: () => kResource,
-        getResourceServerInfo: () => ({ scope: 'read write', audience: kResource, accessTokenFormat: 'opaque' }),
+        getResourceServerInfo: (_context, indicator) => resourceServerInfo(indicator),
       },
     },
   });
@@ -139,7 +171,7 @@ server.listen(0, '127.0.0.1', () => {
   server.on('request', (request, response) => {
     const onBehalf = request.headers['x-on-behalf'] === '1';
     const path = request.url.split('?')[0];
-    if (!onBehalf) process.stdout.write(`${request.method} ${path}\n`);
+    if (!onBehalf) process.stdout.write(`${process.hrtime.bigint()} ${request.method} ${path}\n`);
     const failed = (error) => {
       process.stderr.write(`${error.stack}\n`);
       response.writeHead(500);

@@ -7,57 +7,34 @@
 #include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/token_endpoint_client.hpp"
+#include "tests/mcp/oauth/client/authorization_server_peer.hpp"
 #include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
 #include "tests/support/temporary_folder.hpp"
-#include "tests/support/x11/child_process.hpp"
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace mcp {
 namespace {
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using Clock = std::chrono::system_clock;
+using testing::AuthorizationServerPeer;
 
 constexpr std::string_view kResource = "urn:vantor:test";
 
 class RealAuthorizationServerTest : public testing::OAuthNetworkTest {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(std::filesystem::path(VANTOR_OIDC_PEER).parent_path() / "node_modules")) {
+        if (!AuthorizationServerPeer::installed()) {
             GTEST_SKIP() << "the authorization server's npm packages are not installed (make deps)";
         }
         const auto key = (folder_.path() / "client.pem").string();
-        ASSERT_EQ(std::system(("openssl ecparam -name prime256v1 -genkey -noout -out " + key +
-                               " && openssl pkey -in " + key + " -pubout -out " + key + ".pub")
-                                  .c_str()),
-                  0);
-        std::ifstream in(key);
-        std::stringstream pem;
-        pem << in.rdbuf();
-        privateKey_ = pem.str();
-        server_.emplace(std::vector<std::string>{"node", VANTOR_OIDC_PEER},
-                        std::vector<std::string>{"CLIENT_PUBLIC_KEY=" + key + ".pub"});
-        while (const auto line = server_->readLine(std::chrono::seconds(20))) {
-            if (line->starts_with("listening ")) {
-                issuer_ = "http://127.0.0.1:" + line->substr(10);
-                return;
-            }
-        }
-        FAIL() << "the authorization server did not start";
+        ASSERT_TRUE(testing::makeP256KeyPair(key));
+        privateKey_ = testing::readFile(key);
+        server_.emplace(std::vector<std::string>{"CLIENT_PUBLIC_KEY=" + key + ".pub"});
+        issuer_ = server_->issuer();
     }
 
     // The requests the server logged since the last call, as "METHOD /path".
-    std::vector<std::string> serverLog() {
-        std::vector<std::string> lines;
-        while (const auto line = server_->readLine(std::chrono::milliseconds(200))) {
-            if (line->starts_with("GET ") || line->starts_with("POST ")) lines.push_back(*line);
-        }
-        return lines;
-    }
+    std::vector<std::string> serverLog() { return server_->requestLines(); }
 
     OAuthTokenResponse clientCredentials(Authentication authentication, net::HttpClient& session) {
         return await(OAuthTokenEndpointClient().requestToken(
@@ -66,7 +43,7 @@ protected:
     }
 
     test_support::TemporaryFolder folder_;
-    std::optional<test_support::ChildProcess> server_;
+    std::optional<AuthorizationServerPeer> server_;
     std::string issuer_;
     std::string privateKey_;
 };
