@@ -38,9 +38,11 @@ protected:
         // the public half, as it would read it from the server's published keys.
         const auto key = (folder_.path() / "signing.pem").string();
         ASSERT_TRUE(testing::makeP256KeyPair(key));
+        ASSERT_TRUE(testing::makeP256KeyPair(clientKey_));
         mcpServer_.emplace(io_.get_executor());
-        authorizationServer_.emplace(
-            std::vector<std::string>{"MCP_RESOURCE=" + std::string(mcpServer_->endpoint().buffer()), "AS_SIGNING_KEY=" + key});
+        authorizationServer_.emplace(std::vector<std::string>{
+            "MCP_RESOURCE=" + std::string(mcpServer_->endpoint().buffer()), "AS_SIGNING_KEY=" + key,
+            "CLIENT_PUBLIC_KEY=" + clientKey_ + ".pub"});
         await(finished(mcpServer_->start(authorizationServer_->issuer(), testing::readFile(key + ".pub"))));
     }
 
@@ -49,10 +51,14 @@ protected:
         OAuthNetworkTest::TearDown();
     }
 
+    // A client that registers itself and runs the authorization-code grant.
     std::shared_ptr<OAuthAuthorizer> makeAuthorizer(double proactiveRefreshWindowSeconds = 0) {
-        OAuthConfiguration configuration(OAuthConfiguration::GrantType::authorizationCode, Authentication::none(""), {},
-                                         {}, std::nullopt, "End-to-end test", {}, nullptr, nullptr,
-                                         proactiveRefreshWindowSeconds);
+        return makeAuthorizer(OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode,
+                                                 Authentication::none(""), {}, {}, std::nullopt, "End-to-end test", {},
+                                                 nullptr, nullptr, proactiveRefreshWindowSeconds));
+    }
+
+    std::shared_ptr<OAuthAuthorizer> makeAuthorizer(OAuthConfiguration configuration) {
         configuration.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
         return std::make_shared<OAuthAuthorizer>(std::move(configuration), storage_,
                                                  std::make_shared<DefaultOAuthScopeSelector>(),
@@ -91,6 +97,8 @@ protected:
     }
 
     test_support::TemporaryFolder folder_;
+    // The key of the authorization server's "jwt-client", which authenticates with assertions.
+    std::string clientKey_ = (folder_.path() / "client.pem").string();
     std::optional<ProtectedMCPServer> mcpServer_;
     std::optional<AuthorizationServerPeer> authorizationServer_;
     std::size_t mcpRequestsSeen_ = 0;
@@ -124,6 +132,41 @@ TEST_F(ProtectedServerEndToEndTest, RunsTheCodeFlowAndReachesTheServerWithTheTok
     EXPECT_EQ(token->resource, mcpServer_->endpoint());
     EXPECT_EQ(token->scopes, std::set<std::string>{"read"});
     await(finished(client->disconnect()));
+}
+
+// A client acting for itself: the client-credentials grant, the client authenticated by its
+// secret in a Basic header or by an ES256 assertion that the authorization server checks with
+// the client's public key.
+TEST_F(ProtectedServerEndToEndTest, ReachesTheServerWithClientCredentials) {
+    const auto assertion = [key = testing::readFile(clientKey_), issuer = authorizationServer_->issuer()](
+                               boost::urls::url tokenEndpoint, std::string clientID) -> boost::asio::awaitable<std::string> {
+        co_return OAuthConfiguration::makePrivateKeyJWTAssertion(clientID, tokenEndpoint, key,
+                                                                 OAuthConfiguration::PrivateKeyJWTSigningAlgorithm::ES256,
+                                                                 issuer, std::chrono::system_clock::now(), 60);
+    };
+    const struct {
+        std::string_view name;
+        Authentication authentication;
+    } cases[] = {
+        {"client_secret_basic", Authentication::clientSecretBasic("basic-client", "basic-secret")},
+        {"private_key_jwt", Authentication::privateKeyJWT("jwt-client", assertion)},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        storage_->clear();
+        auto transport = makeTransport(
+            makeAuthorizer(OAuthConfiguration(OAuthConfiguration::GrantType::clientCredentials, row.authentication)));
+        await(finished(transport->connect()));
+        await(finished(transport->send(ping(1))));
+        EXPECT_EQ(exchange(), (Lines{
+                                  "MCP POST /mcp ping -> 401",
+                                  "MCP GET /.well-known/oauth-protected-resource/mcp -> 200",
+                                  "AS GET /.well-known/oauth-authorization-server",
+                                  "AS POST /token",
+                                  "MCP POST /mcp ping -> 200",
+                              }));
+        await(finished(transport->disconnect()));
+    }
 }
 
 // Calling a tool needs "write": the 403 names it, and the client authorizes once more for
