@@ -68,6 +68,19 @@ public:
         }
         return seen;
     }
+    // The Authorization headers of the token requests, "" for none.
+    std::vector<std::string> tokenAuthorizations() const {
+        std::vector<std::string> seen;
+        for (const auto& request : server_.requests()) {
+            if (request.target == "/token") seen.push_back(request.header("Authorization").value_or(""));
+        }
+        return seen;
+    }
+    // The JSON body of the 201 reply to registration.
+    void setRegistrationReply(std::string body) {
+        std::lock_guard lock(mutex_);
+        registrationReply_ = std::move(body);
+    }
     void refuseRefresh(int status) {
         std::lock_guard lock(mutex_);
         refreshStatus_ = status;
@@ -87,7 +100,10 @@ private:
                         R"(/register","code_challenge_methods_supported":["S256"]})");
         }
         if (path == "/mcp") return protectedResource(request);
-        if (path == "/register") return json(R"({"client_id":"registered-1"})", 201);
+        if (path == "/register") {
+            std::lock_guard lock(mutex_);
+            return json(registrationReply_, 201);
+        }
         if (path == "/authorize") {
             std::string redirect, state;
             for (const auto& parameter : target.params()) {
@@ -135,6 +151,7 @@ private:
     std::vector<Form> tokenRequests_;
     std::string codeChallenge_;
     std::optional<int> refreshStatus_;
+    std::string registrationReply_ = R"({"client_id":"registered-1"})";
     Resource resource_ = Resource::requiresToken;
     std::vector<std::string> issued_;
     ScriptedHttpServer server_;

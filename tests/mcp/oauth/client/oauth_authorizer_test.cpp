@@ -84,6 +84,35 @@ TEST_F(OAuthAuthorizerTest, AuthorizesWithTheCodeFlowAfterA401) {
     EXPECT_EQ(token->authorizationServer, boost::urls::url(as.base()));
 }
 
+// A server that registers the client for a secret method demands it at its token endpoint.
+TEST_F(OAuthAuthorizerTest, AuthenticatesAtTheTokenEndpointAsTheServerRegisteredIt) {
+    const struct {
+        std::string_view name;
+        std::string method;
+        std::string authorization;  // the token request's header, "" for none
+        std::optional<std::string> postedSecret;
+    } cases[] = {
+        {"client_secret_basic", "client_secret_basic", "Basic cmVnaXN0ZXJlZC0xOnMz", std::nullopt},
+        {"client_secret_post", "client_secret_post", "", "s3"},
+        {"none", "none", "", std::nullopt},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        storage->clear();
+        FakeAuthorizationServer server;
+        server.setRegistrationReply(R"({"client_id":"registered-1","client_secret":"s3","token_endpoint_auth_method":")" +
+                                    row.method + R"("})");
+        auto authorizer = makeAuthorizer(codeGrant());
+        auto session = makeClient();
+        EXPECT_TRUE(await(authorizer->handleChallenge(401, {}, server.endpoint(), "tools/list", *session)));
+        ASSERT_EQ(server.tokenAuthorizations(), std::vector<std::string>{row.authorization});
+        const auto grant = server.tokenRequests().at(0);
+        EXPECT_EQ(grant.contains("client_id"), row.method != "client_secret_basic");
+        EXPECT_EQ(grant.contains("client_secret") ? std::optional(grant.at("client_secret")) : std::nullopt,
+                  row.postedSecret);
+    }
+}
+
 TEST_F(OAuthAuthorizerTest, GetsATokenWithClientCredentials) {
     auto authorizer = makeAuthorizer(
         OAuthConfiguration(OAuthConfiguration::GrantType::clientCredentials, Authentication::clientSecretBasic("c1", "s1")));
