@@ -50,11 +50,7 @@ void OAuthAuthorizer::validateEndpointSecurity(const boost::urls::url& endpoint)
 std::optional<std::string> OAuthAuthorizer::authorizationHeader(const boost::urls::url& endpoint) {
     const auto token = tokenStorage_->load();
     if (!token) return std::nullopt;
-    // A token goes only to the resource it was issued for: one storage may serve several
-    // servers, and a token must never reach a server it was not meant for.
-    if (!token->resource || !metadataDiscovery_->protectedResourceMatches(*token->resource, endpoint)) {
-        return std::nullopt;
-    }
+    if (!issuedFor(*token, endpoint)) return std::nullopt;
     const auto selected = selectedAuthorizationServer();
     if (token->authorizationServer && selected && !authorizationServerMatches(*token->authorizationServer, *selected)) {
         return std::nullopt;
@@ -87,7 +83,9 @@ boost::asio::awaitable<bool> OAuthAuthorizer::handleChallenge(int statusCode, co
 
     if (statusCode == kForbidden) co_return co_await stepUp(endpoint, *challenge, operationKey, session);
     const auto token = tokenStorage_->load();
-    if (token && token->refreshToken) co_return co_await refreshOrAuthorize(endpoint, challenge, *token, session);
+    if (token && token->refreshToken && issuedFor(*token, endpoint)) {
+        co_return co_await refreshOrAuthorize(endpoint, challenge, *token, session);
+    }
     co_return co_await authorize(endpoint, challenge, session);
 }
 
@@ -195,7 +193,10 @@ boost::asio::awaitable<void> OAuthAuthorizer::prepareAuthorization(const boost::
     if (!(window > 0)) co_return;
     const auto guard = co_await flowLock_.lock();
     const auto token = tokenStorage_->load();
-    if (!token || !token->expiresAt || !token->isExpired(Clock::now(), window) || !token->refreshToken) co_return;
+    if (!token || !token->expiresAt || !token->isExpired(Clock::now(), window) || !token->refreshToken ||
+        !issuedFor(*token, endpoint)) {
+        co_return;
+    }
     if (!authorizationServerMetadata_ || !authorizationServerMetadata_->tokenEndpoint) co_return;
     try {
         const auto resource = resolveResourceURI(endpoint);
@@ -208,6 +209,12 @@ boost::asio::awaitable<void> OAuthAuthorizer::prepareAuthorization(const boost::
     } catch (const std::exception&) {
         // The old token stays; a challenge will sort things out.
     }
+}
+
+bool OAuthAuthorizer::issuedFor(const OAuthAccessToken& token, const boost::urls::url& endpoint) const {
+    // One storage may serve several servers: a token of one, or its refresh token, must never
+    // reach another or that one's authorization server.
+    return token.resource && metadataDiscovery_->protectedResourceMatches(*token.resource, endpoint);
 }
 
 std::optional<boost::urls::url> OAuthAuthorizer::normalizeAuthorizationServerURL(boost::urls::url_view url) {

@@ -59,8 +59,8 @@ public:
     // "Bearer " and the stored token, when there is one that was issued for `endpoint`'s
     // resource, by the selected authorization server, and is valid for 30 more seconds.
     std::optional<std::string> authorizationHeader(const boost::urls::url& endpoint) override;
-    // 401: refresh, else authorize anew (a refresh the server refuses with 4xx authorizes anew
-    // in the same call). 403 with "insufficient_scope": authorize with the scopes asked for, at
+    // 401: refresh a token issued for `endpoint`'s resource, else authorize anew (a refresh the
+    // server refuses with 4xx authorizes anew in the same call). 403 with "insufficient_scope": authorize with the scopes asked for, at
     // most maxScopeUpgradeAttempts times per resource, operation and scope set. Other answers:
     // false. Throws the OAuthAuthorizationError of the step that failed, and the errors of the
     // network and the program's hooks unchanged.
@@ -68,8 +68,8 @@ public:
                                                  const boost::urls::url& endpoint,
                                                  std::optional<std::string> operationKey,
                                                  net::HttpClient& session) override;
-    // Refreshes a token that expires within the configured window, when the authorization
-    // server is known already. Never throws.
+    // Refreshes a token for `endpoint`'s resource that expires within the configured window,
+    // when the authorization server is known already. Never throws.
     boost::asio::awaitable<void> prepareAuthorization(const boost::urls::url& endpoint,
                                                       net::HttpClient& session) override;
 
@@ -134,6 +134,9 @@ private:
     void storeProvidedAccessToken(std::string token, const std::optional<Scopes>& requestedScopes,
                                   const std::optional<boost::urls::url>& authorizationServer,
                                   const boost::urls::url& resource);
+    // Whether `token` was issued for `endpoint`'s resource: neither it nor its refresh token
+    // may go anywhere else.
+    bool issuedFor(const OAuthAccessToken& token, const boost::urls::url& endpoint) const;
     std::optional<std::string> configuredClientID() const;
     std::optional<boost::urls::url> selectedAuthorizationServer() const;
     void setSelectedAuthorizationServer(std::optional<boost::urls::url> server);

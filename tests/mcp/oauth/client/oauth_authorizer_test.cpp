@@ -214,6 +214,25 @@ TEST_F(OAuthAuthorizerTest, RefreshesATokenAheadOfItsExpiryOnceTheServerIsKnown)
     }
 }
 
+// A storage shared with the client of another server may hold that server's token: its refresh
+// token must not go to this server's authorization server, ahead of time or on a 401.
+TEST_F(OAuthAuthorizerTest, NeverRefreshesATokenOfAnotherResource) {
+    auto authorizer = makeAuthorizer(OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode,
+                                                        Authentication::none(""), {}, {}, std::nullopt, "Test", {},
+                                                        nullptr, nullptr, 300));
+    auto session = makeClient();
+    EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
+    auto foreign = storedToken("foreign", std::chrono::seconds(100), "http://127.0.0.1:1/mcp");
+    foreign.refreshToken = "rt-foreign";
+    storage->save(foreign);
+
+    await(testing::finished(authorizer->prepareAuthorization(as.endpoint(), *session)));
+    EXPECT_EQ(as.tokenRequests().size(), 1u);
+    EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
+    ASSERT_EQ(as.tokenRequests().size(), 2u);
+    EXPECT_EQ(as.tokenRequests().back().at("grant_type"), "authorization_code");
+}
+
 TEST_F(OAuthAuthorizerTest, StepsUpScopesUntilTheLimit) {
     auto authorizer = makeAuthorizer(codeGrant());
     auto session = makeClient();

@@ -95,11 +95,14 @@ TEST_F(OAuthTransportTest, NeverSendsAStoredTokenToAnotherServer) {
     auto transport = makeTransport(as, makeAuthorizer());
     await(finished(transport->send(message(1, "tools/list"))));
 
-    // The same storage behind a transport to another server: its token stays at home.
+    // The same storage behind a transport to another server: its token stays at home, and so
+    // does its refresh token; the other server's client authorizes afresh.
     FakeAuthorizationServer other;
     auto otherTransport = makeTransport(other, makeAuthorizer());
     await(finished(otherTransport->send(message(1, "tools/list"))));
     EXPECT_EQ(other.resourceAuthorizations(), (std::vector<std::string>{"", "Bearer at-1"}));
+    ASSERT_EQ(other.tokenRequests().size(), 1u);
+    EXPECT_EQ(other.tokenRequests().front().at("grant_type"), "authorization_code");
     EXPECT_EQ(storage->load()->resource, other.endpoint());
 }
 
