@@ -5,8 +5,8 @@
 //
 // with the scenario's name in MCP_CONFORMANCE_SCENARIO. The program initializes a session
 // over the HTTP client transport, lists the tools and, where the scenario offers
-// "add_numbers" (or the auth scenarios' "test-tool"), calls it; it exits 0 once the flow has completed and 1, with the reason on
-// standard error, when a step fails. A 401 or 403 from the server is answered by the OAuth
+// "add_numbers" (or the auth scenarios' "test-tool"), calls it; it exits 0 once the flow has
+// completed and 1, with the reason on standard error, when a step fails. A 401 or 403 from the server is answered by the OAuth
 // client, set up for the scenario (see oauth_setup.hpp).
 
 #include "oauth_setup.hpp"

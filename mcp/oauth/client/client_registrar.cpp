@@ -18,9 +18,10 @@ using GrantType = OAuthConfiguration::GrantType;
 // kept to "none" would be refused every token.
 Authentication registeredAuthentication(const OAuthClientRegistrationResponse& response) {
     const auto& method = response.tokenEndpointAuthMethod;
-    if (!method || !response.clientSecret || response.clientSecret->empty()) return Authentication::none(response.clientID);
-    if (*method == "client_secret_basic") return Authentication::clientSecretBasic(response.clientID, *response.clientSecret);
-    if (*method == "client_secret_post") return Authentication::clientSecretPost(response.clientID, *response.clientSecret);
+    const auto& secret = response.clientSecret;
+    if (!method || !secret || secret->empty()) return Authentication::none(response.clientID);
+    if (*method == "client_secret_basic") return Authentication::clientSecretBasic(response.clientID, *secret);
+    if (*method == "client_secret_post") return Authentication::clientSecretPost(response.clientID, *secret);
     return Authentication::none(response.clientID);
 }
 

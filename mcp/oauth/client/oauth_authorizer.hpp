@@ -60,10 +60,10 @@ public:
     // resource, by the selected authorization server, and is valid for 30 more seconds.
     std::optional<std::string> authorizationHeader(const boost::urls::url& endpoint) override;
     // 401: refresh a token issued for `endpoint`'s resource, else authorize anew (a refresh the
-    // server refuses with 4xx authorizes anew in the same call). 403 with "insufficient_scope": authorize with the scopes asked for, at
-    // most maxScopeUpgradeAttempts times per resource, operation and scope set. Other answers:
-    // false. Throws the OAuthAuthorizationError of the step that failed, and the errors of the
-    // network and the program's hooks unchanged.
+    // server refuses with 4xx authorizes anew in the same call). 403 with "insufficient_scope":
+    // authorize with the scopes asked for, at most maxScopeUpgradeAttempts times per resource,
+    // operation and scope set. Other answers: false. Throws the OAuthAuthorizationError of the
+    // step that failed, and the errors of the network and the program's hooks unchanged.
     boost::asio::awaitable<bool> handleChallenge(int statusCode, const net::HeaderMap& headers,
                                                  const boost::urls::url& endpoint,
                                                  std::optional<std::string> operationKey,

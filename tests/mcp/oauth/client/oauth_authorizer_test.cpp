@@ -100,8 +100,8 @@ TEST_F(OAuthAuthorizerTest, AuthenticatesAtTheTokenEndpointAsTheServerRegistered
         SCOPED_TRACE(row.name);
         storage->clear();
         FakeAuthorizationServer server;
-        server.setRegistrationReply(R"({"client_id":"registered-1","client_secret":"s3","token_endpoint_auth_method":")" +
-                                    row.method + R"("})");
+        server.setRegistrationReply(R"({"client_id":"registered-1","client_secret":"s3",)"
+                                    R"("token_endpoint_auth_method":")" + row.method + R"("})");
         auto authorizer = makeAuthorizer(codeGrant());
         auto session = makeClient();
         EXPECT_TRUE(await(authorizer->handleChallenge(401, {}, server.endpoint(), "tools/list", *session)));

@@ -36,8 +36,8 @@ std::shared_ptr<Server> makeServer(const asio::any_io_executor& executor) {
     server->withMethodHandler<CallTool>([](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
         const ValueObject arguments = params.arguments.value_or(ValueObject{});
         const Value* text = arguments.find("text");
-        co_return CallTool::Result{.content = {Tool::Content::text(text && text->stringValue() ? *text->stringValue() : "")},
-                                   .isError = false};
+        const std::string echoed = text && text->stringValue() ? *text->stringValue() : "";
+        co_return CallTool::Result{.content = {Tool::Content::text(echoed)}, .isError = false};
     });
     return server;
 }
@@ -98,11 +98,12 @@ ProtectedMCPServer::ProtectedMCPServer(const asio::any_io_executor& executor)
 asio::awaitable<void> ProtectedMCPServer::start(std::string issuer, std::string_view publicKeyPEM) {
     boost::urls::url metadataURL = endpoint_;
     metadataURL.set_path(std::string(kProtectedResourceMetadataPath) + "/mcp");
-    state_->metadataValidator = std::make_shared<ProtectedResourceMetadataValidator>(OAuthProtectedResourceServerMetadata{
+    const OAuthProtectedResourceServerMetadata metadata{
         .resource = std::string(endpoint_.buffer()),
         .authorizationServers = {boost::urls::url(issuer)},
         .scopesSupported = std::vector<std::string>{"read", "write"},
-    });
+    };
+    state_->metadataValidator = std::make_shared<ProtectedResourceMetadataValidator>(metadata);
 
     auto verifier = std::make_shared<const JWTAccessTokenVerifier>(publicKeyPEM, std::move(issuer));
     auto bearer = std::make_shared<BearerTokenValidator>(

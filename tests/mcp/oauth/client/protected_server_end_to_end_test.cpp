@@ -138,11 +138,12 @@ TEST_F(ProtectedServerEndToEndTest, RunsTheCodeFlowAndReachesTheServerWithTheTok
 // secret in a Basic header or by an ES256 assertion that the authorization server checks with
 // the client's public key.
 TEST_F(ProtectedServerEndToEndTest, ReachesTheServerWithClientCredentials) {
+    using Assertion = boost::asio::awaitable<std::string>;
     const auto assertion = [key = testing::readFile(clientKey_), issuer = authorizationServer_->issuer()](
-                               boost::urls::url tokenEndpoint, std::string clientID) -> boost::asio::awaitable<std::string> {
-        co_return OAuthConfiguration::makePrivateKeyJWTAssertion(clientID, tokenEndpoint, key,
-                                                                 OAuthConfiguration::PrivateKeyJWTSigningAlgorithm::ES256,
-                                                                 issuer, std::chrono::system_clock::now(), 60);
+                               boost::urls::url tokenEndpoint, std::string clientID) -> Assertion {
+        co_return OAuthConfiguration::makePrivateKeyJWTAssertion(
+            clientID, tokenEndpoint, key, OAuthConfiguration::PrivateKeyJWTSigningAlgorithm::ES256, issuer,
+            std::chrono::system_clock::now(), 60);
     };
     const struct {
         std::string_view name;
@@ -261,9 +262,10 @@ TEST_F(ProtectedServerEndToEndTest, ConcurrentSendsRefusedTogetherShareOneAuthor
     EXPECT_FALSE(second->error);
 
     const auto lines = exchange();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "AS POST /token"), 1) << ::testing::PrintToString(lines);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MCP POST /mcp ping -> 401"), 2) << ::testing::PrintToString(lines);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MCP POST /mcp ping -> 200"), 2) << ::testing::PrintToString(lines);
+    SCOPED_TRACE(::testing::PrintToString(lines));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "AS POST /token"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MCP POST /mcp ping -> 401"), 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MCP POST /mcp ping -> 200"), 2);
     await(finished(transport->disconnect()));
 }
 
