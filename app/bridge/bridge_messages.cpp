@@ -42,18 +42,24 @@ bool isHorizontalSpace(UChar32 c) {
     return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
 }
 
-// The body with the line's id in place of a null id, when the body is an error reply.
-std::optional<std::string> withRequestID(std::string_view body, const mcp::Value& lineID) {
-    auto reply = objectOf(body);
-    if (!reply || !reply->contains("error")) return std::nullopt;
-    auto* id = reply->find("id");
-    if (!id || !id->isNull()) return std::nullopt;
-    *id = lineID;
+// The reply with the line's id in place of a null id, when the reply is an error.
+std::optional<std::string> withRequestID(const mcp::ValueObject& reply, const mcp::Value& lineID) {
+    const auto* id = reply.find("id");
+    if (!id || !id->isNull() || !reply.contains("error")) return std::nullopt;
+    auto matched = reply;
+    *matched.find("id") = lineID;
     try {
-        return mcp::writeJSON(mcp::Value(std::move(*reply)));
+        return mcp::writeJSON(mcp::Value(std::move(matched)));
     } catch (const mcp::EncodingError&) {
         return std::nullopt;
     }
+}
+
+std::optional<std::string> resultProtocolVersion(const mcp::ValueObject& reply) {
+    const auto* result = memberObject(reply, "result");
+    const auto* version = result ? memberString(*result, "protocolVersion") : nullptr;
+    if (!version) return std::nullopt;
+    return *version;
 }
 
 }  // namespace
@@ -115,24 +121,30 @@ std::optional<std::string> initializeClientName(std::string_view line) {
 }
 
 std::optional<std::string> protocolVersion(std::string_view reply) {
-    const auto object = objectOf(reply);
-    const auto* result = object ? memberObject(*object, "result") : nullptr;
-    const auto* version = result ? memberString(*result, "protocolVersion") : nullptr;
-    if (!version) return std::nullopt;
-    return *version;
+    return RelayedReply(reply).protocolVersion();
 }
 
 std::string encodeClientName(std::string_view name) {
     return boost::urls::encode(name, boost::urls::grammar::alnum_chars);
 }
 
-std::string replyLine(std::string_view body, const std::optional<mcp::Value>& lineID) {
-    if (lineID && !lineID->isNull()) {
-        if (auto matched = withRequestID(body, *lineID)) return std::move(*matched);
+RelayedReply::RelayedReply(std::string_view body) : body_(body), object_(objectOf(body)) {}
+
+std::optional<std::string> RelayedReply::protocolVersion() const {
+    return object_ ? resultProtocolVersion(*object_) : std::nullopt;
+}
+
+std::string RelayedReply::line(const std::optional<mcp::Value>& lineID) const {
+    if (object_ && lineID && !lineID->isNull()) {
+        if (auto matched = withRequestID(*object_, *lineID)) return std::move(*matched);
     }
-    if (body.find('\n') == std::string_view::npos) return std::string(body);
-    if (auto compact = mcp::minifyJSON(body)) return std::move(*compact);
-    return std::string(body);
+    if (body_.find('\n') == std::string_view::npos) return std::string(body_);
+    if (auto compact = mcp::minifyJSON(body_)) return std::move(*compact);
+    return std::string(body_);
+}
+
+std::string replyLine(std::string_view body, const std::optional<mcp::Value>& lineID) {
+    return RelayedReply(body).line(lineID);
 }
 
 std::optional<std::string> errorLine(const mcp::Value& id, int code, std::string_view message) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <boost/asio/io_context.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -57,7 +60,8 @@ struct HostTimeouts {
 };
 
 // HttpHostClient: HostClient over one new TCP connection per request (the host closes each
-// after its answer).
+// after its answer). Runs every exchange on one event loop of its own, kept for its whole
+// life, so that a post costs the connection and little else; hence one thread at a time.
 class HttpHostClient final : public HostClient {
 public:
     explicit HttpHostClient(HostTimeouts timeouts = {}) : timeouts_(timeouts) {}
@@ -67,6 +71,8 @@ public:
 
 private:
     HostTimeouts timeouts_;
+    boost::asio::io_context context_{1};
+    boost::beast::flat_buffer buffer_;
 };
 
 }  // namespace app
