@@ -1,14 +1,10 @@
 #include "app/bridge/host_client.hpp"
 
+#include "app/bridge/deadline_socket.hpp"
 #include "app/host/host_headers.hpp"
 
-#include <boost/asio/as_tuple.hpp>
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/steady_timer.hpp>
-#include <boost/asio/use_awaitable.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/read.hpp>
@@ -18,7 +14,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 
 namespace app {
 
@@ -68,60 +63,33 @@ HostUnreachable failure(const Target& target, const beast::error_code& error) {
 // The first read takes up to this much at once: most answers whole, in one system call.
 constexpr std::size_t kFirstReadBytes = 64 * 1024;
 
-asio::awaitable<HostReply> exchange(tcp::socket& socket, beast::flat_buffer& buffer, const Target& target,
-                                    const http::request<http::string_body>& request) {
-    const auto token = asio::as_tuple(asio::use_awaitable);
-    auto [connectError] = co_await socket.async_connect(target.endpoint, token);
-    if (connectError) throw failure(target, connectError);
-    auto [writeError, written] = co_await http::async_write(socket, request, token);
-    if (writeError) throw failure(target, writeError);
+HostReply send(beast::flat_buffer& buffer, const Target& target, http::request<http::string_body> request,
+               std::chrono::steady_clock::duration timeout) {
+    request.set(http::field::host, target.hostHeader);
+    request.prepare_payload();
+    DeadlineSocket socket(std::chrono::steady_clock::now() + timeout);
+    beast::error_code error;
+    socket.connect(target.endpoint, error);
+    if (error) throw failure(target, error);
+    http::write(socket, request, error);
+    if (error) throw failure(target, error);
 
+    // A buffer kept from one exchange to the next, so that reading costs no allocation; one
+    // that a large answer (a picture) grew goes back to its usual size.
+    buffer.clear();
+    if (buffer.capacity() > kFirstReadBytes) buffer.shrink_to_fit();
+    buffer.reserve(kFirstReadBytes);
     http::response_parser<http::string_body> parser;
     parser.body_limit(kBodyLimit);
-    auto [readError, read] = co_await http::async_read(socket, buffer, parser, token);
-    if (readError) throw failure(target, readError);
+    http::read(socket, buffer, parser, error);
+    if (error) throw failure(target, error);
 
     auto response = parser.release();
     HostReply reply{static_cast<int>(response.result_int()), std::move(response.body()), std::nullopt};
     if (const auto launch = response.find(kLaunchHeader); launch != response.end()) {
         reply.launch = std::string(launch->value());
     }
-    co_return reply;
-}
-
-HostReply send(asio::io_context& context, beast::flat_buffer& buffer, const Target& target,
-               http::request<http::string_body> request, std::chrono::steady_clock::duration timeout) {
-    request.set(http::field::host, target.hostHeader);
-    request.prepare_payload();
-    // The loop ran out of work at the end of the last exchange.
-    context.restart();
-    tcp::socket socket(context);
-    // One deadline for the whole exchange, armed once: closing the socket ends whatever step
-    // it has reached.
-    asio::steady_timer deadline(context, timeout);
-    bool timedOut = false;
-    deadline.async_wait([&](const boost::system::error_code& error) {
-        if (error) return;
-        timedOut = true;
-        boost::system::error_code ignored;
-        socket.close(ignored);
-    });
-    std::exception_ptr failed;
-    std::optional<HostReply> reply;
-    // A buffer kept from one exchange to the next, so that reading costs no allocation; one
-    // that a large answer (a picture) grew goes back to its usual size.
-    buffer.clear();
-    if (buffer.capacity() > kFirstReadBytes) buffer.shrink_to_fit();
-    buffer.reserve(kFirstReadBytes);
-    asio::co_spawn(context, exchange(socket, buffer, target, request), [&](std::exception_ptr error, HostReply answer) {
-        deadline.cancel();
-        failed = error;
-        if (!error) reply = std::move(answer);
-    });
-    context.run();
-    if (reply) return std::move(*reply);
-    if (timedOut) throw failure(target, beast::error::timeout);
-    std::rethrow_exception(failed);
+    return reply;
 }
 
 }  // namespace
@@ -131,12 +99,12 @@ HostReply HttpHostClient::post(const std::string& url, const Headers& headers, c
     http::request<http::string_body> request(http::verb::post, target.path, 11);
     for (const auto& [name, value] : headers) request.set(name, value);
     request.body() = body;
-    return send(context_, buffer_, target, std::move(request), timeouts_.post);
+    return send(buffer_, target, std::move(request), timeouts_.post);
 }
 
 void HttpHostClient::probe(const std::string& url) {
     const auto target = targetOf(url);
-    send(context_, buffer_, target, http::request<http::string_body>(http::verb::post, target.path, 11), timeouts_.probe);
+    send(buffer_, target, http::request<http::string_body>(http::verb::post, target.path, 11), timeouts_.probe);
 }
 
 }  // namespace app

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <boost/asio/io_context.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 
 #include <chrono>
@@ -60,8 +59,9 @@ struct HostTimeouts {
 };
 
 // HttpHostClient: HostClient over one new TCP connection per request (the host closes each
-// after its answer). Runs every exchange on one event loop of its own, kept for its whole
-// life, so that a post costs the connection and little else; hence one thread at a time.
+// after its answer). Each exchange waits on its own socket (DeadlineSocket) and reads into a
+// buffer kept for the client's life, so that a post costs the connection and little else;
+// hence one thread at a time.
 class HttpHostClient final : public HostClient {
 public:
     explicit HttpHostClient(HostTimeouts timeouts = {}) : timeouts_(timeouts) {}
@@ -71,7 +71,6 @@ public:
 
 private:
     HostTimeouts timeouts_;
-    boost::asio::io_context context_{1};
     boost::beast::flat_buffer buffer_;
 };
 

@@ -230,6 +230,22 @@ TEST_F(StdioBridgeTest, Replies) {
     }
 }
 
+// A line of many socket buffers goes out whole, an answer of megabytes (a picture) comes back
+// whole, and the next small answer is read as well.
+TEST_F(StdioBridgeTest, LargeLinesAndAnswersPassWhole) {
+    const std::string line = R"({"jsonrpc":"2.0","id":1,"method":"x","params":{"pad":")" + std::string(800'000, 'l') + R"("}})";
+    const std::string answer = R"({"jsonrpc":"2.0","id":1,"result":{"pad":")" + std::string(3'000'000, 'a') + R"("}})";
+    host().setResponder([&](const HostRequest&) { return HostAnswer{HostAnswer::Kind::http, 200, answer}; });
+    const auto written = forward({line});
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(written[0] == answer) << "an answer of " << written[0].size() << " bytes";
+    ASSERT_EQ(host().posts().size(), 1u);
+    EXPECT_TRUE(host().posts()[0].body == line) << "a line of " << host().posts()[0].body.size() << " bytes";
+
+    host().setResponder(test_support::answerLikeTheHost);
+    EXPECT_EQ(forward({R"({"id":2,"method":"x"})"}), std::vector<std::string>{R"({"jsonrpc":"2.0","id":2,"result":{}})"});
+}
+
 // JSON-RPC answers neither notifications nor responses, not even when the host refuses them.
 TEST_F(StdioBridgeTest, NotificationsAndResponsesGetNoLineWhateverTheAnswer) {
     constexpr std::string_view kLines[] = {
