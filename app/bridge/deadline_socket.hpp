@@ -35,39 +35,25 @@ public:
     // closed.
     template <class MutableBuffers>
     std::size_t read_some(const MutableBuffers& buffers, boost::system::error_code& error) {
-        IOVectors vectors;
-        for (auto it = boost::asio::buffer_sequence_begin(buffers);
-             it != boost::asio::buffer_sequence_end(buffers) && vectors.count < kMaxVectors; ++it) {
-            const boost::asio::mutable_buffer buffer(*it);
-            vectors.add(buffer.data(), buffer.size());
-        }
+        auto vectors = vectorsOf(buffers);
         return transfer(vectors, false, error);
     }
     template <class MutableBuffers>
     std::size_t read_some(const MutableBuffers& buffers) {
         boost::system::error_code error;
-        const auto count = read_some(buffers, error);
-        if (error) throw boost::system::system_error(error);
-        return count;
+        return orThrow(read_some(buffers, error), error);
     }
 
     // write_some: at least one byte of buffers, as soon as the socket takes any.
     template <class ConstBuffers>
     std::size_t write_some(const ConstBuffers& buffers, boost::system::error_code& error) {
-        IOVectors vectors;
-        for (auto it = boost::asio::buffer_sequence_begin(buffers);
-             it != boost::asio::buffer_sequence_end(buffers) && vectors.count < kMaxVectors; ++it) {
-            const boost::asio::const_buffer buffer(*it);
-            vectors.add(const_cast<void*>(buffer.data()), buffer.size());
-        }
+        auto vectors = vectorsOf(buffers);
         return transfer(vectors, true, error);
     }
     template <class ConstBuffers>
     std::size_t write_some(const ConstBuffers& buffers) {
         boost::system::error_code error;
-        const auto count = write_some(buffers, error);
-        if (error) throw boost::system::system_error(error);
-        return count;
+        return orThrow(write_some(buffers, error), error);
     }
 
 private:
@@ -78,13 +64,27 @@ private:
         iovec entries[kMaxVectors];
         int count = 0;
         std::size_t bytes = 0;
-
-        void add(void* data, std::size_t size) {
-            if (size == 0) return;
-            entries[count++] = {data, size};
-            bytes += size;
-        }
     };
+
+    // vectorsOf: the first kMaxVectors non-empty buffers of a sequence; the system call only
+    // reads from those of a write.
+    template <class Buffers>
+    static IOVectors vectorsOf(const Buffers& buffers) {
+        IOVectors vectors;
+        for (auto it = boost::asio::buffer_sequence_begin(buffers);
+             it != boost::asio::buffer_sequence_end(buffers) && vectors.count < kMaxVectors; ++it) {
+            const boost::asio::const_buffer buffer(*it);
+            if (buffer.size() == 0) continue;
+            vectors.entries[vectors.count++] = {const_cast<void*>(buffer.data()), buffer.size()};
+            vectors.bytes += buffer.size();
+        }
+        return vectors;
+    }
+
+    static std::size_t orThrow(std::size_t count, const boost::system::error_code& error) {
+        if (error) throw boost::system::system_error(error);
+        return count;
+    }
 
     std::size_t transfer(IOVectors& vectors, bool sending, boost::system::error_code& error);
     // wait: until the socket is ready for events; false, with error set, when the deadline
