@@ -6,12 +6,15 @@
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 
+#include <boost/json/basic_parser_impl.hpp>
 #include <boost/url/encode.hpp>
 #include <boost/url/grammar/alnum_chars.hpp>
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 
 namespace app {
@@ -42,18 +45,148 @@ bool isHorizontalSpace(UChar32 c) {
     return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
 }
 
-// The body with the line's id in place of a null id, when the body is an error reply.
-std::optional<std::string> withRequestID(std::string_view body, const mcp::Value& lineID) {
-    auto reply = objectOf(body);
-    if (!reply || !reply->contains("error")) return std::nullopt;
-    auto* id = reply->find("id");
-    if (!id || !id->isNull()) return std::nullopt;
-    *id = lineID;
+// The reply with the line's id in place of a null id, when the reply is an error.
+std::optional<std::string> withRequestID(const mcp::ValueObject& reply, const mcp::Value& lineID) {
+    const auto* id = reply.find("id");
+    if (!id || !id->isNull() || !reply.contains("error")) return std::nullopt;
+    auto matched = reply;
+    *matched.find("id") = lineID;
     try {
-        return mcp::writeJSON(mcp::Value(std::move(*reply)));
+        return mcp::writeJSON(mcp::Value(std::move(matched)));
     } catch (const mcp::EncodingError&) {
         return std::nullopt;
     }
+}
+
+// ReplyScan: follows the parser's events through an answer to note what the bridge takes
+// from it, without building the document: an answer can be a picture of megabytes. The
+// parser and its options are parseJSON's, and a number beyond a double fails here as there,
+// so that what this accepts is exactly what parseJSON reads. Of repeated members the last
+// counts, as in a parsed object.
+class ReplyScan {
+public:
+    static constexpr std::size_t max_array_size = static_cast<std::size_t>(-1);
+    static constexpr std::size_t max_object_size = static_cast<std::size_t>(-1);
+    static constexpr std::size_t max_string_size = static_cast<std::size_t>(-1);
+    static constexpr std::size_t max_key_size = static_cast<std::size_t>(-1);
+
+    bool isObject = false;
+    bool hasError = false;
+    bool nullID = false;
+    std::optional<std::string> version;
+
+    bool on_document_begin(boost::system::error_code&) { return true; }
+    bool on_document_end(boost::system::error_code&) { return true; }
+    bool on_object_begin(boost::system::error_code&) { return open(Kind::object); }
+    bool on_array_begin(boost::system::error_code&) { return open(Kind::array); }
+    bool on_object_end(std::size_t, boost::system::error_code&) { return close(); }
+    bool on_array_end(std::size_t, boost::system::error_code&) { return close(); }
+
+    bool on_key_part(std::string_view part, std::size_t, boost::system::error_code&) {
+        if (depth_ <= 2 && key_.size() <= kLongestKey) key_.append(part);
+        return true;
+    }
+    bool on_key(std::string_view last, std::size_t, boost::system::error_code&) {
+        on_key_part(last, 0, ignored_);
+        if (depth_ == 1) {
+            member_ = key_ == "id" ? Member::id : key_ == "error" ? Member::error : key_ == "result" ? Member::result : Member::other;
+        } else if (depth_ == 2) {
+            versionKey_ = key_ == "protocolVersion";
+        }
+        key_.clear();
+        return true;
+    }
+
+    bool on_string_part(std::string_view part, std::size_t, boost::system::error_code&) {
+        if (inVersion()) text_.append(part);
+        return true;
+    }
+    bool on_string(std::string_view last, std::size_t, boost::system::error_code&) {
+        if (inVersion()) {
+            text_.append(last);
+            version = std::move(text_);
+            text_.clear();
+            return true;
+        }
+        return value(Kind::string);
+    }
+
+    bool on_number_part(std::string_view part, boost::system::error_code&) {
+        number_.append(part);
+        return true;
+    }
+    bool on_int64(std::int64_t, std::string_view, boost::system::error_code&) { return number(); }
+    bool on_uint64(std::uint64_t, std::string_view, boost::system::error_code&) { return number(); }
+    bool on_double(double parsed, std::string_view last, boost::system::error_code& error) {
+        number_.append(last);
+        double exact = parsed;
+        std::from_chars(number_.data(), number_.data() + number_.size(), exact);
+        if (!std::isfinite(exact)) {
+            error = boost::json::error::exponent_overflow;
+            return false;
+        }
+        return number();
+    }
+    bool on_bool(bool, boost::system::error_code&) { return value(Kind::other); }
+    bool on_null(boost::system::error_code&) { return value(Kind::null); }
+    bool on_comment_part(std::string_view, boost::system::error_code&) { return true; }
+    bool on_comment(std::string_view, boost::system::error_code&) { return true; }
+
+private:
+    enum class Kind { object, array, string, null, other };
+    enum class Member { other, id, error, result };
+    static constexpr std::size_t kLongestKey = 16;
+
+    bool inVersion() const { return depth_ == 2 && inResult_ && versionKey_; }
+
+    // value: a value begins at the current depth.
+    bool value(Kind kind) {
+        if (depth_ == 0) isObject = kind == Kind::object;
+        if (depth_ == 1) {
+            if (member_ == Member::id) nullID = kind == Kind::null;
+            if (member_ == Member::error) hasError = true;
+            if (member_ == Member::result) version.reset();
+            inResult_ = member_ == Member::result && kind == Kind::object;
+        } else if (inVersion()) {
+            version.reset();
+        }
+        return true;
+    }
+    bool number() {
+        number_.clear();
+        return value(Kind::other);
+    }
+    bool open(Kind kind) {
+        value(kind);
+        ++depth_;
+        return true;
+    }
+    bool close() {
+        --depth_;
+        if (depth_ == 1) inResult_ = false;
+        return true;
+    }
+
+    std::size_t depth_ = 0;
+    Member member_ = Member::other;
+    bool inResult_ = false;
+    bool versionKey_ = false;
+    std::string key_;
+    std::string text_;
+    std::string number_;
+    boost::system::error_code ignored_;
+};
+
+// scanReply: what a scan of the whole text noted; isObject stays false for text that is no
+// JSON.
+ReplyScan scanReply(std::string_view text) {
+    boost::json::parse_options options;
+    options.max_depth = mcp::kMaxJSONDepth;
+    boost::json::basic_parser<ReplyScan> parser(options);
+    boost::system::error_code error;
+    const auto consumed = parser.write_some(false, text.data(), text.size(), error);
+    if (error || consumed < text.size()) return {};
+    return std::move(parser.handler());
 }
 
 }  // namespace
@@ -78,7 +211,7 @@ bool isUsableID(const mcp::Value& id) {
 }
 
 bool isJSONObject(std::string_view text) {
-    return objectOf(text).has_value();
+    return RelayedReply(text).isJSONObject();
 }
 
 bool isBlankLine(std::string_view line) {
@@ -115,24 +248,37 @@ std::optional<std::string> initializeClientName(std::string_view line) {
 }
 
 std::optional<std::string> protocolVersion(std::string_view reply) {
-    const auto object = objectOf(reply);
-    const auto* result = object ? memberObject(*object, "result") : nullptr;
-    const auto* version = result ? memberString(*result, "protocolVersion") : nullptr;
-    if (!version) return std::nullopt;
-    return *version;
+    return RelayedReply(reply).protocolVersion();
 }
 
 std::string encodeClientName(std::string_view name) {
     return boost::urls::encode(name, boost::urls::grammar::alnum_chars);
 }
 
-std::string replyLine(std::string_view body, const std::optional<mcp::Value>& lineID) {
-    if (lineID && !lineID->isNull()) {
-        if (auto matched = withRequestID(body, *lineID)) return std::move(*matched);
+RelayedReply::RelayedReply(std::string_view body) : body_(body) {
+    auto scan = scanReply(body);
+    isObject_ = scan.isObject;
+    nullIDError_ = scan.isObject && scan.hasError && scan.nullID;
+    version_ = std::move(scan.version);
+}
+
+std::optional<std::string> RelayedReply::protocolVersion() const {
+    return isObject_ ? version_ : std::nullopt;
+}
+
+std::string RelayedReply::line(const std::optional<mcp::Value>& lineID) const {
+    if (nullIDError_ && lineID && !lineID->isNull()) {
+        if (auto object = objectOf(body_)) {
+            if (auto matched = withRequestID(*object, *lineID)) return std::move(*matched);
+        }
     }
-    if (body.find('\n') == std::string_view::npos) return std::string(body);
-    if (auto compact = mcp::minifyJSON(body)) return std::move(*compact);
-    return std::string(body);
+    if (body_.find('\n') == std::string_view::npos) return std::string(body_);
+    if (auto compact = mcp::minifyJSON(body_)) return std::move(*compact);
+    return std::string(body_);
+}
+
+std::string replyLine(std::string_view body, const std::optional<mcp::Value>& lineID) {
+    return RelayedReply(body).line(lineID);
 }
 
 std::optional<std::string> errorLine(const mcp::Value& id, int code, std::string_view message) {

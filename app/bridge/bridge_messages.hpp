@@ -66,6 +66,28 @@ std::optional<std::string> protocolVersion(std::string_view reply);
 // holds ASCII only.
 std::string encodeClientName(std::string_view name);
 
+// RelayedReply: an answer's body as the bridge relays it, read through once for all that the
+// bridge takes from it, without building the document (an answer can be a picture of
+// megabytes). Keeps a reference to the body.
+class RelayedReply {
+public:
+    explicit RelayedReply(std::string_view body);
+
+    // isJSONObject: as the free function of that name, of the body.
+    bool isJSONObject() const { return isObject_; }
+    // protocolVersion: as the free function of that name, of the body.
+    std::optional<std::string> protocolVersion() const;
+    // line: replyLine of the body.
+    std::string line(const std::optional<mcp::Value>& lineID) const;
+
+private:
+    std::string_view body_;
+    bool isObject_ = false;
+    // An error whose id is null: the line's id goes in.
+    bool nullIDError_ = false;
+    std::optional<std::string> version_;
+};
+
 // replyLine: the reply body as the one line written to the client, without its line feed.
 // An error reply with a null id gets the line's id (when the line had one that isn't null):
 // the host answers refusals with id null and the client couldn't match them otherwise. A body

@@ -1,22 +1,18 @@
 #include "app/bridge/host_client.hpp"
 
+#include "app/bridge/deadline_socket.hpp"
 #include "app/host/host_headers.hpp"
 
-#include <boost/asio/as_tuple.hpp>
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/use_awaitable.hpp>
-#include <boost/asio/use_future.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 #include <boost/url/parse.hpp>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace app {
@@ -64,42 +60,36 @@ HostUnreachable failure(const Target& target, const beast::error_code& error) {
     return HostUnreachable(false, "The connection to " + where + " failed (" + error.message() + ").");
 }
 
-asio::awaitable<HostReply> exchange(Target target, http::request<http::string_body> request,
-                                    std::chrono::steady_clock::duration timeout) {
-    beast::tcp_stream stream(co_await asio::this_coro::executor);
-    stream.expires_after(timeout);
-    const auto token = asio::as_tuple(asio::use_awaitable);
+// The first read takes up to this much at once: most answers whole, in one system call.
+constexpr std::size_t kFirstReadBytes = 64 * 1024;
 
-    auto [connectError] = co_await stream.async_connect(target.endpoint, token);
-    if (connectError) throw failure(target, connectError);
-    auto [writeError, written] = co_await http::async_write(stream, request, token);
-    if (writeError) throw failure(target, writeError);
+HostReply send(beast::flat_buffer& buffer, const Target& target, http::request<http::string_body> request,
+               std::chrono::steady_clock::duration timeout) {
+    request.set(http::field::host, target.hostHeader);
+    request.prepare_payload();
+    DeadlineSocket socket(std::chrono::steady_clock::now() + timeout);
+    beast::error_code error;
+    socket.connect(target.endpoint, error);
+    if (error) throw failure(target, error);
+    http::write(socket, request, error);
+    if (error) throw failure(target, error);
 
-    beast::flat_buffer buffer;
+    // A buffer kept from one exchange to the next, so that reading costs no allocation; one
+    // that a large answer (a picture) grew goes back to its usual size.
+    buffer.clear();
+    if (buffer.capacity() > kFirstReadBytes) buffer.shrink_to_fit();
+    buffer.reserve(kFirstReadBytes);
     http::response_parser<http::string_body> parser;
     parser.body_limit(kBodyLimit);
-    auto [readError, read] = co_await http::async_read(stream, buffer, parser, token);
-    if (readError) throw failure(target, readError);
-
-    beast::error_code ignored;
-    stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    http::read(socket, buffer, parser, error);
+    if (error) throw failure(target, error);
 
     auto response = parser.release();
     HostReply reply{static_cast<int>(response.result_int()), std::move(response.body()), std::nullopt};
     if (const auto launch = response.find(kLaunchHeader); launch != response.end()) {
         reply.launch = std::string(launch->value());
     }
-    co_return reply;
-}
-
-HostReply send(const Target& target, http::request<http::string_body> request,
-               std::chrono::steady_clock::duration timeout) {
-    request.set(http::field::host, target.hostHeader);
-    request.prepare_payload();
-    asio::io_context context;
-    auto outcome = asio::co_spawn(context, exchange(target, std::move(request), timeout), asio::use_future);
-    context.run();
-    return outcome.get();
+    return reply;
 }
 
 }  // namespace
@@ -109,12 +99,12 @@ HostReply HttpHostClient::post(const std::string& url, const Headers& headers, c
     http::request<http::string_body> request(http::verb::post, target.path, 11);
     for (const auto& [name, value] : headers) request.set(name, value);
     request.body() = body;
-    return send(target, std::move(request), timeouts_.post);
+    return send(buffer_, target, std::move(request), timeouts_.post);
 }
 
 void HttpHostClient::probe(const std::string& url) {
     const auto target = targetOf(url);
-    send(target, http::request<http::string_body>(http::verb::post, target.path, 11), timeouts_.probe);
+    send(buffer_, target, http::request<http::string_body>(http::verb::post, target.path, 11), timeouts_.probe);
 }
 
 }  // namespace app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <boost/beast/core/flat_buffer.hpp>
+
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -57,7 +59,9 @@ struct HostTimeouts {
 };
 
 // HttpHostClient: HostClient over one new TCP connection per request (the host closes each
-// after its answer).
+// after its answer). Each exchange waits on its own socket (DeadlineSocket) and reads into a
+// buffer kept for the client's life, so that a post costs the connection and little else;
+// hence one thread at a time.
 class HttpHostClient final : public HostClient {
 public:
     explicit HttpHostClient(HostTimeouts timeouts = {}) : timeouts_(timeouts) {}
@@ -67,6 +71,7 @@ public:
 
 private:
     HostTimeouts timeouts_;
+    boost::beast::flat_buffer buffer_;
 };
 
 }  // namespace app

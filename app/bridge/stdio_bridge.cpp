@@ -43,6 +43,7 @@ void StdioBridge::forwardLine(std::string_view line) {
     try {
         handleReply(postOrLaunch(line), role, id);
     } catch (const std::exception& error) {
+        access_.reset();
         if (!id) return;
         if (auto reply = unreachableLine(*id, error.what())) dependencies_.writeLine(*reply);
     }
@@ -53,13 +54,27 @@ void StdioBridge::refuseTooLarge(const std::optional<mcp::Value>& id, std::size_
     if (auto reply = tooLargeLine(*id, size, kLineLimit)) dependencies_.writeLine(*reply);
 }
 
+const StdioBridge::HostAccess& StdioBridge::access() {
+    if (!access_) {
+        // The port first: a bad one must fail before the token is even read.
+        auto url = endpointURL(dependencies_.settings);
+        access_ = HostAccess{std::move(url), accessToken(dependencies_.settings, dependencies_.random)};
+    }
+    return *access_;
+}
+
+bool StdioBridge::accessChanged() {
+    auto used = std::exchange(access_, std::nullopt);
+    return used != access();
+}
+
 HostReply StdioBridge::post(std::string_view line) {
-    // The port first: a bad one must fail before the token is even read.
-    postedTo_ = endpointURL(dependencies_.settings);
+    const auto& [url, token] = access();
+    postedTo_ = url;
     HostClient::Headers headers{
         {"Content-Type", "application/json"},
         {"Accept", "application/json, text/event-stream"},
-        {"Authorization", "Bearer " + accessToken(dependencies_.settings, dependencies_.random)},
+        {"Authorization", "Bearer " + token},
     };
     if (knownVersion_) headers.emplace_back("MCP-Protocol-Version", *knownVersion_);
     if (knownClient_) {
@@ -72,15 +87,29 @@ HostReply StdioBridge::post(std::string_view line) {
 
 HostReply StdioBridge::postOrLaunch(std::string_view line) {
     try {
-        return post(line);
+        auto reply = post(line);
+        // The token refused, or another program at the port: the settings kept since the
+        // last failure may be out of date.
+        if ((reply.status == 401 || !reply.launch) && accessChanged()) return post(line);
+        return reply;
     } catch (const HostUnreachable& error) {
         if (!error.refused()) throw;
+    }
+    // Nothing listens there: the program may listen on another port by now.
+    if (accessChanged()) {
+        try {
+            return post(line);
+        } catch (const HostUnreachable& error) {
+            if (!error.refused()) throw;
+        }
     }
     launchHostAndRetry();
     return post(line);
 }
 
 void StdioBridge::launchHostAndRetry() {
+    // The program started now may make the token, or find another port in the settings.
+    access_.reset();
     dependencies_.launcher.launchDetached();
     for (int attempt = 1;; ++attempt) {
         std::this_thread::sleep_for(probing_.interval);
@@ -105,15 +134,16 @@ void StdioBridge::handleReply(const HostReply& reply, LineRole role, const std::
     lastLaunch_ = reply.launch;
 
     if (reply.status != 202) {
-        const bool message = isJSONObject(reply.body);
+        const RelayedReply body(reply.body);
+        const bool message = body.isJSONObject();
         if (message) {
-            if (auto version = protocolVersion(reply.body)) knownVersion_ = std::move(version);
+            if (auto version = body.protocolVersion()) knownVersion_ = std::move(version);
         }
         if (role == LineRole::request && !message) {
             const auto reason = "The answer from " + postedTo_ + " is no JSON-RPC message (HTTP " + status + ").";
             if (auto line = unreachableLine(*id, reason)) dependencies_.writeLine(*line);
         } else if (message && (role == LineRole::request || role == LineRole::other)) {
-            dependencies_.writeLine(replyLine(reply.body, id));
+            dependencies_.writeLine(body.line(id));
         }
     }
     if (restarted) dependencies_.writeLine(kToolsListChangedLine);

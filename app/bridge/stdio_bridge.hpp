@@ -38,6 +38,12 @@ struct BridgeProbing {
 // Notifications and responses get no line; a line longer than the host takes is refused
 // without posting, and is never held whole in memory.
 //
+// The endpoint and the token are read once and kept until a post fails: nothing answers, the
+// answer is not the program's, or the token is refused (401). Then they are read again, and
+// when they changed (the program moved to another port, its token was made anew) the line is
+// posted once more with the new ones before anything else is tried; none of these failures
+// lets the program act on the line, so nothing is done twice.
+//
 // It remembers, for its whole life, the client's name (from the last initialize that gave
 // one), the protocol version (from the last reply that carried one) and the last launch id
 // the host sent; a new launch id means that the program was started anew, and the client is
@@ -47,7 +53,8 @@ struct BridgeProbing {
 class StdioBridge {
 public:
     struct Dependencies {
-        // Read anew for every post: the endpoint and the access token.
+        // The endpoint and the access token: read for the first post, and again only after a
+        // failure (see above).
         platform::Settings& settings;
         platform::SecureRandom& random;
         HostClient& host;
@@ -77,6 +84,15 @@ public:
     void run(std::istream& input);
 
 private:
+    // HostAccess: where posts go and the token they carry, as last read from the settings.
+    struct HostAccess {
+        std::string url;
+        std::string token;
+        bool operator==(const HostAccess&) const = default;
+    };
+
+    const HostAccess& access();
+    bool accessChanged();
     HostReply post(std::string_view line);
     HostReply postOrLaunch(std::string_view line);
     void launchHostAndRetry();
@@ -88,6 +104,7 @@ private:
     std::optional<std::string> knownClient_;
     std::optional<std::string> knownVersion_;
     std::optional<std::string> lastLaunch_;
+    std::optional<HostAccess> access_;
     // The endpoint of the last post, for the error lines.
     std::string postedTo_;
 };

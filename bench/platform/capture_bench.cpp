@@ -1,5 +1,9 @@
 // capture_bench: the per-frame cost of capturing an 800 × 600 window: the shared-memory read of
 // its redirected pixmap, and the change signature the frame holder computes for every frame.
+// BM_CaptureAgainstRawRead sets the grabber beside the least any capture must do (the server
+// writes the window into shared memory, and the pixels are copied out once, into a buffer made
+// beforehand), in alternating frames so that both see the same load; its counter "ratio" is
+// the grabber's time over that.
 //
 // Uses the X server of DISPLAY; without one it starts its own Xvfb, and skips (exit 0) when
 // there is no Xvfb either.
@@ -9,17 +13,21 @@
 #include "platform/x11/x11_window_grabber.hpp"
 
 #include <benchmark/benchmark.h>
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,6 +132,95 @@ void BM_CaptureFrame(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * kWidth * kHeight * 4);
 }
 BENCHMARK(BM_CaptureFrame)->Unit(benchmark::kMicrosecond);
+
+// RawSharedMemoryRead: a shared-memory segment the window is read into, with nothing else done.
+class RawSharedMemoryRead {
+public:
+    RawSharedMemoryRead() {
+        const int fd = memfd_create("capture-bench", MFD_CLOEXEC);
+        if (fd < 0 || ftruncate(fd, kSize) != 0) return;
+        mapped_ = mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (mapped_ == MAP_FAILED) {
+            mapped_ = nullptr;
+            close(fd);
+            return;
+        }
+        segment_ = xcb_generate_id(gConnection);
+        // xcb closes the descriptor once it is sent.
+        auto* error = xcb_request_check(gConnection, xcb_shm_attach_fd_checked(gConnection, segment_, fd, 0));
+        if (error != nullptr) {
+            std::free(error);
+            munmap(mapped_, kSize);
+            mapped_ = nullptr;
+        }
+    }
+    ~RawSharedMemoryRead() {
+        if (mapped_ == nullptr) return;
+        xcb_shm_detach(gConnection, segment_);
+        munmap(mapped_, kSize);
+    }
+
+    bool usable() const { return mapped_ != nullptr; }
+
+    // read: the window's pixels into the segment; false when the server refused.
+    bool read() {
+        auto* reply = xcb_shm_get_image_reply(
+            gConnection,
+            xcb_shm_get_image(gConnection, gWindow, 0, 0, kWidth, kHeight, 0xFFFFFFFF, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                              segment_, 0),
+            nullptr);
+        std::free(reply);
+        return reply != nullptr;
+    }
+
+    const std::uint8_t* pixels() const { return static_cast<const std::uint8_t*>(mapped_); }
+
+    static constexpr std::size_t kSize = std::size_t{kWidth} * kHeight * 4;
+
+private:
+    void* mapped_ = nullptr;
+    std::uint32_t segment_ = 0;
+};
+
+void BM_CaptureAgainstRawRead(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    platform::X11WindowGrabber grabber(gConnection, gWindow);
+    RawSharedMemoryRead raw;
+    if (!grabber.usesSharedMemory() || !raw.usable()) {
+        state.SkipWithError("the server offers no MIT-SHM 1.2");
+        return;
+    }
+    std::vector<std::uint8_t> copy(RawSharedMemoryRead::kSize);
+    Clock::duration rawTime{};
+    Clock::duration captureTime{};
+    for (auto _ : state) {
+        const auto begin = Clock::now();
+        if (!raw.read()) {
+            state.SkipWithError("the raw read failed");
+            return;
+        }
+        std::memcpy(copy.data(), raw.pixels(), copy.size());
+        benchmark::DoNotOptimize(copy.data());
+        const auto middle = Clock::now();
+        auto pixels = grabber.grab(0, kWidth, kHeight, 24);
+        if (!pixels) {
+            state.SkipWithError("the grab failed");
+            return;
+        }
+        benchmark::DoNotOptimize(pixels->data());
+        // Freed on the clock: a stream lets each frame go when the next one comes.
+        pixels.reset();
+        captureTime += Clock::now() - middle;
+        rawTime += middle - begin;
+    }
+    const auto perFrame = [&](Clock::duration total) {
+        return std::chrono::duration<double, std::micro>(total).count() / static_cast<double>(state.iterations());
+    };
+    state.counters["raw_us"] = perFrame(rawTime);
+    state.counters["capture_us"] = perFrame(captureTime);
+    state.counters["ratio"] = perFrame(captureTime) / perFrame(rawTime);
+}
+BENCHMARK(BM_CaptureAgainstRawRead)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 void BM_StoreFrame(benchmark::State& state) {
     auto pixels = std::make_shared<const std::vector<std::uint8_t>>(

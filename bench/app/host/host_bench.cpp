@@ -2,27 +2,9 @@
 // the host requires, from 1 and from 16 clients at once, with the latency of each request
 // from connect to the host's close.
 
-#include "app/host/mcp_host.hpp"
-#include "app/host/serve_request.hpp"
-#include "app/host/setting_keys.hpp"
-#include "app/tools/tool_dispatcher.hpp"
-
-#include "platform/fake/fixed_random.hpp"
-#include "platform/fake/memory_settings.hpp"
-#include "platform/fake/virtual_scheduler.hpp"
-
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/thread_pool.hpp>
-#include <boost/asio/use_future.hpp>
+#include "bench/app/host/running_host.hpp"
 
 #include <benchmark/benchmark.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,72 +15,18 @@
 
 namespace {
 
-namespace asio = boost::asio;
+using bench_support::kToken;
+using bench_support::requestOnce;
+using bench_support::RunningHost;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::string_view kToken = "000102030405060708090a0b0c0d0e0f1011121314151617";
 constexpr int kRequestsPerClient = 200;
-
-// The program's host with its real per-request server, on a pool of two threads.
-class RunningHost {
-public:
-    RunningHost() {
-        settings_.setString(app::setting::kToken, kToken);
-        settings_.setInt(app::setting::kPort, freePort());
-        auto serve = [this](mcp::HTTPRequest request, std::string token) {
-            return app::serveRequest(std::move(request), std::move(token), context_);
-        };
-        host_ = app::MCPHost::make(pool_.get_executor(), {main_, status_, settings_, random_, serve});
-        asio::co_spawn(pool_, host_->start(), asio::use_future).get();
-    }
-    ~RunningHost() {
-        pool_.stop();
-        pool_.join();
-    }
-
-    std::uint16_t port() { return static_cast<std::uint16_t>(*settings_.getInt(app::setting::kPort)); }
-
-private:
-    static std::uint16_t freePort() {
-        asio::io_context io;
-        asio::ip::tcp::acceptor probe(io, {asio::ip::address_v4::loopback(), 0});
-        return probe.local_endpoint().port();
-    }
-
-    asio::thread_pool pool_{2};
-    platform::VirtualScheduler main_;
-    platform::MemorySettings settings_;
-    platform::FixedRandom random_;
-    app::HostStatus status_;
-    app::NoToolDispatcher tools_;
-    app::ServingContext context_{main_, status_, settings_, tools_, "1.0"};
-    std::shared_ptr<app::MCPHost> host_;
-};
 
 std::string toolsListRequest(std::uint16_t port) {
     const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})";
     return "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
            "\r\nAccept: application/json\r\nContent-Type: application/json\r\nAuthorization: Bearer " +
            std::string(kToken) + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// One request on a new connection, read until the host closes it; false when the answer is no
-// 200.
-bool requestOnce(std::uint16_t port, const std::string& request) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-              ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
-    std::string reply;
-    char buffer[16384];
-    for (ssize_t count = 0; ok && (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        reply.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return ok && reply.starts_with("HTTP/1.1 200 OK\r\n");
 }
 
 void toolsListOverLoopback(benchmark::State& state) {

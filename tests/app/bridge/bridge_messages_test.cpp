@@ -87,10 +87,50 @@ TEST(BridgeMessages, ProtocolVersion) {
         {"not a string", R"({"result":{"protocolVersion":2025}})", std::nullopt},
         {"no result", R"({"error":{"code":1,"message":"x"},"protocolVersion":"2025-06-18"})", std::nullopt},
         {"not json", "oops", std::nullopt},
+        {"key written with an escape", R"({"result":{"protocol\u0056ersion":"v1"}})", "v1"},
+        {"escaped value", R"({"result":{"protocolVersion":"v\u0031"}})", "v1"},
+        {"the last result counts", R"({"result":{"protocolVersion":"v1"},"result":{}})", std::nullopt},
+        {"the last version counts", R"({"result":{"protocolVersion":"v1","protocolVersion":2}})", std::nullopt},
+        {"deeper down it is no version", R"({"result":{"x":{"protocolVersion":"v1"}},"id":1})", std::nullopt},
+        {"after a deeper one", R"({"result":{"x":{"protocolVersion":"v0"},"protocolVersion":"v1"}})", "v1"},
+        {"a number beyond a double", R"({"result":{"protocolVersion":"v1"},"n":1e400})", std::nullopt},
+        {"text after the object", R"({"result":{"protocolVersion":"v1"}} x)", std::nullopt},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(protocolVersion(c.reply), c.version);
+    }
+}
+
+// What the bridge relays as a message is what parseJSON reads as an object.
+TEST(BridgeMessages, IsJSONObject) {
+    const std::string deep = std::string(mcp::kMaxJSONDepth + 1, '[') + std::string(mcp::kMaxJSONDepth + 1, ']');
+    const struct {
+        std::string_view name;
+        std::string text;
+        bool object;
+    } kCases[] = {
+        {"object", R"({"id":1,"result":{}})", true},
+        {"blanks around", " \n{}\r\n", true},
+        {"array", "[1,2]", false},
+        {"string", R"("{}")", false},
+        {"empty", "", false},
+        {"html", "<html></html>", false},
+        {"cut short", R"({"id":1,"result":{)", false},
+        {"two objects", "{}{}", false},
+        {"a number beyond a double", R"({"n":-1e400})", false},
+        {"bytes that are no UTF-8", "{\"s\":\"\xff\"}", false},
+        {"nested too deeply", R"({"a":)" + deep + "}", false},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isJSONObject(c.text), c.object);
+        bool parsed = false;
+        try {
+            parsed = mcp::parseJSON(c.text).objectValue() != nullptr;
+        } catch (const mcp::DecodingError&) {
+        }
+        EXPECT_EQ(parsed, c.object) << "parseJSON agrees";
     }
 }
 
@@ -141,6 +181,10 @@ TEST(BridgeMessages, ReplyLine) {
         {"error with its own id", R"({"error":{"code":1,"message":"m"},"id":5})", &one,
          R"({"error":{"code":1,"message":"m"},"id":5})"},
         {"result with null id untouched", R"({"result":{},"id":null})", &one, R"({"result":{},"id":null})"},
+        {"the last id counts", R"({"error":{"code":1,"message":"m"},"id":5,"id":null})", &one,
+         R"({"error":{"code":1,"message":"m"},"id":3})"},
+        {"an id in the error is not the reply's", R"({"error":{"code":1,"message":"m","id":null},"id":5})", &one,
+         R"({"error":{"code":1,"message":"m","id":null},"id":5})"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);

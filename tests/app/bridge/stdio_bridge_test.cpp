@@ -139,16 +139,61 @@ TEST_F(StdioBridgeTest, ClientNameComesFromEachInitialize) {
     EXPECT_EQ(host().posts().back().header("x-vantor-mcp-client"), std::nullopt) << "an empty name sends no header";
 }
 
-TEST_F(StdioBridgeTest, SettingsAreReadForEveryPost) {
-    FakeHost other;
-    forward({R"({"id":1,"method":"ping"})"});
-    usePort(other.port());
+// The token is kept from one post to the next, and read again once the host refuses it.
+TEST_F(StdioBridgeTest, ANewTokenIsReadOnceTheOldOneIsRefused) {
     const std::string newToken = "f00dfeedf00dfeedf00dfeedf00dfeedf00dfeedf00dfeed";
+    std::string hostToken(kToken);
+    host().setResponder([&](const HostRequest& request) {
+        if (request.header("authorization") == "Bearer " + hostToken) return test_support::answerLikeTheHost(request);
+        return HostAnswer{HostAnswer::Kind::http, 401,
+                          R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong access token."},"id":null})"};
+    });
+    EXPECT_EQ(forward({R"({"id":1,"method":"ping"})"}).size(), 1u);
+    hostToken = newToken;
     settings_.setString(setting::kToken, newToken);
-    forward({R"({"id":2,"method":"ping"})"});
-    ASSERT_EQ(host().posts().size(), 1u);
-    ASSERT_EQ(other.posts().size(), 1u);
-    EXPECT_EQ(other.posts()[0].header("authorization"), "Bearer " + newToken);
+    EXPECT_EQ(forward({R"({"id":2,"method":"ping"})"}), std::vector<std::string>{R"({"jsonrpc":"2.0","id":2,"result":{}})"});
+    auto posts = host().posts();
+    ASSERT_EQ(posts.size(), 3u) << "refused once, then posted again";
+    EXPECT_EQ(posts[1].header("authorization"), "Bearer " + std::string(kToken)) << "kept until it failed";
+    EXPECT_EQ(posts[2].header("authorization"), "Bearer " + newToken);
+
+    hostToken = "another";
+    EXPECT_EQ(forward({R"({"id":3,"method":"ping"})"}),
+              std::vector<std::string>{
+                  R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong access token."},"id":3})"})
+        << "the stored token refused: the refusal is the reply";
+    EXPECT_EQ(host().posts().size(), 4u) << "posted once";
+    EXPECT_EQ(launcher_.launches, 0);
+}
+
+// The program moved to another port: the old one, once it fails, sends the bridge to the
+// settings again, and the line reaches the program without a launch.
+TEST_F(StdioBridgeTest, ANewPortIsReadOnceTheOldOneFails) {
+    const struct {
+        std::string_view name;
+        std::function<void(std::unique_ptr<FakeHost>&)> leave;
+    } kCases[] = {
+        {"nothing listens there", [](std::unique_ptr<FakeHost>& old) { old.reset(); }},
+        {"another program answers there",
+         [](std::unique_ptr<FakeHost>& old) {
+             old->setResponder([](const HostRequest&) { return HostAnswer{HostAnswer::Kind::http, 200, "{}", std::nullopt}; });
+         }},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        host_ = std::make_unique<FakeHost>();
+        usePort(host_->port());
+        EXPECT_EQ(forward({R"({"id":1,"method":"ping"})"}).size(), 1u);
+
+        auto moved = std::make_unique<FakeHost>();
+        usePort(moved->port());
+        c.leave(host_);
+        EXPECT_EQ(forward({R"({"id":2,"method":"ping"})"}), std::vector<std::string>{R"({"jsonrpc":"2.0","id":2,"result":{}})"});
+        ASSERT_EQ(moved->posts().size(), 1u);
+        EXPECT_EQ(moved->posts()[0].header("host"), "127.0.0.1:" + std::to_string(moved->port()));
+        host_ = std::move(moved);
+    }
+    EXPECT_EQ(launcher_.launches, 0);
 }
 
 TEST_F(StdioBridgeTest, Replies) {
@@ -183,6 +228,22 @@ TEST_F(StdioBridgeTest, Replies) {
         host().setResponder([&](const HostRequest&) { return c.answer; });
         EXPECT_EQ(forward({c.line}), c.written);
     }
+}
+
+// A line of many socket buffers goes out whole, an answer of megabytes (a picture) comes back
+// whole, and the next small answer is read as well.
+TEST_F(StdioBridgeTest, LargeLinesAndAnswersPassWhole) {
+    const std::string line = R"({"jsonrpc":"2.0","id":1,"method":"x","params":{"pad":")" + std::string(800'000, 'l') + R"("}})";
+    const std::string answer = R"({"jsonrpc":"2.0","id":1,"result":{"pad":")" + std::string(3'000'000, 'a') + R"("}})";
+    host().setResponder([&](const HostRequest&) { return HostAnswer{HostAnswer::Kind::http, 200, answer}; });
+    const auto written = forward({line});
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(written[0] == answer) << "an answer of " << written[0].size() << " bytes";
+    ASSERT_EQ(host().posts().size(), 1u);
+    EXPECT_TRUE(host().posts()[0].body == line) << "a line of " << host().posts()[0].body.size() << " bytes";
+
+    host().setResponder(test_support::answerLikeTheHost);
+    EXPECT_EQ(forward({R"({"id":2,"method":"x"})"}), std::vector<std::string>{R"({"jsonrpc":"2.0","id":2,"result":{}})"});
 }
 
 // JSON-RPC answers neither notifications nor responses, not even when the host refuses them.
