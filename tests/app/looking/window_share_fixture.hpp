@@ -93,8 +93,8 @@ protected:
     }
 
     // startShare: shares the test window and lets the start complete.
-    void startShare(bool keep, const std::string& client = "Claude") {
-        auto outcome = run(share.share(content(), keep, client));
+    void startShare(platform::ShareGrant grant, const std::string& client = "Claude") {
+        auto outcome = run(share.share(content(), grant, client));
         main.runUntilIdle();
         ASSERT_TRUE(outcome->done);
         ASSERT_FALSE(outcome->error) << outcome->errorText();
