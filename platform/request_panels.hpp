@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/share_grant.hpp"
 #include "platform/window_system.hpp"
 #include "platform/windows.hpp"
 
@@ -10,16 +11,16 @@
 
 namespace platform {
 
-// LookAnswer: the user's answer to a request to see a window: choose (share a window; keep is
-// true for "Share for 5 Minutes") or declined ("Not Now", the panel closed, no answer in time).
+// LookAnswer: the user's answer to a request to see a window: choose (share a window for
+// grant) or declined ("Not Now", the panel closed, no answer in time).
 struct LookAnswer {
     enum class Kind { choose, declined };
 
     Kind kind = Kind::declined;
-    bool keep = false;
+    ShareGrant grant = ShareGrant::once;
 
-    static LookAnswer choose(bool keep) { return {Kind::choose, keep}; }
-    static LookAnswer declined() { return {Kind::declined, false}; }
+    static LookAnswer choose(ShareGrant grant) { return {Kind::choose, grant}; }
+    static LookAnswer declined() { return {Kind::declined, ShareGrant::once}; }
 
     friend bool operator==(const LookAnswer&, const LookAnswer&) = default;
 };

@@ -111,7 +111,7 @@ HTTPRequestReader::Status HTTPRequestReader::feed(std::string_view bytes) {
 
     const auto headEnd = buffer_.find(kHeadEnd, searchFrom_);
     if (headEnd == std::string::npos) {
-        if (buffer_.size() >= kMaxHeadBytes) return status_ = Status::dropped;
+        if (buffer_.size() >= kMaxHeadBytes) return status_ = drop(DropReason::headTooLarge);
         // The end may begin in these bytes and finish in the next ones.
         searchFrom_ = buffer_.size() - std::min(buffer_.size(), kHeadEnd.size() - 1);
         return status_;
@@ -120,14 +120,14 @@ HTTPRequestReader::Status HTTPRequestReader::feed(std::string_view bytes) {
 }
 
 HTTPRequestReader::Status HTTPRequestReader::readHead(std::size_t headEnd) {
-    if (headEnd + kHeadEnd.size() > kMaxHeadBytes) return Status::dropped;
+    if (headEnd + kHeadEnd.size() > kMaxHeadBytes) return drop(DropReason::headTooLarge);
     const std::string_view head(buffer_.data(), headEnd);
-    if (!detail::isValidUTF8(head)) return Status::dropped;
+    if (!detail::isValidUTF8(head)) return drop(DropReason::headNotUTF8);
 
     const auto lines = split(head, kLineEnd);
-    if (lines.size() > kMaxHeadLines) return Status::dropped;
+    if (lines.size() > kMaxHeadLines) return drop(DropReason::tooManyHeadLines);
     const auto requestLine = words(lines.front());
-    if (requestLine.size() < 2) return Status::dropped;
+    if (requestLine.size() < 2) return drop(DropReason::noMethodAndPath);
     request_.method = requestLine[0];
     request_.path = std::string(requestLine[1]);
 
@@ -141,7 +141,7 @@ HTTPRequestReader::Status HTTPRequestReader::readHead(std::size_t headEnd) {
 
     if (hasTransferCoding(request_.headers)) return Status::lengthRequired;
     const auto length = contentLength(request_.headers);
-    if (length > kMaxContentLength) return Status::dropped;
+    if (length > kMaxContentLength) return drop(DropReason::bodyTooLarge);
     contentLength_ = static_cast<std::size_t>(length);
     bodyStart_ = headEnd + kHeadEnd.size();
     return readBody();
@@ -155,6 +155,11 @@ HTTPRequestReader::Status HTTPRequestReader::readBody() {
     if (!buffer_.empty()) request_.body = std::move(buffer_);
     buffer_ = {};
     return Status::complete;
+}
+
+HTTPRequestReader::Status HTTPRequestReader::drop(DropReason reason) {
+    dropReason_ = reason;
+    return Status::dropped;
 }
 
 mcp::HTTPRequest HTTPRequestReader::takeRequest() {

@@ -42,10 +42,25 @@ public:
         reading,
         // The request is complete: take it with request().
         complete,
-        // The request can't be read: the connection is closed without a reply.
+        // The request can't be read: the connection is closed without a reply; dropReason()
+        // says why.
         dropped,
         // The request announces a transfer coding: it is refused with 411.
         lengthRequired,
+    };
+
+    // DropReason: why a request was dropped.
+    enum class DropReason {
+        // The head passed kMaxHeadBytes, with or without its end.
+        headTooLarge,
+        // The head has more than kMaxHeadLines lines.
+        tooManyHeadLines,
+        // The head is not UTF-8.
+        headNotUTF8,
+        // The request line has no method and path.
+        noMethodAndPath,
+        // The announced body is longer than kMaxContentLength.
+        bodyTooLarge,
     };
 
     // feed: appends bytes that arrived and says where the request stands. Once the status is
@@ -53,6 +68,9 @@ public:
     Status feed(std::string_view bytes);
 
     Status status() const noexcept { return status_; }
+
+    // dropReason: why the request was dropped; absent unless the status is `dropped`.
+    std::optional<DropReason> dropReason() const noexcept { return dropReason_; }
 
     // readingBody: whether the head is complete and the body is still awaited.
     bool readingBody() const noexcept { return status_ == Status::reading && contentLength_.has_value(); }
@@ -72,6 +90,7 @@ public:
 private:
     Status readHead(std::size_t headEnd);
     Status readBody();
+    Status drop(DropReason reason);
 
     std::string buffer_;
     // Where the search for the head's end goes on after the next feed.
@@ -81,6 +100,7 @@ private:
     std::optional<std::size_t> contentLength_;
     mcp::HTTPRequest request_;
     Status status_ = Status::reading;
+    std::optional<DropReason> dropReason_;
 };
 
 }  // namespace app

@@ -70,14 +70,14 @@ platform::Task<WindowShare::Picture> Looking::request(std::string title, std::st
     case WindowShare::Pick::Outcome::window:
         break;
     }
-    co_return co_await shareAndPicture(*pick.picked, answer.keep, client.value_or(""));
+    co_return co_await shareAndPicture(*pick.picked, answer.grant, client.value_or(""));
 }
 
-platform::Task<WindowShare::Picture> Looking::shareAndPicture(platform::PickedContent picked, bool keep,
-                                                              std::string client) {
+platform::Task<WindowShare::Picture> Looking::shareAndPicture(platform::PickedContent picked,
+                                                              platform::ShareGrant grant, std::string client) {
     std::optional<WindowShare::Picture> picture;
     try {
-        co_await share_.share(std::move(picked), keep, std::move(client));
+        co_await share_.share(std::move(picked), grant, std::move(client));
         picture = co_await share_.picture();
     } catch (...) {
         // Whatever was started of the capture goes, also for a five-minute share.
@@ -85,7 +85,7 @@ platform::Task<WindowShare::Picture> Looking::shareAndPicture(platform::PickedCo
         share_.deactivatePicker();
         throw;
     }
-    if (!keep) {
+    if (grant == platform::ShareGrant::once) {
         // Nothing of the window is captured after this one picture.
         share_.endStream();
         share_.deactivatePicker();

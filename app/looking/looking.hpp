@@ -86,8 +86,8 @@ public:
     platform::Task<bool> tryIt();
 
 private:
-    platform::Task<WindowShare::Picture> shareAndPicture(platform::PickedContent picked, bool keep,
-                                                         std::string client);
+    platform::Task<WindowShare::Picture> shareAndPicture(platform::PickedContent picked,
+                                                         platform::ShareGrant grant, std::string client);
 
     enum class Placement { offScreen, covered, clear };
     // placementOf: whether the first spot is on screen and clear of other windows, looked at

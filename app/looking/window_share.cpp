@@ -124,7 +124,7 @@ void WindowShare::finishPick(Pick outcome) {
     }
 }
 
-platform::Task<void> WindowShare::share(platform::PickedContent picked, bool forFiveMinutes, std::string client) {
+platform::Task<void> WindowShare::share(platform::PickedContent picked, platform::ShareGrant grant, std::string client) {
     endStream();
     if (picked.includedWindows.empty()) throw ToolError(std::string(kSingleWindowsText));
     const auto& first = picked.includedWindows.front();
@@ -157,8 +157,9 @@ platform::Task<void> WindowShare::share(platform::PickedContent picked, bool for
     streamEvents_ = std::move(events);
     streamGeneration_ = generation;
 
-    const auto until = main_.now() + (forFiveMinutes ? Clock::duration(kKeptGrant) : Clock::duration(kSingleUseGrant));
-    sharing_.set(Sharing{window, until, forFiveMinutes, std::move(client)});
+    const auto until = main_.now() + (grant == platform::ShareGrant::fiveMinutes ? Clock::duration(kKeptGrant)
+                                                                                  : Clock::duration(kSingleUseGrant));
+    sharing_.set(Sharing{window, until, grant, std::move(client)});
     given_ = 0;
 
     auto start = [stream](Completion done) { stream->start(std::move(done)); };
@@ -177,7 +178,7 @@ platform::Task<void> WindowShare::share(platform::PickedContent picked, bool for
 
 bool WindowShare::hasStandingShare(const std::string& client) const {
     const auto& share = sharing_.get();
-    return share && share->kept && share->client == client && share->until > main_.now();
+    return share && share->grant == platform::ShareGrant::fiveMinutes && share->client == client && share->until > main_.now();
 }
 
 void WindowShare::endStream() {

@@ -11,6 +11,7 @@
 #include "platform/one_shot.hpp"
 #include "platform/scheduler.hpp"
 #include "platform/screens.hpp"
+#include "platform/share_grant.hpp"
 #include "platform/task.hpp"
 #include "platform/window_picker.hpp"
 #include "platform/window_system.hpp"
@@ -84,8 +85,8 @@ public:
         Window window;
         // until: when the grant ends.
         Clock::time_point until;
-        // kept: a five-minute grant; false for a single-use one.
-        bool kept = false;
+        // grant: a single-use or a five-minute grant.
+        platform::ShareGrant grant = platform::ShareGrant::once;
         // client: the display name of the client that asked; "" when none.
         std::string client;
 
@@ -174,14 +175,14 @@ public:
     // comes while no pick waits is dropped, together with what it carries.
     void finishPick(Pick outcome);
 
-    // share: captures the window of picked, for kKeptGrant when forFiveMinutes is set and
+    // share: captures the window of picked, for kKeptGrant when grant is five minutes and
     // kSingleUseGrant otherwise, on behalf of client ("" when none); an earlier share ends
     // first. Returns once the capture runs. Throws ToolError with kSingleWindowsText when
     // picked holds no window, with kNotOnScreenText when the window has no size or is gone, or
     // when the share was stopped or replaced while the capture started; throws the capture's
     // std::system_error when it can't be made or started (the share then ends, and the picker
     // is made inactive).
-    platform::Task<void> share(platform::PickedContent picked, bool forFiveMinutes, std::string client);
+    platform::Task<void> share(platform::PickedContent picked, platform::ShareGrant grant, std::string client);
 
     // hasStandingShare: whether a five-minute share of client (exactly that name) is running
     // and its grant hasn't run out. A single-use share never counts.

@@ -19,7 +19,7 @@ mcp::ValueObject pictureFacts(const WindowShare::Picture& picture, const std::op
         {"when_done", "call finish, so the user isn't left waiting for a next hint"},
         {picture.titleIsCurrent ? "window" : "window_when_picked", picture.window.title},
     };
-    if (sharing && sharing->kept && sharing->until > now) {
+    if (sharing && sharing->grant == platform::ShareGrant::fiveMinutes && sharing->until > now) {
         const auto left = std::chrono::duration_cast<std::chrono::seconds>(sharing->until - now);
         facts.insertOrAssign("shared_for_seconds", static_cast<std::int64_t>(left.count()));
     }

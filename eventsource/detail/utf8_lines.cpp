@@ -1,5 +1,7 @@
 #include "eventsource/detail/utf8_lines.hpp"
 
+#include "net/utf8.hpp"
+
 #include <cstdint>
 #include <cstring>
 
@@ -8,40 +10,12 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-bool isContinuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
-
-std::size_t expectedLength(unsigned char lead) noexcept {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
-// The second byte's range narrows for these leads: it is what rules out overlong forms,
-// surrogates and code points above U+10FFFF.
-bool secondByteAllowed(unsigned char lead, unsigned char second) noexcept {
-    switch (lead) {
-        case 0xE0: return second >= 0xA0 && second <= 0xBF;
-        case 0xED: return second >= 0x80 && second <= 0x9F;
-        case 0xF0: return second >= 0x90 && second <= 0xBF;
-        case 0xF4: return second >= 0x80 && second <= 0x8F;
-        default: return isContinuation(second);
-    }
-}
-
 /// How many bytes at `at` form a well-formed sequence (its full length) or, when they do
 /// not, the maximal subpart that one U+FFFD replaces (its length, negated).
 std::ptrdiff_t scanSequence(const unsigned char* at, const unsigned char* end) noexcept {
-    const auto length = static_cast<std::ptrdiff_t>(expectedLength(at[0]));
-    if (length == 0) return -1;
-    if (length == 1) return 1;
-    std::ptrdiff_t i = 1;
-    if (at + 1 < end && secondByteAllowed(at[0], at[1])) {
-        ++i;
-        while (i < length && at + i < end && isContinuation(at[i])) ++i;
-    }
-    return i == length ? length : -i;
+    const std::string_view rest(reinterpret_cast<const char*>(at), static_cast<std::size_t>(end - at));
+    if (const std::size_t length = net::utf8SequenceLength(rest)) return static_cast<std::ptrdiff_t>(length);
+    return -static_cast<std::ptrdiff_t>(net::utf8MaximalSubpart(rest));
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 // The fixtures of the conformance server: the tools, resources, prompts and completions that
 // the protocol's conformance suite asks for by name, with the texts it expects back.
 
-#include "standing_stream_gate.hpp"
-
+#include "examples/http_listener/standing_stream_gate.hpp"
 #include "mcp/server/server.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
@@ -13,6 +12,8 @@
 #include <string_view>
 
 namespace fixture {
+
+using example::StandingStreamGate;
 
 /// A 1×1 PNG and a short silent WAV, in base64.
 inline constexpr std::string_view kPNG =

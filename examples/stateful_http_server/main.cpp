@@ -13,38 +13,23 @@
 // resume one), a DELETE to end the session. Port 0 picks a free port; the program prints the
 // address it listens on.
 
-#include "examples/http_listener/http_listener.hpp"
-#include "mcp/http/http_header_name.hpp"
-#include "mcp/server/server.hpp"
-#include "mcp/http/stateful_http_server_transport.hpp"
-#include "mcp/server/tool_methods.hpp"
+#include "examples/http_listener/loopback_server.hpp"
+#include "examples/http_listener/session_table.hpp"
 #include "mcp/protocol/utility_messages.hpp"
+#include "mcp/server/server.hpp"
+#include "mcp/server/tool_methods.hpp"
 
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/use_awaitable.hpp>
+#include <boost/asio/any_io_executor.hpp>
+#include <boost/asio/awaitable.hpp>
 
-#include <cstdlib>
-#include <exception>
-#include <iostream>
-#include <map>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
 namespace asio = boost::asio;
-using asio::ip::tcp;
-
-void reportFailure(std::exception_ptr error) {
-    if (!error) return;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& failure) {
-        std::cerr << "stateful_http_server: " << failure.what() << '\n';
-    }
-}
 
 // "echo" returns its text; "progress" sends `count` progress notifications, which travel on
 // the session's standing GET stream (and are kept for a resume while none is open).
@@ -98,68 +83,19 @@ std::shared_ptr<mcp::Server> makeServer(const asio::any_io_executor& executor) {
     return server;
 }
 
-// Hands each request to the transport of its session. A request without a session header
-// gets a fresh transport and server, kept when that request opened a session. Ended sessions
-// stay, so their clients learn the session has been terminated. Everything runs on the
-// program's one thread, so the table needs no strand of its own.
-class Sessions {
-public:
-    explicit Sessions(asio::any_io_executor executor) : executor_(std::move(executor)) {}
-
-    asio::awaitable<mcp::HTTPResponse> handle(mcp::HTTPRequest request) {
-        if (const auto sessionID = request.header(mcp::HTTPHeaderName::sessionID)) {
-            const auto session = sessions_.find(*sessionID);
-            if (session == sessions_.end()) {
-                co_return mcp::HTTPResponse(mcp::HTTPResponse::Error{
-                    404, mcp::MCPError::invalidRequest("Not Found: Invalid or expired session ID"), std::nullopt, {}});
-            }
-            auto response = co_await session->second.transport->handleRequest(std::move(request));
-            co_return response;
-        }
-        auto transport = mcp::StatefulHTTPServerTransport::make(executor_);
-        auto server = makeServer(executor_);
-        co_await server->start(transport);
-        auto response = co_await transport->handleRequest(std::move(request));
-        for (const auto& [name, value] : response.headers()) {
-            if (mcp::equalsIgnoringCase(name, mcp::HTTPHeaderName::sessionID)) {
-                sessions_.emplace(value, Session{std::move(transport), std::move(server)});
-                co_return response;
-            }
-        }
-        co_await server->stop();
-        co_return response;
-    }
-
-private:
-    struct Session {
-        std::shared_ptr<mcp::StatefulHTTPServerTransport> transport;
-        std::shared_ptr<mcp::Server> server;
-    };
-
-    asio::any_io_executor executor_;
-    std::map<std::string, Session> sessions_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: stateful_http_server <port>   (0 picks a free port)\n";
-        return 2;
-    }
-    try {
-        asio::io_context io;
-        tcp::acceptor acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"),
-                                                 static_cast<unsigned short>(std::stoi(argv[1]))));
-        std::cout << "Listening on http://127.0.0.1:" << acceptor.local_endpoint().port() << "/mcp" << std::endl;
-        auto sessions = std::make_shared<Sessions>(io.get_executor());
-        auto handler = std::make_shared<const example::RequestHandler>(
-            [sessions](mcp::HTTPRequest request) { return sessions->handle(std::move(request)); });
-        auto accepting = example::acceptConnections(std::move(acceptor), std::move(handler));
-        asio::co_spawn(io, std::move(accepting), reportFailure);
-        io.run();
-    } catch (const std::exception& error) {
-        std::cerr << "stateful_http_server: " << error.what() << '\n';
-        return 1;
-    }
+    return example::serveOnLoopback("stateful_http_server", argc, argv, "Listening on ",
+                                    [](const asio::any_io_executor& executor) {
+                                        auto sessions = std::make_shared<example::SessionTable>(
+                                            executor, [](const asio::any_io_executor& serverExecutor,
+                                                         std::shared_ptr<example::StandingStreamGate>) {
+                                                return makeServer(serverExecutor);
+                                            });
+                                        return std::make_shared<const example::RequestHandler>(
+                                            [sessions](mcp::HTTPRequest request) {
+                                                return sessions->handle(std::move(request));
+                                            });
+                                    });
 }

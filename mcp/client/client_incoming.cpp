@@ -6,6 +6,7 @@
 #include "mcp/client/incoming_message.hpp"
 
 #include "mcp/detail/utf8.hpp"
+#include "mcp/protocol/notification_handlers.hpp"
 #include "mcp/server/detail/error_conversion.hpp"
 
 #include <boost/asio/as_tuple.hpp>
@@ -153,23 +154,7 @@ asio::awaitable<void> Client::handleMessage(Message<AnyNotification> message) {
     }
     const auto registered = notificationHandlers_.find(message.method);
     if (registered == notificationHandlers_.end()) co_return;
-    // A handler may register others while it runs; this round runs the ones there now.
-    const auto handlers = registered->second;
-    for (const auto& handler : handlers) {
-        std::exception_ptr failure;
-        try {
-            co_await handler->handle(message);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        if (failure) {
-            if (const auto* log = logger()) {
-                log->error("Error handling notification", [&message, &failure] {
-                    return logging::Logger::Metadata{{"method", message.method}, {"error", detail::errorText(failure)}};
-                });
-            }
-        }
-    }
+    co_await runNotificationHandlers(registered->second, std::move(message), logger());
 }
 
 void Client::cancelServerRequest(const Message<CancelledNotification>& message) {

@@ -1,19 +1,11 @@
 #include "mcp/client/incoming_message.hpp"
 
 #include "mcp/json/json.hpp"
+#include "mcp/json/try_decode.hpp"
 
 namespace mcp {
 
 namespace {
-
-template <class T>
-std::optional<T> tryDecode(const Value& value) {
-    try {
-        return decode<T>(value);
-    } catch (const DecodingError&) {
-        return std::nullopt;
-    }
-}
 
 // The id codec reads null as the empty string, which suits answers to unreadable requests;
 // here null is no id at all.

@@ -1,24 +1,15 @@
 #pragma once
 
-#include <cstddef>
-#include <string>
-#include <string_view>
+// The library's UTF-8 checks: those of the network layer below it, which the event-stream
+// parser shares.
+
+#include "net/utf8.hpp"
 
 namespace mcp::detail {
 
-/// The length (1 to 4) of the well-formed UTF-8 sequence that starts `text`, or 0 when it
-/// starts with an ill-formed one (or `text` is empty). Overlong forms, surrogates and code
-/// points above U+10FFFF are ill-formed.
-std::size_t utf8SequenceLength(std::string_view text) noexcept;
-
-/// The length of the maximal subpart of an ill-formed sequence at the start of `text`: how
-/// many bytes one U+FFFD stands for when invalid input is repaired (at least 1).
-std::size_t utf8MaximalSubpart(std::string_view text) noexcept;
-
-/// True when all of `text` is well-formed UTF-8.
-bool isValidUTF8(std::string_view text) noexcept;
-
-/// Appends `text`, each ill-formed sequence replaced by U+FFFD (one per maximal subpart).
-void appendRepairedUTF8(std::string& out, std::string_view text);
+using net::appendRepairedUTF8;
+using net::isValidUTF8;
+using net::utf8MaximalSubpart;
+using net::utf8SequenceLength;
 
 }  // namespace mcp::detail

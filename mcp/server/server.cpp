@@ -6,6 +6,7 @@
 
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/post.hpp>
 
 #include <stdexcept>
 
@@ -126,13 +127,21 @@ asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> re
 // Requests to the client
 
 void Server::startRequest(ID id, Value message, AnyPendingRequest pending) {
-    asio::co_spawn(strand_, sendRequestOnStrand(std::move(id), std::move(message), std::move(pending)),
-                   [self = shared_from_this()](std::exception_ptr error) {
-                       if (!error) return;
-                       self->logger().error("Failed to send request", [&error] {
-                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+    // Posted, never run at once, even from the strand: a request that fails before its first
+    // wait (a send that throws straight away) would otherwise resume its caller inside
+    // `sendRequest`'s initiation, which still uses its own state and the caller's cancellation
+    // slot afterwards.
+    auto sending = [self = shared_from_this(), id = std::move(id), message = std::move(message),
+                    pending = std::move(pending)]() mutable {
+        asio::co_spawn(self->strand_, self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending)),
+                       [self](std::exception_ptr error) {
+                           if (!error) return;
+                           self->logger().error("Failed to send request", [&error] {
+                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                           });
                        });
-                   });
+    };
+    asio::post(strand_, std::move(sending));
 }
 
 asio::awaitable<void> Server::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending) {

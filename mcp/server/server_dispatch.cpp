@@ -5,6 +5,8 @@
 
 #include "mcp/server/detail/error_conversion.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/json/try_decode.hpp"
+#include "mcp/protocol/notification_handlers.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>
@@ -28,15 +30,6 @@ bool mayBeResponse(const ValueObject& object) {
 
 bool mayBeRequest(const ValueObject& object) {
     return object.contains("id") && object.contains("method");
-}
-
-template <class T>
-std::optional<T> tryDecode(const Value& value) {
-    try {
-        return decode<T>(value);
-    } catch (const DecodingError&) {
-        return std::nullopt;
-    }
 }
 
 // The id under which to answer a message that could not be read: its own string or integer
@@ -292,21 +285,7 @@ asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {
     }
     const auto registered = notificationHandlers_.find(message.method);
     if (registered == notificationHandlers_.end()) co_return;
-    // A handler may register others while it runs; this round runs the ones there now.
-    const auto handlers = registered->second;
-    for (const auto& handler : handlers) {
-        std::exception_ptr failure;
-        try {
-            co_await handler->handle(message);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        if (failure) {
-            logger().error("Error handling notification", [&message, &failure] {
-                return logging::Logger::Metadata{{"method", message.method}, {"error", detail::errorText(failure)}};
-            });
-        }
-    }
+    co_await runNotificationHandlers(registered->second, std::move(message), &logger());
 }
 
 // Responses

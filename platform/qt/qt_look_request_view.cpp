@@ -84,9 +84,9 @@ LookRequestView::LookRequestView(const RequestViewContent& content, std::functio
         auto* stack = new QVBoxLayout(buttons);
         stack->setContentsMargins(0, 6, 0, 0);
         stack->setSpacing(8);
-        defaultButton = button(tr("Share Once"), LookAnswer::choose(false));
+        defaultButton = button(tr("Share Once"), LookAnswer::choose(ShareGrant::once));
         stack->addWidget(defaultButton);
-        stack->addWidget(button(tr("Share for 5 Minutes"), LookAnswer::choose(true)));
+        stack->addWidget(button(tr("Share for 5 Minutes"), LookAnswer::choose(ShareGrant::fiveMinutes)));
         stack->addWidget(notNow);
         column->addWidget(buttons);
         column->addWidget(wrappedText(tr("For 5 minutes, it can look again after each step without asking."), 11),
@@ -95,7 +95,7 @@ LookRequestView::LookRequestView(const RequestViewContent& content, std::functio
         auto* row = new QHBoxLayout(buttons);
         row->setContentsMargins(0, 6, 0, 0);
         row->setSpacing(10);
-        defaultButton = button(tr("Choose Window\u2026"), LookAnswer::choose(false));
+        defaultButton = button(tr("Choose Window\u2026"), LookAnswer::choose(ShareGrant::once));
         row->addWidget(notNow, 1);
         row->addWidget(defaultButton, 1);
         column->addWidget(buttons);

@@ -11,6 +11,8 @@
 // Every wait has a deadline; a wait that can no longer end (no work left) or passes its
 // deadline throws, which fails the test.
 
+#include "tests/support/outcome.hpp"
+
 #include <gtest/gtest.h>
 
 #include <boost/asio/awaitable.hpp>
@@ -31,13 +33,8 @@ namespace mcp::testing {
 
 class IOTestFixture : public ::testing::Test {
 protected:
-    /// What a started operation came to: `done` once it ended, with its value or its error.
     template <class T>
-    struct Outcome {
-        bool done = false;
-        std::optional<std::conditional_t<std::is_void_v<T>, std::monostate, T>> value;
-        std::exception_ptr error;
-    };
+    using Outcome = test_support::Outcome<T>;
 
     /// Spawns `task` on io_ without running anything.
     template <class T>

@@ -4,6 +4,7 @@
 
 #include "net/error.hpp"
 #include "net/http_client.hpp"
+#include "tests/support/outcome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +27,7 @@ namespace net::testing {
 class NetTestFixture : public ::testing::Test {
 protected:
     template <class T>
-    struct Outcome {
-        bool done = false;
-        std::optional<T> value;
-        std::exception_ptr error;
-    };
+    using Outcome = test_support::Outcome<T>;
 
     /// Spawns `task`; its outcome fills in as io_ runs.
     template <class T>

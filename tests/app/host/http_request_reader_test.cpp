@@ -209,6 +209,33 @@ TEST(HTTPRequestReader, TheHeadIsCappedInSizeAndInLines) {
     }
 }
 
+TEST(HTTPRequestReader, SaysWhyItDroppedARequest) {
+    using Reason = HTTPRequestReader::DropReason;
+    const auto limit = HTTPRequestReader::kMaxHeadBytes;
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::optional<Reason> want;
+    } kCases[] = {
+        {"a complete request", "POST / HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}", std::nullopt},
+        {"a request still read", "POST / HTTP/1.1\r\nContent-Length: 2\r\n\r\n{", std::nullopt},
+        {"a refused transfer coding", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", std::nullopt},
+        {"a head beyond its cap", "POST / HTTP/1.1\r\nX: " + std::string(limit, 'a') + "\r\n\r\n", Reason::headTooLarge},
+        {"a head that reaches its cap without its end", "POST / HTTP/1.1\r\nX: " + std::string(limit, 'a'),
+         Reason::headTooLarge},
+        {"a line beyond the cap", headOfNames(HTTPRequestReader::kMaxHeadLines + 1), Reason::tooManyHeadLines},
+        {"a head not UTF-8", "POST /\xff HTTP/1.1\r\n\r\n", Reason::headNotUTF8},
+        {"a request line of one word", "POST\r\n\r\n", Reason::noMethodAndPath},
+        {"a body beyond its cap", "POST / HTTP/1.1\r\nContent-Length: 4194305\r\n\r\n", Reason::bodyTooLarge},
+    };
+    for (const auto& c : kCases) {
+        HTTPRequestReader reader;
+        reader.feed(c.bytes);
+        EXPECT_EQ(reader.status() == Status::dropped, c.want.has_value()) << c.name;
+        EXPECT_EQ(reader.dropReason(), c.want) << c.name;
+    }
+}
+
 TEST(HTTPRequestReader, KeepsEveryDistinctNameOfALongHeadInOrder) {
     HTTPRequestReader reader;
     ASSERT_EQ(reader.feed(headOfNames(HTTPRequestReader::kMaxHeadLines)), Status::complete);

@@ -42,20 +42,20 @@ protected:
 TEST_F(LookingPointTest, WithoutAFreshPictureThereIsNothingToPointAt) {
     EXPECT_EQ(point({{10, 20}})->errorText(), kNoPictureText) << "before any look";
 
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     main.advance(599s);
     auto young = point({{10, 20}});
     EXPECT_FALSE(young->error) << "599 s old: " << young->errorText();
     main.advance(1s);
     EXPECT_EQ(point({{10, 20}})->errorText(), kNoPictureText) << "600 s old";
 
-    takePicture(true);
+    takePicture(platform::ShareGrant::fiveMinutes);
     share.stop();
     EXPECT_EQ(point({{10, 20}})->errorText(), kNoPictureText) << "after the user stopped sharing";
 }
 
 TEST_F(LookingPointTest, SpotsAreCheckedAgainstThePictureSize) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     const struct {
         std::string_view name;
         std::vector<Spot> spots;
@@ -92,7 +92,7 @@ TEST_F(LookingPointTest, SpotsAreCheckedAgainstThePictureSize) {
 }
 
 TEST_F(LookingPointTest, RingsAreNumberedOnlyForSeveralSpotsAndTheWindowComesToTheFront) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     auto one = pointAndSettle({{10, 20, "Export", std::nullopt}});
     ASSERT_FALSE(one->error) << one->errorText();
     EXPECT_EQ(activation.activated(), std::vector<platform::WindowId>{kWindowId});
@@ -113,7 +113,7 @@ TEST_F(LookingPointTest, RingsAreNumberedOnlyForSeveralSpotsAndTheWindowComesToT
 }
 
 TEST_F(LookingPointTest, RingsFollowTheWindowOfTheirPictureAfterItMoves) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     ASSERT_FALSE(point({{10, 20}})->error);
     windowList.move(kWindowId, {300, 200, 800, 500});
     main.advance(200ms);
@@ -122,7 +122,7 @@ TEST_F(LookingPointTest, RingsFollowTheWindowOfTheirPictureAfterItMoves) {
 }
 
 TEST_F(LookingPointTest, ACoveredFirstSpotGivesTheNoteNamingTheWindowAndTheRingsShowAnyway) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{10, 20}, {500, 400}});
     EXPECT_FALSE(outcome->done) << "it looks again for a while";
@@ -153,7 +153,7 @@ TEST_F(LookingPointTest, TheCoveredNoteNamesAnUntitledWindowByItsApp) {
 }
 
 TEST_F(LookingPointTest, OnlyTheFirstSpotIsCheckedForCover) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{600, 400}, {10, 20}});
     ASSERT_TRUE(outcome->done) << "clear at the first check";
@@ -162,7 +162,7 @@ TEST_F(LookingPointTest, OnlyTheFirstSpotIsCheckedForCover) {
 }
 
 TEST_F(LookingPointTest, AWindowUncoveredDuringTheChecksGivesNoNote) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{10, 20}});
     main.advance(300ms);
@@ -174,7 +174,7 @@ TEST_F(LookingPointTest, AWindowUncoveredDuringTheChecksGivesNoNote) {
 }
 
 TEST_F(LookingPointTest, AMinimizedWindowGivesUpAfterTwelveChecksAndLeavesNoRing) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     windowList.setOnScreen(kWindowId, false);
     const auto start = main.now();
     auto outcome = point({{10, 20}});
@@ -187,7 +187,7 @@ TEST_F(LookingPointTest, AMinimizedWindowGivesUpAfterTwelveChecksAndLeavesNoRing
 }
 
 TEST_F(LookingPointTest, AWindowThatLeavesTheScreenAfterTheLastCheckLeavesNoRing) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     // Covered at every check, then gone when the rings are placed.
     windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{10, 20}});
@@ -203,7 +203,7 @@ TEST_F(LookingPointTest, AWindowThatLeavesTheScreenAfterTheLastCheckLeavesNoRing
 // of the rings, within one turn of the main thread: either way the call fails as off screen and
 // no ring stays over the window.
 TEST_F(LookingPointTest, AWindowGoneBetweenTheCheckAndTheRingsFailsTheCall) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     // The first check finds the window clear; the rings' own look finds it minimized.
     windowList.changeAfter(1, [](platform::FakeWindowSystem& windows) { windows.setOnScreen(kWindowId, false); });
     auto outcome = point({{10, 20}});
@@ -213,7 +213,7 @@ TEST_F(LookingPointTest, AWindowGoneBetweenTheCheckAndTheRingsFailsTheCall) {
 }
 
 TEST_F(LookingPointTest, AWindowBackBetweenTheLastCheckAndTheRingsFailsTheCallAndClearsThem) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     windowList.setOnScreen(kWindowId, false);
     // Minimized at all twelve checks; back on screen when the rings are placed.
     windowList.changeAfter(kCoveredChecks, [](platform::FakeWindowSystem& windows) {
@@ -226,7 +226,7 @@ TEST_F(LookingPointTest, AWindowBackBetweenTheLastCheckAndTheRingsFailsTheCallAn
 }
 
 TEST_F(LookingPointTest, WaitingWithAFiveMinuteShareGivesAFreshPicture) {
-    takePicture(true);
+    takePicture(platform::ShareGrant::fiveMinutes);
     status.reset();
     auto outcome = point({{10, 20}, {400, 300, "Name", "Ada"}}, true);
     ASSERT_FALSE(outcome->done) << "it waits for the user";
@@ -243,7 +243,7 @@ TEST_F(LookingPointTest, WaitingWithAFiveMinuteShareGivesAFreshPicture) {
 }
 
 TEST_F(LookingPointTest, WaitingWithASingleUsePictureGivesNoPicture) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     auto outcome = point({{10, 20}}, true);
     clickRing(0);
     deliver(outcome);
@@ -253,7 +253,7 @@ TEST_F(LookingPointTest, WaitingWithASingleUsePictureGivesNoPicture) {
 }
 
 TEST_F(LookingPointTest, WaitingEndsUndoneAfterTwoMinutes) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     auto outcome = point({{10, 20}}, true);
     main.advance(119s);
     EXPECT_FALSE(outcome->done);
@@ -264,7 +264,7 @@ TEST_F(LookingPointTest, WaitingEndsUndoneAfterTwoMinutes) {
 }
 
 TEST_F(LookingPointTest, StoppingTheShareWhileWaitingEndsStoppedWithoutRestartingTheBox) {
-    takePicture(true);
+    takePicture(platform::ShareGrant::fiveMinutes);
     status.reset();
     auto outcome = point({{10, 20}}, true);
     main.advance(2s);
@@ -295,7 +295,7 @@ TEST_F(TryItTest, NotNowGivesFalseAndLeavesNoPicture) {
 TEST_F(TryItTest, AChosenWindowGetsOneRingInTheMiddleAndThePictureIsThrownAway) {
     auto outcome = run(looking.tryIt());
     main.runUntilIdle();
-    FakeRequestPanels::answer(*panels.shown()[0], LookAnswer::choose(false));
+    FakeRequestPanels::answer(*panels.shown()[0], LookAnswer::choose(platform::ShareGrant::once));
     main.runUntilIdle();
     picker.choose(content());
     main.runUntilIdle();

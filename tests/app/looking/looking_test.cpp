@@ -60,7 +60,7 @@ protected:
     // shareForFiveMinutes: a look answered "Share for 5 Minutes", to its picture.
     void shareForFiveMinutes(const std::string& client = "Claude") {
         auto first = look(client);
-        answer(LookAnswer::choose(true));
+        answer(LookAnswer::choose(platform::ShareGrant::fiveMinutes));
         choose();
         deliver(first);
         ASSERT_TRUE(first->value) << first->errorText();
@@ -79,7 +79,7 @@ TEST_F(LookingTest, ShareOnceThenAPickGivesAPictureAndEndsTheCapture) {
                                                              "To check the export settings.", true}));
     EXPECT_TRUE(looking.requestOpen());
 
-    answer(LookAnswer::choose(false));
+    answer(LookAnswer::choose(platform::ShareGrant::once));
     EXPECT_TRUE(panels.shown().empty());
     EXPECT_TRUE(picker.shown());
     EXPECT_EQ(picker.configuration().excludedPids, std::vector<int>{kOwnPid});
@@ -107,7 +107,7 @@ TEST_F(LookingTest, ASecondLookWhileThePanelIsOpenFailsAtOnceAndTheFirstComplete
     EXPECT_EQ(panels.records().size(), 1u) << "no second panel";
     EXPECT_TRUE(panel().visible) << "the open request goes on undisturbed";
 
-    answer(LookAnswer::choose(false));
+    answer(LookAnswer::choose(platform::ShareGrant::once));
     choose();
     deliver(first);
     ASSERT_TRUE(first->value) << first->errorText();
@@ -127,7 +127,7 @@ TEST_F(LookingTest, DecliningInAnyWayGivesTheDeclinedText) {
          }},
         {"a cancelled pick",
          [this] {
-             answer(LookAnswer::choose(true));
+             answer(LookAnswer::choose(platform::ShareGrant::fiveMinutes));
              picker.cancel();
              main.runUntilIdle();
          }},
@@ -153,7 +153,7 @@ TEST_F(LookingTest, NoAnswerFromThePanelOrThePickerGivesTheTimeOutText) {
         {"the panel's five minutes", [this] { main.advance(RequestPanel::kTimeout); }},
         {"the picker's three minutes",
          [this] {
-             answer(LookAnswer::choose(false));
+             answer(LookAnswer::choose(platform::ShareGrant::once));
              main.advance(WindowShare::kPickLimit);
          }},
     };
@@ -179,7 +179,7 @@ TEST_F(LookingTest, TheTimeOutFlagOfAnEarlierRequestDoesNotTurnALaterDeclineInto
 
 TEST_F(LookingTest, APickerFailureGivesItsText) {
     auto outcome = look();
-    answer(LookAnswer::choose(false));
+    answer(LookAnswer::choose(platform::ShareGrant::once));
     picker.fail("no X connection");
     main.runUntilIdle();
     ASSERT_TRUE(outcome->done);
@@ -191,7 +191,7 @@ TEST_F(LookingTest, AStandingShareOfTheSameClientGivesAPictureWithoutAPanel) {
     shareForFiveMinutes("Claude");
     ASSERT_EQ(panels.records().size(), 1u);
     ASSERT_TRUE(share.sharing().get());
-    EXPECT_TRUE(share.sharing().get()->kept);
+    EXPECT_TRUE(share.sharing().get()->grant == platform::ShareGrant::fiveMinutes);
 
     main.advance(10s);
     auto again = look("Claude");
@@ -253,7 +253,7 @@ TEST_F(LookingTest, AnErrorAfterShareForFiveMinutesLeavesNoCaptureRunning) {
         SCOPED_TRACE(c.name);
         windowList.move(kWindowId, c.window);
         auto outcome = look();
-        answer(LookAnswer::choose(true));
+        answer(LookAnswer::choose(platform::ShareGrant::fiveMinutes));
         picker.choose(content(c.window));
         for (int step = 0; step < 100 && !outcome->done; ++step) main.advance(100ms);
         ASSERT_TRUE(outcome->done);
@@ -269,7 +269,7 @@ TEST_F(LookingTest, AnErrorAfterShareForFiveMinutesLeavesNoCaptureRunning) {
 TEST_F(LookingTest, ACaptureThatCantBeMadePassesItsErrorOnUnchanged) {
     capture.makeError = std::make_error_code(std::errc::io_error);
     auto outcome = look();
-    answer(LookAnswer::choose(true));
+    answer(LookAnswer::choose(platform::ShareGrant::fiveMinutes));
     choose();
     ASSERT_TRUE(outcome->done);
     EXPECT_EQ(outcome->errorText(), std::system_error(capture.makeError).what());
@@ -281,7 +281,7 @@ TEST_F(LookingTest, TheUsersOwnTestOffersNoFiveMinuteShare) {
     auto outcome = run(looking.request("Try it: show a window", "This is a tes", std::nullopt));
     main.runUntilIdle();
     EXPECT_FALSE(panel().content.offersKeeping);
-    answer(LookAnswer::choose(false));
+    answer(LookAnswer::choose(platform::ShareGrant::once));
     choose();
     deliver(outcome);
     ASSERT_TRUE(outcome->value) << outcome->errorText();

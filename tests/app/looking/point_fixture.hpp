@@ -25,16 +25,16 @@ protected:
         WindowShareTest::TearDown();
     }
 
-    // takePicture: shares the test window (for five minutes when keep) and takes its first
+    // takePicture: shares the test window (for grant) and takes its first
     // picture, 800 × 500 pixels of the window's 800 × 500 points; a single-use capture then
     // ends, as after "Share Once".
-    void takePicture(bool keep, const std::string& client = "Claude") {
-        startShare(keep, client);
+    void takePicture(platform::ShareGrant grant, const std::string& client = "Claude") {
+        startShare(grant, client);
         stream().emit(platform::FrameStatus::started, platform::solidImage(800, 500));
         auto picture = run(share.picture());
         main.runUntilIdle();
         ASSERT_TRUE(picture->value) << picture->errorText();
-        if (!keep) share.endStream();
+        if (grant == platform::ShareGrant::once) share.endStream();
     }
 
     // deliver: the capture's frames, every 100 ms, until the task is done (20 s at most).

@@ -56,12 +56,12 @@ TEST_F(RequestPanelTest, ShowsTheContentInFrontAndFocused) {
 
 TEST_F(RequestPanelTest, TheUsersAnswerEndsTheRequestOnce) {
     present();
-    FakeRequestPanels::answer(shown(), LookAnswer::choose(true));
+    FakeRequestPanels::answer(shown(), LookAnswer::choose(platform::ShareGrant::fiveMinutes));
     // A quick second click finds the panel gone.
     FakeRequestPanels::answer(shown(), LookAnswer::declined());
     main.runUntilIdle();
     EXPECT_EQ(answers, 1);
-    EXPECT_EQ(result, LookAnswer::choose(true));
+    EXPECT_EQ(result, LookAnswer::choose(platform::ShareGrant::fiveMinutes));
     EXPECT_TRUE(shown().destroyed);
     main.advance(RequestPanel::kTimeout);
     EXPECT_EQ(answers, 1);

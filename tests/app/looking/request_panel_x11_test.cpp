@@ -120,7 +120,7 @@ TEST_F(RequestPanelX11Test, AppearsCentredFocusedAndReturnSharesOnce) {
 
     session().runChecked({"xdotool", "key", "Return"});
     ASSERT_TRUE(pumpUntil([&] { return answered; }));
-    EXPECT_EQ(answer, LookAnswer::choose(false));
+    EXPECT_EQ(answer, LookAnswer::choose(platform::ShareGrant::once));
     EXPECT_FALSE(requests->requestTimedOut());
     EXPECT_TRUE(pumpUntil([&] { return !panelFrame(); })) << "the panel goes with the answer";
 }
@@ -133,7 +133,7 @@ TEST_F(RequestPanelX11Test, TheTestLayoutChoosesAWindowOnReturn) {
                              "request-panel-try-it");
     session().runChecked({"xdotool", "key", "Return"});
     ASSERT_TRUE(pumpUntil([&] { return answered; }));
-    EXPECT_EQ(answer, LookAnswer::choose(false));
+    EXPECT_EQ(answer, LookAnswer::choose(platform::ShareGrant::once));
 }
 
 TEST_F(RequestPanelX11Test, EscapeDeclinesInEitherLayout) {

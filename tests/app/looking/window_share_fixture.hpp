@@ -12,6 +12,7 @@
 #include "platform/fake/fake_windows.hpp"
 #include "platform/fake/virtual_scheduler.hpp"
 #include "platform/task.hpp"
+#include "tests/support/outcome.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,33 +23,7 @@
 
 namespace app::test {
 
-// errorText: the message of the exception; "" when there is none.
-inline std::string errorText(const std::exception_ptr& error) {
-    if (!error) return {};
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-}
-
-// Outcome: where a spawned task leaves its result.
-template <class T>
-struct Outcome {
-    bool done = false;
-    std::optional<T> value;
-    std::exception_ptr error;
-
-    std::string errorText() const { return test::errorText(error); }
-};
-
-template <>
-struct Outcome<void> {
-    bool done = false;
-    std::exception_ptr error;
-
-    std::string errorText() const { return test::errorText(error); }
-};
+using test_support::Outcome;
 
 // run: starts the task at once; its outcome lands in the returned slot when it ends.
 template <class T>
@@ -58,6 +33,7 @@ std::shared_ptr<Outcome<T>> run(platform::Task<T> task) {
         platform::spawn(std::move(task), [outcome](std::exception_ptr error) {
             outcome->done = true;
             outcome->error = error;
+            if (!error) outcome->value.emplace();
         });
     } else {
         platform::spawn(std::move(task), [outcome](std::exception_ptr error, std::optional<T> value) {
@@ -93,8 +69,8 @@ protected:
     }
 
     // startShare: shares the test window and lets the start complete.
-    void startShare(bool keep, const std::string& client = "Claude") {
-        auto outcome = run(share.share(content(), keep, client));
+    void startShare(platform::ShareGrant grant, const std::string& client = "Claude") {
+        auto outcome = run(share.share(content(), grant, client));
         main.runUntilIdle();
         ASSERT_TRUE(outcome->done);
         ASSERT_FALSE(outcome->error) << outcome->errorText();

@@ -31,7 +31,7 @@ protected:
     void shareOnScreen(platform::Rect bounds, double scale) {
         windowList.move(kWindowId, bounds);
         desktop.setScreens({platform::Screen{{0, 0, 4000, 3000}, {0, 0, 4000, 3000}, scale}});
-        auto outcome = run(share.share(content(bounds, scale), true, "Claude"));
+        auto outcome = run(share.share(content(bounds, scale), platform::ShareGrant::fiveMinutes, "Claude"));
         main.runUntilIdle();
         ASSERT_FALSE(outcome->error) << outcome->errorText();
     }
@@ -303,7 +303,7 @@ TEST_F(WindowSharePictureTest, EachFailingCaptureOperationFailsItsCallAndLeavesN
 
         std::string failedIn;
         std::exception_ptr error;
-        auto shared = run(share.share(content(), true, "Claude"));
+        auto shared = run(share.share(content(), platform::ShareGrant::fiveMinutes, "Claude"));
         main.runUntilIdle();
         ASSERT_TRUE(shared->done);
         if (shared->error) {

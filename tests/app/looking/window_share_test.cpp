@@ -106,13 +106,13 @@ TEST_F(WindowShareTest, APickTimesOutAfter180SecondsAndALateChoiceIsDropped) {
 
 TEST_F(WindowShareTest, ShareStartsACaptureOfThePickedWindowAndRecordsItsGrant) {
     const auto before = main.now();
-    startShare(/*keep=*/false, "Claude");
+    startShare(platform::ShareGrant::once, "Claude");
     ASSERT_EQ(capture.streams().size(), 1u);
     EXPECT_EQ(stream().window(), kWindowId);
     EXPECT_TRUE(stream().started());
     EXPECT_EQ(stream().configuration(), platform::streamConfiguration(800, 500));
     EXPECT_EQ(share.sharing().get(),
-              (WindowShare::Sharing{{kWindowId, 777, "Editor", "notes.txt"}, before + 30s, false, "Claude"}));
+              (WindowShare::Sharing{{kWindowId, 777, "Editor", "notes.txt"}, before + 30s, platform::ShareGrant::once, "Claude"}));
     EXPECT_EQ(share.given(), 0);
 }
 
@@ -133,7 +133,7 @@ TEST_F(WindowShareTest, TheAppNameFallsBackToTheProcessNameThenTheTitle) {
         picked.includedWindows[0].appName = c.appName;
         picked.includedWindows[0].processName = c.processName;
         picked.includedWindows[0].title = c.title;
-        auto outcome = run(share.share(picked, false, ""));
+        auto outcome = run(share.share(picked, platform::ShareGrant::once, ""));
         main.runUntilIdle();
         ASSERT_TRUE(outcome->done);
         EXPECT_EQ(share.sharing().get()->window.app, c.want);
@@ -157,7 +157,7 @@ TEST_F(WindowShareTest, TheStreamSizeIsRoundedToWholePixelsOfAtLeastTwo) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto outcome = run(share.share(content(c.rect, c.scale), false, ""));
+        auto outcome = run(share.share(content(c.rect, c.scale), platform::ShareGrant::once, ""));
         main.runUntilIdle();
         ASSERT_FALSE(outcome->error) << outcome->errorText();
         EXPECT_EQ(share.pixelScale(), c.wantScale);
@@ -167,7 +167,7 @@ TEST_F(WindowShareTest, TheStreamSizeIsRoundedToWholePixelsOfAtLeastTwo) {
 }
 
 TEST_F(WindowShareTest, WithoutAContentRectTheWindowListGivesTheSize) {
-    auto outcome = run(share.share(content({}), false, ""));
+    auto outcome = run(share.share(content({}), platform::ShareGrant::once, ""));
     main.runUntilIdle();
     ASSERT_FALSE(outcome->error) << outcome->errorText();
     EXPECT_EQ(share.windowSize(), (platform::Size{800, 500}));
@@ -194,7 +194,7 @@ TEST_F(WindowShareTest, ShareRefusesWhatItCantCapture) {
         } else {
             windowList.close(kWindowId);
         }
-        auto outcome = run(share.share(c.picked, true, "Claude"));
+        auto outcome = run(share.share(c.picked, platform::ShareGrant::fiveMinutes, "Claude"));
         main.runUntilIdle();
         ASSERT_TRUE(outcome->done);
         EXPECT_EQ(outcome->errorText(), c.picked.includedWindows.empty()
@@ -205,7 +205,7 @@ TEST_F(WindowShareTest, ShareRefusesWhatItCantCapture) {
     }
     // A window the list gives no area.
     windowList.put({.id = kWindowId, .bounds = platform::Rect{10, 10, 300, 0}, .onScreen = true});
-    auto flat = run(share.share(content({}), true, ""));
+    auto flat = run(share.share(content({}), platform::ShareGrant::fiveMinutes, ""));
     main.runUntilIdle();
     EXPECT_EQ(flat->errorText(), notOnScreen);
     EXPECT_EQ(share.windowSize(), (platform::Size{300, 0}));
@@ -214,7 +214,7 @@ TEST_F(WindowShareTest, ShareRefusesWhatItCantCapture) {
 
 TEST_F(WindowShareTest, ACaptureThatCantBeMadeOrStartedLeavesNoShare) {
     capture.makeError = platform::CaptureError::extensionMissing;
-    auto unmade = run(share.share(content(), true, ""));
+    auto unmade = run(share.share(content(), platform::ShareGrant::fiveMinutes, ""));
     main.runUntilIdle();
     ASSERT_TRUE(unmade->error);
     EXPECT_THROW(std::rethrow_exception(unmade->error), std::system_error);
@@ -223,7 +223,7 @@ TEST_F(WindowShareTest, ACaptureThatCantBeMadeOrStartedLeavesNoShare) {
     capture.makeError = {};
     capture.startsAtOnce = false;
     picker.setActive(true);
-    auto unstarted = run(share.share(content(), true, ""));
+    auto unstarted = run(share.share(content(), platform::ShareGrant::fiveMinutes, ""));
     main.runUntilIdle();
     EXPECT_TRUE(share.sharing().get()) << "the record is there while the capture starts";
     stream().completeStart(platform::CaptureError::windowNotFound);
@@ -241,7 +241,7 @@ TEST_F(WindowShareTest, ACaptureThatCantBeMadeOrStartedLeavesNoShare) {
 
 TEST_F(WindowShareTest, AShareStoppedWhileItsCaptureStartsReportsTheWindowAsNotOnScreen) {
     capture.startsAtOnce = false;
-    auto outcome = run(share.share(content(), true, ""));
+    auto outcome = run(share.share(content(), platform::ShareGrant::fiveMinutes, ""));
     main.runUntilIdle();
     share.stop();
     stream().completeStart();
@@ -256,8 +256,8 @@ TEST_F(WindowShareTest, AShareStoppedWhileItsCaptureStartsReportsTheWindowAsNotO
 TEST_F(WindowShareTest, ANewShareEndsTheOldOneBeforeItsRecordIsSet) {
     std::vector<std::optional<WindowShare::Sharing>> seen;
     auto subscription = share.sharing().subscribe([&](const auto& sharing) { seen.push_back(sharing); });
-    startShare(true, "Claude");
-    startShare(false, "Cursor");
+    startShare(platform::ShareGrant::fiveMinutes, "Claude");
+    startShare(platform::ShareGrant::once, "Cursor");
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0]->client, "Claude");
     EXPECT_FALSE(seen[1]);
@@ -269,13 +269,14 @@ TEST_F(WindowShareTest, ANewShareEndsTheOldOneBeforeItsRecordIsSet) {
 // ---- grants ----
 
 TEST_F(WindowShareTest, AGrantEndsTheCaptureWhenItRunsOut) {
-    for (const bool keep : {false, true}) {
-        SCOPED_TRACE(keep ? "Share for 5 Minutes" : "Share Once");
-        const auto grant = keep ? platform::Scheduler::Clock::duration(WindowShare::kKeptGrant)
-                                : platform::Scheduler::Clock::duration(WindowShare::kSingleUseGrant);
+    for (const auto grant : {platform::ShareGrant::once, platform::ShareGrant::fiveMinutes}) {
+        const bool fiveMinutes = grant == platform::ShareGrant::fiveMinutes;
+        SCOPED_TRACE(fiveMinutes ? "Share for 5 Minutes" : "Share Once");
+        const auto length = fiveMinutes ? platform::Scheduler::Clock::duration(WindowShare::kKeptGrant)
+                                        : platform::Scheduler::Clock::duration(WindowShare::kSingleUseGrant);
         picker.setActive(true);
-        startShare(keep);
-        main.advance(grant - 1ms);
+        startShare(grant);
+        main.advance(length - 1ms);
         EXPECT_TRUE(share.sharing().get());
         EXPECT_EQ(stream().stops(), 0);
         main.advance(1ms);
@@ -286,10 +287,10 @@ TEST_F(WindowShareTest, AGrantEndsTheCaptureWhenItRunsOut) {
 }
 
 TEST_F(WindowShareTest, AStandingShareBelongsToItsClientByExactNameWhileItsFiveMinutesLast) {
-    startShare(/*keep=*/false, "Claude");
+    startShare(platform::ShareGrant::once, "Claude");
     EXPECT_FALSE(share.hasStandingShare("Claude")) << "a single-use grant never stands";
 
-    startShare(/*keep=*/true, "Claude");
+    startShare(platform::ShareGrant::fiveMinutes, "Claude");
     struct Case {
         std::string_view name;
         std::string client;
@@ -314,7 +315,7 @@ TEST_F(WindowShareTest, AStandingShareBelongsToItsClientByExactNameWhileItsFiveM
 // ---- stopping ----
 
 TEST_F(WindowShareTest, StopEndsTheShareForGoodAndClearsTheGuidance) {
-    startShare(true);
+    startShare(platform::ShareGrant::fiveMinutes);
     picker.setActive(true);
     ASSERT_TRUE(pointer.show({Pointer::Mark{"Here", std::nullopt, 1, [] { return platform::Point{300, 300}; }}}));
     status.message().set("Open the menu");
@@ -345,7 +346,7 @@ TEST_F(WindowShareTest, AStreamThatEndsByItselfEndsTheShare) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        startShare(true);
+        startShare(platform::ShareGrant::fiveMinutes);
         picker.setActive(true);
         const auto before = share.stoppedByUser();
         main.advance(1s);
@@ -362,9 +363,9 @@ TEST_F(WindowShareTest, AStreamThatEndsByItselfEndsTheShare) {
 TEST_F(WindowShareTest, AStopReportedByAReplacedStreamChangesNothing) {
     for (const auto reason : {platform::CaptureError::windowGone, platform::CaptureError::stoppedByUser}) {
         SCOPED_TRACE(make_error_code(reason).message());
-        startShare(true, "Claude");
+        startShare(platform::ShareGrant::fiveMinutes, "Claude");
         auto& replaced = stream();
-        startShare(true, "Cursor");
+        startShare(platform::ShareGrant::fiveMinutes, "Cursor");
         picker.setActive(true);
         replaced.endByItself(reason);
         main.runUntilIdle();

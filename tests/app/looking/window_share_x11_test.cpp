@@ -188,7 +188,7 @@ TEST_F(WindowShareX11Test, PicturesFollowTheWindowAndItsEndEndsTheShare) {
     TestWindow target(session(), {.title = "Picker Target 11", .bounds = {200, 150, 400, 300}, .color = kWindowColour});
     const auto picked = pickByTyping("Target 11");
     ASSERT_TRUE(picked);
-    auto shared = run(share->share(*picked, true, "Claude"));
+    auto shared = run(share->share(*picked, platform::ShareGrant::fiveMinutes, "Claude"));
     ASSERT_TRUE(pumpUntil([&] { return shared->done; }));
     ASSERT_FALSE(shared->error) << shared->errorText();
 

@@ -110,7 +110,7 @@ TEST_F(ToolCallsTest, RefusalsAreToolResultsFlaggedAsErrorsWithHTTP200) {
 }
 
 TEST_F(ToolCallsTest, FinishEndsTheSharingForgetsThePictureAndShowsTheClosingWords) {
-    takePicture(true);
+    takePicture(platform::ShareGrant::fiveMinutes);
     ASSERT_FALSE(call("point", R"({"x":10,"y":20})")->error);
     ASSERT_EQ(pointer.shown().size(), 1u);
 
@@ -145,7 +145,7 @@ TEST_F(ToolCallsTest, LookGivesTheFactsAndThePictureAndAFiveMinuteShareStartsThe
     host.lastClient().set("Codex");
     ASSERT_EQ(panels.shown().size(), 1u);
     EXPECT_EQ(panels.shown()[0]->content.title, "Your AI wants to see a window") << "no name, no last client yet";
-    platform::FakeRequestPanels::answer(*panels.shown()[0], platform::LookAnswer::choose(true));
+    platform::FakeRequestPanels::answer(*panels.shown()[0], platform::LookAnswer::choose(platform::ShareGrant::fiveMinutes));
     main.runUntilIdle();
     picker.choose(content());
     main.runUntilIdle();
@@ -172,7 +172,7 @@ TEST_F(ToolCallsTest, LookGivesTheFactsAndThePictureAndAFiveMinuteShareStartsThe
 }
 
 TEST_F(ToolCallsTest, PointResultsTellTheAgentWhatCameOfIt) {
-    takePicture(false);
+    takePicture(platform::ShareGrant::once);
     const auto quick = call("point", R"({"x":10,"y":20,"label":"Export","wait":"true"})");
     ASSERT_TRUE(quick->value) << quick->errorText();
     ASSERT_EQ(quick->value->size(), 1u);
@@ -197,7 +197,7 @@ TEST_F(ToolCallsTest, PointResultsTellTheAgentWhatCameOfIt) {
 }
 
 TEST_F(ToolCallsTest, APointThatBroughtAFreshPictureCarriesItsFacts) {
-    takePicture(true);
+    takePicture(platform::ShareGrant::fiveMinutes);
     auto waited = call("point", R"({"spots":[{"x":10,"y":20}],"wait":true})");
     clickRing(0);
     deliver(waited);
@@ -215,7 +215,7 @@ TEST_F(ToolCallsTest, APointThatBroughtAFreshPictureCarriesItsFacts) {
 }
 
 TEST_F(ToolCallsTest, AStoppedPointSaysSoAndNothingNext) {
-    takePicture(true);
+    takePicture(platform::ShareGrant::fiveMinutes);
     auto waited = call("point", R"({"x":10,"y":20,"wait":true})");
     main.advance(1s);
     share.stop();

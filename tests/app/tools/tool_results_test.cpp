@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 TEST(ToolResultsTest, PictureFactsNameTheTitleAsOfThePictureAndTheSecondsLeft) {
     const auto now = WindowShare::Clock::time_point(1000s);
     WindowShare::Picture picture{{}, "image/png", 640, 400, {1, 2, "Files", "a/b \u00E9"}, false};
-    WindowShare::Sharing sharing{picture.window, now + 287900ms, true, "Claude"};
+    WindowShare::Sharing sharing{picture.window, now + 287900ms, platform::ShareGrant::fiveMinutes, "Claude"};
     EXPECT_EQ(jsonText(pictureFacts(picture, sharing, now)),
               "{\"app\":\"Files\",\"height\":400,\"pointing\":\"point takes x and y in this picture's pixels, from "
               "its top left corner\",\"shared_for_seconds\":287,\"when_done\":\"call finish, so the user isn't "
@@ -31,8 +31,8 @@ TEST(ToolResultsTest, PictureFactsNameTheTitleAsOfThePictureAndTheSecondsLeft) {
         std::optional<WindowShare::Sharing> sharing;
     } kNoSeconds[] = {
         {"no share", std::nullopt},
-        {"expired", WindowShare::Sharing{picture.window, now, true, "Claude"}},
-        {"single use", WindowShare::Sharing{picture.window, now + 20s, false, "Claude"}},
+        {"expired", WindowShare::Sharing{picture.window, now, platform::ShareGrant::fiveMinutes, "Claude"}},
+        {"single use", WindowShare::Sharing{picture.window, now + 20s, platform::ShareGrant::once, "Claude"}},
     };
     for (const auto& c : kNoSeconds) {
         EXPECT_FALSE(pictureFacts(picture, c.sharing, now).contains("shared_for_seconds")) << c.name;

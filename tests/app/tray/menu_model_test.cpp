@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
 
 // A share as the window share records it.
 WindowShare::Sharing sharedWith(std::string client, platform::Scheduler::Clock::time_point until) {
-    return {.window = {.id = 7, .pid = 70, .app = "Editor", .title = "Notes"}, .until = until, .kept = true,
+    return {.window = {.id = 7, .pid = 70, .app = "Editor", .title = "Notes"}, .until = until, .grant = platform::ShareGrant::fiveMinutes,
             .client = std::move(client)};
 }
 

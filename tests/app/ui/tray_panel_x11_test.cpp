@@ -91,7 +91,7 @@ protected:
     void shareFiveMinutesWithClaude() {
         sharing.set(WindowShare::Sharing{.window = {.id = 1, .pid = 2, .app = "Editor", .title = "Notes"},
                                          .until = main.now() + 300s,
-                                         .kept = true,
+                                         .grant = platform::ShareGrant::fiveMinutes,
                                          .client = "Claude"});
     }
 

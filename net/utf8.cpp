@@ -1,6 +1,6 @@
-#include "mcp/detail/utf8.hpp"
+#include "net/utf8.hpp"
 
-namespace mcp::detail {
+namespace net {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
@@ -89,4 +89,4 @@ void appendRepairedUTF8(std::string& out, std::string_view text) {
     out.append(text, runStart, text.size() - runStart);
 }
 
-}  // namespace mcp::detail
+}  // namespace net

@@ -14,7 +14,7 @@
 
 #include <chrono>
 
-namespace fixture {
+namespace example {
 
 class StandingStreamGate {
 public:
@@ -38,4 +38,4 @@ private:
     boost::asio::steady_timer timer_;
 };
 
-}  // namespace fixture
+}  // namespace example
