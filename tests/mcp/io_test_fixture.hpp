@@ -39,23 +39,7 @@ protected:
     /// Spawns `task` on io_ without running anything.
     template <class T>
     std::shared_ptr<Outcome<T>> start(boost::asio::awaitable<T> task) {
-        auto outcome = std::make_shared<Outcome<T>>();
-        boost::asio::co_spawn(
-            io_,
-            [outcome, task = std::move(task)]() mutable -> boost::asio::awaitable<void> {
-                if constexpr (std::is_void_v<T>) {
-                    co_await std::move(task);
-                    outcome->value.emplace();
-                } else {
-                    auto value = co_await std::move(task);
-                    outcome->value.emplace(std::move(value));
-                }
-            },
-            [outcome](std::exception_ptr error) {
-                outcome->error = error;
-                outcome->done = true;
-            });
-        return outcome;
+        return test_support::startTask(io_.get_executor(), std::move(task));
     }
 
     /// Runs io_ until `task` ends; returns its value or rethrows its error.

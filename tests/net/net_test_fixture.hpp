@@ -32,16 +32,7 @@ protected:
     /// Spawns `task`; its outcome fills in as io_ runs.
     template <class T>
     std::shared_ptr<Outcome<T>> start(boost::asio::awaitable<T> task) {
-        auto outcome = std::make_shared<Outcome<T>>();
-        boost::asio::co_spawn(io_, std::move(task), [outcome](std::exception_ptr error, T value) {
-            outcome->done = true;
-            if (error) {
-                outcome->error = error;
-            } else {
-                outcome->value.emplace(std::move(value));
-            }
-        });
-        return outcome;
+        return test_support::startTask(io_.get_executor(), std::move(task));
     }
 
     template <class T>

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <boost/asio/awaitable.hpp>
+#include <boost/asio/co_spawn.hpp>
+
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -28,5 +32,28 @@ struct Outcome {
         }
     }
 };
+
+// startTask: spawns task on executor without running anything; its outcome fills in as the
+// executor runs it.
+template <class T, class Executor>
+std::shared_ptr<Outcome<T>> startTask(Executor executor, boost::asio::awaitable<T> task) {
+    auto outcome = std::make_shared<Outcome<T>>();
+    boost::asio::co_spawn(
+        executor,
+        [outcome, task = std::move(task)]() mutable -> boost::asio::awaitable<void> {
+            if constexpr (std::is_void_v<T>) {
+                co_await std::move(task);
+                outcome->value.emplace();
+            } else {
+                auto value = co_await std::move(task);
+                outcome->value.emplace(std::move(value));
+            }
+        },
+        [outcome](std::exception_ptr error) {
+            outcome->error = error;
+            outcome->done = true;
+        });
+    return outcome;
+}
 
 }  // namespace test_support
