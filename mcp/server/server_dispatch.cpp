@@ -59,16 +59,26 @@ logging::Logger::Metadata requestMetadata(const Request<AnyMethod>& request) {
 asio::awaitable<void> Server::receive(std::shared_ptr<Transport> transport, std::shared_ptr<ReceiveLoop> loop) {
     const auto incoming = transport->receive();
     std::exception_ptr streamFailure;
-    try {
-        while (!loop->cancelled) {
-            loop->awaitingMessage = true;
-            auto buffer = co_await incoming->next();
-            loop->awaitingMessage = false;
-            if (!buffer || loop->cancelled) break;
-            co_await handleBuffer(std::move(*buffer));
+    while (!loop->cancelled) {
+        loop->awaitingMessage = true;
+        // Read as a tuple: the stop's cancellation ends every served request's loop, and a
+        // thrown error there would cost more than the rest of the request.
+        auto [failure, buffer] = co_await incoming->receive(asio::as_tuple(asio::use_awaitable));
+        loop->awaitingMessage = false;
+        if (failure) {
+            if (!loop->cancelled) streamFailure = failure;
+            break;
         }
-    } catch (...) {
-        if (!loop->cancelled) streamFailure = std::current_exception();
+        if (!buffer || loop->cancelled) break;
+        try {
+            co_await handleBuffer(std::move(*buffer));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (failure) {
+            if (!loop->cancelled) streamFailure = failure;
+            break;
+        }
     }
     if (streamFailure) {
         logger().error("Fatal error in message handling loop", [&streamFailure] {
@@ -134,10 +144,10 @@ asio::awaitable<void> Server::handleBuffer(std::string buffer) {
     logger().error("Error processing message", [&failure] {
         return logging::Logger::Metadata{{"error", detail::errorText(failure)}};
     });
-    const Response<AnyMethod> answer{std::move(errorID), detail::toMCPError(failure)};
+    const Response<AnyMethod> answer{errorID, detail::toMCPError(failure)};
     Value message = encode(answer);
     try {
-        co_await sendMessage(std::move(message));
+        co_await sendMessage(std::move(message), std::move(errorID));
     } catch (...) {
         // The client is gone or unreachable; there is no one left to tell.
     }
@@ -244,7 +254,7 @@ asio::awaitable<Server::ResponseOrNone> Server::deliver(Response<AnyMethod> resp
     std::exception_ptr failure;
     Value message = encode(response);
     try {
-        co_await sendMessage(std::move(message));
+        co_await sendMessage(std::move(message), response.id);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -253,7 +263,7 @@ asio::awaitable<Server::ResponseOrNone> Server::deliver(Response<AnyMethod> resp
     if (failure) {
         const Response<AnyMethod> errorResponse{response.id, detail::toMCPError(failure)};
         Value errorMessage = encode(errorResponse);
-        co_await sendMessage(std::move(errorMessage));
+        co_await sendMessage(std::move(errorMessage), response.id);
     }
     co_return std::nullopt;
 }
