@@ -85,6 +85,16 @@ asio::awaitable<void> StatelessHTTPServerTransport::send(std::string message) {
     co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
 }
 
+asio::awaitable<void> StatelessHTTPServerTransport::sendResponse(std::string message, const ID& id) {
+    auto body = [self = shared_from_this(), message = std::move(message),
+                 requestID = id.description()]() mutable -> asio::awaitable<void> {
+        if (self->terminated_) throw MCPError::connectionClosed();
+        self->routeResponse(requestID, std::move(message));
+        co_return;
+    };
+    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+}
+
 void StatelessHTTPServerTransport::route(std::string message) {
     if (terminated_) throw MCPError::connectionClosed();
     const auto kind = JSONRPCMessageKind::classify(message);
@@ -94,18 +104,9 @@ void StatelessHTTPServerTransport::route(std::string message) {
     }
     const auto method = [&] { return logging::Metadata{{"method", kind->method}}; };
     switch (kind->type) {
-    case JSONRPCMessageKind::Type::response: {
-        const auto requestID = kind->id.value_or("");
-        const auto waiter = responseWaiters_.find(requestID);
-        if (waiter == responseWaiters_.end()) {
-            logger_.debug("No waiter for response, may have timed out", [&] { return requestIDMetadata(requestID); });
-            return;
-        }
-        auto handler = std::move(waiter->second);
-        responseWaiters_.erase(waiter);
-        resume(std::move(handler), nullptr, std::move(message));
+    case JSONRPCMessageKind::Type::response:
+        routeResponse(kind->id.value_or(""), std::move(message));
         return;
-    }
     case JSONRPCMessageKind::Type::request:
         logger_.debug("Server-initiated request dropped in stateless mode (no GET SSE stream)", method);
         return;
@@ -113,6 +114,17 @@ void StatelessHTTPServerTransport::route(std::string message) {
         logger_.debug("Server-initiated notification dropped in stateless mode (no GET SSE stream)", method);
         return;
     }
+}
+
+void StatelessHTTPServerTransport::routeResponse(const std::string& requestID, std::string message) {
+    const auto waiter = responseWaiters_.find(requestID);
+    if (waiter == responseWaiters_.end()) {
+        logger_.debug("No waiter for response, may have timed out", [&] { return requestIDMetadata(requestID); });
+        return;
+    }
+    auto handler = std::move(waiter->second);
+    responseWaiters_.erase(waiter);
+    resume(std::move(handler), nullptr, std::move(message));
 }
 
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {

@@ -67,6 +67,9 @@ public:
     /// once terminated.
     boost::asio::awaitable<void> send(std::string message) override;
 
+    /// Routes the response to the request `id` as `send` does, without reading the message.
+    boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;
+
     /// The client's messages, in arrival order; the same stream on every call. Messages that
     /// arrive before the server reads are buffered.
     std::shared_ptr<MessageStream> receive() override { return incoming_; }
@@ -97,6 +100,7 @@ private:
     boost::asio::awaitable<HTTPResponse> handleJSONRPCRequest(std::string body, std::string requestID,
                                                               HTTPRequest request);
     void route(std::string message);
+    void routeResponse(const std::string& requestID, std::string message);
     void terminate();
     void resume(ResponseWaiter waiter, std::exception_ptr error, std::string response);
 

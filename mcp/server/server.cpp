@@ -111,11 +111,15 @@ asio::awaitable<void> Server::sendOnStrand(Value message) {
     co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
 }
 
-asio::awaitable<void> Server::sendMessage(Value message) {
+asio::awaitable<void> Server::sendMessage(Value message, std::optional<ID> answering) {
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Server connection not initialized");
     std::string bytes = writeJSON(message, KeyOrder::sorted);
-    co_await transport->send(std::move(bytes));
+    if (answering) {
+        co_await transport->sendResponse(std::move(bytes), *answering);
+    } else {
+        co_await transport->send(std::move(bytes));
+    }
 }
 
 asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {

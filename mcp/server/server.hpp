@@ -279,7 +279,8 @@ private:
     boost::asio::awaitable<void> stopOnStrand();
     boost::asio::awaitable<void> waitOnStrand();
     boost::asio::awaitable<void> sendOnStrand(Value message);
-    boost::asio::awaitable<void> sendMessage(Value message);
+    // answering: the id of the request that message answers, when it is a response to one.
+    boost::asio::awaitable<void> sendMessage(Value message, std::optional<ID> answering = std::nullopt);
     void startRequest(ID id, Value message, AnyPendingRequest pending);
     void abandonRequestOnCancellation(boost::asio::cancellation_slot slot, ID id);
     template <Method M>
