@@ -39,7 +39,7 @@ public:
     /// The label of the logger a transport makes when it is given none.
     static constexpr std::string_view kLoggerLabel = "mcp.transport.http.server.stateless";
 
-    /// A new transport whose operations run on a strand of `executor`. Without a pipeline it
+    /// A new transport whose operations run on `strandOf(executor)`. Without a pipeline it
     /// runs `defaultValidationPipeline()`; without a logger it logs nowhere, under
     /// `kLoggerLabel`. The transport keeps a shared reference to the pipeline.
     static std::shared_ptr<StatelessHTTPServerTransport> make(

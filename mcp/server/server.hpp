@@ -81,7 +81,7 @@ public:
     /// The client capabilities that the server's own requests depend on.
     enum class ClientFeature { sampling, elicitation, roots };
 
-    /// A server named `name` at `version`, serving on a strand of `executor`. It has no
+    /// A server named `name` at `version`, serving on `strandOf(executor)`. It has no
     /// transport and no handlers yet.
     Server(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> instructions = std::nullopt,

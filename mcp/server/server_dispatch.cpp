@@ -11,6 +11,7 @@
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
+#include <boost/assert.hpp>
 
 #include <chrono>
 
@@ -57,6 +58,7 @@ logging::Logger::Metadata requestMetadata(const Request<AnyMethod>& request) {
 // The receive loop
 
 asio::awaitable<void> Server::receive(std::shared_ptr<Transport> transport, std::shared_ptr<ReceiveLoop> loop) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto incoming = transport->receive();
     std::exception_ptr streamFailure;
     while (!loop->cancelled) {
@@ -156,6 +158,7 @@ asio::awaitable<void> Server::handleBuffer(std::string buffer) {
 // Requests
 
 void Server::serveRequest(Request<AnyMethod> request) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // Registered before the task exists, so that a cancellation read right after the request
     // finds it. The cancellation reaches the whole task, and so its handler.
     auto task = registerRequestTask(request.id);
