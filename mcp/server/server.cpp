@@ -120,10 +120,14 @@ asio::awaitable<void> Server::sendOnStrand(Value message) {
 }
 
 asio::awaitable<void> Server::sendMessage(Value message, std::optional<ID> answering) {
+    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    return sendBytes(writeJSON(message, KeyOrder::sorted), std::move(answering));
+}
+
+asio::awaitable<void> Server::sendBytes(std::string bytes, std::optional<ID> answering) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Server connection not initialized");
-    std::string bytes = writeJSON(message, KeyOrder::sorted);
     if (answering) {
         co_await transport->sendResponse(std::move(bytes), *answering);
     } else {

@@ -198,6 +198,14 @@ asio::awaitable<Server::ResponseOrNone> Server::handleRequest(Request<AnyMethod>
         co_return response;
     }
     const auto box = handler->second;
+    if (sendResponse) {
+        if (const std::string* result = box->encodedResult(request)) {
+            removeRequestTask(request.id, task);
+            co_await asio::this_coro::reset_cancellation_state();
+            co_await deliverEncoded(std::move(request.id), *result);
+            co_return std::nullopt;
+        }
+    }
     const ID id = request.id;
     if (!task) task = registerRequestTask(id);
 
@@ -205,9 +213,8 @@ asio::awaitable<Server::ResponseOrNone> Server::handleRequest(Request<AnyMethod>
     std::exception_ptr failure;
     try {
         std::optional<HTTPRequest> httpContext;
-        if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection_.get())) {
-            httpContext = co_await provider->httpRequestContext(id);
-        }
+        auto* provider = box->usesHTTPContext() ? dynamic_cast<HTTPContextProviding*>(connection_.get()) : nullptr;
+        if (provider != nullptr) httpContext = co_await provider->httpRequestContext(id);
         HandlerContext context{id, std::move(httpContext)};
         auto running = runHandler(box, std::move(request), std::move(context), task);
         outcome = co_await std::move(running);
@@ -269,6 +276,28 @@ asio::awaitable<Server::ResponseOrNone> Server::deliver(Response<AnyMethod> resp
         co_await sendMessage(std::move(errorMessage), response.id);
     }
     co_return std::nullopt;
+}
+
+asio::awaitable<void> Server::deliverEncoded(ID id, const std::string& result) {
+    // The answer as deliver writes it, with the result's text in place of its encoding: with
+    // sorted keys "result" comes last, so the envelope of a null result ends in "null}".
+    constexpr std::string_view kNullResultEnd = "null}";
+    std::string bytes = writeJSON(encode(Response<AnyMethod>{id, Value()}), KeyOrder::sorted);
+    BOOST_ASSERT(bytes.ends_with(kNullResultEnd));
+    bytes.resize(bytes.size() - kNullResultEnd.size());
+    bytes += result;
+    bytes += '}';
+    std::exception_ptr failure;
+    try {
+        co_await sendBytes(std::move(bytes), id);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        const Response<AnyMethod> errorResponse{id, detail::toMCPError(failure)};
+        Value errorMessage = encode(errorResponse);
+        co_await sendMessage(std::move(errorMessage), std::move(id));
+    }
 }
 
 std::shared_ptr<Server::RequestTask> Server::registerRequestTask(const ID& id) {
