@@ -2,8 +2,9 @@
 # The host side by side with the protocol's reference TypeScript SDK in one run: both serve the
 # same three tools behind the same bearer-token check on 127.0.0.1 at free ports, and the same
 # load generator sends them tools/list, each request on a new connection, from 1 and from 16
-# clients. Prints req/s, p50 and p99 latency and the host's ratio to the reference. Then the
-# host again under each general-purpose allocator installed (LD_PRELOAD), for comparison.
+# clients. Prints req/s, p50 and p99 latency and the host's ratio to the reference. The host
+# runs with the program's own allocator (app/CMakeLists.txt); then again under each other
+# general-purpose allocator installed (LD_PRELOAD), for comparison.
 #
 #     bench/app/host/compare_reference.sh [BUILD_DIR [SECONDS]]
 #
