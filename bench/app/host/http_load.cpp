@@ -10,10 +10,7 @@
 //
 //     http_load PORT PATH TOKEN CLIENTS SECONDS [COUNT]
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "bench/app/host/loopback_exchange.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -42,23 +39,10 @@ std::string requestBytes(std::uint16_t port, std::string_view path, std::string_
            "\r\n\r\n" + std::string(kBody);
 }
 
-// One request on a new connection, read until the server closes it.
+// One request on a new connection: answered 200 with a tool list.
 bool requestOnce(std::uint16_t port, const std::string& request, std::string& reply) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-              ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
-    reply.clear();
-    char buffer[16384];
-    for (ssize_t count = 0; ok && (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        reply.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return ok && reply.starts_with("HTTP/1.1 200") && reply.find("\"tools\"") != std::string::npos;
+    return bench::exchangeOverLoopback(port, request, reply) && reply.starts_with("HTTP/1.1 200") &&
+           reply.find("\"tools\"") != std::string::npos;
 }
 
 struct ClientResult {
