@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 # The sanitizers' options and the leak suppressions are in the test presets (CMakePresets.json),
 # so `ctest --preset dev` alone runs the tests as `make test` does.
 
-.PHONY: deps configure build run test tsan bench clean
+.PHONY: deps configure build run test tsan bench bench-host clean
 
 deps:
 	tools/install-deps.sh
@@ -44,6 +44,14 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	tools/run-benchmarks.sh build/release/bench
+
+# The local host beside the protocol's reference SDK (req/s, p50, p99 and the ratio, also under
+# other allocators), then the host's instructions per request, counted by callgrind.
+bench-host: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target host_serve http_load
+	bench/app/host/compare_reference.sh build/release
+	bench/app/host/count_instructions.sh build/release
 
 clean:
 	rm -rf build

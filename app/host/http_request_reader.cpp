@@ -23,22 +23,31 @@ bool isPadding(UChar32 character) noexcept {
     return character == '\t' || u_charType(character) == U_SPACE_SEPARATOR;
 }
 
-// text without padding at either end; text must be valid UTF-8.
+// text without padding at either end; text must be valid UTF-8. Only the padding itself is
+// decoded: a header's value is read from each end to its first other character.
 std::string_view trimPadding(std::string_view text) noexcept {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const auto length = static_cast<std::int32_t>(text.size());
-    std::optional<std::int32_t> begin;
-    std::int32_t end = 0;
-    for (std::int32_t index = 0; index < length;) {
-        const auto start = index;
+    std::int32_t begin = 0;
+    while (begin < length) {
+        auto next = begin;
         UChar32 character = 0;
-        U8_NEXT(bytes, index, length, character);
-        if (isPadding(character)) continue;
-        if (!begin) begin = start;
-        end = index;
+        U8_NEXT(bytes, next, length, character);
+        if (!isPadding(character)) break;
+        begin = next;
     }
-    if (!begin) return {};
-    return text.substr(static_cast<std::size_t>(*begin), static_cast<std::size_t>(end - *begin));
+    std::int32_t end = length;
+    while (end > begin) {
+        // The last character starts at the last byte that isn't a continuation byte.
+        auto previous = end - 1;
+        while (previous > begin && (bytes[previous] & 0xC0) == 0x80) --previous;
+        auto next = previous;
+        UChar32 character = 0;
+        U8_NEXT(bytes, next, length, character);
+        if (!isPadding(character)) break;
+        end = previous;
+    }
+    return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
 std::vector<std::string_view> split(std::string_view text, std::string_view separator) {

@@ -4,6 +4,7 @@
 #include "app/host/host_connection.hpp"
 
 #include "mcp/protocol/id.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/co_spawn.hpp>
@@ -12,6 +13,7 @@
 #include <boost/asio/socket_base.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -48,10 +50,11 @@ MCPHost::MCPHost(asio::any_io_executor executor, Dependencies dependencies, Host
 
 asio::awaitable<void> MCPHost::start() {
     auto body = [self = shared_from_this()] { return self->restart(); };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await mcp::onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> MCPHost::restart() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (retryPause_) {
         retryPause_->cancel();
         retryPause_.reset();
@@ -81,6 +84,7 @@ asio::awaitable<void> MCPHost::restart() {
 }
 
 bool MCPHost::listen(std::uint64_t generation, std::uint16_t port) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     auto acceptor = std::make_shared<tcp::acceptor>(strand_);
     const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
     boost::system::error_code error;
@@ -138,6 +142,7 @@ asio::awaitable<void> MCPHost::accept(std::shared_ptr<tcp::acceptor> acceptor) {
 }
 
 void MCPHost::admit(tcp::socket socket) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (connections_ >= limits_.maxConnections && !makeRoom()) {
         boost::system::error_code ignored;
         socket.close(ignored);
@@ -176,6 +181,7 @@ void MCPHost::admit(tcp::socket socket) {
 }
 
 bool MCPHost::makeRoom() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // A peer that sends its request slowly, or not at all, gives way to a newer one: a few slow
     // peers can't keep everyone else out. Connections being served are never cut.
     if (reading_.empty()) return false;

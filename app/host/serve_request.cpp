@@ -88,14 +88,19 @@ asio::awaitable<mcp::CallTool::Result> callTool(mcp::CallTool::Parameters parame
     co_return mcp::CallTool::Result{{mcp::Tool::Content::text(std::move(failure))}, std::nullopt, true, std::nullopt};
 }
 
+// The tool list, encoded once for the servers of all requests.
+std::shared_ptr<const mcp::FixedResult<mcp::ListTools>> encodedToolList() {
+    static const auto tools = std::make_shared<const mcp::FixedResult<mcp::ListTools>>(
+        mcp::ListTools::Result{toolList(), std::nullopt, std::nullopt});
+    return tools;
+}
+
 std::shared_ptr<mcp::Server> makeServer(const asio::any_io_executor& executor, const ServingContext& context,
                                         std::optional<std::string> client) {
     auto server = std::make_shared<mcp::Server>(executor, std::string(kServerName), context.version,
                                                 std::string(kServerTitle), std::string(kServerInstructions),
                                                 serverCapabilities(), mcp::ServerConfiguration::defaultConfiguration());
-    server->withMethodHandler<mcp::ListTools>([](mcp::ListTools::Parameters) -> asio::awaitable<mcp::ListTools::Result> {
-        co_return mcp::ListTools::Result{toolList(), std::nullopt, std::nullopt};
-    });
+    server->withFixedResult<mcp::ListTools>(encodedToolList());
     // The handlers call coroutines that take their own copies: a handler's task may outlive
     // the lambda that started it.
     server->withMethodHandler<mcp::CallTool>([&context, client = std::move(client)](mcp::CallTool::Parameters parameters) {

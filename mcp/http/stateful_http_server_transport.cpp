@@ -7,6 +7,7 @@
 #include "mcp/json/json.hpp"
 #include "mcp/protocol/jsonrpc_message_kind.hpp"
 #include "mcp/protocol/mcp_error.hpp"
+#include "mcp/transport/strand_hop.hpp"
 #include "mcp/http/origin_validator.hpp"
 #include "mcp/http/protocol_version_validator.hpp"
 #include "mcp/http/session_validator.hpp"
@@ -14,6 +15,7 @@
 
 
 #include <boost/asio/co_spawn.hpp>
+#include <boost/assert.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
 #include <algorithm>
@@ -65,7 +67,7 @@ StatefulHTTPServerTransport::StatefulHTTPServerTransport(
       validationPipeline_(std::move(validationPipeline)),
       retryInterval_(retryInterval),
       incoming_(MessageStream::make()),
-      strand_(asio::make_strand(executor)) {}
+      strand_(strandOf(executor)) {}
 
 std::shared_ptr<StatefulHTTPServerTransport> StatefulHTTPServerTransport::make(
     const asio::any_io_executor& executor, std::shared_ptr<SessionIDGenerator> sessionIDGenerator,
@@ -87,9 +89,7 @@ std::shared_ptr<const HTTPRequestValidationPipeline> StatefulHTTPServerTransport
     });
 }
 
-// Each public operation runs a body on strand_. The bodies are named variables, never
-// temporaries inside the co_await: GCC 12 destroys such a temporary twice, which here would
-// release the transport one time too many.
+// Each public operation runs a body on strand_ (onStrand).
 
 asio::awaitable<void> StatefulHTTPServerTransport::connect() {
     auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
@@ -98,7 +98,7 @@ asio::awaitable<void> StatefulHTTPServerTransport::connect() {
         self->logger_.debug("Stateful HTTP server transport started");
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StatefulHTTPServerTransport::disconnect() {
@@ -106,7 +106,7 @@ asio::awaitable<void> StatefulHTTPServerTransport::disconnect() {
         self->terminate();
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StatefulHTTPServerTransport::send(std::string message) {
@@ -114,17 +114,24 @@ asio::awaitable<void> StatefulHTTPServerTransport::send(std::string message) {
         self->route(std::move(message));
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
+}
+
+asio::awaitable<void> StatefulHTTPServerTransport::sendResponse(std::string message, const ID& id) {
+    auto body = [self = shared_from_this(), message = std::move(message),
+                 requestID = id.description()]() -> asio::awaitable<void> {
+        if (self->terminated_) throw MCPError::connectionClosed();
+        self->routeResponse(message, requestID);
+        co_return;
+    };
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<HTTPResponse> StatefulHTTPServerTransport::handleRequest(HTTPRequest request) {
-    // An optional, because co_spawn needs a default-constructible result.
-    auto body = [self = shared_from_this(),
-                 request = std::move(request)]() -> asio::awaitable<std::optional<HTTPResponse>> {
+    auto body = [self = shared_from_this(), request = std::move(request)]() -> asio::awaitable<HTTPResponse> {
         co_return self->handleRequestOnStrand(request);
     };
-    auto response = co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
-    co_return std::move(*response);
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StatefulHTTPServerTransport::closeSSEStream(std::string requestID) {
@@ -132,7 +139,7 @@ asio::awaitable<void> StatefulHTTPServerTransport::closeSSEStream(std::string re
         self->closeRequestStream(requestID);
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<std::optional<HTTPRequest>> StatefulHTTPServerTransport::httpRequestContext(const ID& id) {
@@ -142,11 +149,11 @@ asio::awaitable<std::optional<HTTPRequest>> StatefulHTTPServerTransport::httpReq
         if (found == self->httpRequestContexts_.end()) co_return std::nullopt;
         co_return found->second;
     };
-    auto context = co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
-    co_return context;
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 HTTPResponse StatefulHTTPServerTransport::handleRequestOnStrand(const HTTPRequest& request) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (terminated_) return refusal(404, MCPError::invalidRequest("Not Found: Session has been terminated"));
     try {
         if (equalsIgnoringCase(request.method, "POST")) return handlePOSTRequest(request);
@@ -252,6 +259,7 @@ void StatefulHTTPServerTransport::route(std::string message) {
 }
 
 void StatefulHTTPServerTransport::routeResponse(const std::string& message, const std::string& requestID) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     routeToRequestStream(message, requestID);
     if (const auto stream = requestStreams_.find(requestID); stream != requestStreams_.end()) {
         stream->second->finish();

@@ -52,7 +52,7 @@ public:
     /// How many of the newest events a session keeps for resumption.
     static constexpr std::size_t kMaxStoredEvents = 1000;
 
-    /// A new transport whose operations run on a strand of `executor`. It asks
+    /// A new transport whose operations run on `strandOf(executor)`. It asks
     /// `sessionIDGenerator` for the session id (a fresh UUID when none is given); without a
     /// pipeline it runs `defaultValidationPipeline()`; `retryInterval` (milliseconds) goes
     /// into every priming event's "retry" field when given; without a logger it logs nowhere,
@@ -84,6 +84,9 @@ public:
     /// is stored for replay, also when its stream isn't open. Unclassifiable messages are
     /// dropped. Throws `MCPError::connectionClosed` once terminated.
     boost::asio::awaitable<void> send(std::string message) override;
+
+    /// Routes the response to the request `id` as `send` does, without reading the message.
+    boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;
 
     /// The client's messages, in arrival order; the same stream on every call.
     std::shared_ptr<MessageStream> receive() override { return incoming_; }

@@ -6,12 +6,14 @@
 #include "mcp/protocol/initialize.hpp"
 #include "mcp/protocol/jsonrpc_message_kind.hpp"
 #include "mcp/protocol/mcp_error.hpp"
+#include "mcp/transport/strand_hop.hpp"
 #include "mcp/http/origin_validator.hpp"
 #include "mcp/http/protocol_version_validator.hpp"
 
 
 #include <boost/asio/async_result.hpp>
 #include <boost/asio/co_spawn.hpp>
+#include <boost/assert.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
@@ -36,7 +38,7 @@ StatelessHTTPServerTransport::StatelessHTTPServerTransport(
     : logger_(std::move(logger)),
       validationPipeline_(std::move(validationPipeline)),
       incoming_(MessageStream::make()),
-      strand_(asio::make_strand(executor)) {}
+      strand_(strandOf(executor)) {}
 
 std::shared_ptr<StatelessHTTPServerTransport> StatelessHTTPServerTransport::make(
     const asio::any_io_executor& executor, std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline,
@@ -55,9 +57,7 @@ std::shared_ptr<const HTTPRequestValidationPipeline> StatelessHTTPServerTranspor
     });
 }
 
-// Each public operation runs a body on strand_. The bodies are named variables, never
-// temporaries inside the co_await: GCC 12 destroys such a temporary twice, which here would
-// release the transport one time too many.
+// Each public operation runs a body on strand_ (onStrand).
 
 asio::awaitable<void> StatelessHTTPServerTransport::connect() {
     auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
@@ -66,7 +66,7 @@ asio::awaitable<void> StatelessHTTPServerTransport::connect() {
         self->logger_.debug("Stateless HTTP server transport started");
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StatelessHTTPServerTransport::disconnect() {
@@ -74,7 +74,7 @@ asio::awaitable<void> StatelessHTTPServerTransport::disconnect() {
         self->terminate();
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StatelessHTTPServerTransport::send(std::string message) {
@@ -82,10 +82,21 @@ asio::awaitable<void> StatelessHTTPServerTransport::send(std::string message) {
         self->route(std::move(message));
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
+}
+
+asio::awaitable<void> StatelessHTTPServerTransport::sendResponse(std::string message, const ID& id) {
+    auto body = [self = shared_from_this(), message = std::move(message),
+                 requestID = id.description()]() mutable -> asio::awaitable<void> {
+        if (self->terminated_) throw MCPError::connectionClosed();
+        self->routeResponse(requestID, std::move(message));
+        co_return;
+    };
+    co_await onStrand(strand_, std::move(body));
 }
 
 void StatelessHTTPServerTransport::route(std::string message) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (terminated_) throw MCPError::connectionClosed();
     const auto kind = JSONRPCMessageKind::classify(message);
     if (!kind) {
@@ -94,18 +105,9 @@ void StatelessHTTPServerTransport::route(std::string message) {
     }
     const auto method = [&] { return logging::Metadata{{"method", kind->method}}; };
     switch (kind->type) {
-    case JSONRPCMessageKind::Type::response: {
-        const auto requestID = kind->id.value_or("");
-        const auto waiter = responseWaiters_.find(requestID);
-        if (waiter == responseWaiters_.end()) {
-            logger_.debug("No waiter for response, may have timed out", [&] { return requestIDMetadata(requestID); });
-            return;
-        }
-        auto handler = std::move(waiter->second);
-        responseWaiters_.erase(waiter);
-        resume(std::move(handler), nullptr, std::move(message));
+    case JSONRPCMessageKind::Type::response:
+        routeResponse(kind->id.value_or(""), std::move(message));
         return;
-    }
     case JSONRPCMessageKind::Type::request:
         logger_.debug("Server-initiated request dropped in stateless mode (no GET SSE stream)", method);
         return;
@@ -115,18 +117,27 @@ void StatelessHTTPServerTransport::route(std::string message) {
     }
 }
 
+void StatelessHTTPServerTransport::routeResponse(const std::string& requestID, std::string message) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    const auto waiter = responseWaiters_.find(requestID);
+    if (waiter == responseWaiters_.end()) {
+        logger_.debug("No waiter for response, may have timed out", [&] { return requestIDMetadata(requestID); });
+        return;
+    }
+    auto handler = std::move(waiter->second);
+    responseWaiters_.erase(waiter);
+    resume(std::move(handler), nullptr, std::move(message));
+}
+
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {
-    // An optional, because co_spawn needs a default-constructible result.
-    auto body = [self = shared_from_this(),
-                 request = std::move(request)]() mutable -> asio::awaitable<std::optional<HTTPResponse>> {
-        auto response = co_await self->handleRequestOnStrand(std::move(request));
-        co_return response;
+    auto body = [self = shared_from_this(), request = std::move(request)]() mutable {
+        return self->handleRequestOnStrand(std::move(request));
     };
-    auto response = co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
-    co_return std::move(*response);
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequestOnStrand(HTTPRequest request) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (terminated_) co_return refusal(404, MCPError::invalidRequest("Not Found: Transport has been terminated"));
     if (!equalsIgnoringCase(request.method, "POST")) {
         co_return refusal(405, MCPError::invalidRequest("Method Not Allowed"),
@@ -203,11 +214,11 @@ asio::awaitable<std::optional<HTTPRequest>> StatelessHTTPServerTransport::httpRe
         if (found == self->httpRequestContexts_.end()) co_return std::nullopt;
         co_return found->second;
     };
-    auto context = co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
-    co_return context;
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 void StatelessHTTPServerTransport::terminate() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (terminated_) return;
     terminated_ = true;
     logger_.debug("Stateless HTTP server transport terminated");

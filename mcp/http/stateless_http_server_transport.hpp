@@ -39,7 +39,7 @@ public:
     /// The label of the logger a transport makes when it is given none.
     static constexpr std::string_view kLoggerLabel = "mcp.transport.http.server.stateless";
 
-    /// A new transport whose operations run on a strand of `executor`. Without a pipeline it
+    /// A new transport whose operations run on `strandOf(executor)`. Without a pipeline it
     /// runs `defaultValidationPipeline()`; without a logger it logs nowhere, under
     /// `kLoggerLabel`. The transport keeps a shared reference to the pipeline.
     static std::shared_ptr<StatelessHTTPServerTransport> make(
@@ -66,6 +66,9 @@ public:
     /// are dropped, as are responses nobody waits for. Throws `MCPError::connectionClosed`
     /// once terminated.
     boost::asio::awaitable<void> send(std::string message) override;
+
+    /// Routes the response to the request `id` as `send` does, without reading the message.
+    boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;
 
     /// The client's messages, in arrival order; the same stream on every call. Messages that
     /// arrive before the server reads are buffered.
@@ -97,6 +100,7 @@ private:
     boost::asio::awaitable<HTTPResponse> handleJSONRPCRequest(std::string body, std::string requestID,
                                                               HTTPRequest request);
     void route(std::string message);
+    void routeResponse(const std::string& requestID, std::string message);
     void terminate();
     void resume(ResponseWaiter waiter, std::exception_ptr error, std::string response);
 

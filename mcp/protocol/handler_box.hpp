@@ -25,6 +25,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -69,6 +70,18 @@ public:
     /// awaitable.
     virtual boost::asio::awaitable<Response<AnyMethod>> handle(Request<AnyMethod> request,
                                                                const HandlerContext& context) = 0;
+
+    /// The result of `request` as JSON text, when the box has it ready without running
+    /// anything (a result fixed in advance, whose parameters read): what `handle` would
+    /// answer, written with sorted keys. Absent otherwise, and then `handle` serves it. The
+    /// text lives as long as the box.
+    virtual const std::string* encodedResult([[maybe_unused]] const Request<AnyMethod>& request) const {
+        return nullptr;
+    }
+
+    /// False when the handler never looks at the context's HTTP request, which then needn't
+    /// be fetched.
+    virtual bool usesHTTPContext() const noexcept { return true; }
 };
 
 /// The box of one method `M`. The handler runs on the caller's executor.
@@ -78,7 +91,10 @@ public:
     using Handler =
         std::function<boost::asio::awaitable<typename M::Result>(typename M::Parameters, const HandlerContext&)>;
 
-    explicit TypedRequestHandler(Handler handler) : handler_(std::move(handler)) {}
+    explicit TypedRequestHandler(Handler handler, bool usesContext = true)
+        : handler_(std::move(handler)), usesContext_(usesContext) {}
+
+    bool usesHTTPContext() const noexcept override { return usesContext_; }
 
     boost::asio::awaitable<Response<AnyMethod>> handle(Request<AnyMethod> request,
                                                        const HandlerContext& context) override {
@@ -95,6 +111,7 @@ public:
 
 private:
     Handler handler_;
+    bool usesContext_;
 };
 
 /// The handler of a `TypedRequestHandler<M>` made from one that takes `M::Parameters` and,

@@ -3,10 +3,12 @@
 #include "mcp/server/detail/error_conversion.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/protocol/utility_messages.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/assert.hpp>
 
 #include <stdexcept>
 
@@ -16,7 +18,7 @@ namespace asio = boost::asio;
 
 Server::Server(asio::any_io_executor executor, std::string name, std::string version, std::optional<std::string> title,
                std::optional<std::string> instructions, Capabilities capabilities, Configuration configuration)
-    : strand_(asio::make_strand(std::move(executor))),
+    : strand_(strandOf(executor)),
       serverInfo_{.name = std::move(name), .title = std::move(title), .version = std::move(version)},
       instructions_(std::move(instructions)),
       capabilities_(std::move(capabilities)),
@@ -34,12 +36,15 @@ const logging::Logger& Server::logger() const noexcept {
 // Lifecycle
 
 asio::awaitable<void> Server::start(std::shared_ptr<Transport> transport, InitializeHook initializeHook) {
-    const auto self = shared_from_this();
-    auto starting = startOnStrand(std::move(transport), std::move(initializeHook));
-    co_await asio::co_spawn(strand_, std::move(starting), asio::use_awaitable);
+    auto starting = [self = shared_from_this(), transport = std::move(transport),
+                     hook = std::move(initializeHook)]() mutable {
+        return self->startOnStrand(std::move(transport), std::move(hook));
+    };
+    co_await onStrand(strand_, std::move(starting));
 }
 
 asio::awaitable<void> Server::startOnStrand(std::shared_ptr<Transport> transport, InitializeHook initializeHook) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // Two loops on one server would answer every message twice.
     if (hasStarted_) throw std::logic_error("Server already started");
     hasStarted_ = true;
@@ -73,11 +78,12 @@ asio::awaitable<void> Server::startOnStrand(std::shared_ptr<Transport> transport
 }
 
 asio::awaitable<void> Server::stop() {
-    const auto self = shared_from_this();
-    co_await asio::co_spawn(strand_, stopOnStrand(), asio::use_awaitable);
+    auto stopping = [self = shared_from_this()] { return self->stopOnStrand(); };
+    co_await onStrand(strand_, std::move(stopping));
 }
 
 asio::awaitable<void> Server::stopOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (loop_) {
         loop_->cancelled = true;
         if (loop_->awaitingMessage) loop_->signal.emit(asio::cancellation_type::terminal);
@@ -93,11 +99,12 @@ asio::awaitable<void> Server::stopOnStrand() {
 }
 
 asio::awaitable<void> Server::waitUntilCompleted() {
-    const auto self = shared_from_this();
-    co_await asio::co_spawn(strand_, waitOnStrand(), asio::use_awaitable);
+    auto waiting = [self = shared_from_this()] { return self->waitOnStrand(); };
+    co_await onStrand(strand_, std::move(waiting));
 }
 
 asio::awaitable<void> Server::waitOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto loop = loop_;
     if (!loop || loop->finished) co_return;
     auto initiation = [loop](auto waiter) { loop->waiters.emplace_back(std::move(waiter)); };
@@ -107,16 +114,26 @@ asio::awaitable<void> Server::waitOnStrand() {
 // Writing
 
 asio::awaitable<void> Server::sendOnStrand(Value message) {
-    const auto self = shared_from_this();
-    auto sending = sendMessage(std::move(message));
-    co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
+    auto sending = [self = shared_from_this(), message = std::move(message)]() mutable {
+        return self->sendMessage(std::move(message));
+    };
+    co_await onStrand(strand_, std::move(sending));
 }
 
-asio::awaitable<void> Server::sendMessage(Value message) {
+asio::awaitable<void> Server::sendMessage(Value message, std::optional<ID> answering) {
+    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    return sendBytes(writeJSON(message, KeyOrder::sorted), std::move(answering));
+}
+
+asio::awaitable<void> Server::sendBytes(std::string bytes, std::optional<ID> answering) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Server connection not initialized");
-    std::string bytes = writeJSON(message, KeyOrder::sorted);
-    co_await transport->send(std::move(bytes));
+    if (answering) {
+        co_await transport->sendResponse(std::move(bytes), *answering);
+    } else {
+        co_await transport->send(std::move(bytes));
+    }
 }
 
 asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {

@@ -40,6 +40,8 @@
 #include "mcp/protocol/server_capabilities.hpp"
 #include "mcp/transport/transport.hpp"
 #include "mcp/protocol/utility_messages.hpp"
+#include "mcp/server/fixed_result.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/any_completion_handler.hpp>
 #include <boost/asio/any_io_executor.hpp>
@@ -81,7 +83,7 @@ public:
     /// The client capabilities that the server's own requests depend on.
     enum class ClientFeature { sampling, elicitation, roots };
 
-    /// A server named `name` at `version`, serving on a strand of `executor`. It has no
+    /// A server named `name` at `version`, serving on `strandOf(executor)`. It has no
     /// transport and no handlers yet.
     Server(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> instructions = std::nullopt,
@@ -110,8 +112,20 @@ public:
     /// server goes.
     template <Method M, class Handler>
     Server& withMethodHandler(Handler handler) {
+        constexpr bool usesContext = std::is_invocable_v<Handler&, typename M::Parameters, const HandlerContext&>;
         methodHandlers_[std::string(M::name)] = std::make_shared<TypedRequestHandler<M>>(
-            mcp::adaptRequestHandler<M>(std::move(handler)));
+            mcp::adaptRequestHandler<M>(std::move(handler)), usesContext);
+        return *this;
+    }
+
+    /// Answers every request for method `M` with `result`, as a handler that returns it would,
+    /// without encoding it again: the parameters are still read, and those that don't read are
+    /// refused as `withMethodHandler`'s are. Replaces any handler of that name. Call before
+    /// `start` or on the strand. Keeps a shared reference to `result`, which many servers may
+    /// share.
+    template <Method M>
+    Server& withFixedResult(std::shared_ptr<const FixedResult<M>> result) {
+        methodHandlers_[std::string(M::name)] = std::make_shared<FixedResultHandler<M>>(std::move(result));
         return *this;
     }
 
@@ -279,7 +293,9 @@ private:
     boost::asio::awaitable<void> stopOnStrand();
     boost::asio::awaitable<void> waitOnStrand();
     boost::asio::awaitable<void> sendOnStrand(Value message);
-    boost::asio::awaitable<void> sendMessage(Value message);
+    // answering: the id of the request that message answers, when it is a response to one.
+    boost::asio::awaitable<void> sendMessage(Value message, std::optional<ID> answering = std::nullopt);
+    boost::asio::awaitable<void> sendBytes(std::string bytes, std::optional<ID> answering);
     void startRequest(ID id, Value message, AnyPendingRequest pending);
     void abandonRequestOnCancellation(boost::asio::cancellation_slot slot, ID id);
     template <Method M>
@@ -298,6 +314,7 @@ private:
                                                       Request<AnyMethod> request, HandlerContext context,
                                                       std::shared_ptr<RequestTask> task);
     boost::asio::awaitable<ResponseOrNone> deliver(Response<AnyMethod> response, bool sendResponse);
+    boost::asio::awaitable<void> deliverEncoded(ID id, const std::string& result);
     boost::asio::awaitable<void> handleMessage(Message<AnyNotification> message);
     void handleResponse(Response<AnyMethod> response);
     std::shared_ptr<RequestTask> registerRequestTask(const ID& id);

@@ -3,6 +3,8 @@
 
 #include "mcp/server/server.hpp"
 
+#include "mcp/transport/strand_hop.hpp"
+
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
@@ -14,13 +16,12 @@ namespace asio = boost::asio;
 
 template <Method M>
 asio::awaitable<typename M::Result> Server::requestFromClient(ClientFeature feature, typename M::Parameters params) {
-    const auto self = shared_from_this();
-    auto checking = [this, feature]() -> asio::awaitable<void> {
-        if (!connection_) throw MCPError::internalError("Server connection not initialized");
-        checkClientCapability(feature);
+    auto checking = [self = shared_from_this(), feature]() -> asio::awaitable<void> {
+        if (!self->connection_) throw MCPError::internalError("Server connection not initialized");
+        self->checkClientCapability(feature);
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(checking), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(checking));
     co_return co_await sendRequest(makeRequest<M>(ID::random(), std::move(params)));
 }
 

@@ -13,6 +13,7 @@
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
+#include <boost/assert.hpp>
 
 #include <chrono>
 
@@ -50,18 +51,29 @@ logging::Logger::Metadata requestMetadata(const Request<AnyMethod>& request) {
 // The receive loop
 
 asio::awaitable<void> Server::receive(std::shared_ptr<Transport> transport, std::shared_ptr<ReceiveLoop> loop) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto incoming = transport->receive();
     std::exception_ptr streamFailure;
-    try {
-        while (!loop->cancelled) {
-            loop->awaitingMessage = true;
-            auto buffer = co_await incoming->next();
-            loop->awaitingMessage = false;
-            if (!buffer || loop->cancelled) break;
-            co_await handleBuffer(std::move(*buffer));
+    while (!loop->cancelled) {
+        loop->awaitingMessage = true;
+        // Read as a tuple: the stop's cancellation ends every served request's loop, and a
+        // thrown error there would cost more than the rest of the request.
+        auto [failure, buffer] = co_await incoming->receive(asio::as_tuple(asio::use_awaitable));
+        loop->awaitingMessage = false;
+        if (failure) {
+            if (!loop->cancelled) streamFailure = failure;
+            break;
         }
-    } catch (...) {
-        if (!loop->cancelled) streamFailure = std::current_exception();
+        if (!buffer || loop->cancelled) break;
+        try {
+            co_await handleBuffer(std::move(*buffer));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (failure) {
+            if (!loop->cancelled) streamFailure = failure;
+            break;
+        }
     }
     if (streamFailure) {
         logger().error("Fatal error in message handling loop", [&streamFailure] {
@@ -127,10 +139,10 @@ asio::awaitable<void> Server::handleBuffer(std::string buffer) {
     logger().error("Error processing message", [&failure] {
         return logging::Logger::Metadata{{"error", detail::errorText(failure)}};
     });
-    const Response<AnyMethod> answer{std::move(errorID), detail::toMCPError(failure)};
+    const Response<AnyMethod> answer{errorID, detail::toMCPError(failure)};
     Value message = encode(answer);
     try {
-        co_await sendMessage(std::move(message));
+        co_await sendMessage(std::move(message), std::move(errorID));
     } catch (...) {
         // The client is gone or unreachable; there is no one left to tell.
     }
@@ -139,6 +151,7 @@ asio::awaitable<void> Server::handleBuffer(std::string buffer) {
 // Requests
 
 void Server::serveRequest(Request<AnyMethod> request) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // Registered before the task exists, so that a cancellation read right after the request
     // finds it. The cancellation reaches the whole task, and so its handler.
     auto task = registerRequestTask(request.id);
@@ -178,6 +191,14 @@ asio::awaitable<Server::ResponseOrNone> Server::handleRequest(Request<AnyMethod>
         co_return response;
     }
     const auto box = handler->second;
+    if (sendResponse) {
+        if (const std::string* result = box->encodedResult(request)) {
+            removeRequestTask(request.id, task);
+            co_await asio::this_coro::reset_cancellation_state();
+            co_await deliverEncoded(std::move(request.id), *result);
+            co_return std::nullopt;
+        }
+    }
     const ID id = request.id;
     if (!task) task = registerRequestTask(id);
 
@@ -185,9 +206,8 @@ asio::awaitable<Server::ResponseOrNone> Server::handleRequest(Request<AnyMethod>
     std::exception_ptr failure;
     try {
         std::optional<HTTPRequest> httpContext;
-        if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection_.get())) {
-            httpContext = co_await provider->httpRequestContext(id);
-        }
+        auto* provider = box->usesHTTPContext() ? dynamic_cast<HTTPContextProviding*>(connection_.get()) : nullptr;
+        if (provider != nullptr) httpContext = co_await provider->httpRequestContext(id);
         HandlerContext context{id, std::move(httpContext)};
         auto running = runHandler(box, std::move(request), std::move(context), task);
         outcome = co_await std::move(running);
@@ -237,7 +257,7 @@ asio::awaitable<Server::ResponseOrNone> Server::deliver(Response<AnyMethod> resp
     std::exception_ptr failure;
     Value message = encode(response);
     try {
-        co_await sendMessage(std::move(message));
+        co_await sendMessage(std::move(message), response.id);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -246,9 +266,31 @@ asio::awaitable<Server::ResponseOrNone> Server::deliver(Response<AnyMethod> resp
     if (failure) {
         const Response<AnyMethod> errorResponse{response.id, detail::toMCPError(failure)};
         Value errorMessage = encode(errorResponse);
-        co_await sendMessage(std::move(errorMessage));
+        co_await sendMessage(std::move(errorMessage), response.id);
     }
     co_return std::nullopt;
+}
+
+asio::awaitable<void> Server::deliverEncoded(ID id, const std::string& result) {
+    // The answer as deliver writes it, with the result's text in place of its encoding: with
+    // sorted keys "result" comes last, so the envelope of a null result ends in "null}".
+    constexpr std::string_view kNullResultEnd = "null}";
+    std::string bytes = writeJSON(encode(Response<AnyMethod>{id, Value()}), KeyOrder::sorted);
+    BOOST_ASSERT(bytes.ends_with(kNullResultEnd));
+    bytes.resize(bytes.size() - kNullResultEnd.size());
+    bytes += result;
+    bytes += '}';
+    std::exception_ptr failure;
+    try {
+        co_await sendBytes(std::move(bytes), id);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        const Response<AnyMethod> errorResponse{id, detail::toMCPError(failure)};
+        Value errorMessage = encode(errorResponse);
+        co_await sendMessage(std::move(errorMessage), std::move(id));
+    }
 }
 
 std::shared_ptr<Server::RequestTask> Server::registerRequestTask(const ID& id) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace mcp {
 
@@ -45,6 +46,13 @@ public:
     /// Hands one outgoing message to the peer: the UTF-8 JSON text of one JSON-RPC request,
     /// notification or response, or of one batch array, exactly as given. Throws on failure.
     virtual boost::asio::awaitable<void> send(std::string message) = 0;
+
+    /// Hands one outgoing response to the peer as `send` does; `id` is the id of the request it
+    /// answers, so that a transport that routes responses to their requests needn't read the
+    /// message again to find it. Throws as `send` does. By default, `send`.
+    virtual boost::asio::awaitable<void> sendResponse(std::string message, [[maybe_unused]] const ID& id) {
+        return send(std::move(message));
+    }
 
     /// The stream of incoming messages. Called once; the caller reads it to its end.
     virtual std::shared_ptr<MessageStream> receive() = 0;

@@ -12,16 +12,13 @@
 #include "platform/fake/memory_settings.hpp"
 #include "platform/fake/virtual_scheduler.hpp"
 
+#include "bench/app/host/loopback_exchange.hpp"
+
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/asio/use_future.hpp>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <memory>
@@ -74,20 +71,8 @@ private:
 // requestOnce: one request on a new connection, read until the host closes it; false when the
 // answer is no 200.
 inline bool requestOnce(std::uint16_t port, const std::string& request) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-              ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
     std::string reply;
-    char buffer[16384];
-    for (ssize_t count = 0; ok && (count = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        reply.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return ok && reply.starts_with("HTTP/1.1 200 OK\r\n");
+    return bench::exchangeOverLoopback(port, request, reply) && reply.starts_with("HTTP/1.1 200 OK\r\n");
 }
 
 }  // namespace bench_support

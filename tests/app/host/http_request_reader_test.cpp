@@ -58,6 +58,8 @@ TEST(HTTPRequestReader, RequestLinesAndHeaderLines) {
          "/", {{"Accept", "application/json"}}},
         {"padding trimmed", "POST / HTTP/1.1\r\n \tAccept \t:  \u00A0json\t \r\n\r\n", Status::complete, "POST", "/",
          {{"Accept", "json"}}},
+        {"padding only at the ends", "POST / HTTP/1.1\r\nX-Name: \u2003caf\u00E9 \u00A0au\tlait\u00E9\u3000\t\r\nX-Blank: \u00A0\t \r\n\r\n",
+         Status::complete, "POST", "/", {{"X-Name", "caf\u00E9 \u00A0au\tlait\u00E9"}, {"X-Blank", ""}}},
         {"line without colon skipped", "POST / HTTP/1.1\r\nnonsense\r\nA: 1\r\n\r\n", Status::complete, "POST", "/",
          {{"A", "1"}}},
         {"value keeps later colons", "POST / HTTP/1.1\r\nHost: 127.0.0.1:80\r\n\r\n", Status::complete, "POST", "/",

@@ -417,6 +417,27 @@ TEST_F(StatefulHTTPServerTransportTest, RefusesASecondRequestWithTheIdOfOneInFli
     EXPECT_EQ(nextMessage(), request("7"));
 }
 
+TEST_F(StatefulHTTPServerTransportTest, StreamsAResponseToTheRequestOfTheIdItIsGivenWithoutReadingIt) {
+    initialize();
+    const auto reply = handle(post(request("5")));
+    nextMessage();
+    // Bytes that name no id of their own: only the given id can take them to their stream.
+    const std::string answer = "an answer the transport can't read";
+    await(transport_->sendResponse(answer, ID("5")));
+    const auto chunks = readToEnd(reply);
+    ASSERT_FALSE(chunks.empty());
+    EXPECT_TRUE(chunks.back().ends_with("\nevent: message\ndata: " + answer + "\n\n")) << chunks.back();
+    EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), std::nullopt) << "the request is over";
+
+    await(transport_->disconnect());
+    try {
+        await(transport_->sendResponse(answer, ID(6)));
+        ADD_FAILURE() << "sent after termination";
+    } catch (const MCPError& error) {
+        EXPECT_EQ(error.kind(), MCPError::Kind::connectionClosed);
+    }
+}
+
 TEST_F(StatefulHTTPServerTransportTest, KeepsTheHTTPRequestWhileItsStreamIsOpen) {
     initialize();
     const auto httpRequest = post(request("5"));

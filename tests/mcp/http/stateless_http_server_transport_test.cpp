@@ -214,6 +214,33 @@ TEST_F(StatelessHTTPServerTransportTest, AnswersARequestWithExactlyTheServersByt
     EXPECT_EQ(reply->value->headers(), (HTTPHeaders{{"Content-Type", "application/json"}}));
 }
 
+TEST_F(StatelessHTTPServerTransportTest, RoutesAResponseByTheIdItIsGivenWithoutReadingIt) {
+    // Bytes that name no id of their own: only the given id can take them to their request.
+    const std::string answer = "an answer the transport can't read";
+    const auto byNumber = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":5,"method":"tools/list"})")));
+    const auto byString = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":"a","method":"tools/list"})")));
+    nextMessage();
+    nextMessage();
+
+    await(transport_->sendResponse(answer, ID(6)));
+    runReady();
+    EXPECT_FALSE(byNumber->done || byString->done) << "a response nobody waits for is dropped";
+
+    await(transport_->sendResponse(answer + " 5", ID("5")));
+    await(transport_->sendResponse(answer + " a", ID("a")));
+    runUntil([&] { return byNumber->done && byString->done; });
+    EXPECT_EQ(describe(*byNumber->value), "200 " + answer + " 5") << "the string \"5\" names the request 5";
+    EXPECT_EQ(describe(*byString->value), "200 " + answer + " a");
+
+    await(transport_->disconnect());
+    try {
+        await(transport_->sendResponse(answer, ID(5)));
+        ADD_FAILURE() << "sent after termination";
+    } catch (const MCPError& error) {
+        EXPECT_EQ(error.kind(), MCPError::Kind::connectionClosed);
+    }
+}
+
 TEST_F(StatelessHTTPServerTransportTest, KeepsTheHTTPRequestWhileItsRequestIsServed) {
     const auto request = post(R"({"jsonrpc":"2.0","id":5,"method":"tools/list"})");
     EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), std::nullopt);

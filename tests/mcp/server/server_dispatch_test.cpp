@@ -125,6 +125,60 @@ TEST_F(ServerDispatch, AnswersEachMessageAsTheProtocolSays) {
     }
 }
 
+// The server's end of an in-memory pair that notes, for each message the server writes, the
+// id it says the message answers ("-" for none).
+class AnswerNotingEnd final : public Transport {
+public:
+    AnswerNotingEnd(std::shared_ptr<InMemoryTransport> inner, std::vector<std::string>& noted)
+        : inner_(std::move(inner)), noted_(noted) {}
+
+    const logging::Logger& logger() const override { return inner_->logger(); }
+    asio::awaitable<void> connect() override { return inner_->connect(); }
+    asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
+    std::shared_ptr<MessageStream> receive() override { return inner_->receive(); }
+    asio::awaitable<void> send(std::string message) override {
+        noted_.push_back("-");
+        return inner_->send(std::move(message));
+    }
+    asio::awaitable<void> sendResponse(std::string message, const ID& id) override {
+        noted_.push_back(id.description());
+        return inner_->send(std::move(message));
+    }
+
+private:
+    std::shared_ptr<InMemoryTransport> inner_;
+    std::vector<std::string>& noted_;
+};
+
+TEST_F(ServerDispatch, NamesTheRequestEachAnswerIsFor) {
+    const struct {
+        std::string_view name;
+        std::string_view line;
+        std::vector<std::string> want;
+    } kCases[] = {
+        {"answer", R"({"jsonrpc":"2.0","id":3,"method":"ping"})", {"3"}},
+        {"error answer", R"({"jsonrpc":"2.0","id":"x","method":"nope"})", {"x"}},
+        {"unreadable message with an id", R"({"id":7})", {"7"}},
+        {"not JSON", "not json", {"-"}},
+        {"batch", R"([{"jsonrpc":"2.0","id":1,"method":"ping"}])", {"-"}},
+        {"notification", R"({"jsonrpc":"2.0","method":"notifications/initialized"})", {}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> noted;
+        makeServer();
+        startServer({}, [&noted](std::shared_ptr<InMemoryTransport> end) {
+            return std::make_shared<AnswerNotingEnd>(std::move(end), noted);
+        });
+        send(c.line);
+        repliesBeforeSentinel();
+        auto want = c.want;
+        want.push_back("sentinel");
+        EXPECT_EQ(noted, want);
+        await(server_->stop());
+    }
+}
+
 TEST_F(ServerDispatch, ServesToolCallsWithoutInitializeWhenNotStrict) {
     makeServer();
     registerTools();

@@ -123,8 +123,11 @@ protected:
         startServer();
     }
 
+    // The handler takes the context, so that the server asks an HTTP transport for the request
+    // behind each call (LineBeforeContextTransport below steps in there).
     void addToolHandler() {
-        server_->withMethodHandler<CallTool>([this](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
+        server_->withMethodHandler<CallTool>([this](CallTool::Parameters params,
+                                                    const HandlerContext&) -> asio::awaitable<CallTool::Result> {
             started_.push_back(params.name);
             struct Finish {
                 std::vector<std::string>& finished;

@@ -5,12 +5,25 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace mcp {
 namespace {
 
 namespace asio = boost::asio;
+
+// The one tool of the servers below.
+ListTools::Result lookList() {
+    return ListTools::Result{.tools = {Tool{
+                                 .name = "look",
+                                 .title = "Look",
+                                 .inputSchema = Value::Object{{"type", "object"}, {"required", Value::Array{"reason"}}},
+                                 .annotations = {.readOnlyHint = true},
+                             }}};
+}
 
 // A server that offers one tool, as the local host offers its tools: listed by "tools/list",
 // run by "tools/call", with failures of the tool itself reported in its result.
@@ -18,15 +31,8 @@ class ServerTools : public testing::ServerFixture {
 protected:
     void SetUp() override {
         makeServer();
-        server_->withMethodHandler<ListTools>([](ListTools::Parameters) -> asio::awaitable<ListTools::Result> {
-            co_return ListTools::Result{.tools = {Tool{
-                                            .name = "look",
-                                            .title = "Look",
-                                            .inputSchema = Value::Object{{"type", "object"},
-                                                                         {"required", Value::Array{"reason"}}},
-                                            .annotations = {.readOnlyHint = true},
-                                        }}};
-        });
+        server_->withMethodHandler<ListTools>(
+            [](ListTools::Parameters) -> asio::awaitable<ListTools::Result> { co_return lookList(); });
         server_->withMethodHandler<CallTool>([](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
             if (params.name != "look") {
                 co_return CallTool::Result{.content = {Tool::Content::text("There's no tool named " + params.name + ".")},
@@ -69,6 +75,38 @@ TEST_F(ServerTools, CallsATool) {
         SCOPED_TRACE(c.name);
         send(c.request);
         EXPECT_EQ(nextReply(), c.reply);
+    }
+}
+
+class ServerFixedResult : public testing::ServerFixture {};
+
+TEST_F(ServerFixedResult, AnswersAsAHandlerReturningTheSameResultWould) {
+    const std::string_view kLines[] = {
+        R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})",
+        R"({"jsonrpc":"2.0","id":"quote\"d","method":"tools/list","params":{"cursor":"x"}})",
+        R"({"jsonrpc":"2.0","id":2,"method":"tools/list","params":{"cursor":5}})",
+        R"([{"jsonrpc":"2.0","id":3,"method":"tools/list"},{"jsonrpc":"2.0","id":4,"method":"ping"}])",
+    };
+    const auto fixed = std::make_shared<const FixedResult<ListTools>>(lookList());
+    for (const auto line : kLines) {
+        SCOPED_TRACE(line);
+        std::vector<std::string> byHandler;
+        std::vector<std::string> byFixedResult;
+        for (auto* replies : {&byHandler, &byFixedResult}) {
+            makeServer();
+            if (replies == &byFixedResult) {
+                server_->withFixedResult<ListTools>(fixed);
+            } else {
+                server_->withMethodHandler<ListTools>(
+                    [](ListTools::Parameters) -> asio::awaitable<ListTools::Result> { co_return lookList(); });
+            }
+            startServer();
+            send(line);
+            *replies = repliesBeforeSentinel();
+            await(server_->stop());
+        }
+        ASSERT_EQ(byHandler.size(), 1u);
+        EXPECT_EQ(byFixedResult, byHandler);
     }
 }
 
