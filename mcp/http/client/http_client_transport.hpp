@@ -26,6 +26,7 @@
 
 #include "mcp/http/client/awaited_responses.hpp"
 #include "mcp/http/client/http_client_authorizer.hpp"
+#include "mcp/transport/protocol_version_aware.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include "net/http_client.hpp"
@@ -68,7 +69,9 @@ struct HTTPClientTransportOptions {
     std::size_t maxMessageBytes = 64 * 1024 * 1024;
 };
 
-class HTTPClientTransport final : public Transport, public std::enable_shared_from_this<HTTPClientTransport> {
+class HTTPClientTransport final : public Transport,
+                                  public ProtocolVersionAware,
+                                  public std::enable_shared_from_this<HTTPClientTransport> {
 public:
     /// The label of the logger a transport makes when it is given none.
     static constexpr std::string_view kLoggerLabel = "mcp.transport.http.client";
@@ -115,6 +118,10 @@ public:
     boost::asio::awaitable<std::optional<std::string>> protocolVersion();
     /// Sends `version` as "MCP-Protocol-Version" on every later request.
     boost::asio::awaitable<void> updateNegotiatedProtocolVersion(std::string version);
+    /// The client's way of calling updateNegotiatedProtocolVersion() after the handshake.
+    boost::asio::awaitable<void> setNegotiatedProtocolVersion(std::string version) override {
+        co_await updateNegotiatedProtocolVersion(std::move(version));
+    }
 
     /// The JSON-RPC method of `message` trimmed of white space, or absent for a response, a
     /// batch, or bytes that are not JSON.
