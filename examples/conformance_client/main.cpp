@@ -43,6 +43,7 @@ constexpr KnownTool kKnownTools[] = {
     {"add_numbers", R"({"a":2,"b":3})"},
     {"test_client_elicitation_defaults", "{}"},
     {"test_reconnection", "{}"},
+    {"test-tool", "{}"},
 };
 
 // What a person who accepts a form as it stands would answer: every field that has a default
