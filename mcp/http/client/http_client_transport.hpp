@@ -155,14 +155,15 @@ private:
     // keep it open).
     enum class StreamKind { standing, postAnswer, resumedAnswer };
     /// Passes the data of every event of `response` on; true when there was any. Keeps the
-    /// stream's last event id in `lastEventID`, and strikes the answers off `awaited` (null
-    /// for the standing stream).
+    /// stream's last event id in `lastEventID`, and strikes the answers off every POST's
+    /// awaited responses; a resuming GET ends once `awaited` (null for the others) is empty.
     boost::asio::awaitable<bool> processSSE(net::ResponseStream& response, std::optional<std::string>& lastEventID,
                                             StreamKind kind, AwaitedResponses* awaited);
 
     // The resumption of POST answers (on strand_ as well).
     /// Reads the event stream answering a POST, and resumes it when it ends before `awaited`.
     boost::asio::awaitable<void> readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited);
+    boost::asio::awaitable<void> readOrResumeAnswerStream(net::ResponseStream& response, AwaitedResponses& awaited);
     boost::asio::awaitable<void> resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited);
     /// Waits `retryInterval_`; throws the HTTP client's "cancelled" error when disconnect()
     /// cuts the wait short.
@@ -201,6 +202,9 @@ private:
     // never from one of a POST answer's stream.
     std::optional<std::string> standingStreamLastEventID_;
     std::int64_t retryInterval_ = 3000;
+    // The answers awaited by the POSTs whose event streams are read or resumed: an answer may
+    // come on any stream, the standing one too.
+    std::unordered_set<AwaitedResponses*> awaitedResponses_;
     // The waits of the resumptions under way, which disconnect() cuts short.
     std::unordered_set<boost::asio::steady_timer*> resumptionWaits_;
 };

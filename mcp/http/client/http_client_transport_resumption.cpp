@@ -28,6 +28,19 @@ bool isResumableBreak(const boost::system::system_error& error) { return !net::i
 }  // namespace
 
 asio::awaitable<void> HTTPClientTransport::readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited) {
+    awaitedResponses_.insert(&awaited);
+    std::exception_ptr failure;
+    try {
+        co_await readOrResumeAnswerStream(response, awaited);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    awaitedResponses_.erase(&awaited);
+    if (failure) std::rethrow_exception(failure);
+}
+
+asio::awaitable<void> HTTPClientTransport::readOrResumeAnswerStream(net::ResponseStream& response,
+                                                                    AwaitedResponses& awaited) {
     std::optional<std::string> lastEventID;
     std::exception_ptr breakage;
     try {
@@ -55,6 +68,8 @@ asio::awaitable<void> HTTPClientTransport::readAnswerStream(net::ResponseStream&
 asio::awaitable<void> HTTPClientTransport::resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited) {
     for (int fruitless = 0;;) {
         co_await waitBeforeResuming();
+        // The answers may have come on another stream meanwhile.
+        if (awaited.empty()) co_return;
         auto response = co_await http_->start(eventStreamRequest(lastEventID));
         if (response.status() != 200) {
             response.discard();

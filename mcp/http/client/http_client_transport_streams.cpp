@@ -206,7 +206,7 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                               [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
             }
             if (!event->data.empty()) {
-                if (awaited) awaited->strikeAnswered(event->data);
+                for (auto* answers : awaitedResponses_) answers->strikeAnswered(event->data);
                 incoming_->push(std::move(event->data));
                 hadData = true;
             }

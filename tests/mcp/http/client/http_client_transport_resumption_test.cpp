@@ -145,6 +145,40 @@ TEST_F(HTTPClientTransportResumptionTest, AResumptionThatCannotBringTheAnswerFai
     }
 }
 
+TEST_F(HTTPClientTransportResumptionTest, AnAnswerOnTheStandingStreamSparesTheResumption) {
+    for (const bool duringTheWait : {false, true}) {
+        SCOPED_TRACE(duringTheWait ? "the answer comes during the wait" : "the answer comes before the stream ends");
+        const auto standing = std::make_shared<ChunkFeed>();
+        const auto answer = std::make_shared<ChunkFeed>();
+        ScriptedHttpServer server([&](const RecordedRequest& request) {
+            if (resumes(request)) return eventStream(std::make_shared<ChunkFeed>());
+            if (request.method == "GET") return eventStream(standing);
+            auto reply = events({});
+            reply.feed = answer;
+            return reply;
+        });
+        auto transport = makeTransport(server);
+        pollUntil([&] { return server.requests().size() == 1; });
+        auto sending = start(transport->send(std::string(kCall)));
+        answer->push(priming(300));
+        answer->push("data: {\"method\":\"notifications/progress\"}\n\n");
+        auto incoming = transport->receive();
+        EXPECT_EQ(await(incoming->next()), R"({"method":"notifications/progress"})") << "the POST stream is read";
+        if (duringTheWait) {
+            answer->finish();
+            pollUntil([&] { return logged("⏳ Waiting before resuming POST SSE stream"); });
+        }
+        standing->push("data: " + std::string(kAnswer) + "\n\n");
+        EXPECT_EQ(await(incoming->next()), kAnswer);
+        answer->finish();
+
+        runUntil([&] { return sending->done; });
+        EXPECT_FALSE(sending->error);
+        EXPECT_TRUE(resumptions(server).empty());
+        await(transport->disconnect());
+    }
+}
+
 TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIdsIsNotResumed) {
     ScriptedHttpServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return refuseStandingStream();
