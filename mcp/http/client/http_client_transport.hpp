@@ -100,8 +100,7 @@ public:
 
     /// Posts `message` and returns once its answer has been handled: for an event stream that
     /// ended before the answers to the message's requests, once its resumption brought them.
-    /// Throws
-    /// `MCPError::internalError` with the texts of the status table ("Bad request",
+    /// Throws `MCPError::internalError` with the texts of the status table ("Bad request",
     /// "Session expired", "Server error: 503", ...), "Transport not connected",
     /// "Authentication required" / "Access forbidden", "Authorization flow failed: ...";
     /// the HTTP client's errors (cancelled, timed out, network) pass through unchanged. A
