@@ -1,12 +1,7 @@
 #include "mcp/http/client/http_client_transport.hpp"
 
-#include "mcp/protocol/mcp_error.hpp"
 #include "net/error.hpp"
-#include "tests/logging/recording_log_handler.hpp"
-#include "tests/mcp/io_test_fixture.hpp"
-#include "tests/support/http/scripted_http_server.hpp"
-
-#include <boost/url/parse.hpp>
+#include "tests/mcp/http/client/transport_fixture.hpp"
 
 #include <algorithm>
 
@@ -54,38 +49,17 @@ std::vector<RecordedRequest> resumptions(const ScriptedHttpServer& server) {
     return requests;
 }
 
-class HTTPClientTransportResumptionTest : public testing::IOTestFixture {
+class HTTPClientTransportResumptionTest : public testing::HTTPClientTransportFixture {
 protected:
     // The server's own stream is refused, so that every GET with "Last-Event-ID" is a
     // resumption.
     static Reply refuseStandingStream() { return Reply{.status = 405}; }
 
+    // The standing stream's GET goes out at once, without waiting for a session id.
     std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server) {
-        HTTPClientTransport::Options options;
-        options.sseInitializationTimeout = 0;
-        options.logger = logging::Logger("test", logging::testing::RecordingLogHandler(journal_));
-        auto transport = HTTPClientTransport::make(io_.get_executor(),
-                                                   boost::urls::parse_uri(server.url("/mcp")).value(), options);
-        await(transport->connect());
-        return transport;
+        return HTTPClientTransportFixture::makeTransport(server, 0);
     }
 
-    bool logged(std::string_view message) const {
-        return std::any_of(journal_->begin(), journal_->end(),
-                           [&](const auto& received) { return received.event.message.description() == message; });
-    }
-
-    std::string sendFailure(HTTPClientTransport& transport) {
-        try {
-            await(transport.send(std::string(kCall)));
-        } catch (const MCPError& error) {
-            return error.detail().value_or("");
-        }
-        ADD_FAILURE() << "the send succeeded";
-        return {};
-    }
-
-    logging::testing::Journal journal_ = logging::testing::makeJournal();
 };
 
 TEST_F(HTTPClientTransportResumptionTest, AStreamThatStopsBeforeItsAnswerIsResumedAfterRetryFromItsLastEvent) {
@@ -139,7 +113,7 @@ TEST_F(HTTPClientTransportResumptionTest, AResumptionThatCannotBringTheAnswerFai
             return events({priming(100)});
         });
         auto transport = makeTransport(server);
-        EXPECT_EQ(sendFailure(*transport), test.want);
+        EXPECT_EQ(sendFailure(*transport, kCall), test.want);
         EXPECT_EQ(resumptions(server).size(), test.wantGets);
         await(transport->disconnect());
     }

@@ -3,8 +3,7 @@
 #include "mcp/client/client.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "net/error.hpp"
-#include "tests/mcp/io_test_fixture.hpp"
-#include "tests/support/http/scripted_http_server.hpp"
+#include "tests/mcp/http/client/transport_fixture.hpp"
 
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
@@ -65,7 +64,7 @@ HTTPClientTransport::Options postOnly() {
     return options;
 }
 
-class HTTPClientTransportTest : public testing::IOTestFixture {
+class HTTPClientTransportTest : public testing::HTTPClientTransportFixture {
 protected:
     std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
                                                        HTTPClientTransport::Options options = postOnly()) {
@@ -75,15 +74,8 @@ protected:
         return transport;
     }
 
-    // The detail of the MCPError that `send` fails with.
     std::string sendFailure(HTTPClientTransport& transport, std::string_view message = kPing) {
-        try {
-            await(transport.send(std::string(message)));
-        } catch (const MCPError& error) {
-            return error.detail().value_or("");
-        }
-        ADD_FAILURE() << "the send succeeded";
-        return {};
+        return HTTPClientTransportFixture::sendFailure(transport, message);
     }
 };
 
