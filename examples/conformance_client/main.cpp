@@ -3,20 +3,22 @@
 //
 //     conformance_client <server URL>
 //
-// with the scenario's name in MCP_CONFORMANCE_SCENARIO. The program initializes a session
-// over the HTTP client transport, lists the tools and, where the scenario offers
-// "add_numbers" (or the auth scenarios' "test-tool"), calls it; it exits 0 once the flow has
-// completed and 1, with the reason on standard error, when a step fails. A 401 or 403 from the server is answered by the OAuth
-// client, set up for the scenario (see oauth_setup.hpp).
+// with the scenario's name in MCP_CONFORMANCE_SCENARIO. The program connects the library's
+// client over the HTTP client transport, lists the tools and calls those it knows (see
+// kKnownTools); it accepts every elicitation form with the defaults its schema gives. It exits
+// 0 once the flow has completed and 1, with the reason on standard error, when a step fails.
+// A 401 or 403 from the server is answered by the OAuth client, set up for the scenario (see
+// oauth_setup.hpp).
 
 #include "oauth_setup.hpp"
 
+#include "mcp/client/client.hpp"
 #include "mcp/http/client/http_client_transport.hpp"
 #include "mcp/json/json.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/use_awaitable.hpp>
+#include <boost/asio/this_coro.hpp>
 #include <boost/url/parse.hpp>
 
 #include <chrono>
@@ -24,119 +26,83 @@
 #include <exception>
 #include <iostream>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace {
 
 namespace asio = boost::asio;
-using mcp::Value;
+using mcp::CreateElicitation;
 
-// Built outside the coroutines: GCC 12 can't build a braced list inside one.
-std::string requestText(std::int64_t id, const std::string& method, Value params) {
-    return mcp::writeJSON(Value::Object{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}});
-}
-
-std::string notificationText(std::string method) {
-    return mcp::writeJSON(Value::Object{{"jsonrpc", "2.0"}, {"method", std::move(method)}});
-}
-
-Value initializeParams() {
-    return Value::Object{{"protocolVersion", "2025-11-25"},
-                         {"capabilities", Value::Object{}},
-                         {"clientInfo", Value::Object{{"name", "vantor-conformance-client"}, {"version", "1.0.0"}}}};
-}
-
-Value addNumbersParams() {
-    return Value::Object{{"name", "add_numbers"}, {"arguments", Value::Object{{"a", 2}, {"b", 3}}}};
-}
-
-// The auth scenarios' servers offer this tool; some of them ask for more scope to call it.
-Value testToolParams() {
-    return Value::Object{{"name", "test-tool"}, {"arguments", Value::Object{}}};
-}
-
-// Sends requests one at a time and waits for the answer of each; anything else arriving
-// meanwhile (an answer to a notification) is passed over.
-class Session {
-public:
-    explicit Session(std::shared_ptr<mcp::HTTPClientTransport> transport)
-        : transport_(std::move(transport)), incoming_(transport_->receive()) {}
-
-    asio::awaitable<Value> request(std::string method, Value params) {
-        const std::int64_t id = ++lastID_;
-        co_await transport_->send(requestText(id, method, std::move(params)));
-        while (auto text = co_await incoming_->next()) {
-            const Value answer = mcp::parseJSON(*text);
-            const auto* object = answer.objectValue();
-            const Value* answerID = object ? object->find("id") : nullptr;
-            if (!answerID || answerID->intValue() != id) continue;
-            if (const Value* error = object->find("error")) {
-                throw std::runtime_error(method + " failed: " + mcp::writeJSON(*error));
-            }
-            if (const Value* result = object->find("result")) co_return *result;
-            throw std::runtime_error(method + ": an answer without a result");
-        }
-        throw std::runtime_error(method + ": the connection ended before the answer");
-    }
-
-    asio::awaitable<void> notify(std::string method) {
-        co_await transport_->send(notificationText(std::move(method)));
-    }
-
-    const std::shared_ptr<mcp::HTTPClientTransport>& transport() const { return transport_; }
-
-private:
-    std::shared_ptr<mcp::HTTPClientTransport> transport_;
-    std::shared_ptr<mcp::MessageStream> incoming_;
-    std::int64_t lastID_ = 0;
+// The tools of the scenarios' servers, with the arguments each is called with.
+struct KnownTool {
+    std::string_view name;
+    std::string_view arguments;
+};
+constexpr KnownTool kKnownTools[] = {
+    {"add_numbers", R"({"a":2,"b":3})"},
+    {"test_client_elicitation_defaults", "{}"},
+    {"test_reconnection", "{}"},
+    {"test-tool", "{}"},
 };
 
-bool offersTool(const Value& listing, std::string_view name) {
-    const auto* object = listing.objectValue();
-    const Value* tools = object ? object->find("tools") : nullptr;
-    if (!tools || !tools->arrayValue()) return false;
-    for (const Value& tool : *tools->arrayValue()) {
-        const auto* fields = tool.objectValue();
-        const Value* toolName = fields ? fields->find("name") : nullptr;
-        if (toolName && toolName->stringValue() && *toolName->stringValue() == name) return true;
+// What a person who accepts a form as it stands would answer: every field that has a default
+// gets it. A URL request is declined, as there is nobody to open the page.
+CreateElicitation::Result acceptDefaults(const CreateElicitation::Parameters& request) {
+    const auto* form = request.form();
+    if (!form) return {.action = CreateElicitation::Result::Action::decline};
+    mcp::ValueObject content;
+    for (const auto& [name, schema] : form->requestedSchema.properties) {
+        const auto* fields = schema.objectValue();
+        if (const mcp::Value* value = fields ? fields->find("default") : nullptr) content.insertOrAssign(name, *value);
     }
-    return false;
+    return {.action = CreateElicitation::Result::Action::accept, .content = std::move(content)};
 }
 
-asio::awaitable<void> talk(Session& session) {
-    co_await session.transport()->connect();
-    const Value initialized = co_await session.request("initialize", initializeParams());
-    const auto* result = initialized.objectValue();
-    const Value* version = result ? result->find("protocolVersion") : nullptr;
-    if (!version || !version->stringValue()) throw std::runtime_error("initialize: no protocol version in the answer");
-    co_await session.transport()->updateNegotiatedProtocolVersion(*version->stringValue());
-    co_await session.notify("notifications/initialized");
+std::shared_ptr<mcp::Client> makeClient(const asio::any_io_executor& executor) {
+    mcp::Client::Capabilities capabilities;
+    capabilities.elicitation = mcp::Client::Capabilities::Elicitation{.form = mcp::ClientCapabilities::Elicitation::Form{}};
+    auto client = std::make_shared<mcp::Client>(executor, "vantor-conformance-client", "1.0.0", std::nullopt,
+                                                std::nullopt, std::nullopt, std::nullopt, std::move(capabilities));
+    client->withElicitationHandler(
+        [](CreateElicitation::Parameters request) -> asio::awaitable<CreateElicitation::Result> {
+            co_return acceptDefaults(request);
+        });
+    return client;
+}
 
-    const Value listing = co_await session.request("tools/list", Value::Object{});
-    if (offersTool(listing, "add_numbers")) {
-        co_await session.request("tools/call", addNumbersParams());
-    } else if (offersTool(listing, "test-tool")) {
-        co_await session.request("tools/call", testToolParams());
+asio::awaitable<void> talk(mcp::Client& client, std::shared_ptr<mcp::Transport> transport) {
+    co_await client.connect(std::move(transport));
+    const auto listing = co_await client.listTools();
+    for (const auto& tool : listing.tools) {
+        for (const auto& known : kKnownTools) {
+            if (tool.name != known.name) continue;
+            auto arguments = *mcp::parseJSON(known.arguments).objectValue();
+            auto outcome = co_await client.callTool(tool.name, std::move(arguments));
+            if (outcome.isError.value_or(false)) throw std::runtime_error(tool.name + " reported an error");
+        }
     }
 }
 
 // Talks to the scenario's server, then lets the connection go whatever happened: the
 // transport's listening on the server's own stream would otherwise keep the program running.
 asio::awaitable<void> run(boost::urls::url endpoint) {
+    const auto executor = co_await asio::this_coro::executor;
     mcp::HTTPClientTransport::Options options;
     const char* scenario = std::getenv("MCP_CONFORMANCE_SCENARIO");
     const char* context = std::getenv("MCP_CONFORMANCE_CONTEXT");
     options.authorizer = conformance::makeAuthorizer(scenario ? scenario : "", context ? context : "");
-    Session session(
-        mcp::HTTPClientTransport::make(co_await asio::this_coro::executor, std::move(endpoint), std::move(options)));
+    auto transport = mcp::HTTPClientTransport::make(executor, std::move(endpoint), std::move(options));
+    auto client = makeClient(executor);
     std::exception_ptr failure;
     try {
-        co_await talk(session);
+        co_await talk(*client, transport);
     } catch (...) {
         failure = std::current_exception();
     }
-    co_await session.transport()->disconnect();
+    co_await client->disconnect();
+    // A connect that failed left the transport to us.
+    co_await transport->disconnect();
     if (failure) std::rethrow_exception(failure);
 }
 

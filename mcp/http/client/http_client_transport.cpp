@@ -95,6 +95,7 @@ asio::awaitable<void> HTTPClientTransport::disconnect() {
         self->connected_ = false;
         self->disconnected_ = true;
         self->stopListening();
+        for (auto* wait : self->resumptionWaits_) wait->cancel();
         self->http_->shutdown();
         self->incoming_->finish();
         self->initialSessionIDSignalPending_ = false;
@@ -148,12 +149,13 @@ asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
     if (!connected_) throw MCPError::internalError("Transport not connected");
     co_await prepareAuthorization();
     const auto key = operationKey(message);
+    const auto awaited = AwaitedResponses::of(message);
     const int maxAttempts = authorizer_ ? authorizer_->maxAuthorizationAttempts() : 1;
     for (int resends = 0;; ++resends) {
         std::optional<HTTPAuthenticationChallengeError> challenge;
         try {
             auto response = co_await http_->start(postRequest(message));
-            co_await processResponse(std::move(response));
+            co_await processResponse(std::move(response), awaited);
             co_return;
         } catch (const HTTPAuthenticationChallengeError& error) {
             challenge = error;
@@ -255,18 +257,13 @@ void HTTPClientTransport::processHTTPResponse(int status, const std::string& con
     throw MCPError::internalError("Unexpected HTTP response: " + std::to_string(status) + " (" + contentType + ")");
 }
 
-asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream response) {
+asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream response, AwaitedResponses awaited) {
     const std::string contentType = response.header(HTTPHeaderName::contentType).value_or("");
     storeSessionID(response);
     processHTTPResponse(response.status(), contentType, response.headers());
     if (contains(contentType, kEventStream)) {
         logger_.trace("Received SSE response, processing in streaming task");
-        // The answer's own stream: its ids are not the standing stream's.
-        std::optional<std::string> lastEventID;
-        if (!co_await processSSE(response, lastEventID, false)) {
-            // The standing stream is left alone: cancelling it would only lose its events.
-            logger_.debug("POST SSE stream closed without data");
-        }
+        co_await readAnswerStream(response, std::move(awaited));
         co_return;
     }
     if (contains(contentType, kJSON)) {

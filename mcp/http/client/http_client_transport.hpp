@@ -5,7 +5,10 @@
 // server's answer (a JSON body, an event stream of messages, or nothing for 202) reaches the
 // incoming stream unchanged. With `streaming` on, the transport also keeps the server's own
 // event stream open with GET, reopening it after `retry` with "Last-Event-ID" whenever it
-// ends, until the server answers 405 or the transport disconnects.
+// ends, until the server answers 405 or the transport disconnects. An event stream answering
+// a POST that ends (or breaks off) before the answers to the message's requests is resumed:
+// after `retry`, a GET with that stream's last event id in "Last-Event-ID" picks it up, and
+// the send returns once the answers have come.
 // The transport keeps the session id the server gives it and the protocol version the
 // client negotiated, and sends both on every request. With an authorizer it puts an
 // "Authorization" header on every request and answers 401 and 403 challenges by posting
@@ -21,7 +24,9 @@
 //
 // An actor: every operation runs on the transport's strand; several sends may be in flight.
 
+#include "mcp/http/client/awaited_responses.hpp"
 #include "mcp/http/client/http_client_authorizer.hpp"
+#include "mcp/transport/protocol_version_aware.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include "net/http_client.hpp"
@@ -29,16 +34,17 @@
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <cstdint>
 #include <boost/asio/strand.hpp>
 #include <boost/url/url.hpp>
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace mcp {
 
@@ -63,7 +69,9 @@ struct HTTPClientTransportOptions {
     std::size_t maxMessageBytes = 64 * 1024 * 1024;
 };
 
-class HTTPClientTransport final : public Transport, public std::enable_shared_from_this<HTTPClientTransport> {
+class HTTPClientTransport final : public Transport,
+                                  public ProtocolVersionAware,
+                                  public std::enable_shared_from_this<HTTPClientTransport> {
 public:
     /// The label of the logger a transport makes when it is given none.
     static constexpr std::string_view kLoggerLabel = "mcp.transport.http.client";
@@ -90,11 +98,14 @@ public:
     /// error) and ends the incoming stream after what it holds. Never throws.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Posts `message` and returns once its answer has been handled. Throws
-    /// `MCPError::internalError` with the texts of the status table ("Bad request",
+    /// Posts `message` and returns once its answer has been handled: for an event stream that
+    /// ended before the answers to the message's requests, once its resumption brought them.
+    /// Throws `MCPError::internalError` with the texts of the status table ("Bad request",
     /// "Session expired", "Server error: 503", ...), "Transport not connected",
     /// "Authentication required" / "Access forbidden", "Authorization flow failed: ...";
-    /// the HTTP client's errors (cancelled, timed out, network) pass through unchanged.
+    /// the HTTP client's errors (cancelled, timed out, network) pass through unchanged. A
+    /// resumption fails with "HTTP error: <status>" when its GET is refused, and with "Event
+    /// stream ended before the response" after three GETs in a row that brought no new event.
     boost::asio::awaitable<void> send(std::string message) override;
 
     /// The incoming messages: each JSON answer whole (a batch answer is one element), and the
@@ -106,6 +117,10 @@ public:
     boost::asio::awaitable<std::optional<std::string>> protocolVersion();
     /// Sends `version` as "MCP-Protocol-Version" on every later request.
     boost::asio::awaitable<void> updateNegotiatedProtocolVersion(std::string version);
+    /// The client's way of calling updateNegotiatedProtocolVersion() after the handshake.
+    boost::asio::awaitable<void> setNegotiatedProtocolVersion(std::string version) override {
+        co_await updateNegotiatedProtocolVersion(std::move(version));
+    }
 
     /// The JSON-RPC method of `message` trimmed of white space, or absent for a response, a
     /// batch, or bytes that are not JSON.
@@ -122,7 +137,7 @@ private:
     /// request modifier.
     net::HttpRequest finish(net::HttpRequest request);
     net::HttpRequest postRequest(const std::string& message);
-    boost::asio::awaitable<void> processResponse(net::ResponseStream response);
+    boost::asio::awaitable<void> processResponse(net::ResponseStream response, AwaitedResponses awaited);
     void processHTTPResponse(int status, const std::string& contentType, const net::HeaderMap& headers);
     void storeSessionID(const net::ResponseStream& response);
     void triggerInitialSessionIDSignal();
@@ -131,11 +146,27 @@ private:
     boost::asio::awaitable<void> startListeningForServerEvents();
     boost::asio::awaitable<void> waitForInitialSessionID();
     boost::asio::awaitable<void> connectToEventStream();
-    net::HttpRequest eventStreamRequest();
+    /// A GET of an event stream, resuming after `lastEventID` when there is one.
+    net::HttpRequest eventStreamRequest(const std::optional<std::string>& lastEventID);
+
+    // Which stream processSSE() reads: the server's own, a POST's answer, or a GET that
+    // resumes a POST's answer (read only until the answers have come, as the server may
+    // keep it open).
+    enum class StreamKind { standing, postAnswer, resumedAnswer };
     /// Passes the data of every event of `response` on; true when there was any. Keeps the
-    /// stream's last event id in `lastEventID`.
+    /// stream's last event id in `lastEventID`, and strikes the answers off every POST's
+    /// awaited responses; a resuming GET ends once `awaited` (null for the others) is empty.
     boost::asio::awaitable<bool> processSSE(net::ResponseStream& response, std::optional<std::string>& lastEventID,
-                                            bool isStandingStream);
+                                            StreamKind kind, AwaitedResponses* awaited);
+
+    // The resumption of POST answers (on strand_ as well).
+    /// Reads the event stream answering a POST, and resumes it when it ends before `awaited`.
+    boost::asio::awaitable<void> readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited);
+    boost::asio::awaitable<void> readOrResumeAnswerStream(net::ResponseStream& response, AwaitedResponses& awaited);
+    boost::asio::awaitable<void> resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited);
+    /// Waits `retryInterval_`; throws the HTTP client's "cancelled" error when disconnect()
+    /// cuts the wait short.
+    boost::asio::awaitable<void> waitBeforeResuming();
     void stopListening();
     bool isListening() const noexcept { return connected_ && !listeningStopped_; }
 
@@ -170,6 +201,11 @@ private:
     // never from one of a POST answer's stream.
     std::optional<std::string> standingStreamLastEventID_;
     std::int64_t retryInterval_ = 3000;
+    // The answers awaited by the POSTs whose event streams are read or resumed: an answer may
+    // come on any stream, the standing one too.
+    std::unordered_set<AwaitedResponses*> awaitedResponses_;
+    // The waits of the resumptions under way, which disconnect() cuts short.
+    std::unordered_set<boost::asio::steady_timer*> resumptionWaits_;
 };
 
 }  // namespace mcp

@@ -108,7 +108,7 @@ asio::awaitable<void> HTTPClientTransport::startListeningForServerEvents() {
     });
 }
 
-net::HttpRequest HTTPClientTransport::eventStreamRequest() {
+net::HttpRequest HTTPClientTransport::eventStreamRequest(const std::optional<std::string>& lastEventID) {
     net::HttpRequest request;
     request.method = "GET";
     request.url = endpoint_;
@@ -117,10 +117,10 @@ net::HttpRequest HTTPClientTransport::eventStreamRequest() {
     request.headers.add(HTTPHeaderName::cacheControl, "no-cache");
     if (protocolVersion_) request.headers.add(HTTPHeaderName::protocolVersion, *protocolVersion_);
     if (sessionID_) request.headers.add(HTTPHeaderName::sessionID, *sessionID_);
-    if (standingStreamLastEventID_) {
-        request.headers.add(HTTPHeaderName::lastEventID, *standingStreamLastEventID_);
+    if (lastEventID) {
+        request.headers.add(HTTPHeaderName::lastEventID, *lastEventID);
         logger_.info("→ Resuming SSE stream with Last-Event-ID",
-                     [&] { return logging::Metadata{{"lastEventID", *standingStreamLastEventID_}}; });
+                     [&] { return logging::Metadata{{"lastEventID", *lastEventID}}; });
     } else {
         logger_.info("→ Connecting to SSE stream (no last event ID to resume from)");
     }
@@ -134,7 +134,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
     }
     co_await prepareAuthorization();
     logger_.debug("🔌 Preparing SSE connection request");
-    auto request = eventStreamRequest();
+    auto request = eventStreamRequest(standingStreamLastEventID_);
     logger_.debug("Starting SSE connection");
     auto response = co_await http_->start(std::move(request));
     activeGET_ = response.cancelHandle();
@@ -146,7 +146,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
     }
     storeSessionID(response);
     try {
-        co_await processSSE(response, standingStreamLastEventID_, true);
+        co_await processSSE(response, standingStreamLastEventID_, StreamKind::standing, nullptr);
     } catch (...) {
         activeGET_ = {};
         throw;
@@ -155,12 +155,14 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
 }
 
 asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& response,
-                                                      std::optional<std::string>& lastEventID, bool isStandingStream) {
+                                                      std::optional<std::string>& lastEventID, StreamKind kind,
+                                                      AwaitedResponses* awaited) {
     logger_.debug("📥 Starting SSE event processing");
     eventsource::Parser parser(eventsource::Parser::Limits{.maxLineBytes = maxMessageBytes_,
                                                            .maxEventBytes = maxMessageBytes_});
     std::int64_t eventsProcessed = 0;
     bool hadData = false;
+    const bool isStandingStream = kind == StreamKind::standing;
     const auto stillWanted = [&] { return isStandingStream ? isListening() : connected_; };
     bool ended = false;
     while (!ended) {
@@ -204,8 +206,14 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                               [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
             }
             if (!event->data.empty()) {
+                for (auto* answers : awaitedResponses_) answers->strikeAnswered(event->data);
                 incoming_->push(std::move(event->data));
                 hadData = true;
+            }
+            // A resuming GET may be held open after the answers; nothing more is wanted of it.
+            if (kind == StreamKind::resumedAnswer && awaited->empty()) {
+                response.discard();
+                co_return hadData;
             }
         }
     }

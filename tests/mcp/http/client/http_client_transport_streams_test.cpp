@@ -1,13 +1,8 @@
 #include "mcp/http/client/http_client_transport.hpp"
 
 #include "net/error.hpp"
-#include "tests/logging/recording_log_handler.hpp"
-#include "tests/mcp/io_test_fixture.hpp"
-#include "tests/support/http/scripted_http_server.hpp"
+#include "tests/mcp/http/client/transport_fixture.hpp"
 
-#include <boost/url/parse.hpp>
-
-#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -38,28 +33,10 @@ std::vector<RecordedRequest> gets(const ScriptedHttpServer& server) {
     return requests;
 }
 
-class HTTPClientTransportStreamsTest : public testing::IOTestFixture {
+class HTTPClientTransportStreamsTest : public testing::HTTPClientTransportFixture {
 protected:
-    std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
-                                                       double sseInitializationTimeout = 10) {
-        HTTPClientTransport::Options options;
-        options.sseInitializationTimeout = sseInitializationTimeout;
-        options.logger = logging::Logger("test", logging::testing::RecordingLogHandler(journal_));
-        auto transport = HTTPClientTransport::make(io_.get_executor(),
-                                                   boost::urls::parse_uri(server.url("/mcp")).value(), options);
-        await(transport->connect());
-        return transport;
-    }
-
-    bool logged(std::string_view message) const {
-        return std::any_of(journal_->begin(), journal_->end(),
-                           [&](const auto& received) { return received.event.message.description() == message; });
-    }
-
     // Ends the transport and everything it holds, so the server can stop.
     void finish(HTTPClientTransport& transport) { await(transport.disconnect()); }
-
-    logging::testing::Journal journal_ = logging::testing::makeJournal();
 };
 
 TEST_F(HTTPClientTransportStreamsTest, AnEventStreamAnswerPassesOnTheDataOfEachEvent) {

@@ -1,10 +1,12 @@
 #include "mcp/http/client/http_client_transport.hpp"
 
+#include "mcp/client/client.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "net/error.hpp"
-#include "tests/mcp/io_test_fixture.hpp"
-#include "tests/support/http/scripted_http_server.hpp"
+#include "tests/mcp/http/client/transport_fixture.hpp"
 
+#include <boost/json/parse.hpp>
+#include <boost/json/serialize.hpp>
 #include <boost/url/parse.hpp>
 
 #include <atomic>
@@ -62,7 +64,7 @@ HTTPClientTransport::Options postOnly() {
     return options;
 }
 
-class HTTPClientTransportTest : public testing::IOTestFixture {
+class HTTPClientTransportTest : public testing::HTTPClientTransportFixture {
 protected:
     std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
                                                        HTTPClientTransport::Options options = postOnly()) {
@@ -72,15 +74,8 @@ protected:
         return transport;
     }
 
-    // The detail of the MCPError that `send` fails with.
     std::string sendFailure(HTTPClientTransport& transport, std::string_view message = kPing) {
-        try {
-            await(transport.send(std::string(message)));
-        } catch (const MCPError& error) {
-            return error.detail().value_or("");
-        }
-        ADD_FAILURE() << "the send succeeded";
-        return {};
+        return HTTPClientTransportFixture::sendFailure(transport, message);
     }
 };
 
@@ -169,6 +164,27 @@ TEST_F(HTTPClientTransportTest, PostsTheMessageWithItsHeadersAndKeepsTheSession)
     auto incoming = transport->receive();
     EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":1,"result":{}})");
     EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":2,"result":{}})");
+}
+
+TEST_F(HTTPClientTransportTest, TheClientsHandshakeSetsTheVersionTheServerAnswered) {
+    ScriptedHttpServer server([](const RecordedRequest& request) {
+        const auto message = boost::json::parse(request.body).as_object();
+        const auto* id = message.if_contains("id");
+        if (!id) return Reply{.status = 202};
+        const std::string result = message.at("method") == "initialize"
+                                       ? R"({"protocolVersion":"2025-03-26","capabilities":{},)"
+                                         R"("serverInfo":{"name":"s","version":"1"}})"
+                                       : "{}";
+        return json(R"({"jsonrpc":"2.0","id":)" + boost::json::serialize(*id) + R"(,"result":)" + result + "}");
+    });
+    auto client = std::make_shared<Client>(io_.get_executor(), "probe", "1.0");
+    await(client->connect(makeTransport(server)));
+    await(client->ping());
+    await(client->disconnect());
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u) << "initialize, initialized, ping";
+    EXPECT_EQ(requests[2].header("MCP-Protocol-Version"), "2025-03-26");
 }
 
 TEST_F(HTTPClientTransportTest, AnExpiredSessionIsForgottenSoTheNextPostGoesWithoutIt) {
