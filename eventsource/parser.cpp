@@ -16,8 +16,8 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kCompactAfter = 64;
 
-/// A "retry" value as a number of milliseconds: an optional sign and one or more ASCII
-/// digits that fit a signed 64-bit integer, greater than 0. Anything else is ignored.
+// A "retry" value as a number of milliseconds: an optional sign and one or more ASCII
+// digits that fit a signed 64-bit integer, greater than 0. Anything else is ignored.
 std::optional<std::int64_t> positiveInteger(std::string_view value) {
     // A value with a minus sign can never be greater than 0; "-0" and "-" are refused too.
     if (value.empty() || value.front() == '-') return std::nullopt;

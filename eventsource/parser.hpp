@@ -15,66 +15,66 @@
 
 namespace eventsource {
 
-/// Turns the body of a "text/event-stream" response into events. Knows nothing of sockets:
-/// its owner feeds it the bytes as they arrive, in chunks of any size, and takes the finished
-/// events out in order.
-///
-/// CR, LF and CR LF each end a line, also when the CR and the LF arrive in separate chunks;
-/// feeding a stream whole, in pieces or one byte at a time gives the same events. A UTF-8
-/// byte-order mark is dropped from the start of every line, and ill-formed UTF-8 becomes
-/// U+FFFD. Across events the parser keeps the last valid event id and the reconnection time
-/// the server asked for.
-///
-/// Not thread-safe: one owner (one coroutine, or code running on one strand) uses it.
+// Turns the body of a "text/event-stream" response into events. Knows nothing of sockets:
+// its owner feeds it the bytes as they arrive, in chunks of any size, and takes the finished
+// events out in order.
+//
+// CR, LF and CR LF each end a line, also when the CR and the LF arrive in separate chunks;
+// feeding a stream whole, in pieces or one byte at a time gives the same events. A UTF-8
+// byte-order mark is dropped from the start of every line, and ill-formed UTF-8 becomes
+// U+FFFD. Across events the parser keeps the last valid event id and the reconnection time
+// the server asked for.
+//
+// Not thread-safe: one owner (one coroutine, or code running on one strand) uses it.
 class Parser {
 public:
-    /// Bounds that keep a misbehaving server from making the parser's memory grow without
-    /// end, and from choosing an unreasonable reconnection time.
+    // Bounds that keep a misbehaving server from making the parser's memory grow without
+    // end, and from choosing an unreasonable reconnection time.
     struct Limits {
-        /// The longest line, in bytes without its line end, that the parser accepts.
+        // The longest line, in bytes without its line end, that the parser accepts.
         std::size_t maxLineBytes = 8 * 1024 * 1024;
-        /// The largest joined data of one event, in bytes.
+        // The largest joined data of one event, in bytes.
         std::size_t maxEventBytes = 16 * 1024 * 1024;
-        /// Every accepted "retry" value is brought into this range.
+        // Every accepted "retry" value is brought into this range.
         std::chrono::milliseconds minReconnectionTime{100};
         std::chrono::milliseconds maxReconnectionTime{60'000};
     };
 
-    /// The reconnection time before the server has sent a "retry" line.
+    // The reconnection time before the server has sent a "retry" line.
     static constexpr std::int64_t kDefaultReconnectionTime = 3000;
 
     Parser();
     explicit Parser(Limits limits);
 
-    /// Reads the next bytes of the body. Queues every event that they finish. A line longer
-    /// than `maxLineBytes` is refused as soon as it passes the limit, and the rest of it is
-    /// skipped; an event whose data passes `maxEventBytes` is refused the same way. Either
-    /// refusal drops the event of the block it happened in and queues a SizeLimitError in its
-    /// place; the stream goes on with the next block.
+    // Reads the next bytes of the body. Queues every event that they finish. A line longer
+    // than `maxLineBytes` is refused as soon as it passes the limit, and the rest of it is
+    // skipped; an event whose data passes `maxEventBytes` is refused the same way. Either
+    // refusal drops the event of the block it happened in and queues a SizeLimitError in its
+    // place; the stream goes on with the next block.
     void consume(std::span<const std::byte> bytes);
     void consume(std::string_view bytes);
     void consume(std::uint8_t byte);
 
-    /// Removes and returns the oldest finished event, or nothing when none is queued. When
-    /// the oldest entry is a refusal, removes it and throws it as SizeLimitError; the next
-    /// call goes on with the events after it.
+    // Removes and returns the oldest finished event, or nothing when none is queued. When
+    // the oldest entry is a refusal, removes it and throws it as SizeLimitError; the next
+    // call goes on with the events after it.
     std::optional<Event> getNextEvent();
 
-    /// True when an event (or a refusal) is waiting to be taken.
+    // True when an event (or a refusal) is waiting to be taken.
     bool hasQueuedEvent() const noexcept { return queueHead_ < queue_.size(); }
 
-    /// The id of the last valid "id" line of the stream; empty before any (and after an empty
-    /// "id" line).
+    // The id of the last valid "id" line of the stream; empty before any (and after an empty
+    // "id" line).
     const std::string& getLastEventId() const noexcept { return lastEventId_; }
 
-    /// The reconnection time in milliseconds: the last accepted "retry" value brought into
-    /// the limits' range, or kDefaultReconnectionTime.
+    // The reconnection time in milliseconds: the last accepted "retry" value brought into
+    // the limits' range, or kDefaultReconnectionTime.
     std::int64_t getReconnectionTime() const noexcept { return reconnectionTime_; }
 
-    /// Ends the body: a line still without its line end counts as a line, and a block that
-    /// holds data, an id or an event type is finished although no blank line followed it.
-    /// Keeps the last event id, the reconnection time and the queue; the parser may be fed
-    /// again afterwards (for the next connection of the same stream).
+    // Ends the body: a line still without its line end counts as a line, and a block that
+    // holds data, an id or an event type is finished although no blank line followed it.
+    // Keeps the last event id, the reconnection time and the queue; the parser may be fed
+    // again afterwards (for the next connection of the same stream).
     void finish();
 
 private:

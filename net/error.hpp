@@ -13,17 +13,17 @@
 namespace net {
 
 enum class Error {
-    /// The request was cancelled: by its own stream's cancel(), or by the client's shutdown().
+    // The request was cancelled: by its own stream's cancel(), or by the client's shutdown().
     cancelled = 1,
-    /// Nothing was sent or received for the request's whole timeout.
+    // Nothing was sent or received for the request's whole timeout.
     timedOut,
-    /// The URL's scheme is neither http nor https.
+    // The URL's scheme is neither http nor https.
     unsupportedScheme,
-    /// The URL has no host.
+    // The URL has no host.
     invalidURL,
-    /// The response head is larger than the client's limit.
+    // The response head is larger than the client's limit.
     headerTooLarge,
-    /// The response body is larger than the limit of the read that took it in.
+    // The response body is larger than the limit of the read that took it in.
     bodyTooLarge,
 };
 
@@ -33,10 +33,10 @@ inline boost::system::error_code make_error_code(Error error) noexcept {
     return {static_cast<int>(error), errorCategory()};
 }
 
-/// Throws `error` as boost::system::system_error, with `context` in front of its message.
+// Throws `error` as boost::system::system_error, with `context` in front of its message.
 [[noreturn]] void fail(Error error, const std::string& context = {});
 
-/// True when `error` is the client's cancellation.
+// True when `error` is the client's cancellation.
 bool isCancellation(const boost::system::error_code& error) noexcept;
 
 }  // namespace net

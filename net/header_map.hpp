@@ -21,15 +21,15 @@ public:
     HeaderMap() = default;
     HeaderMap(std::initializer_list<Field> fields);
 
-    /// The value of the field `name`, or absent.
+    // The value of the field `name`, or absent.
     std::optional<std::string> get(std::string_view name) const;
     bool contains(std::string_view name) const { return find(name) != nullptr; }
 
-    /// Replaces the field `name` (keeping its place) or appends it.
+    // Replaces the field `name` (keeping its place) or appends it.
     void set(std::string_view name, std::string value);
-    /// Appends `value` to the field `name` after ", ", or appends the field.
+    // Appends `value` to the field `name` after ", ", or appends the field.
     void add(std::string_view name, std::string_view value);
-    /// Removes the field `name`; nothing when there is none.
+    // Removes the field `name`; nothing when there is none.
     void remove(std::string_view name);
 
     const std::vector<Field>& fields() const noexcept { return fields_; }
@@ -47,7 +47,7 @@ private:
     std::vector<Field> fields_;
 };
 
-/// True when `a` and `b` are equal ignoring ASCII case, as header names compare.
+// True when `a` and `b` are equal ignoring ASCII case, as header names compare.
 bool sameFieldName(std::string_view a, std::string_view b) noexcept;
 
 }  // namespace net

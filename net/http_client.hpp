@@ -45,44 +45,44 @@ class OperationRegistry;
 }  // namespace detail
 
 struct HttpClientOptions {
-    /// The largest response head (status line and fields) accepted.
+    // The largest response head (status line and fields) accepted.
     std::size_t maxHeaderBytes = 64 * 1024;
-    /// The largest body fetch() takes in; ResponseStream::readAll takes its own limit.
+    // The largest body fetch() takes in; ResponseStream::readAll takes its own limit.
     std::size_t maxBodyBytes = 64 * 1024 * 1024;
-    /// The most that one readSome() returns.
+    // The most that one readSome() returns.
     std::size_t readChunkBytes = 64 * 1024;
-    /// Idle keep-alive connections kept per scheme, host and port.
+    // Idle keep-alive connections kept per scheme, host and port.
     std::size_t maxIdleConnectionsPerHost = 16;
-    /// How long an idle connection is kept for reuse.
+    // How long an idle connection is kept for reuse.
     std::chrono::milliseconds idleConnectionTimeout = std::chrono::seconds(30);
     TlsOptions tls;
-    /// Null: the system's resolver, a plain TCP connect.
+    // Null: the system's resolver, a plain TCP connect.
     std::shared_ptr<Resolver> resolver;
     std::shared_ptr<Connector> connector;
 };
 
 class HttpClient : public std::enable_shared_from_this<HttpClient> {
 public:
-    /// A client whose connections are made on `executor`. Throws boost::system::system_error
-    /// when a configured TLS authority can't be read.
+    // A client whose connections are made on `executor`. Throws boost::system::system_error
+    // when a configured TLS authority can't be read.
     static std::shared_ptr<HttpClient> make(boost::asio::any_io_executor executor, HttpClientOptions options = {});
 
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    /// Sends `request` and returns once the response head has arrived. Throws
-    /// boost::system::system_error: Error::cancelled after shutdown(), Error::timedOut,
-    /// Error::unsupportedScheme, Error::invalidURL, Error::headerTooLarge, or the error of
-    /// the resolver, the connector, TLS or the network.
+    // Sends `request` and returns once the response head has arrived. Throws
+    // boost::system::system_error: Error::cancelled after shutdown(), Error::timedOut,
+    // Error::unsupportedScheme, Error::invalidURL, Error::headerTooLarge, or the error of
+    // the resolver, the connector, TLS or the network.
     boost::asio::awaitable<ResponseStream> start(HttpRequest request);
 
-    /// start(), then the whole body (at most maxBodyBytes, else Error::bodyTooLarge).
+    // start(), then the whole body (at most maxBodyBytes, else Error::bodyTooLarge).
     boost::asio::awaitable<HttpResponse> fetch(HttpRequest request);
 
-    /// Cancels every request in flight (they fail with Error::cancelled), closes the idle
-    /// connections and refuses every later request with Error::cancelled. From any thread;
-    /// a second call does nothing more.
+    // Cancels every request in flight (they fail with Error::cancelled), closes the idle
+    // connections and refuses every later request with Error::cancelled. From any thread;
+    // a second call does nothing more.
     void shutdown();
     bool isShutDown() const;
 

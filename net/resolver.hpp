@@ -22,14 +22,14 @@ class Resolver {
 public:
     virtual ~Resolver() = default;
 
-    /// The addresses of `host` (a name or an IP literal, IPv6 without brackets) with `port`,
-    /// in the order to try them. Throws when there are none; an empty result counts as none.
-    /// May be called from several coroutines at once.
+    // The addresses of `host` (a name or an IP literal, IPv6 without brackets) with `port`,
+    // in the order to try them. Throws when there are none; an empty result counts as none.
+    // May be called from several coroutines at once.
     virtual boost::asio::awaitable<std::vector<boost::asio::ip::tcp::endpoint>> resolve(std::string host,
                                                                                        std::uint16_t port) = 0;
 };
 
-/// The system's resolver (getaddrinfo on a background thread).
+// The system's resolver (getaddrinfo on a background thread).
 class SystemResolver final : public Resolver {
 public:
     boost::asio::awaitable<std::vector<boost::asio::ip::tcp::endpoint>> resolve(std::string host,
@@ -40,14 +40,14 @@ class Connector {
 public:
     virtual ~Connector() = default;
 
-    /// A stream on `executor` connected to the first of `endpoints` that accepts, within
-    /// `timeout` for each attempt. Throws the last failure when none accepts.
+    // A stream on `executor` connected to the first of `endpoints` that accepts, within
+    // `timeout` for each attempt. Throws the last failure when none accepts.
     virtual boost::asio::awaitable<boost::beast::tcp_stream> connect(
         boost::asio::any_io_executor executor, std::vector<boost::asio::ip::tcp::endpoint> endpoints,
         std::chrono::milliseconds timeout) = 0;
 };
 
-/// Tries the endpoints in order with a plain TCP connect.
+// Tries the endpoints in order with a plain TCP connect.
 class TcpConnector final : public Connector {
 public:
     boost::asio::awaitable<boost::beast::tcp_stream> connect(boost::asio::any_io_executor executor,

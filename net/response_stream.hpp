@@ -30,8 +30,8 @@ namespace detail {
 class Operation;
 }
 
-/// Cancels one request from anywhere, also while its stream is owned elsewhere. Empty
-/// handles, and handles of requests that have ended, do nothing.
+// Cancels one request from anywhere, also while its stream is owned elsewhere. Empty
+// handles, and handles of requests that have ended, do nothing.
 class CancelHandle {
 public:
     CancelHandle() = default;
@@ -54,24 +54,24 @@ public:
     const HeaderMap& headers() const noexcept { return headers_; }
     std::optional<std::string> header(std::string_view name) const { return headers_.get(name); }
 
-    /// The next piece of the body, as soon as some has arrived; empty at the end (and every
-    /// time after). Throws boost::system::system_error: Error::cancelled after cancel() or
-    /// the client's shutdown(), Error::timedOut after the request's timeout without a byte,
-    /// or the network's error.
+    // The next piece of the body, as soon as some has arrived; empty at the end (and every
+    // time after). Throws boost::system::system_error: Error::cancelled after cancel() or
+    // the client's shutdown(), Error::timedOut after the request's timeout without a byte,
+    // or the network's error.
     boost::asio::awaitable<std::string> readSome();
 
-    /// The rest of the body. Throws Error::bodyTooLarge, closing the connection, when it is
-    /// longer than `limit` bytes; otherwise as readSome.
+    // The rest of the body. Throws Error::bodyTooLarge, closing the connection, when it is
+    // longer than `limit` bytes; otherwise as readSome.
     boost::asio::awaitable<std::string> readAll(std::size_t limit);
 
-    /// Ends the request: a read under way, and every later one, fails with Error::cancelled.
+    // Ends the request: a read under way, and every later one, fails with Error::cancelled.
     void cancel() const;
     CancelHandle cancelHandle() const;
 
-    /// True once the body was read to its end.
+    // True once the body was read to its end.
     bool finished() const noexcept { return finished_; }
 
-    /// Closes the connection without reading the rest of the body.
+    // Closes the connection without reading the rest of the body.
     void discard();
 
 private:

@@ -11,16 +11,16 @@
 namespace net {
 
 struct TlsOptions {
-    /// Trust the system's certificate authorities.
+    // Trust the system's certificate authorities.
     bool useSystemTrust = true;
-    /// Further authorities to trust, as PEM text (one or more certificates each).
+    // Further authorities to trust, as PEM text (one or more certificates each).
     std::vector<std::string> extraAuthoritiesPem;
-    /// Further authorities to trust, as PEM files.
+    // Further authorities to trust, as PEM files.
     std::vector<std::string> extraAuthorityFiles;
 };
 
-/// A client context for `options`. Throws boost::system::system_error when an authority
-/// can't be read.
+// A client context for `options`. Throws boost::system::system_error when an authority
+// can't be read.
 boost::asio::ssl::context makeTlsContext(const TlsOptions& options);
 
 }  // namespace net

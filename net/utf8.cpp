@@ -7,8 +7,8 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 bool isContinuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
 
-/// The range allowed for the second byte of a sequence that starts with `lead`, per the
-/// well-formed table of the Unicode standard; the later bytes are plain continuations.
+// The range allowed for the second byte of a sequence that starts with `lead`, per the
+// well-formed table of the Unicode standard; the later bytes are plain continuations.
 bool secondByteAllowed(unsigned char lead, unsigned char second) noexcept {
     switch (lead) {
         case 0xE0: return second >= 0xA0 && second <= 0xBF;
@@ -27,7 +27,7 @@ std::size_t expectedLength(unsigned char lead) noexcept {
     return 0;
 }
 
-/// How many bytes from the start of `text` form a valid prefix of a sequence.
+// How many bytes from the start of `text` form a valid prefix of a sequence.
 std::size_t validPrefix(std::string_view text) noexcept {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t length = expectedLength(bytes[0]);

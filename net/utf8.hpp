@@ -10,19 +10,19 @@
 
 namespace net {
 
-/// The length (1 to 4) of the well-formed UTF-8 sequence that starts `text`, or 0 when it
-/// starts with an ill-formed one (or `text` is empty). Overlong forms, surrogates and code
-/// points above U+10FFFF are ill-formed.
+// The length (1 to 4) of the well-formed UTF-8 sequence that starts `text`, or 0 when it
+// starts with an ill-formed one (or `text` is empty). Overlong forms, surrogates and code
+// points above U+10FFFF are ill-formed.
 std::size_t utf8SequenceLength(std::string_view text) noexcept;
 
-/// The length of the maximal subpart of an ill-formed sequence at the start of `text`: how
-/// many bytes one U+FFFD stands for when invalid input is repaired (at least 1).
+// The length of the maximal subpart of an ill-formed sequence at the start of `text`: how
+// many bytes one U+FFFD stands for when invalid input is repaired (at least 1).
 std::size_t utf8MaximalSubpart(std::string_view text) noexcept;
 
-/// True when all of `text` is well-formed UTF-8.
+// True when all of `text` is well-formed UTF-8.
 bool isValidUTF8(std::string_view text) noexcept;
 
-/// Appends `text`, each ill-formed sequence replaced by U+FFFD (one per maximal subpart).
+// Appends `text`, each ill-formed sequence replaced by U+FFFD (one per maximal subpart).
 void appendRepairedUTF8(std::string& out, std::string_view text);
 
 }  // namespace net

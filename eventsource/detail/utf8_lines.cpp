@@ -10,8 +10,8 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-/// How many bytes at `at` form a well-formed sequence (its full length) or, when they do
-/// not, the maximal subpart that one U+FFFD replaces (its length, negated).
+// How many bytes at `at` form a well-formed sequence (its full length) or, when they do
+// not, the maximal subpart that one U+FFFD replaces (its length, negated).
 std::ptrdiff_t scanSequence(const unsigned char* at, const unsigned char* end) noexcept {
     const std::string_view rest(reinterpret_cast<const char*>(at), static_cast<std::size_t>(end - at));
     if (const std::size_t length = net::utf8SequenceLength(rest)) return static_cast<std::ptrdiff_t>(length);

@@ -14,7 +14,7 @@
 
 namespace conformance {
 
-/// The authorizer for `scenario` with the JSON `context` (empty when none was given).
+// The authorizer for `scenario` with the JSON `context` (empty when none was given).
 std::shared_ptr<mcp::HTTPClientAuthorizer> makeAuthorizer(std::string_view scenario, std::string_view context);
 
 }  // namespace conformance

@@ -15,20 +15,20 @@ namespace fixture {
 
 using example::StandingStreamGate;
 
-/// A 1×1 PNG and a short silent WAV, in base64.
+// A 1×1 PNG and a short silent WAV, in base64.
 inline constexpr std::string_view kPNG =
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==";
 inline constexpr std::string_view kWAV =
     "UklGRjQAAABXQVZFZm10IBAAAAABAAEAQB8AAEAfAAABAAgAZGF0YRAAAACAgICAgICAgICAgICAgICA";
 
-/// Registers the tools and their handlers on `server`. The tools that talk to the client
-/// first wait for `gate`.
+// Registers the tools and their handlers on `server`. The tools that talk to the client
+// first wait for `gate`.
 void addTools(const std::shared_ptr<mcp::Server>& server, std::shared_ptr<StandingStreamGate> gate);
 
-/// Registers resources, templates, subscriptions, prompts, completion and the log level.
+// Registers resources, templates, subscriptions, prompts, completion and the log level.
 void addCatalogue(mcp::Server& server);
 
-/// A server declaring every capability the suite looks for, with all the fixtures above.
+// A server declaring every capability the suite looks for, with all the fixtures above.
 inline std::shared_ptr<mcp::Server> makeServer(const boost::asio::any_io_executor& executor,
                                                std::shared_ptr<StandingStreamGate> gate) {
     using Capabilities = mcp::Server::Capabilities;

@@ -17,8 +17,8 @@ namespace example {
 
 using RequestHandler = std::function<boost::asio::awaitable<mcp::HTTPResponse>(mcp::HTTPRequest)>;
 
-/// Accepts connections on `acceptor` until it fails or closes, serving each in a coroutine of
-/// its own on the acceptor's executor; a connection's failure is written to standard error.
+// Accepts connections on `acceptor` until it fails or closes, serving each in a coroutine of
+// its own on the acceptor's executor; a connection's failure is written to standard error.
 boost::asio::awaitable<void> acceptConnections(boost::asio::ip::tcp::acceptor acceptor,
                                                std::shared_ptr<const RequestHandler> handler);
 

@@ -24,18 +24,18 @@ namespace example {
 
 class SessionTable {
 public:
-    /// Makes the server of a new session; `gate` is the session's standing-stream gate, null
-    /// for a table without gates.
+    // Makes the server of a new session; `gate` is the session's standing-stream gate, null
+    // for a table without gates.
     using MakeServer = std::function<std::shared_ptr<mcp::Server>(const boost::asio::any_io_executor& executor,
                                                                   std::shared_ptr<StandingStreamGate> gate)>;
 
-    /// Whether each session gets a `StandingStreamGate`, opened once a GET has opened the
-    /// session's standing stream.
+    // Whether each session gets a `StandingStreamGate`, opened once a GET has opened the
+    // session's standing stream.
     enum class Gates { none, standingStream };
 
     SessionTable(boost::asio::any_io_executor executor, MakeServer makeServer, Gates gates = Gates::none);
 
-    /// The answer to `request`: a 404 for an unknown session id.
+    // The answer to `request`: a 404 for an unknown session id.
     boost::asio::awaitable<mcp::HTTPResponse> handle(mcp::HTTPRequest request);
 
 private:

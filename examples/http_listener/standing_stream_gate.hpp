@@ -20,13 +20,13 @@ class StandingStreamGate {
 public:
     explicit StandingStreamGate(boost::asio::any_io_executor executor) : timer_(std::move(executor)) {}
 
-    /// Called once the session's standing stream is open: releases every waiter.
+    // Called once the session's standing stream is open: releases every waiter.
     void open() {
         open_ = true;
         timer_.cancel();
     }
 
-    /// Returns once the stream is open, or after `limit` for a client that never opens one.
+    // Returns once the stream is open, or after `limit` for a client that never opens one.
     boost::asio::awaitable<void> wait(std::chrono::milliseconds limit = std::chrono::seconds(2)) {
         if (open_) co_return;
         timer_.expires_after(limit);

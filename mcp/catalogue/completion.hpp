@@ -31,24 +31,24 @@
 
 namespace mcp {
 
-/// A resource (or resource template) named by its URI in a completion request.
+// A resource (or resource template) named by its URI in a completion request.
 struct ResourceReference {
-    /// Carried as text, never parsed.
+    // Carried as text, never parsed.
     std::string uri;
 
     friend bool operator==(const ResourceReference&, const ResourceReference&) = default;
 };
 
-/// What a completed argument belongs to: a prompt or a resource.
+// What a completed argument belongs to: a prompt or a resource.
 struct CompletionReference {
     using Item = std::variant<Prompt::Reference, ResourceReference>;
 
     CompletionReference(Prompt::Reference prompt) : item(std::move(prompt)) {}
     CompletionReference(ResourceReference resource) : item(std::move(resource)) {}
 
-    /// The prompt reference, or null for a resource.
+    // The prompt reference, or null for a resource.
     const Prompt::Reference* prompt() const noexcept { return std::get_if<Prompt::Reference>(&item); }
-    /// The resource reference, or null for a prompt.
+    // The resource reference, or null for a prompt.
     const ResourceReference* resource() const noexcept { return std::get_if<ResourceReference>(&item); }
 
     Item item;
@@ -60,16 +60,16 @@ struct Complete {
     static constexpr std::string_view name = "completion/complete";
 
     struct Parameters {
-        /// The argument being completed.
+        // The argument being completed.
         struct Argument {
             std::string name;
-            /// Its value so far; may be empty.
+            // Its value so far; may be empty.
             std::string value;
 
             friend bool operator==(const Argument&, const Argument&) = default;
         };
 
-        /// Values of the other arguments, already filled in.
+        // Values of the other arguments, already filled in.
         struct Context {
             ArgumentValues arguments;
 
@@ -85,9 +85,9 @@ struct Complete {
 
     struct Result {
         struct Completion {
-            /// The suggestions, in the server's order.
+            // The suggestions, in the server's order.
             std::vector<std::string> values;
-            /// How many suggestions there are in all.
+            // How many suggestions there are in all.
             std::optional<std::int64_t> total;
             std::optional<bool> hasMore;
 
@@ -101,16 +101,16 @@ struct Complete {
     };
 };
 
-/// {"type": "ref/resource", "uri"}. Reading fails with dataCorrupted at "type", "Expected
-/// ref/resource type", when "type" is any other string, before "uri" is read.
+// {"type": "ref/resource", "uri"}. Reading fails with dataCorrupted at "type", "Expected
+// ref/resource type", when "type" is any other string, before "uri" is read.
 template <>
 struct Codec<ResourceReference> {
     static Value encode(const ResourceReference& reference);
     static ResourceReference decode(const Value& value, const CodingPath& path);
 };
 
-/// The object of the reference it holds, chosen by "type" ("ref/prompt" or "ref/resource");
-/// another type fails with dataCorrupted at "type", "Unknown reference type: " and the type.
+// The object of the reference it holds, chosen by "type" ("ref/prompt" or "ref/resource");
+// another type fails with dataCorrupted at "type", "Unknown reference type: " and the type.
 template <>
 struct Codec<CompletionReference> {
     static Value encode(const CompletionReference& reference);
@@ -123,7 +123,7 @@ struct Codec<Complete::Parameters::Argument> {
     static Complete::Parameters::Argument decode(const Value& value, const CodingPath& path);
 };
 
-/// {"arguments"}, required.
+// {"arguments"}, required.
 template <>
 struct Codec<Complete::Parameters::Context> {
     static Value encode(const Complete::Parameters::Context& context);

@@ -30,7 +30,7 @@ struct TextContent {
     friend bool operator==(const TextContent&, const TextContent&) = default;
 };
 
-/// An image or a sound: its bytes in text form (normally base64) and its media type.
+// An image or a sound: its bytes in text form (normally base64) and its media type.
 struct MediaContent {
     std::string data;
     std::string mimeType;
@@ -40,7 +40,7 @@ struct MediaContent {
 struct ImageContent : MediaContent {};
 struct AudioContent : MediaContent {};
 
-/// A resource's contents embedded in the content.
+// A resource's contents embedded in the content.
 struct EmbeddedResourceContent {
     Resource::Content resource;
     std::optional<Resource::Annotations> annotations;
@@ -48,7 +48,7 @@ struct EmbeddedResourceContent {
     friend bool operator==(const EmbeddedResourceContent&, const EmbeddedResourceContent&) = default;
 };
 
-/// A link to a resource the client may read itself.
+// A link to a resource the client may read itself.
 struct ResourceLinkContent {
     std::string uri;
     std::string name;
@@ -59,7 +59,7 @@ struct ResourceLinkContent {
     friend bool operator==(const ResourceLinkContent&, const ResourceLinkContent&) = default;
 };
 
-/// The cases, in the order text, image, audio, resource, resource link.
+// The cases, in the order text, image, audio, resource, resource link.
 using ContentItemCase = std::variant<TextContent, ImageContent, AudioContent, EmbeddedResourceContent, ResourceLinkContent>;
 
 template <class Kind>
@@ -71,7 +71,7 @@ struct ContentItem {
     using ResourceLink = ResourceLinkContent;
     using Item = ContentItemCase;
 
-    /// Text content from a string.
+    // Text content from a string.
     ContentItem(std::string text) : item(Text{std::move(text)}) {}
     ContentItem(const char* text) : item(Text{text}) {}
     ContentItem(Text text) : item(std::move(text)) {}
@@ -80,7 +80,7 @@ struct ContentItem {
     ContentItem(EmbeddedResource resource) : item(std::move(resource)) {}
     ContentItem(ResourceLink link) : item(std::move(link)) {}
 
-    /// The case `Case` of this item, or null when it is another one.
+    // The case `Case` of this item, or null when it is another one.
     template <class Case>
     const Case* as() const noexcept {
         return std::get_if<Case>(&item);
@@ -94,7 +94,7 @@ struct ContentItem {
 namespace detail {
 
 Value encodeText(const TextContent& text);
-/// {"type", "data", "mimeType"} with `type` "image" or "audio".
+// {"type", "data", "mimeType"} with `type` "image" or "audio".
 Value encodeMedia(std::string_view type, const MediaContent& media);
 MediaContent decodeMedia(const ObjectReader& reader);
 Value encodeEmbeddedResource(const EmbeddedResourceContent& resource);
@@ -102,8 +102,8 @@ EmbeddedResourceContent decodeEmbeddedResource(const ObjectReader& reader);
 Value encodeResourceLink(const ResourceLinkContent& link);
 ResourceLinkContent decodeResourceLink(const ObjectReader& reader);
 Value encodeContentItem(const ContentItemCase& item);
-/// Reads the case that "type" names; another "type" fails with dataCorrupted at "type",
-/// `unknownTypeText`.
+// Reads the case that "type" names; another "type" fails with dataCorrupted at "type",
+// `unknownTypeText`.
 ContentItemCase decodeContentItem(const Value& value, const CodingPath& path, std::string_view unknownTypeText);
 
 }  // namespace detail

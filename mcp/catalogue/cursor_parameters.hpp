@@ -13,19 +13,19 @@
 
 namespace mcp {
 
-/// The parameters of a paged list request: where the previous page ended.
+// The parameters of a paged list request: where the previous page ended.
 struct CursorParameters {
-    /// Absent for the first page.
+    // Absent for the first page.
     std::optional<std::string> cursor;
 
     friend bool operator==(const CursorParameters&, const CursorParameters&) = default;
 };
 
-/// A request without "params" asks for the first page.
+// A request without "params" asks for the first page.
 template <>
 inline constexpr bool enableNotRequired<CursorParameters> = true;
 
-/// {"cursor"?}; parameters without a cursor are written as {}.
+// {"cursor"?}; parameters without a cursor are written as {}.
 template <>
 struct Codec<CursorParameters> {
     static Value encode(const CursorParameters& parameters);

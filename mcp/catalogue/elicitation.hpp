@@ -35,16 +35,16 @@ namespace Elicitation {
 
 enum class Mode { form, url };
 
-/// The fields a form asks for.
+// The fields a form asks for.
 struct RequestSchema {
-    /// The only type a form's schema has.
+    // The only type a form's schema has.
     enum class SchemaType { object };
 
     std::optional<std::string> title;
     std::optional<std::string> description;
-    /// The JSON schema of each field, by field name; written also when empty.
+    // The JSON schema of each field, by field name; written also when empty.
     ValueObject properties;
-    /// The names of the fields that must be answered.
+    // The names of the fields that must be answered.
     std::optional<std::vector<std::string>> required;
     SchemaType type = SchemaType::object;
 
@@ -56,11 +56,11 @@ struct RequestSchema {
 struct CreateElicitation {
     static constexpr std::string_view name = "elicitation/create";
 
-    /// A form request or a URL request.
+    // A form request or a URL request.
     struct Parameters {
         struct FormParameters {
             std::string message;
-            /// Absent unless the sender set it.
+            // Absent unless the sender set it.
             std::optional<Elicitation::Mode> mode;
             Elicitation::RequestSchema requestedSchema;
             std::optional<Metadata> _meta;
@@ -71,9 +71,9 @@ struct CreateElicitation {
         struct URLParameters {
             std::string message;
             Elicitation::Mode mode = Elicitation::Mode::url;
-            /// The page for the user; carried as text, never parsed.
+            // The page for the user; carried as text, never parsed.
             std::string url;
-            /// Chosen by the server; the completion notification carries it back.
+            // Chosen by the server; the completion notification carries it back.
             std::string elicitationId;
             std::optional<Metadata> _meta;
 
@@ -85,9 +85,9 @@ struct CreateElicitation {
         Parameters(FormParameters form) : item(std::move(form)) {}
         Parameters(URLParameters url) : item(std::move(url)) {}
 
-        /// The form request, or null for a URL request.
+        // The form request, or null for a URL request.
         const FormParameters* form() const noexcept { return std::get_if<FormParameters>(&item); }
-        /// The URL request, or null for a form request.
+        // The URL request, or null for a form request.
         const URLParameters* url() const noexcept { return std::get_if<URLParameters>(&item); }
 
         Item item;
@@ -99,7 +99,7 @@ struct CreateElicitation {
         enum class Action { accept, decline, cancel };
 
         Action action = Action::cancel;
-        /// The answered values, by field name.
+        // The answered values, by field name.
         std::optional<ValueObject> content;
         std::optional<Metadata> _meta;
 
@@ -107,7 +107,7 @@ struct CreateElicitation {
     };
 };
 
-/// Tells the client that a URL-mode elicitation has completed.
+// Tells the client that a URL-mode elicitation has completed.
 struct ElicitationCompleteNotification {
     static constexpr std::string_view name = "notifications/elicitation/complete";
 
@@ -123,18 +123,18 @@ struct ElicitationCompleteNotification {
 template <>
 inline constexpr bool enableMarkerRecord<ElicitationCompleteNotification> = true;
 
-/// "form" or "url".
+// "form" or "url".
 std::string_view rawValue(Elicitation::Mode mode) noexcept;
 std::optional<Elicitation::Mode> elicitationModeFromRawValue(std::string_view text) noexcept;
-/// "object".
+// "object".
 std::string_view rawValue(Elicitation::RequestSchema::SchemaType type) noexcept;
 std::optional<Elicitation::RequestSchema::SchemaType> schemaTypeFromRawValue(std::string_view text) noexcept;
-/// "accept", "decline" or "cancel".
+// "accept", "decline" or "cancel".
 std::string_view rawValue(CreateElicitation::Result::Action action) noexcept;
 std::optional<CreateElicitation::Result::Action> elicitationActionFromRawValue(std::string_view text) noexcept;
 
-/// The three enumerations are written as their text; any other value fails to read
-/// (dataCorrupted).
+// The three enumerations are written as their text; any other value fails to read
+// (dataCorrupted).
 template <>
 struct Codec<Elicitation::Mode> {
     static Value encode(Elicitation::Mode mode) { return rawValue(mode); }
@@ -153,7 +153,7 @@ struct Codec<CreateElicitation::Result::Action> {
     static CreateElicitation::Result::Action decode(const Value& value, const CodingPath& path);
 };
 
-/// {"title"?, "description"?, "properties", "required"?, "type"}.
+// {"title"?, "description"?, "properties", "required"?, "type"}.
 template <>
 struct Codec<Elicitation::RequestSchema> {
     static Value encode(const Elicitation::RequestSchema& schema);
@@ -166,7 +166,7 @@ struct Codec<CreateElicitation::Parameters::FormParameters> {
     static CreateElicitation::Parameters::FormParameters decode(const Value& value, const CodingPath& path);
 };
 
-/// "mode" is written as stored and read as given.
+// "mode" is written as stored and read as given.
 template <>
 struct Codec<CreateElicitation::Parameters::URLParameters> {
     static Value encode(const CreateElicitation::Parameters::URLParameters& url);

@@ -20,20 +20,20 @@
 
 namespace mcp {
 
-/// A log message's severity as the protocol names it.
+// A log message's severity as the protocol names it.
 enum class LogLevel { debug, info, notice, warning, error, critical, alert, emergency };
 
-/// Every level, from `debug` to `emergency`.
+// Every level, from `debug` to `emergency`.
 inline constexpr std::array kAllLogLevels{LogLevel::debug,    LogLevel::info,  LogLevel::notice,
                                           LogLevel::warning,  LogLevel::error, LogLevel::critical,
                                           LogLevel::alert,    LogLevel::emergency};
 
-/// The level's JSON text: "debug", "info", ... "emergency".
+// The level's JSON text: "debug", "info", ... "emergency".
 std::string_view rawValue(LogLevel level) noexcept;
-/// The level whose text is exactly `text` (letter case included), else absent.
+// The level whose text is exactly `text` (letter case included), else absent.
 std::optional<LogLevel> logLevelFromRawValue(std::string_view text) noexcept;
 
-/// Written as its text; any other value fails to read (dataCorrupted).
+// Written as its text; any other value fails to read (dataCorrupted).
 template <>
 struct Codec<LogLevel> {
     static Value encode(LogLevel level) { return rawValue(level); }
@@ -57,23 +57,23 @@ struct LogMessageNotification {
 
     struct Parameters {
         LogLevel level = LogLevel::debug;
-        /// The name of the logger that wrote the message.
+        // The name of the logger that wrote the message.
         std::optional<std::string> logger;
-        /// The message: any JSON value.
+        // The message: any JSON value.
         Value data;
 
         friend bool operator==(const Parameters&, const Parameters&) = default;
     };
 };
 
-/// {"level"}, required.
+// {"level"}, required.
 template <>
 struct Codec<SetLoggingLevel::Parameters> {
     static Value encode(const SetLoggingLevel::Parameters& parameters);
     static SetLoggingLevel::Parameters decode(const Value& value, const CodingPath& path);
 };
 
-/// {"level", "logger"?, "data"}; "data" must be present, and may be null.
+// {"level", "logger"?, "data"}; "data" must be present, and may be null.
 template <>
 struct Codec<LogMessageNotification::Parameters> {
     static Value encode(const LogMessageNotification::Parameters& parameters);

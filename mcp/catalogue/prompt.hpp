@@ -29,29 +29,29 @@
 
 namespace mcp {
 
-/// Prompt message content names an unknown "type" with this text.
+// Prompt message content names an unknown "type" with this text.
 struct PromptContentKind {
     static constexpr std::string_view unknownTypeText = "Unknown content type";
 };
 
 struct Prompt {
-    /// One argument that the template accepts.
+    // One argument that the template accepts.
     struct Argument {
         std::string name;
         std::optional<std::string> title;
         std::optional<std::string> description;
-        /// True, false or absent; false is written, absent is not.
+        // True, false or absent; false is written, absent is not.
         std::optional<bool> required;
 
         friend bool operator==(const Argument&, const Argument&) = default;
     };
 
-    /// One message of a filled-in prompt.
+    // One message of a filled-in prompt.
     struct Message {
         enum class Role { user, assistant };
 
-        /// What a message holds: text, an image, a sound, an embedded resource or a
-        /// resource link. Made from a string, it is text.
+        // What a message holds: text, an image, a sound, an embedded resource or a
+        // resource link. Made from a string, it is text.
         using Content = ContentItem<PromptContentKind>;
 
         Role role = Role::user;
@@ -63,7 +63,7 @@ struct Prompt {
         friend bool operator==(const Message&, const Message&) = default;
     };
 
-    /// A prompt named in a completion request; written with "type": "ref/prompt".
+    // A prompt named in a completion request; written with "type": "ref/prompt".
     struct Reference {
         std::string name;
         std::optional<std::string> title;
@@ -81,41 +81,41 @@ struct Prompt {
     friend bool operator==(const Prompt&, const Prompt&) = default;
 };
 
-/// "user" or "assistant".
+// "user" or "assistant".
 std::string_view rawValue(Prompt::Message::Role role) noexcept;
-/// The role named exactly "user" or "assistant", else absent.
+// The role named exactly "user" or "assistant", else absent.
 std::optional<Prompt::Message::Role> messageRoleFromRawValue(std::string_view text) noexcept;
 
-/// Written as "user" or "assistant"; any other value fails to read (dataCorrupted).
+// Written as "user" or "assistant"; any other value fails to read (dataCorrupted).
 template <>
 struct Codec<Prompt::Message::Role> {
     static Value encode(Prompt::Message::Role role) { return rawValue(role); }
     static Prompt::Message::Role decode(const Value& value, const CodingPath& path);
 };
 
-/// {"name", "title", "description", "required"}; "name" is required.
+// {"name", "title", "description", "required"}; "name" is required.
 template <>
 struct Codec<Prompt::Argument> {
     static Value encode(const Prompt::Argument& argument);
     static Prompt::Argument decode(const Value& value, const CodingPath& path);
 };
 
-/// {"role", "content"}, both required.
+// {"role", "content"}, both required.
 template <>
 struct Codec<Prompt::Message> {
     static Value encode(const Prompt::Message& message);
     static Prompt::Message decode(const Value& value, const CodingPath& path);
 };
 
-/// {"type": "ref/prompt", "name", "title"?}. Reading requires "type" to be a string but
-/// doesn't look at it: telling prompt references from others is up to whoever holds them.
+// {"type": "ref/prompt", "name", "title"?}. Reading requires "type" to be a string but
+// doesn't look at it: telling prompt references from others is up to whoever holds them.
 template <>
 struct Codec<Prompt::Reference> {
     static Value encode(const Prompt::Reference& reference);
     static Prompt::Reference decode(const Value& value, const CodingPath& path);
 };
 
-/// {"name", "title", "description", "arguments", "icons", "_meta"}; "name" is required.
+// {"name", "title", "description", "arguments", "icons", "_meta"}; "name" is required.
 template <>
 struct Codec<Prompt> {
     static Value encode(const Prompt& prompt);

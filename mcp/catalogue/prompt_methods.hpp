@@ -25,10 +25,10 @@
 
 namespace mcp {
 
-/// Argument values by argument name; compared whatever the order they came in.
+// Argument values by argument name; compared whatever the order they came in.
 using ArgumentValues = std::map<std::string, std::string>;
 
-/// A JSON object whose members are all strings; any other member value is a type mismatch.
+// A JSON object whose members are all strings; any other member value is a type mismatch.
 template <>
 struct Codec<ArgumentValues> {
     static Value encode(const ArgumentValues& values);
@@ -41,7 +41,7 @@ struct ListPrompts {
 
     struct Result {
         std::vector<Prompt> prompts;
-        /// Where the next page starts; absent on the last page.
+        // Where the next page starts; absent on the last page.
         std::optional<std::string> nextCursor;
         std::optional<Metadata> _meta;
 
@@ -53,7 +53,7 @@ struct GetPrompt {
     static constexpr std::string_view name = "prompts/get";
 
     struct Parameters {
-        /// The name of the prompt to fill in.
+        // The name of the prompt to fill in.
         std::string name;
         std::optional<ArgumentValues> arguments;
 
@@ -69,7 +69,7 @@ struct GetPrompt {
     };
 };
 
-/// Tells the client that the server's list of prompts changed.
+// Tells the client that the server's list of prompts changed.
 struct PromptListChangedNotification {
     static constexpr std::string_view name = "notifications/prompts/list_changed";
     using Parameters = Empty;

@@ -31,7 +31,7 @@
 
 namespace mcp {
 
-/// The parameters of a request about one resource: its URI.
+// The parameters of a request about one resource: its URI.
 struct ResourceURIParameters {
     std::string uri;
 
@@ -44,7 +44,7 @@ struct ListResources {
 
     struct Result {
         std::vector<Resource> resources;
-        /// Where the next page starts; absent on the last page.
+        // Where the next page starts; absent on the last page.
         std::optional<std::string> nextCursor;
         std::optional<Metadata> _meta;
 
@@ -69,7 +69,7 @@ struct ListResourceTemplates {
     using Parameters = CursorParameters;
 
     struct Result {
-        /// Written and read under "resourceTemplates".
+        // Written and read under "resourceTemplates".
         std::vector<Resource::Template> templates;
         std::optional<std::string> nextCursor;
         std::optional<Metadata> _meta;
@@ -78,7 +78,7 @@ struct ListResourceTemplates {
     };
 };
 
-/// Asks the server to send `ResourceUpdatedNotification` when the resource changes.
+// Asks the server to send `ResourceUpdatedNotification` when the resource changes.
 struct ResourceSubscribe {
     static constexpr std::string_view name = "resources/subscribe";
     using Parameters = ResourceURIParameters;
@@ -91,7 +91,7 @@ struct ResourceUnsubscribe {
     using Result = Empty;
 };
 
-/// Tells the client that the server's list of resources changed.
+// Tells the client that the server's list of resources changed.
 struct ResourceListChangedNotification {
     static constexpr std::string_view name = "notifications/resources/list_changed";
     using Parameters = Empty;
@@ -99,7 +99,7 @@ struct ResourceListChangedNotification {
     friend bool operator==(const ResourceListChangedNotification&, const ResourceListChangedNotification&) = default;
 };
 
-/// Tells a subscribed client that one resource changed.
+// Tells a subscribed client that one resource changed.
 struct ResourceUpdatedNotification {
     static constexpr std::string_view name = "notifications/resources/updated";
     using Parameters = ResourceURIParameters;
@@ -112,7 +112,7 @@ inline constexpr bool enableMarkerRecord<ResourceListChangedNotification> = true
 template <>
 inline constexpr bool enableMarkerRecord<ResourceUpdatedNotification> = true;
 
-/// {"uri"}, required.
+// {"uri"}, required.
 template <>
 struct Codec<ResourceURIParameters> {
     static Value encode(const ResourceURIParameters& parameters);
@@ -131,7 +131,7 @@ struct Codec<ReadResource::Result> {
     static ReadResource::Result decode(const Value& value, const CodingPath& path);
 };
 
-/// A list under "templates" instead of "resourceTemplates" fails to read.
+// A list under "templates" instead of "resourceTemplates" fails to read.
 template <>
 struct Codec<ListResourceTemplates::Result> {
     static Value encode(const ListResourceTemplates::Result& result);

@@ -32,7 +32,7 @@ struct ListRoots {
     using Parameters = Empty;
 
     struct Result {
-        /// Written also when empty.
+        // Written also when empty.
         std::vector<Root> roots;
         std::optional<Metadata> _meta;
 
@@ -40,7 +40,7 @@ struct ListRoots {
     };
 };
 
-/// Tells the server that the client's roots changed.
+// Tells the server that the client's roots changed.
 struct RootsListChangedNotification {
     static constexpr std::string_view name = "notifications/roots/list_changed";
     using Parameters = Empty;
@@ -51,14 +51,14 @@ struct RootsListChangedNotification {
 template <>
 inline constexpr bool enableMarkerRecord<RootsListChangedNotification> = true;
 
-/// {"uri", "name"?, "_meta"?}; "uri" is required.
+// {"uri", "name"?, "_meta"?}; "uri" is required.
 template <>
 struct Codec<Root> {
     static Value encode(const Root& root);
     static Root decode(const Value& value, const CodingPath& path);
 };
 
-/// {"roots", "_meta"?}; one root that fails to read fails the whole result.
+// {"roots", "_meta"?}; one root that fails to read fails the whole result.
 template <>
 struct Codec<ListRoots::Result> {
     static Value encode(const ListRoots::Result& result);

@@ -35,54 +35,54 @@
 
 namespace mcp {
 
-/// Sampling tool result items name an unknown "type" with this text.
+// Sampling tool result items name an unknown "type" with this text.
 struct ToolResultContentKind {
     static constexpr std::string_view unknownTypeText = "Unknown tool result content block type";
 };
 
 namespace Sampling {
 
-/// A call of a named tool that the model asks for.
+// A call of a named tool that the model asks for.
 struct ToolUseContent {
-    /// Ties the result of the call to it.
+    // Ties the result of the call to it.
     std::string id;
-    /// The tool's name.
+    // The tool's name.
     std::string name;
-    /// Written also when empty.
+    // Written also when empty.
     ValueObject input;
     std::optional<Metadata> _meta;
 
     friend bool operator==(const ToolUseContent&, const ToolUseContent&) = default;
 };
 
-/// The outcome of one tool use.
+// The outcome of one tool use.
 struct ToolResultContent {
-    /// One item of the result's content: text, an image, a sound, an embedded resource or a
-    /// resource link.
+    // One item of the result's content: text, an image, a sound, an embedded resource or a
+    // resource link.
     using ContentBlock = ContentItem<ToolResultContentKind>;
 
-    /// The `id` of the tool use this answers.
+    // The `id` of the tool use this answers.
     std::string toolUseId;
-    /// Written also when empty.
+    // Written also when empty.
     std::vector<ContentBlock> content;
     std::optional<ValueObject> structuredContent;
-    /// False is written; absent is not.
+    // False is written; absent is not.
     std::optional<bool> isError;
     std::optional<Metadata> _meta;
 
     friend bool operator==(const ToolResultContent&, const ToolResultContent&) = default;
 };
 
-/// One message of the conversation.
+// One message of the conversation.
 struct Message {
-    /// The same roles as a prompt message's.
+    // The same roles as a prompt message's.
     using Role = Prompt::Message::Role;
 
-    /// One block or a list of them.
+    // One block or a list of them.
     class Content {
     public:
-        /// One block of a message; the cases in the order text, image, audio, tool use, tool
-        /// result.
+        // One block of a message; the cases in the order text, image, audio, tool use, tool
+        // result.
         struct ContentBlock {
             using Text = TextContent;
             using Image = ImageContent;
@@ -101,12 +101,12 @@ struct Message {
             friend bool operator==(const ContentBlock&, const ContentBlock&) = default;
         };
 
-        /// One text block from a string: `Sampling::Message::user("Hi")`.
+        // One text block from a string: `Sampling::Message::user("Hi")`.
         Content(std::string text) : blocks_(ContentBlock(ContentBlock::Text{std::move(text)})) {}
         Content(const char* text) : Content(std::string(text)) {}
-        /// One block.
+        // One block.
         Content(ContentBlock block) : blocks_(std::move(block)) {}
-        /// A list of blocks; never equal to a single block, even when it holds just that one.
+        // A list of blocks; never equal to a single block, even when it holds just that one.
         static Content multiple(std::vector<ContentBlock> blocks) { return Content(std::move(blocks)); }
 
         static Content text(std::string text) { return Content(std::move(text)); }
@@ -117,11 +117,11 @@ struct Message {
             return ContentBlock(ContentBlock::Audio{std::move(data), std::move(mimeType)});
         }
 
-        /// True for one block; false for a list, also an empty one.
+        // True for one block; false for a list, also an empty one.
         bool isSingle() const noexcept { return blocks_.index() == 0; }
-        /// The single block, or null for a list.
+        // The single block, or null for a list.
         const ContentBlock* single() const noexcept { return std::get_if<ContentBlock>(&blocks_); }
-        /// The blocks: one for a single block, the list otherwise.
+        // The blocks: one for a single block, the list otherwise.
         std::vector<ContentBlock> asArray() const;
 
         friend bool operator==(const Content&, const Content&) = default;
@@ -148,39 +148,39 @@ struct Message {
 
 }  // namespace Sampling
 
-/// {"id", "name", "input", "_meta"?} standing alone, without "type".
+// {"id", "name", "input", "_meta"?} standing alone, without "type".
 template <>
 struct Codec<Sampling::ToolUseContent> {
     static Value encode(const Sampling::ToolUseContent& toolUse);
     static Sampling::ToolUseContent decode(const Value& value, const CodingPath& path);
 };
 
-/// {"toolUseId", "content", "structuredContent"?, "isError"?, "_meta"?} standing alone,
-/// without "type".
+// {"toolUseId", "content", "structuredContent"?, "isError"?, "_meta"?} standing alone,
+// without "type".
 template <>
 struct Codec<Sampling::ToolResultContent> {
     static Value encode(const Sampling::ToolResultContent& toolResult);
     static Sampling::ToolResultContent decode(const Value& value, const CodingPath& path);
 };
 
-/// A "type" that names no case fails with dataCorrupted at "type", "Unknown sampling message
-/// content block type".
+// A "type" that names no case fails with dataCorrupted at "type", "Unknown sampling message
+// content block type".
 template <>
 struct Codec<Sampling::Message::Content::ContentBlock> {
     static Value encode(const Sampling::Message::Content::ContentBlock& block);
     static Sampling::Message::Content::ContentBlock decode(const Value& value, const CodingPath& path);
 };
 
-/// A single block as its object, a list as an array. Reading first tries an array of blocks
-/// (one block in it reads as a single block); when that fails for any reason, the value is
-/// read as one block, and that reading's error is the one thrown.
+// A single block as its object, a list as an array. Reading first tries an array of blocks
+// (one block in it reads as a single block); when that fails for any reason, the value is
+// read as one block, and that reading's error is the one thrown.
 template <>
 struct Codec<Sampling::Message::Content> {
     static Value encode(const Sampling::Message::Content& content);
     static Sampling::Message::Content decode(const Value& value, const CodingPath& path);
 };
 
-/// {"role", "content", "_meta"?}.
+// {"role", "content", "_meta"?}.
 template <>
 struct Codec<Sampling::Message> {
     static Value encode(const Sampling::Message& message);

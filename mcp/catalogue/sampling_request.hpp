@@ -30,9 +30,9 @@ namespace mcp {
 
 namespace Sampling {
 
-/// What kind of model the server would like; every member is optional.
+// What kind of model the server would like; every member is optional.
 struct ModelPreferences {
-    /// A model name, or part of one, to prefer.
+    // A model name, or part of one, to prefer.
     struct Hint {
         std::optional<std::string> name;
 
@@ -47,10 +47,10 @@ struct ModelPreferences {
     friend bool operator==(const ModelPreferences&, const ModelPreferences&) = default;
 };
 
-/// Which servers' context the client is asked to add to the conversation.
+// Which servers' context the client is asked to add to the conversation.
 enum class ContextInclusion { none, thisServer, allServers };
 
-/// Why the model stopped: any text, of which four are named.
+// Why the model stopped: any text, of which four are named.
 struct StopReason {
     std::string rawValue;
 
@@ -75,11 +75,11 @@ inline const StopReason StopReason::toolUse{"toolUse"};
 struct CreateSamplingMessage {
     static constexpr std::string_view name = "sampling/createMessage";
 
-    /// How the model must choose among the offered tools.
+    // How the model must choose among the offered tools.
     struct ToolChoice {
         enum class Mode { automatic, required, none };
 
-        /// Absent reads and writes as automatic.
+        // Absent reads and writes as automatic.
         std::optional<Mode> mode;
 
         friend bool operator==(const ToolChoice&, const ToolChoice&) = default;
@@ -91,21 +91,21 @@ struct CreateSamplingMessage {
         std::optional<std::string> systemPrompt;
         std::optional<Sampling::ContextInclusion> includeContext;
         std::optional<double> temperature;
-        /// The most tokens the model may produce.
+        // The most tokens the model may produce.
         std::int64_t maxTokens = 0;
         std::optional<std::vector<std::string>> stopSequences;
         std::optional<Metadata> _meta;
-        /// Tools the model may call.
+        // Tools the model may call.
         std::optional<std::vector<Tool>> tools;
         std::optional<ToolChoice> toolChoice;
-        /// Passed through to the client untouched.
+        // Passed through to the client untouched.
         std::optional<ValueObject> metadata;
 
         friend bool operator==(const Parameters&, const Parameters&) = default;
     };
 
     struct Result {
-        /// The name of the model that wrote the message.
+        // The name of the model that wrote the message.
         std::string model;
         std::optional<Sampling::StopReason> stopReason;
         Sampling::Message::Role role = Sampling::Message::Role::assistant;
@@ -116,21 +116,21 @@ struct CreateSamplingMessage {
     };
 };
 
-/// "none", "thisServer" or "allServers".
+// "none", "thisServer" or "allServers".
 std::string_view rawValue(Sampling::ContextInclusion inclusion) noexcept;
 std::optional<Sampling::ContextInclusion> contextInclusionFromRawValue(std::string_view text) noexcept;
-/// "auto", "required" or "none".
+// "auto", "required" or "none".
 std::string_view rawValue(CreateSamplingMessage::ToolChoice::Mode mode) noexcept;
 std::optional<CreateSamplingMessage::ToolChoice::Mode> toolChoiceModeFromRawValue(std::string_view text) noexcept;
 
-/// Written as its text; any other value fails to read (dataCorrupted).
+// Written as its text; any other value fails to read (dataCorrupted).
 template <>
 struct Codec<Sampling::ContextInclusion> {
     static Value encode(Sampling::ContextInclusion inclusion) { return rawValue(inclusion); }
     static Sampling::ContextInclusion decode(const Value& value, const CodingPath& path);
 };
 
-/// A bare string; any string reads.
+// A bare string; any string reads.
 template <>
 struct Codec<Sampling::StopReason> {
     static Value encode(const Sampling::StopReason& reason) { return reason.rawValue; }
@@ -139,29 +139,29 @@ struct Codec<Sampling::StopReason> {
     }
 };
 
-/// {"name"?}.
+// {"name"?}.
 template <>
 struct Codec<Sampling::ModelPreferences::Hint> {
     static Value encode(const Sampling::ModelPreferences::Hint& hint);
     static Sampling::ModelPreferences::Hint decode(const Value& value, const CodingPath& path);
 };
 
-/// {"hints"?, "costPriority"?, "speedPriority"?, "intelligencePriority"?}.
+// {"hints"?, "costPriority"?, "speedPriority"?, "intelligencePriority"?}.
 template <>
 struct Codec<Sampling::ModelPreferences> {
     static Value encode(const Sampling::ModelPreferences& preferences);
     static Sampling::ModelPreferences decode(const Value& value, const CodingPath& path);
 };
 
-/// Written as its text; any other value fails to read (dataCorrupted).
+// Written as its text; any other value fails to read (dataCorrupted).
 template <>
 struct Codec<CreateSamplingMessage::ToolChoice::Mode> {
     static Value encode(CreateSamplingMessage::ToolChoice::Mode mode) { return rawValue(mode); }
     static CreateSamplingMessage::ToolChoice::Mode decode(const Value& value, const CodingPath& path);
 };
 
-/// {"mode"} for required and none; {} for automatic or no mode. Reading a missing or null
-/// "mode" gives automatic.
+// {"mode"} for required and none; {} for automatic or no mode. Reading a missing or null
+// "mode" gives automatic.
 template <>
 struct Codec<CreateSamplingMessage::ToolChoice> {
     static Value encode(const CreateSamplingMessage::ToolChoice& choice);

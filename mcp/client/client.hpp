@@ -77,10 +77,10 @@ public:
     using Configuration = ClientConfiguration;
     class Batch;
 
-    /// What the server must have declared for a typed request to be sent in strict mode.
+    // What the server must have declared for a typed request to be sent in strict mode.
     enum class ServerFeature { prompts, resources, resourceSubscription, tools, logging, completions };
 
-    /// What `callTool` hands back of a tool's result.
+    // What `callTool` hands back of a tool's result.
     struct ToolOutcome {
         std::vector<Tool::Content> content;
         std::optional<bool> isError;
@@ -88,8 +88,8 @@ public:
         friend bool operator==(const ToolOutcome&, const ToolOutcome&) = default;
     };
 
-    /// A client named `name` at `version`, working on a strand of `executor`. It has no
-    /// connection and no handlers yet.
+    // A client named `name` at `version`, working on a strand of `executor`. It has no
+    // connection and no handlers yet.
     Client(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> description = std::nullopt,
            std::optional<std::string> websiteUrl = std::nullopt, std::optional<std::vector<Icon>> icons = std::nullopt,
@@ -110,26 +110,26 @@ public:
     const Configuration& configuration() const noexcept { return configuration_; }
     void setConfiguration(Configuration configuration) { configuration_ = configuration; }
 
-    /// Connects `transport`, starts reading its messages and performs the handshake: sends
-    /// "initialize" with the latest protocol revision, the capabilities and the client's
-    /// info, records the server's answer and sends "notifications/initialized". Returns the
-    /// server's answer. A connection held before is disconnected first (its pending requests
-    /// fail with "Client disconnected"). Throws what the transport's `connect` throws (the
-    /// client then holds no connection), and what the handshake throws (the connection stays,
-    /// and `disconnect` is the way back). Keeps the transport until `disconnect`.
+    // Connects `transport`, starts reading its messages and performs the handshake: sends
+    // "initialize" with the latest protocol revision, the capabilities and the client's
+    // info, records the server's answer and sends "notifications/initialized". Returns the
+    // server's answer. A connection held before is disconnected first (its pending requests
+    // fail with "Client disconnected"). Throws what the transport's `connect` throws (the
+    // client then holds no connection), and what the handshake throws (the connection stays,
+    // and `disconnect` is the way back). Keeps the transport until `disconnect`.
     boost::asio::awaitable<Initialize::Result> connect(std::shared_ptr<Transport> transport);
 
-    /// Performs the handshake again on the current connection; throws as `connect` does.
+    // Performs the handshake again on the current connection; throws as `connect` does.
     boost::asio::awaitable<Initialize::Result> initialize();
 
-    /// Fails every pending request with `MCPError` internalError "Client disconnected", stops
-    /// reading, disconnects the transport and lets it go. Handlers and the server's recorded
-    /// capabilities stay. Does nothing without a connection; never throws.
+    // Fails every pending request with `MCPError` internalError "Client disconnected", stops
+    // reading, disconnects the transport and lets it go. Handlers and the server's recorded
+    // capabilities stay. Does nothing without a connection; never throws.
     boost::asio::awaitable<void> disconnect();
 
-    /// Adds a handler of notification `N` after those registered under its name; all of them
-    /// run, in registration order. The handler takes `Message<N>` and returns
-    /// `awaitable<void>`; what it throws is logged. Call before `connect` or on the strand.
+    // Adds a handler of notification `N` after those registered under its name; all of them
+    // run, in registration order. The handler takes `Message<N>` and returns
+    // `awaitable<void>`; what it throws is logged. Call before `connect` or on the strand.
     template <Notification N, class Handler>
     Client& onNotification(Handler handler) {
         notificationHandlers_[std::string(N::name)].push_back(
@@ -137,12 +137,12 @@ public:
         return *this;
     }
 
-    /// Registers the handler of the server's requests of method `M`, replacing any earlier
-    /// one of that name. The handler takes `M::Parameters` (and optionally
-    /// `const HandlerContext&`) and returns `awaitable<M::Result>`; what it throws becomes the
-    /// error answer (an `MCPError` as it is, anything else as an internal error). Each request
-    /// is served in a task of its own, which the server's "notifications/cancelled" cancels:
-    /// a cancelled request gets no answer. Call before `connect` or on the strand.
+    // Registers the handler of the server's requests of method `M`, replacing any earlier
+    // one of that name. The handler takes `M::Parameters` (and optionally
+    // `const HandlerContext&`) and returns `awaitable<M::Result>`; what it throws becomes the
+    // error answer (an `MCPError` as it is, anything else as an internal error). Each request
+    // is served in a task of its own, which the server's "notifications/cancelled" cancels:
+    // a cancelled request gets no answer. Call before `connect` or on the strand.
     template <Method M, class Handler>
     Client& withMethodHandler(Handler handler) {
         methodHandlers_[std::string(M::name)] =
@@ -150,13 +150,13 @@ public:
         return *this;
     }
 
-    /// Sends `request` and returns its context at once; `context.value()` waits for the
-    /// server's answer. The request is registered before its bytes go out. Throws `MCPError`
-    /// internalError "Client connection not initialized" without a connection, "Client
-    /// connection lost" once the connection's stream has ended, and "Request ID <id> is
-    /// already pending" for an id in use; nothing is sent then. A failed transport send, an
-    /// error answer, a cancellation (`CancellationError`), a disconnect and a result that
-    /// doesn't read as `M::Result` (`TypeMismatchError`) end the request with that error.
+    // Sends `request` and returns its context at once; `context.value()` waits for the
+    // server's answer. The request is registered before its bytes go out. Throws `MCPError`
+    // internalError "Client connection not initialized" without a connection, "Client
+    // connection lost" once the connection's stream has ended, and "Request ID <id> is
+    // already pending" for an id in use; nothing is sent then. A failed transport send, an
+    // error answer, a cancellation (`CancellationError`), a disconnect and a result that
+    // doesn't read as `M::Result` (`TypeMismatchError`) end the request with that error.
     template <Method M>
     boost::asio::awaitable<RequestContext<typename M::Result>> send(Request<M> request) {
         using Result = typename M::Result;
@@ -169,25 +169,25 @@ public:
         co_return RequestContext<Result>{std::move(id), std::move(outcome)};
     }
 
-    /// Sends `message` to the server. Throws "Client connection not initialized" without a
-    /// connection, and what the transport's `send` throws.
+    // Sends `message` to the server. Throws "Client connection not initialized" without a
+    // connection, and what the transport's `send` throws.
     template <Notification N>
     boost::asio::awaitable<void> notify(Message<N> message) {
         auto sending = sendMessage(mcp::encode(message));
         co_await std::move(sending);
     }
 
-    /// Fails the pending request `id` with `CancellationError` (when it is still pending),
-    /// then tells the server with "notifications/cancelled" {"requestId", "reason"?}, whether
-    /// or not the request was pending. Throws as `notify` does, after failing the request.
+    // Fails the pending request `id` with `CancellationError` (when it is still pending),
+    // then tells the server with "notifications/cancelled" {"requestId", "reason"?}, whether
+    // or not the request was pending. Throws as `notify` does, after failing the request.
     boost::asio::awaitable<void> cancelRequest(ID id, std::optional<std::string> reason = std::nullopt);
 
-    /// Sends the requests that `body` adds to the batch as one JSON array, in one transport
-    /// send, and returns without waiting for the answers; each request's context ends with
-    /// its own answer. A batch to which nothing was added sends nothing. Throws "Client
-    /// connection not initialized" without a connection (`body` is not called), what `body`
-    /// throws and what the sending throws; the requests of a batch that was not sent fail
-    /// with that same error. The batch must not be used after `body` returns.
+    // Sends the requests that `body` adds to the batch as one JSON array, in one transport
+    // send, and returns without waiting for the answers; each request's context ends with
+    // its own answer. A batch to which nothing was added sends nothing. Throws "Client
+    // connection not initialized" without a connection (`body` is not called), what `body`
+    // throws and what the sending throws; the requests of a batch that was not sent fail
+    // with that same error. The batch must not be used after `body` returns.
     boost::asio::awaitable<void> withBatch(std::function<boost::asio::awaitable<void>(Batch&)> body);
 
     // Typed requests. Each sends its request under a fresh random id and waits for the answer;
@@ -196,35 +196,35 @@ public:
     // server"; "Server capabilities not initialized" before the handshake), sending nothing.
     // The `_meta` of each result is dropped.
 
-    /// Sends "ping" and waits for the answer. Never checked.
+    // Sends "ping" and waits for the answer. Never checked.
     boost::asio::awaitable<void> ping();
     boost::asio::awaitable<GetPrompt::Result> getPrompt(std::string name,
                                                         std::optional<ArgumentValues> arguments = std::nullopt);
     boost::asio::awaitable<ListPrompts::Result> listPrompts(std::optional<std::string> cursor = std::nullopt);
     boost::asio::awaitable<std::vector<Resource::Content>> readResource(std::string uri);
     boost::asio::awaitable<ListResources::Result> listResources(std::optional<std::string> cursor = std::nullopt);
-    /// Checked for resources with a "subscribe" flag of either value.
+    // Checked for resources with a "subscribe" flag of either value.
     boost::asio::awaitable<void> subscribeToResource(std::string uri);
     boost::asio::awaitable<ListResourceTemplates::Result> listResourceTemplates(
         std::optional<std::string> cursor = std::nullopt);
     boost::asio::awaitable<ListTools::Result> listTools(std::optional<std::string> cursor = std::nullopt);
-    /// Runs a tool; the structured content is dropped (`callToolContext` keeps it).
+    // Runs a tool; the structured content is dropped (`callToolContext` keeps it).
     boost::asio::awaitable<ToolOutcome> callTool(std::string name, std::optional<ValueObject> arguments = std::nullopt,
                                                  std::optional<Metadata> meta = std::nullopt);
-    /// Sends "tools/call" and returns its context without waiting: its value is the whole
-    /// result.
+    // Sends "tools/call" and returns its context without waiting: its value is the whole
+    // result.
     boost::asio::awaitable<RequestContext<CallTool::Result>> callToolContext(
         std::string name, std::optional<ValueObject> arguments = std::nullopt, std::optional<Metadata> meta = std::nullopt);
     boost::asio::awaitable<void> setLoggingLevel(LogLevel level);
-    /// Completes an argument of a prompt; without `context` no "context" member is sent.
+    // Completes an argument of a prompt; without `context` no "context" member is sent.
     boost::asio::awaitable<Complete::Result::Completion> completePrompt(
         std::string promptName, std::string argumentName, std::string argumentValue,
         std::optional<ArgumentValues> context = std::nullopt);
-    /// Completes an argument of a resource template.
+    // Completes an argument of a resource template.
     boost::asio::awaitable<Complete::Result::Completion> completeResource(
         std::string resourceURI, std::string argumentName, std::string argumentValue,
         std::optional<ArgumentValues> context = std::nullopt);
-    /// Sends "notifications/roots/list_changed". Never checked.
+    // Sends "notifications/roots/list_changed". Never checked.
     boost::asio::awaitable<void> notifyRootsChanged();
 
     // The server's requests to the client. Each registration replaces any handler of that
@@ -238,23 +238,23 @@ public:
     Client& withElicitationHandler(Handler handler) {
         return withMethodHandler<CreateElicitation>(std::move(handler));
     }
-    /// The handler takes nothing and returns `awaitable<std::vector<Root>>`.
+    // The handler takes nothing and returns `awaitable<std::vector<Root>>`.
     Client& withRootsHandler(std::function<boost::asio::awaitable<std::vector<Root>>()> handler);
 
     // State, for the strand or while the client is idle.
-    /// The capabilities the server declared in the last handshake; absent before one.
+    // The capabilities the server declared in the last handshake; absent before one.
     const std::optional<ServerCapabilities>& serverCapabilities() const noexcept { return serverCapabilities_; }
-    /// The protocol revision the server answered with in the last handshake.
+    // The protocol revision the server answered with in the last handshake.
     const std::optional<std::string>& serverVersion() const noexcept { return serverVersion_; }
     const std::optional<std::string>& instructions() const noexcept { return instructions_; }
     const std::shared_ptr<Transport>& connection() const noexcept { return connection_; }
-    /// Requests sent and not yet settled.
+    // Requests sent and not yet settled.
     std::size_t pendingRequestCount() const noexcept { return pendingRequests_.size(); }
-    /// Requests of the server whose handlers are under way.
+    // Requests of the server whose handlers are under way.
     std::size_t serverRequestsInProgress() const noexcept { return serverRequestTasks_.size(); }
 
-    /// In strict mode, throws `MCPError` methodNotFound unless the server declared
-    /// `feature` in the last handshake. On the strand.
+    // In strict mode, throws `MCPError` methodNotFound unless the server declared
+    // `feature` in the last handshake. On the strand.
     void checkServerCapability(ServerFeature feature) const;
 
 private:

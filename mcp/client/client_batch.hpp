@@ -26,12 +26,12 @@ public:
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
 
-    /// Adds `request` to the batch and registers it as pending at once, so that even an
-    /// immediate answer finds it; returns its context, whose value is the request's own
-    /// answer. Throws what encoding the parameters throws (the batch is unchanged then), and
-    /// `MCPError` internalError "Request ID <id> is already pending" for an id in use, "The
-    /// batch was sent already" after `withBatch`'s body returned, and "Client disconnected"
-    /// once the client is gone.
+    // Adds `request` to the batch and registers it as pending at once, so that even an
+    // immediate answer finds it; returns its context, whose value is the request's own
+    // answer. Throws what encoding the parameters throws (the batch is unchanged then), and
+    // `MCPError` internalError "Request ID <id> is already pending" for an id in use, "The
+    // batch was sent already" after `withBatch`'s body returned, and "Client disconnected"
+    // once the client is gone.
     template <Method M>
     boost::asio::awaitable<RequestContext<typename M::Result>> addRequest(Request<M> request) {
         using Result = typename M::Result;
@@ -42,7 +42,7 @@ public:
         co_return RequestContext<Result>{std::move(request.id), std::move(outcome)};
     }
 
-    /// The requests added so far. On the client's strand (the body runs there).
+    // The requests added so far. On the client's strand (the body runs there).
     std::size_t size() const noexcept { return requests_.size(); }
 
 private:

@@ -11,26 +11,26 @@
 
 namespace mcp {
 
-/// Header names and values, in the order the embedding program supplies them; names keep
-/// whatever case they arrived in.
+// Header names and values, in the order the embedding program supplies them; names keep
+// whatever case they arrived in.
 using HTTPHeaders = std::vector<std::pair<std::string, std::string>>;
 
 struct HTTPRequest {
-    /// "POST", "GET", ...
+    // "POST", "GET", ...
     std::string method;
     HTTPHeaders headers;
-    /// Absent when the request has no body.
+    // Absent when the request has no body.
     std::optional<std::string> body;
-    /// The request target, when the embedding program supplies it.
+    // The request target, when the embedding program supplies it.
     std::optional<std::string> path;
 
-    /// The value of the first header whose name equals `name` ignoring ASCII case, or absent.
+    // The value of the first header whose name equals `name` ignoring ASCII case, or absent.
     std::optional<std::string> header(std::string_view name) const;
 
     friend bool operator==(const HTTPRequest&, const HTTPRequest&) = default;
 };
 
-/// True when `a` and `b` are equal ignoring ASCII case, as HTTP header names compare.
+// True when `a` and `b` are equal ignoring ASCII case, as HTTP header names compare.
 bool equalsIgnoringCase(std::string_view a, std::string_view b) noexcept;
 
 }  // namespace mcp

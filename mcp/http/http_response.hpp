@@ -17,25 +17,25 @@ namespace mcp {
 
 class HTTPResponse {
 public:
-    /// 202, no body.
+    // 202, no body.
     struct Accepted {
         HTTPHeaders headers;
     };
-    /// 200, no body.
+    // 200, no body.
     struct OK {
         HTTPHeaders headers;
     };
-    /// 200 with a body.
+    // 200 with a body.
     struct Data {
         std::string body;
         HTTPHeaders headers;
     };
-    /// 200 whose body is a stream of chunks (Server-Sent Events), which may end with an error.
+    // 200 whose body is a stream of chunks (Server-Sent Events), which may end with an error.
     struct Stream {
         std::shared_ptr<AsyncQueue<std::string>> body;
         HTTPHeaders headers;
     };
-    /// The given status with a JSON-RPC error object as the body.
+    // The given status with a JSON-RPC error object as the body.
     struct Error {
         int statusCode;
         MCPError error;
@@ -45,24 +45,24 @@ public:
 
     using Case = std::variant<Accepted, OK, Data, Stream, Error>;
 
-    /// From any case: `HTTPResponse(HTTPResponse::Accepted{})`.
+    // From any case: `HTTPResponse(HTTPResponse::Accepted{})`.
     template <class C>
         requires std::constructible_from<Case, C&&>
     HTTPResponse(C&& response) : case_(std::forward<C>(response)) {}
 
     const Case& value() const noexcept { return case_; }
 
-    /// 202 for `Accepted`, the error's own status for `Error`, 200 otherwise.
+    // 202 for `Accepted`, the error's own status for `Error`, 200 otherwise.
     int statusCode() const noexcept;
 
-    /// The case's headers. For `Error`: "Content-Type: application/json", then
-    /// "MCP-Session-Id" when there is a session id, then the extra headers, each replacing an
-    /// earlier header of the same name (ignoring case) in its place.
+    // The case's headers. For `Error`: "Content-Type: application/json", then
+    // "MCP-Session-Id" when there is a session id, then the extra headers, each replacing an
+    // earlier header of the same name (ignoring case) in its place.
     HTTPHeaders headers() const;
 
-    /// The body of `Data`, and for `Error` the compact JSON
-    /// {"error":{"code":...,"message":...},"id":null,"jsonrpc":"2.0"}, the message being the
-    /// error's description; absent for the other cases.
+    // The body of `Data`, and for `Error` the compact JSON
+    // {"error":{"code":...,"message":...},"id":null,"jsonrpc":"2.0"}, the message being the
+    // error's description; absent for the other cases.
     std::optional<std::string> bodyData() const;
 
 private:

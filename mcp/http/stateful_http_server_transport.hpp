@@ -45,19 +45,19 @@ class StatefulHTTPServerTransport final : public Transport,
                                           public HTTPContextProviding,
                                           public std::enable_shared_from_this<StatefulHTTPServerTransport> {
 public:
-    /// The label of the logger a transport makes when it is given none.
+    // The label of the logger a transport makes when it is given none.
     static constexpr std::string_view kLoggerLabel = "mcp.transport.http.server.stateful";
-    /// The stream id of the standing GET stream. No client request may use it as its id.
+    // The stream id of the standing GET stream. No client request may use it as its id.
     static constexpr std::string_view kStandaloneStreamID = "_GET_stream";
-    /// How many of the newest events a session keeps for resumption.
+    // How many of the newest events a session keeps for resumption.
     static constexpr std::size_t kMaxStoredEvents = 1000;
 
-    /// A new transport whose operations run on `strandOf(executor)`. It asks
-    /// `sessionIDGenerator` for the session id (a fresh UUID when none is given); without a
-    /// pipeline it runs `defaultValidationPipeline()`; `retryInterval` (milliseconds) goes
-    /// into every priming event's "retry" field when given; without a logger it logs nowhere,
-    /// under `kLoggerLabel`. The transport keeps shared references to the generator and the
-    /// pipeline.
+    // A new transport whose operations run on `strandOf(executor)`. It asks
+    // `sessionIDGenerator` for the session id (a fresh UUID when none is given); without a
+    // pipeline it runs `defaultValidationPipeline()`; `retryInterval` (milliseconds) goes
+    // into every priming event's "retry" field when given; without a logger it logs nowhere,
+    // under `kLoggerLabel`. The transport keeps shared references to the generator and the
+    // pipeline.
     static std::shared_ptr<StatefulHTTPServerTransport> make(
         const boost::asio::any_io_executor& executor,
         std::shared_ptr<SessionIDGenerator> sessionIDGenerator = nullptr,
@@ -65,45 +65,45 @@ public:
         std::optional<std::int64_t> retryInterval = std::nullopt,
         std::optional<logging::Logger> logger = std::nullopt);
 
-    /// Loopback hosts and origins on any port, then Accept (JSON and event stream), Content-Type,
-    /// the protocol version and the session, in this order.
+    // Loopback hosts and origins on any port, then Accept (JSON and event stream), Content-Type,
+    // the protocol version and the session, in this order.
     static std::shared_ptr<const HTTPRequestValidationPipeline> defaultValidationPipeline();
 
     const logging::Logger& logger() const override { return logger_; }
 
-    /// Marks the transport started. Throws `MCPError::internalError("Transport already
-    /// started")` on a second call, also after termination.
+    // Marks the transport started. Throws `MCPError::internalError("Transport already
+    // started")` on a second call, also after termination.
     boost::asio::awaitable<void> connect() override;
 
-    /// Terminates the session for good: every open stream ends, the stored events are
-    /// forgotten, the incoming stream ends, later requests get 404 and later sends throw.
+    // Terminates the session for good: every open stream ends, the stored events are
+    // forgotten, the incoming stream ends, later requests get 404 and later sends throw.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Routes one message from the server: a response to the stream of its request (which
-    /// then ends), a request or notification to the standing GET stream. Every routed message
-    /// is stored for replay, also when its stream isn't open. Unclassifiable messages are
-    /// dropped. Throws `MCPError::connectionClosed` once terminated.
+    // Routes one message from the server: a response to the stream of its request (which
+    // then ends), a request or notification to the standing GET stream. Every routed message
+    // is stored for replay, also when its stream isn't open. Unclassifiable messages are
+    // dropped. Throws `MCPError::connectionClosed` once terminated.
     boost::asio::awaitable<void> send(std::string message) override;
 
-    /// Routes the response to the request `id` as `send` does, without reading the message.
+    // Routes the response to the request `id` as `send` does, without reading the message.
     boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;
 
-    /// The client's messages, in arrival order; the same stream on every call.
+    // The client's messages, in arrival order; the same stream on every call.
     std::shared_ptr<MessageStream> receive() override { return incoming_; }
 
-    /// Answers one HTTP request of the session: POST, GET and DELETE as described above;
-    /// 404 once terminated, 405 for other methods, 400 for a missing or malformed body, then
-    /// whatever the validation pipeline refuses. A request whose id is "_GET_stream", or whose
-    /// id is that of a request still in flight, gets 400. Never throws; needs no `connect()`;
-    /// never waits for the server.
+    // Answers one HTTP request of the session: POST, GET and DELETE as described above;
+    // 404 once terminated, 405 for other methods, 400 for a missing or malformed body, then
+    // whatever the validation pipeline refuses. A request whose id is "_GET_stream", or whose
+    // id is that of a request still in flight, gets 400. Never throws; needs no `connect()`;
+    // never waits for the server.
     boost::asio::awaitable<HTTPResponse> handleRequest(HTTPRequest request);
 
-    /// Ends the stream of request `requestID`, if one is open, for instance when its client
-    /// has gone. The response, when it comes, is stored for a resume.
+    // Ends the stream of request `requestID`, if one is open, for instance when its client
+    // has gone. The response, when it comes, is stored for a resume.
     boost::asio::awaitable<void> closeSSEStream(std::string requestID);
 
-    /// The HTTP request that carried the request `id` while its stream is open; the string
-    /// "5" and the number 5 name the same request.
+    // The HTTP request that carried the request `id` while its stream is open; the string
+    // "5" and the number 5 name the same request.
     boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(const ID& id) override;
 
 private:

@@ -32,26 +32,26 @@ namespace mcp {
 template <class T>
 struct Codec;
 
-/// A type with a `Codec` specialisation.
+// A type with a `Codec` specialisation.
 template <class T>
 concept Codable = requires(const T& object, const Value& value, const CodingPath& path) {
     { Codec<T>::encode(object) } -> std::same_as<Value>;
     { Codec<T>::decode(value, path) } -> std::same_as<T>;
 };
 
-/// The JSON form of `object`. Throws what its codec throws.
+// The JSON form of `object`. Throws what its codec throws.
 template <Codable T>
 Value encode(const T& object) {
     return Codec<T>::encode(object);
 }
 
-/// Throws the `EncodingError` that writing `value` as JSON would throw (a NaN or infinite
-/// double anywhere inside it), without writing it.
+// Throws the `EncodingError` that writing `value` as JSON would throw (a NaN or infinite
+// double anywhere inside it), without writing it.
 void requireWritable(const Value& value);
 
-/// The `Value` of `object`, made only if it can be written as JSON: throws what its codec
-/// throws, and `EncodingError` for a NaN or infinite number inside it, so a value that can't be
-/// sent fails where it is made rather than when it is sent.
+// The `Value` of `object`, made only if it can be written as JSON: throws what its codec
+// throws, and `EncodingError` for a NaN or infinite number inside it, so a value that can't be
+// sent fails where it is made rather than when it is sent.
 template <Codable T>
 Value writableValue(const T& object) {
     Value value = Codec<T>::encode(object);
@@ -59,17 +59,17 @@ Value writableValue(const T& object) {
     return value;
 }
 
-/// Reads a `T` from `value`. Throws `DecodingError`.
+// Reads a `T` from `value`. Throws `DecodingError`.
 template <Codable T>
 T decode(const Value& value, const CodingPath& path = {}) {
     return Codec<T>::decode(value, path);
 }
 
-/// How a value's JSON type is named in decoding errors: "null", "a string", "an object", ...
+// How a value's JSON type is named in decoding errors: "null", "a string", "an object", ...
 std::string_view describeJSONType(const Value& value) noexcept;
 
-/// The error for `value` when a `expected` was wanted: valueNotFound for null, typeMismatch
-/// otherwise.
+// The error for `value` when a `expected` was wanted: valueNotFound for null, typeMismatch
+// otherwise.
 DecodingError unexpectedValue(const Value& value, const CodingPath& path, std::string_view expected);
 
 template <>
@@ -84,17 +84,17 @@ struct Codec<bool> {
     static bool decode(const Value& value, const CodingPath& path);
 };
 
-/// Text fields read JSON strings; a string that was a data URL reads as its own text.
+// Text fields read JSON strings; a string that was a data URL reads as its own text.
 template <>
 struct Codec<std::string> {
     static Value encode(const std::string& value) { return value; }
     static std::string decode(const Value& value, const CodingPath& path);
 };
 
-/// Reads any JSON number that is a whole number in the 64-bit range (7, 7.0 and 7e0 alike).
+// Reads any JSON number that is a whole number in the 64-bit range (7, 7.0 and 7e0 alike).
 std::int64_t decodeWholeNumber(const Value& value, const CodingPath& path);
 
-/// Integer fields take any JSON number that is a whole number in the target's range.
+// Integer fields take any JSON number that is a whole number in the target's range.
 template <std::integral T>
     requires(!std::same_as<T, bool> && !std::same_as<T, char>)
 struct Codec<T> {
@@ -111,15 +111,15 @@ struct Codec<T> {
     }
 };
 
-/// Double fields take integers and doubles.
+// Double fields take integers and doubles.
 template <>
 struct Codec<double> {
     static Value encode(double value) { return value; }
     static double decode(const Value& value, const CodingPath& path);
 };
 
-/// Opt-in for marker records: field-less records that count by their presence alone. They
-/// are written as {} and read from any JSON value without looking at it.
+// Opt-in for marker records: field-less records that count by their presence alone. They
+// are written as {} and read from any JSON value without looking at it.
 template <class T>
 inline constexpr bool enableMarkerRecord = false;
 
@@ -130,7 +130,7 @@ struct Codec<T> {
     static T decode(const Value&, const CodingPath&) { return T{}; }
 };
 
-/// A JSON object of any values; anything else is a type mismatch.
+// A JSON object of any values; anything else is a type mismatch.
 template <>
 struct Codec<ValueObject> {
     static Value encode(const ValueObject& value) { return value; }
@@ -155,26 +155,26 @@ struct Codec<std::vector<T>> {
     }
 };
 
-/// Reads the members of one JSON object. Holds references to the value and the path, which
-/// must outlive it.
+// Reads the members of one JSON object. Holds references to the value and the path, which
+// must outlive it.
 class ObjectReader {
 public:
-    /// Throws a `DecodingError` when `value` is not an object.
+    // Throws a `DecodingError` when `value` is not an object.
     ObjectReader(const Value& value, const CodingPath& path);
 
     const ValueObject& object() const noexcept { return object_; }
     const CodingPath& path() const noexcept { return path_; }
 
-    /// The member `key` as it stands, null included; nullptr when it is missing.
+    // The member `key` as it stands, null included; nullptr when it is missing.
     const Value* find(std::string_view key) const noexcept { return object_.find(key); }
-    /// The member `key` when it is present and not null.
+    // The member `key` when it is present and not null.
     const Value* findNonNull(std::string_view key) const noexcept {
         const Value* member = object_.find(key);
         return member != nullptr && !member->isNull() ? member : nullptr;
     }
 
-    /// Reads the required member `key`: missing is keyNotFound, null is what `T`'s codec makes
-    /// of null (valueNotFound for every type but `Value`).
+    // Reads the required member `key`: missing is keyNotFound, null is what `T`'s codec makes
+    // of null (valueNotFound for every type but `Value`).
     template <Codable T>
     T required(std::string_view key) const {
         const Value* member = object_.find(key);
@@ -182,7 +182,7 @@ public:
         return Codec<T>::decode(*member, path_.appending(key));
     }
 
-    /// Reads the optional member `key`: missing or null gives absent.
+    // Reads the optional member `key`: missing or null gives absent.
     template <Codable T>
     std::optional<T> optional(std::string_view key) const {
         const Value* member = findNonNull(key);
@@ -195,7 +195,7 @@ private:
     const CodingPath& path_;
 };
 
-/// Writes the members of one JSON object in the order they are added.
+// Writes the members of one JSON object in the order they are added.
 class ObjectBuilder {
 public:
     template <Codable T>
@@ -207,14 +207,14 @@ public:
         object_.insertOrAssign(std::string(key), std::move(member));
         return *this;
     }
-    /// Adds `key` only when `member` is present: an absent optional is left out, never null.
+    // Adds `key` only when `member` is present: an absent optional is left out, never null.
     template <Codable T>
     ObjectBuilder& addIfPresent(std::string_view key, const std::optional<T>& member) {
         if (member) add(key, *member);
         return *this;
     }
 
-    /// The object built so far; leaves the builder empty.
+    // The object built so far; leaves the builder empty.
     Value build() { return Value(std::move(object_)); }
 
 private:

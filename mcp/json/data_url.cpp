@@ -10,7 +10,7 @@ constexpr std::string_view kScheme = "data:";
 constexpr std::string_view kCharset = ";charset=";
 constexpr std::string_view kBase64 = ";base64";
 
-/// The pieces of a text that matches the grammar.
+// The pieces of a text that matches the grammar.
 struct DataURLMatch {
     std::string_view mimeType;
     std::optional<std::string_view> charset;

@@ -17,51 +17,51 @@
 
 namespace mcp {
 
-/// How deeply arrays and objects may nest in a document that is read. Tool schemas and
-/// arguments nest well beyond the parser's default of 32; every recursive walk of a `Value`
-/// (writing, comparing, destroying) stays safe at this depth.
+// How deeply arrays and objects may nest in a document that is read. Tool schemas and
+// arguments nest well beyond the parser's default of 32; every recursive walk of a `Value`
+// (writing, comparing, destroying) stays safe at this depth.
 inline constexpr std::size_t kMaxJSONDepth = 512;
 
-/// Reads one JSON document (RFC 8259; white space around it allowed, nothing else) into a
-/// `Value`. Strings that are well-formed data URLs read as `data`, integers in the 64-bit
-/// range as `int`, every other number as `double`. Throws `DecodingError` (dataCorrupted at
-/// the root) for text that is no JSON, invalid UTF-8, nesting beyond `kMaxJSONDepth` and
-/// numbers too large for a double ("1e400").
+// Reads one JSON document (RFC 8259; white space around it allowed, nothing else) into a
+// `Value`. Strings that are well-formed data URLs read as `data`, integers in the 64-bit
+// range as `int`, every other number as `double`. Throws `DecodingError` (dataCorrupted at
+// the root) for text that is no JSON, invalid UTF-8, nesting beyond `kMaxJSONDepth` and
+// numbers too large for a double ("1e400").
 Value parseJSON(std::string_view text);
 
-/// The order in which object members are written.
+// The order in which object members are written.
 enum class KeyOrder {
-    /// As the members were inserted: a record's field order.
+    // As the members were inserted: a record's field order.
     insertion,
-    /// Ascending by the bytes of the key ("_meta" before "id", "Z" before "_").
+    // Ascending by the bytes of the key ("_meta" before "id", "Z" before "_").
     sorted,
 };
 
-/// The compact JSON text of `value`. Ill-formed UTF-8 in a string is written as U+FFFD.
-/// Throws `EncodingError` for a NaN or infinite double.
+// The compact JSON text of `value`. Ill-formed UTF-8 in a string is written as U+FFFD.
+// Throws `EncodingError` for a NaN or infinite double.
 std::string writeJSON(const Value& value, KeyOrder order = KeyOrder::insertion);
 
-/// Appends the compact JSON text of `value` to `out`; on `EncodingError` `out` holds a
-/// partial text.
+// Appends the compact JSON text of `value` to `out`; on `EncodingError` `out` holds a
+// partial text.
 void appendJSON(std::string& out, const Value& value, KeyOrder order = KeyOrder::insertion);
 
-/// Human-readable JSON with sorted keys, for configuration snippets that users paste:
-/// two spaces of indent per level, one member or element per line, `"key" : value`, and
-/// `[]` / `{}` for empty containers. Throws `EncodingError` like `writeJSON`.
+// Human-readable JSON with sorted keys, for configuration snippets that users paste:
+// two spaces of indent per level, one member or element per line, `"key" : value`, and
+// `[]` / `{}` for empty containers. Throws `EncodingError` like `writeJSON`.
 std::string writePrettyJSON(const Value& value);
 
-/// `text`, one JSON document, made compact as it stands: white space outside strings is
-/// dropped and "\/" becomes "/"; every other byte is kept, so numbers, escapes and member
-/// order are exactly the writer's. None when `text` is no JSON as `parseJSON` reads it.
+// `text`, one JSON document, made compact as it stands: white space outside strings is
+// dropped and "\/" becomes "/"; every other byte is kept, so numbers, escapes and member
+// order are exactly the writer's. None when `text` is no JSON as `parseJSON` reads it.
 std::optional<std::string> minifyJSON(std::string_view text);
 
-/// The compact JSON text of a codable object.
+// The compact JSON text of a codable object.
 template <Codable T>
 std::string encodeJSON(const T& object, KeyOrder order = KeyOrder::insertion) {
     return writeJSON(encode(object), order);
 }
 
-/// Reads a codable object from JSON text. Throws `DecodingError`.
+// Reads a codable object from JSON text. Throws `DecodingError`.
 template <Codable T>
 T decodeJSON(std::string_view text) {
     return decode<T>(parseJSON(text));

@@ -9,8 +9,8 @@
 namespace mcp {
 namespace {
 
-/// Builds a `Value` from the parser's events. Finished values wait on `values_` until their
-/// container ends; keys of open objects wait on `keys_`.
+// Builds a `Value` from the parser's events. Finished values wait on `values_` until their
+// container ends; keys of open objects wait on `keys_`.
 class ValueBuilder {
 public:
     static constexpr std::size_t max_array_size = static_cast<std::size_t>(-1);

@@ -53,8 +53,8 @@ void appendEscape(std::string& out, unsigned char c) {
     }
 }
 
-/// Writes the quoted, escaped text. Runs of plain bytes, which make up nearly all of a large
-/// base64 payload, are copied in one piece.
+// Writes the quoted, escaped text. Runs of plain bytes, which make up nearly all of a large
+// base64 payload, are copied in one piece.
 void appendEscapedText(std::string& out, std::string_view text) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
@@ -88,8 +88,8 @@ void appendString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-/// A generous guess of the written size, so that the output grows once, not by doubling
-/// through a multi-megabyte payload.
+// A generous guess of the written size, so that the output grows once, not by doubling
+// through a multi-megabyte payload.
 std::size_t estimateSize(const Value& value) {
     switch (value.kind()) {
         case Value::Kind::string: return value.stringValue()->size() + 2;
@@ -114,7 +114,7 @@ std::size_t estimateSize(const Value& value) {
 
 class JSONWriter {
 public:
-    /// `indentWidth` 0 writes compact text.
+    // `indentWidth` 0 writes compact text.
     JSONWriter(std::string& out, KeyOrder order, int indentWidth) : out_(out), order_(order), indentWidth_(indentWidth) {}
 
     void write(const Value& value, int depth) {

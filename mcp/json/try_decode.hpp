@@ -9,8 +9,8 @@
 
 namespace mcp {
 
-/// The `T` read from `value`, or absent where `decode` would throw `DecodingError`. Other
-/// exceptions pass.
+// The `T` read from `value`, or absent where `decode` would throw `DecodingError`. Other
+// exceptions pass.
 template <Codable T>
 std::optional<T> tryDecode(const Value& value) {
     try {

@@ -36,20 +36,20 @@ namespace mcp {
 
 class Value;
 
-/// The object case of `Value`: a map from text keys to values with unique keys. Entries keep
-/// the order in which they were first inserted, so records write their members in field
-/// order; equality and hashing ignore that order. Lookups are linear, which suits the small
-/// objects of the protocol.
+// The object case of `Value`: a map from text keys to values with unique keys. Entries keep
+// the order in which they were first inserted, so records write their members in field
+// order; equality and hashing ignore that order. Lookups are linear, which suits the small
+// objects of the protocol.
 class ValueObject {
 public:
     using Entry = std::pair<std::string, Value>;
     using const_iterator = std::vector<Entry>::const_iterator;
 
     ValueObject() = default;
-    /// Builds from entries in order; of two entries with the same key the later one wins.
+    // Builds from entries in order; of two entries with the same key the later one wins.
     ValueObject(std::initializer_list<Entry> entries);
-    /// Builds from entries in order, as the initializer-list form does, in linear time for
-    /// objects of any size.
+    // Builds from entries in order, as the initializer-list form does, in linear time for
+    // objects of any size.
     static ValueObject fromEntries(std::vector<Entry> entries);
 
     std::size_t size() const noexcept;
@@ -57,16 +57,16 @@ public:
     const_iterator begin() const noexcept;
     const_iterator end() const noexcept;
 
-    /// The value under `key`, or null when there is none.
+    // The value under `key`, or null when there is none.
     const Value* find(std::string_view key) const noexcept;
     Value* find(std::string_view key) noexcept;
     bool contains(std::string_view key) const noexcept { return find(key) != nullptr; }
 
-    /// The value under `key`; inserts a null value at the end when the key is new.
+    // The value under `key`; inserts a null value at the end when the key is new.
     Value& operator[](std::string_view key);
-    /// Sets `key` to `value`, keeping the key's position when it exists already.
+    // Sets `key` to `value`, keeping the key's position when it exists already.
     void insertOrAssign(std::string key, Value value);
-    /// Removes `key`; true when it was there.
+    // Removes `key`; true when it was there.
     bool erase(std::string_view key);
     void reserve(std::size_t count);
 
@@ -76,39 +76,39 @@ private:
     std::vector<Entry> entries_;
 };
 
-/// How `Value::toBool` and its siblings convert: `strict` takes only the matching case (and
-/// `int` for a double); `lenient` also reads numbers from text, text from numbers and the
-/// Boolean words.
+// How `Value::toBool` and its siblings convert: `strict` takes only the matching case (and
+// `int` for a double); `lenient` also reads numbers from text, text from numbers and the
+// Boolean words.
 enum class Conversion { strict, lenient };
 
 class Value {
 public:
-    /// The case of a value, in declaration (and hashing) order.
+    // The case of a value, in declaration (and hashing) order.
     enum class Kind { null, boolean, integer, floatingPoint, string, data, array, object };
 
     using Array = std::vector<Value>;
     using Object = ValueObject;
 
-    /// Bytes with an optional MIME type. A value read from a JSON data URL always has a MIME
-    /// type and remembers the text it was read from; one made in code may have none.
+    // Bytes with an optional MIME type. A value read from a JSON data URL always has a MIME
+    // type and remembers the text it was read from; one made in code may have none.
     class Data {
     public:
         explicit Data(std::string bytes, std::optional<std::string> mimeType = std::nullopt)
             : bytes_(std::move(bytes)), mimeType_(std::move(mimeType)) {}
 
-        /// Reads a data URL, keeping `text` to be written back verbatim; absent when `text`
-        /// is no readable data URL (see `parseDataURL`).
+        // Reads a data URL, keeping `text` to be written back verbatim; absent when `text`
+        // is no readable data URL (see `parseDataURL`).
         static std::optional<Data> fromDataURL(std::string text);
 
         const std::string& bytes() const noexcept { return bytes_; }
         const std::optional<std::string>& mimeType() const noexcept { return mimeType_; }
-        /// The text this value was read from; empty for data made in code.
+        // The text this value was read from; empty for data made in code.
         const std::string& originalText() const noexcept { return originalText_; }
-        /// The text written to JSON: the original text, else the canonical base64 data URL.
+        // The text written to JSON: the original text, else the canonical base64 data URL.
         std::string dataURL() const;
 
-        /// Equal MIME types (both absent, or both present and equal) and equal bytes; the
-        /// original text does not count.
+        // Equal MIME types (both absent, or both present and equal) and equal bytes; the
+        // original text does not count.
         friend bool operator==(const Data& lhs, const Data& rhs) noexcept {
             return lhs.mimeType_ == rhs.mimeType_ && lhs.bytes_ == rhs.bytes_;
         }
@@ -122,7 +122,7 @@ public:
     Value() noexcept = default;
     Value(std::nullptr_t) noexcept {}
     Value(bool value) noexcept : storage_(value) {}
-    /// Any integer type; throws `std::out_of_range` for an unsigned value above 2^63 - 1.
+    // Any integer type; throws `std::out_of_range` for an unsigned value above 2^63 - 1.
     template <std::integral T>
         requires(!std::same_as<T, bool> && !std::same_as<T, char>)
     Value(T value) : storage_(toInt64(value)) {}
@@ -135,7 +135,7 @@ public:
     Value(Data value) : storage_(std::make_shared<const Data>(std::move(value))) {}
     Value(Array value) noexcept : storage_(std::move(value)) {}
     Value(Object value) noexcept : storage_(std::move(value)) {}
-    /// Pointers other than C strings would otherwise turn into `bool`.
+    // Pointers other than C strings would otherwise turn into `bool`.
     template <class T>
         requires(!std::same_as<std::remove_cv_t<T>, char>)
     Value(T*) = delete;
@@ -168,15 +168,15 @@ public:
     std::optional<double> toDouble(Conversion conversion) const;
     std::optional<std::string> toString(Conversion conversion) const;
 
-    /// A readable text: "" for null, the text itself for a string, the data URL for data,
-    /// "[1, a]" for an array and `["key": value]` (or "[:]") for an object.
+    // A readable text: "" for null, the text itself for a string, the data URL for data,
+    // "[1, a]" for an array and `["key": value]` (or "[:]") for an object.
     std::string description() const;
 
-    /// Same case and equal payload; doubles by IEEE equality (NaN is unequal to itself),
-    /// objects regardless of order. Strings compare by their bytes.
+    // Same case and equal payload; doubles by IEEE equality (NaN is unequal to itself),
+    // objects regardless of order. Strings compare by their bytes.
     friend bool operator==(const Value& lhs, const Value& rhs);
 
-    /// A hash that agrees with `==`: -0.0 hashes as 0.0, objects independently of order.
+    // A hash that agrees with `==`: -0.0 hashes as 0.0, objects independently of order.
     std::size_t hash() const noexcept;
 
 private:

@@ -20,7 +20,7 @@ std::optional<bool> boolFromWord(std::string_view word) {
     return std::nullopt;
 }
 
-/// Decimal integer text: an optional sign, then one or more ASCII digits, nothing else.
+// Decimal integer text: an optional sign, then one or more ASCII digits, nothing else.
 std::optional<std::int64_t> intFromText(std::string_view text) {
     std::string_view digits = text;
     if (digits.starts_with('+') || digits.starts_with('-')) digits.remove_prefix(1);
@@ -34,7 +34,7 @@ std::optional<std::int64_t> intFromText(std::string_view text) {
     return value;
 }
 
-/// Floating-point text read by strtod in the "C" locale, whatever the process's locale.
+// Floating-point text read by strtod in the "C" locale, whatever the process's locale.
 std::optional<double> doubleFromText(const std::string& text) {
     if (text.empty() || text.front() == '\0' || std::isspace(static_cast<unsigned char>(text.front()))) {
         return std::nullopt;

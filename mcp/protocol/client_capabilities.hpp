@@ -11,14 +11,14 @@
 namespace mcp {
 
 struct ClientCapabilities {
-    /// The client answers "roots/list"; with `listChanged` true it also says when its roots
-    /// change. An absent flag differs from false.
+    // The client answers "roots/list"; with `listChanged` true it also says when its roots
+    // change. An absent flag differs from false.
     struct Roots {
         std::optional<bool> listChanged;
         friend bool operator==(const Roots&, const Roots&) = default;
     };
 
-    /// The client accepts sampling requests, optionally with tools and with context.
+    // The client accepts sampling requests, optionally with tools and with context.
     struct Sampling {
         struct Tools {
             friend bool operator==(const Tools&, const Tools&) = default;
@@ -31,7 +31,7 @@ struct ClientCapabilities {
         friend bool operator==(const Sampling&, const Sampling&) = default;
     };
 
-    /// The client accepts elicitation requests in form mode, URL mode or both.
+    // The client accepts elicitation requests in form mode, URL mode or both.
     struct Elicitation {
         struct Form {
             friend bool operator==(const Form&, const Form&) = default;
@@ -46,7 +46,7 @@ struct ClientCapabilities {
 
     std::optional<Sampling> sampling;
     std::optional<Elicitation> elicitation;
-    /// Free-form entries, each any JSON value.
+    // Free-form entries, each any JSON value.
     std::optional<Value::Object> experimental;
     std::optional<Roots> roots;
 
@@ -62,38 +62,38 @@ inline constexpr bool enableMarkerRecord<ClientCapabilities::Elicitation::Form> 
 template <>
 inline constexpr bool enableMarkerRecord<ClientCapabilities::Elicitation::URL> = true;
 
-/// Must be an object; "listChanged" an optional boolean.
+// Must be an object; "listChanged" an optional boolean.
 template <>
 struct Codec<ClientCapabilities::Roots> {
     static Value encode(const ClientCapabilities::Roots& roots);
     static ClientCapabilities::Roots decode(const Value& value, const CodingPath& path);
 };
 
-/// A value that is not an object reads as sampling without features.
+// A value that is not an object reads as sampling without features.
 template <>
 struct Codec<ClientCapabilities::Sampling> {
     static Value encode(const ClientCapabilities::Sampling& sampling);
     static ClientCapabilities::Sampling decode(const Value& value, const CodingPath& path);
 };
 
-/// A value that is not an object, or an object with neither "form" nor "url", reads as form
-/// mode.
+// A value that is not an object, or an object with neither "form" nor "url", reads as form
+// mode.
 template <>
 struct Codec<ClientCapabilities::Elicitation> {
     static Value encode(const ClientCapabilities::Elicitation& elicitation);
     static ClientCapabilities::Elicitation decode(const Value& value, const CodingPath& path);
 };
 
-/// {"sampling", "elicitation", "experimental", "roots"}, each only when present. Any member
-/// that fails to read fails the whole record; "experimental" must be an object, whose entries
-/// may be any JSON value.
+// {"sampling", "elicitation", "experimental", "roots"}, each only when present. Any member
+// that fails to read fails the whole record; "experimental" must be an object, whose entries
+// may be any JSON value.
 template <>
 struct Codec<ClientCapabilities> {
     static Value encode(const ClientCapabilities& capabilities);
     static ClientCapabilities decode(const Value& value, const CodingPath& path);
 };
 
-/// How strictly a client works (`Client::Configuration`).
+// How strictly a client works (`Client::Configuration`).
 struct ClientConfiguration {
     bool strict = false;
 
@@ -103,7 +103,7 @@ struct ClientConfiguration {
     friend bool operator==(const ClientConfiguration&, const ClientConfiguration&) = default;
 };
 
-/// {"strict": bool}; "strict" is required.
+// {"strict": bool}; "strict" is required.
 template <>
 struct Codec<ClientConfiguration> {
     static Value encode(const ClientConfiguration& configuration);

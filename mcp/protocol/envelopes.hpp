@@ -21,8 +21,8 @@
 
 namespace mcp {
 
-/// A request: its id, the method name as sent (`M::name`, or the name read for `AnyMethod`)
-/// and the parameters.
+// A request: its id, the method name as sent (`M::name`, or the name read for `AnyMethod`)
+// and the parameters.
 template <Method M>
 struct Request {
     ID id;
@@ -32,25 +32,25 @@ struct Request {
     friend bool operator==(const Request&, const Request&) = default;
 };
 
-/// A response: the id of the request it answers, and either a result or an error.
+// A response: the id of the request it answers, and either a result or an error.
 template <Method M>
 struct Response {
-    /// Absent only in an error that answers a message whose id could not be read; such a
-    /// response is written with "id": null, as JSON-RPC requires. Reading "id": null gives the
-    /// empty-string id.
+    // Absent only in an error that answers a message whose id could not be read; such a
+    // response is written with "id": null, as JSON-RPC requires. Reading "id": null gives the
+    // empty-string id.
     std::optional<ID> id;
     std::variant<typename M::Result, MCPError> outcome;
 
     bool succeeded() const noexcept { return outcome.index() == 0; }
-    /// The result of a success, else null.
+    // The result of a success, else null.
     const typename M::Result* result() const noexcept { return std::get_if<0>(&outcome); }
-    /// The error of a failure, else null.
+    // The error of a failure, else null.
     const MCPError* error() const noexcept { return std::get_if<1>(&outcome); }
 
     friend bool operator==(const Response&, const Response&) = default;
 };
 
-/// A notification: the method name and the parameters; it has no id.
+// A notification: the method name and the parameters; it has no id.
 template <Notification N>
 struct Message {
     std::string method;
@@ -81,7 +81,7 @@ Response<M> makeResponse(ID id) {
     return {std::move(id), Empty{}};
 }
 
-/// A failure response; `id` absent answers a message whose id could not be read.
+// A failure response; `id` absent answers a message whose id could not be read.
 template <Method M>
 Response<M> makeErrorResponse(std::optional<ID> id, MCPError error) {
     return {std::move(id), std::move(error)};
@@ -98,8 +98,8 @@ Message<N> makeMessage() {
     return {std::string(N::name), Empty{}};
 }
 
-/// The same request with its parameters as a JSON value. Throws what the parameters' codec
-/// throws.
+// The same request with its parameters as a JSON value. Throws what the parameters' codec
+// throws.
 template <Method M>
 Request<AnyMethod> erasedToAnyMethod(const Request<M>& request) {
     return {request.id, request.method, encode(request.params)};
@@ -107,16 +107,16 @@ Request<AnyMethod> erasedToAnyMethod(const Request<M>& request) {
 
 namespace detail {
 
-/// Checks the "jsonrpc" member: missing is keyNotFound, anything but "2.0" is
-/// "Invalid JSON-RPC version".
+// Checks the "jsonrpc" member: missing is keyNotFound, anything but "2.0" is
+// "Invalid JSON-RPC version".
 void checkJSONRPCVersion(const ObjectReader& reader);
 DecodingError missingParamsField(const CodingPath& path);
 DecodingError invalidParamsField(const CodingPath& path);
 DecodingError invalidResponse(const CodingPath& path);
 
-/// Reads "params": a `NotRequired` type takes its default for a missing or null member and
-/// passes its own decoding error on; any other type fails with "Missing required params
-/// field" or "Invalid params field".
+// Reads "params": a `NotRequired` type takes its default for a missing or null member and
+// passes its own decoding error on; any other type fails with "Missing required params
+// field" or "Invalid params field".
 template <class P>
 P decodeParams(const ObjectReader& reader) {
     const Value* params = reader.find("params");
@@ -170,7 +170,7 @@ struct Codec<Response<M>> {
         return builder.build();
     }
 
-    /// A "result" that reads as `M::Result` makes a success, even beside an "error".
+    // A "result" that reads as `M::Result` makes a success, even beside an "error".
     static Response<M> decode(const Value& value, const CodingPath& path) {
         const ObjectReader reader(value, path);
         detail::checkJSONRPCVersion(reader);
@@ -193,7 +193,7 @@ struct Codec<Response<M>> {
 
 template <Notification N>
 struct Codec<Message<N>> {
-    /// "params" is left out for `Empty` parameters and always written otherwise.
+    // "params" is left out for `Empty` parameters and always written otherwise.
     static Value encode(const Message<N>& message) {
         ObjectBuilder builder;
         builder.add("jsonrpc", std::string("2.0"));

@@ -31,20 +31,20 @@
 
 namespace mcp {
 
-/// What a request handler knows of the request it serves.
+// What a request handler knows of the request it serves.
 struct HandlerContext {
-    /// The id of the request being handled.
+    // The id of the request being handled.
     ID id;
-    /// The HTTP request that carried it, when the transport can tell (the HTTP server
-    /// transports can).
+    // The HTTP request that carried it, when the transport can tell (the HTTP server
+    // transports can).
     std::optional<HTTPRequest> httpContext;
 };
 
 namespace detail {
 
-/// Reads the parameters of a message by the envelope rules ("Missing required params field",
-/// "Invalid params field", or the type's own error for a type whose params may be absent).
-/// Throws `DecodingError`.
+// Reads the parameters of a message by the envelope rules ("Missing required params field",
+// "Invalid params field", or the type's own error for a type whose params may be absent).
+// Throws `DecodingError`.
 template <class Parameters>
 Parameters decodeMessageParams(Value params) {
     // Nothing can fail to read as `Empty`.
@@ -58,33 +58,33 @@ Parameters decodeMessageParams(Value params) {
 
 }  // namespace detail
 
-/// The common type of every entry of a method-handler map.
+// The common type of every entry of a method-handler map.
 class RequestHandlerBox {
 public:
     virtual ~RequestHandlerBox() = default;
 
-    /// Serves one request: reads its parameters as the handler's type, runs the handler and
-    /// gives its result as a JSON value under the request's id. Throws `MCPError` with
-    /// `invalidParams` when the parameters don't read (the detail is the reading error's text),
-    /// and whatever the handler throws, unchanged. `context` must outlive the returned
-    /// awaitable.
+    // Serves one request: reads its parameters as the handler's type, runs the handler and
+    // gives its result as a JSON value under the request's id. Throws `MCPError` with
+    // `invalidParams` when the parameters don't read (the detail is the reading error's text),
+    // and whatever the handler throws, unchanged. `context` must outlive the returned
+    // awaitable.
     virtual boost::asio::awaitable<Response<AnyMethod>> handle(Request<AnyMethod> request,
                                                                const HandlerContext& context) = 0;
 
-    /// The result of `request` as JSON text, when the box has it ready without running
-    /// anything (a result fixed in advance, whose parameters read): what `handle` would
-    /// answer, written with sorted keys. Absent otherwise, and then `handle` serves it. The
-    /// text lives as long as the box.
+    // The result of `request` as JSON text, when the box has it ready without running
+    // anything (a result fixed in advance, whose parameters read): what `handle` would
+    // answer, written with sorted keys. Absent otherwise, and then `handle` serves it. The
+    // text lives as long as the box.
     virtual const std::string* encodedResult([[maybe_unused]] const Request<AnyMethod>& request) const {
         return nullptr;
     }
 
-    /// False when the handler never looks at the context's HTTP request, which then needn't
-    /// be fetched.
+    // False when the handler never looks at the context's HTTP request, which then needn't
+    // be fetched.
     virtual bool usesHTTPContext() const noexcept { return true; }
 };
 
-/// The box of one method `M`. The handler runs on the caller's executor.
+// The box of one method `M`. The handler runs on the caller's executor.
 template <Method M>
 class TypedRequestHandler final : public RequestHandlerBox {
 public:
@@ -114,8 +114,8 @@ private:
     bool usesContext_;
 };
 
-/// The handler of a `TypedRequestHandler<M>` made from one that takes `M::Parameters` and,
-/// optionally, `const HandlerContext&`, and returns `awaitable<M::Result>`.
+// The handler of a `TypedRequestHandler<M>` made from one that takes `M::Parameters` and,
+// optionally, `const HandlerContext&`, and returns `awaitable<M::Result>`.
 template <Method M, class Handler>
 typename TypedRequestHandler<M>::Handler adaptRequestHandler(Handler handler) {
     if constexpr (std::is_invocable_v<Handler&, typename M::Parameters, const HandlerContext&>) {
@@ -127,17 +127,17 @@ typename TypedRequestHandler<M>::Handler adaptRequestHandler(Handler handler) {
     }
 }
 
-/// The common type of the entries of a notification-handler list.
+// The common type of the entries of a notification-handler list.
 class NotificationHandlerBox {
 public:
     virtual ~NotificationHandlerBox() = default;
 
-    /// Reads the notification's parameters as the handler's type and runs the handler.
-    /// Throws the reading error (`DecodingError`) or whatever the handler throws.
+    // Reads the notification's parameters as the handler's type and runs the handler.
+    // Throws the reading error (`DecodingError`) or whatever the handler throws.
     virtual boost::asio::awaitable<void> handle(Message<AnyNotification> message) = 0;
 };
 
-/// The box of one notification `N`. The handler runs on the caller's executor.
+// The box of one notification `N`. The handler runs on the caller's executor.
 template <Notification N>
 class TypedNotificationHandler final : public NotificationHandlerBox {
 public:

@@ -14,7 +14,7 @@ namespace mcp {
 
 struct Implementation {
     std::string name;
-    /// The name to show to people.
+    // The name to show to people.
     std::optional<std::string> title;
     std::string version;
     std::optional<std::string> description;
@@ -24,14 +24,14 @@ struct Implementation {
     friend bool operator==(const Implementation&, const Implementation&) = default;
 };
 
-/// The client's identity (`Client::Info`).
+// The client's identity (`Client::Info`).
 using ClientInfo = Implementation;
-/// The server's identity (`Server::Info`).
+// The server's identity (`Server::Info`).
 using ServerInfo = Implementation;
 
-/// {"name", "title", "version", "description", "websiteUrl", "icons"}, the optional ones only
-/// when present. "name" and "version" are required strings (missing: keyNotFound, null:
-/// valueNotFound), read in field order so the first failure wins; there are no defaults.
+// {"name", "title", "version", "description", "websiteUrl", "icons"}, the optional ones only
+// when present. "name" and "version" are required strings (missing: keyNotFound, null:
+// valueNotFound), read in field order so the first failure wins; there are no defaults.
 template <>
 struct Codec<Implementation> {
     static Value encode(const Implementation& info);

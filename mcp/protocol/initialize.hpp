@@ -18,15 +18,15 @@
 
 namespace mcp {
 
-/// The protocol revisions the library speaks. Revisions are dates (YYYY-MM-DD), so their
-/// string order is their date order.
+// The protocol revisions the library speaks. Revisions are dates (YYYY-MM-DD), so their
+// string order is their date order.
 struct Version {
-    /// "2025-11-25", "2025-06-18", "2025-03-26" and "2024-11-05".
+    // "2025-11-25", "2025-06-18", "2025-03-26" and "2024-11-05".
     static const std::set<std::string, std::less<>>& supported();
-    /// The newest supported revision, "2025-11-25".
+    // The newest supported revision, "2025-11-25".
     static const std::string& latest();
-    /// The revision a server answers with: the requested one when it is supported, else the
-    /// latest.
+    // The revision a server answers with: the requested one when it is supported, else the
+    // latest.
     static const std::string& negotiate(std::string_view requested);
 
     Version() = delete;
@@ -54,23 +54,23 @@ struct Initialize {
     };
 };
 
-/// Sent by the client once it has the server's answer; it carries nothing.
+// Sent by the client once it has the server's answer; it carries nothing.
 struct InitializedNotification {
     static constexpr std::string_view name = "notifications/initialized";
     using Parameters = Empty;
 };
 
-/// Always writes all three members. Reading fills what is missing or null instead of
-/// failing: the latest revision, empty capabilities, and a client named "unknown" at version
-/// "0.0.0". A present member must read by its own rules, and any revision string is accepted.
+// Always writes all three members. Reading fills what is missing or null instead of
+// failing: the latest revision, empty capabilities, and a client named "unknown" at version
+// "0.0.0". A present member must read by its own rules, and any revision string is accepted.
 template <>
 struct Codec<Initialize::Parameters> {
     static Value encode(const Initialize::Parameters& parameters);
     static Initialize::Parameters decode(const Value& value, const CodingPath& path);
 };
 
-/// {"protocolVersion", "capabilities", "serverInfo", "instructions", "_meta"}, the last two
-/// only when present; the first three are required when read.
+// {"protocolVersion", "capabilities", "serverInfo", "instructions", "_meta"}, the last two
+// only when present; the first three are required when read.
 template <>
 struct Codec<Initialize::Result> {
     static Value encode(const Initialize::Result& result);

@@ -10,7 +10,7 @@
 namespace mcp {
 namespace {
 
-/// The fixed texts of one kind; a null `recovery` means the kind suggests nothing.
+// The fixed texts of one kind; a null `recovery` means the kind suggests nothing.
 struct KindTexts {
     const char* description;
     const char* failureReason;
@@ -37,8 +37,8 @@ const KindTexts& textsOf(MCPError::Kind kind) {
 
 bool hasDetail(MCPError::Kind kind) noexcept { return kind <= MCPError::Kind::internalError; }
 
-/// The text of a member of "data" that is a JSON string (a data URL counts: it is a string
-/// on the wire).
+// The text of a member of "data" that is a JSON string (a data URL counts: it is a string
+// on the wire).
 std::optional<std::string> memberText(const std::optional<ValueObject>& data, std::string_view key) {
     const Value* member = data ? data->find(key) : nullptr;
     if (member == nullptr || (member->stringValue() == nullptr && member->dataValue() == nullptr)) return std::nullopt;

@@ -13,7 +13,7 @@
 
 namespace mcp {
 
-/// A string or an integer, chosen by the requester.
+// A string or an integer, chosen by the requester.
 class ProgressToken {
 public:
     ProgressToken(std::string text) noexcept : value_(std::move(text)) {}
@@ -21,7 +21,7 @@ public:
     ProgressToken(std::int64_t number) noexcept : value_(number) {}
     ProgressToken(int number) noexcept : value_(std::int64_t{number}) {}
 
-    /// A new string token: a fresh random UUID, like a new request id.
+    // A new string token: a fresh random UUID, like a new request id.
     static ProgressToken unique();
 
     const std::string* stringValue() const noexcept { return std::get_if<std::string>(&value_); }
@@ -34,37 +34,37 @@ private:
     std::variant<std::string, std::int64_t> value_;
 };
 
-/// Written as a JSON string or integer; read from a string or a whole number in the 64-bit
-/// range, anything else failing with "Progress token must be a string or integer".
+// Written as a JSON string or integer; read from a string or a whole number in the 64-bit
+// range, anything else failing with "Progress token must be a string or integer".
 template <>
 struct Codec<ProgressToken> {
     static Value encode(const ProgressToken& token);
     static ProgressToken decode(const Value& value, const CodingPath& path);
 };
 
-/// The "_meta" object: any keys, of which "progressToken" has a meaning of its own.
+// The "_meta" object: any keys, of which "progressToken" has a meaning of its own.
 struct Metadata {
     Value::Object fields;
 
     Metadata() = default;
     explicit Metadata(Value::Object additionalFields) : fields(std::move(additionalFields)) {}
-    /// Starts from `additionalFields`, then sets the token as `setProgressToken` does: a given
-    /// token replaces their "progressToken", an absent one removes it.
+    // Starts from `additionalFields`, then sets the token as `setProgressToken` does: a given
+    // token replaces their "progressToken", an absent one removes it.
     Metadata(std::optional<ProgressToken> progressToken, Value::Object additionalFields);
 
-    /// The value under `key`, or null.
+    // The value under `key`, or null.
     const Value* find(std::string_view key) const noexcept { return fields.find(key); }
 
-    /// The "progressToken" entry when it is a string or an `int` value; absent for any other
-    /// value (a double included) or no entry.
+    // The "progressToken" entry when it is a string or an `int` value; absent for any other
+    // value (a double included) or no entry.
     std::optional<ProgressToken> progressToken() const;
-    /// Stores the token as a string or `int` value; absent removes the entry.
+    // Stores the token as a string or `int` value; absent removes the entry.
     void setProgressToken(std::optional<ProgressToken> token);
 
     friend bool operator==(const Metadata&, const Metadata&) = default;
 };
 
-/// A JSON object of values; anything else fails to read.
+// A JSON object of values; anything else fails to read.
 template <>
 struct Codec<Metadata> {
     static Value encode(const Metadata& metadata) { return metadata.fields; }

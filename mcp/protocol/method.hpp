@@ -19,7 +19,7 @@
 
 namespace mcp {
 
-/// The field-less parameters or result: written as {}, read from any JSON value.
+// The field-less parameters or result: written as {}, read from any JSON value.
 struct Empty {
     friend bool operator==(const Empty&, const Empty&) = default;
 };
@@ -27,23 +27,23 @@ struct Empty {
 template <>
 inline constexpr bool enableMarkerRecord<Empty> = true;
 
-/// Opt-in for parameter types whose "params" may be left out (or sent as null): such a
-/// message reads with the type's default value. Being default-constructible is not enough:
-/// the parameters of a method that needs them must not read from nothing.
+// Opt-in for parameter types whose "params" may be left out (or sent as null): such a
+// message reads with the type's default value. Being default-constructible is not enough:
+// the parameters of a method that needs them must not read from nothing.
 template <class T>
 inline constexpr bool enableNotRequired = false;
 
 template <>
 inline constexpr bool enableNotRequired<Empty> = true;
 
-/// The null `Value`.
+// The null `Value`.
 template <>
 inline constexpr bool enableNotRequired<Value> = true;
 
 template <class T>
 concept NotRequired = enableNotRequired<T> && std::default_initializable<T>;
 
-/// A protocol method: a type-level `name`, and codable `Parameters` and `Result`.
+// A protocol method: a type-level `name`, and codable `Parameters` and `Result`.
 template <class M>
 concept Method = requires {
     { M::name } -> std::convertible_to<std::string_view>;
@@ -51,22 +51,22 @@ concept Method = requires {
     typename M::Result;
 } && Codable<typename M::Parameters> && Codable<typename M::Result>;
 
-/// A protocol notification: a type-level `name` and codable `Parameters`.
+// A protocol notification: a type-level `name` and codable `Parameters`.
 template <class N>
 concept Notification = requires {
     { N::name } -> std::convertible_to<std::string_view>;
     typename N::Parameters;
 } && Codable<typename N::Parameters>;
 
-/// Any method, known only at run time: its name is the one read from the message, its
-/// parameters and result are plain JSON values.
+// Any method, known only at run time: its name is the one read from the message, its
+// parameters and result are plain JSON values.
 struct AnyMethod {
     static constexpr std::string_view name = "";
     using Parameters = Value;
     using Result = Value;
 };
 
-/// Any notification, known only at run time; its parameters are a plain JSON value.
+// Any notification, known only at run time; its parameters are a plain JSON value.
 struct AnyNotification {
     static constexpr std::string_view name = "";
     using Parameters = Value;

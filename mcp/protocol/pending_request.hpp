@@ -28,30 +28,30 @@
 
 namespace mcp {
 
-/// The result of a response doesn't read as the type its caller awaits.
+// The result of a response doesn't read as the type its caller awaits.
 class TypeMismatchError : public std::runtime_error {
 public:
     TypeMismatchError() : std::runtime_error("The response's result does not have the expected type") {}
 };
 
-/// A caller waiting for a `T` or an error. Its continuation must be resumed exactly once.
+// A caller waiting for a `T` or an error. Its continuation must be resumed exactly once.
 template <class T>
 struct PendingRequest {
     OneShot<T> continuation;
 };
 
-/// A `PendingRequest` of any result type.
+// A `PendingRequest` of any result type.
 class AnyPendingRequest {
 public:
-    /// How a request ended: the result as JSON, or the error.
+    // How a request ended: the result as JSON, or the error.
     using Outcome = std::variant<Value, std::exception_ptr>;
 
     template <class T>
     explicit AnyPendingRequest(PendingRequest<T> pending) : waiter_(std::make_unique<Waiter<T>>(std::move(pending))) {}
 
-    /// Resumes the caller on its executor: with the error of a failure; with a success's value
-    /// read as the caller's type, or `TypeMismatchError` when it doesn't read. Only the first
-    /// call resumes; later ones do nothing.
+    // Resumes the caller on its executor: with the error of a failure; with a success's value
+    // read as the caller's type, or `TypeMismatchError` when it doesn't read. Only the first
+    // call resumes; later ones do nothing.
     void resume(Outcome outcome) {
         if (!waiter_) return;
         auto waiter = std::move(waiter_);

@@ -19,15 +19,15 @@ namespace mcp {
 
 template <class T>
 struct RequestContext {
-    /// The id under which the request was sent.
+    // The id under which the request was sent.
     ID requestID;
-    /// Ends once the request is settled: by its answer, a failed send, a cancellation or the
-    /// sender's disconnect.
+    // Ends once the request is settled: by its answer, a failed send, a cancellation or the
+    // sender's disconnect.
     std::shared_ptr<SharedResult<T>> requestTask;
 
-    /// Waits for the outcome: the result, or the error that settled the request. May be
-    /// awaited any number of times, from any executor, with the same outcome; cancelling the
-    /// awaiting coroutine does not end the wait.
+    // Waits for the outcome: the result, or the error that settled the request. May be
+    // awaited any number of times, from any executor, with the same outcome; cancelling the
+    // awaiting coroutine does not end the wait.
     boost::asio::awaitable<T> value() const { return requestTask->value(); }
 };
 

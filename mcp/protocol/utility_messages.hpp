@@ -14,14 +14,14 @@
 
 namespace mcp {
 
-/// "ping": no parameters, an empty result; either side may send it at any time.
+// "ping": no parameters, an empty result; either side may send it at any time.
 struct Ping {
     static constexpr std::string_view name = "ping";
     using Parameters = Empty;
     using Result = Empty;
 };
 
-/// "notifications/cancelled": the sender no longer wants the answer to a request.
+// "notifications/cancelled": the sender no longer wants the answer to a request.
 struct CancelledNotification {
     static constexpr std::string_view name = "notifications/cancelled";
 
@@ -33,7 +33,7 @@ struct CancelledNotification {
     };
 };
 
-/// "notifications/progress": how far the request that carried the token has come.
+// "notifications/progress": how far the request that carried the token has come.
 struct ProgressNotification {
     static constexpr std::string_view name = "notifications/progress";
 
@@ -47,14 +47,14 @@ struct ProgressNotification {
     };
 };
 
-/// {"requestId", "reason"}, each only when present; both optional when read.
+// {"requestId", "reason"}, each only when present; both optional when read.
 template <>
 struct Codec<CancelledNotification::Parameters> {
     static Value encode(const CancelledNotification::Parameters& parameters);
     static CancelledNotification::Parameters decode(const Value& value, const CodingPath& path);
 };
 
-/// {"progressToken", "progress", "total", "message"}; the first two are required.
+// {"progressToken", "progress", "total", "message"}; the first two are required.
 template <>
 struct Codec<ProgressNotification::Parameters> {
     static Value encode(const ProgressNotification::Parameters& parameters);

@@ -19,9 +19,9 @@
 
 namespace mcp {
 
-/// A result of `M` and its JSON text with sorted keys, as the server writes it. Immutable, so
-/// one may be shared by servers on any thread. Throws `EncodingError` when `result` can't be
-/// written.
+// A result of `M` and its JSON text with sorted keys, as the server writes it. Immutable, so
+// one may be shared by servers on any thread. Throws `EncodingError` when `result` can't be
+// written.
 template <Method M>
 class FixedResult {
 public:
@@ -36,7 +36,7 @@ private:
     std::string json_;
 };
 
-/// The box of a method `M` answered with a `FixedResult<M>`.
+// The box of a method `M` answered with a `FixedResult<M>`.
 template <Method M>
 class FixedResultHandler final : public RequestHandlerBox {
 public:

@@ -74,17 +74,17 @@ public:
     using HandlerContext = mcp::HandlerContext;
     struct Batch;
 
-    /// Called with the client's identity and capabilities when "initialize" arrives, before
-    /// the server records them. What it throws is the client's answer, and the server stays
-    /// uninitialized.
+    // Called with the client's identity and capabilities when "initialize" arrives, before
+    // the server records them. What it throws is the client's answer, and the server stays
+    // uninitialized.
     using InitializeHook =
         std::function<boost::asio::awaitable<void>(const ClientInfo& clientInfo, const ClientCapabilities& capabilities)>;
 
-    /// The client capabilities that the server's own requests depend on.
+    // The client capabilities that the server's own requests depend on.
     enum class ClientFeature { sampling, elicitation, roots };
 
-    /// A server named `name` at `version`, serving on `strandOf(executor)`. It has no
-    /// transport and no handlers yet.
+    // A server named `name` at `version`, serving on `strandOf(executor)`. It has no
+    // transport and no handlers yet.
     Server(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> instructions = std::nullopt,
            Capabilities capabilities = {}, Configuration configuration = Configuration::defaultConfiguration());
@@ -103,13 +103,13 @@ public:
     const Configuration& configuration() const noexcept { return configuration_; }
     void setConfiguration(Configuration configuration) { configuration_ = configuration; }
 
-    /// Registers the handler of method `M`, replacing any earlier one of that name. The
-    /// handler takes `M::Parameters` (and optionally `const HandlerContext&`) and returns
-    /// `awaitable<M::Result>`; what it throws becomes the client's error answer (an
-    /// `MCPError` as it is, anything else as an internal error). "initialize" and "ping" are
-    /// the server's own: `start` registers its handlers over any given for them. Call before
-    /// `start` or on the strand. The server keeps the handler until it is replaced or the
-    /// server goes.
+    // Registers the handler of method `M`, replacing any earlier one of that name. The
+    // handler takes `M::Parameters` (and optionally `const HandlerContext&`) and returns
+    // `awaitable<M::Result>`; what it throws becomes the client's error answer (an
+    // `MCPError` as it is, anything else as an internal error). "initialize" and "ping" are
+    // the server's own: `start` registers its handlers over any given for them. Call before
+    // `start` or on the strand. The server keeps the handler until it is replaced or the
+    // server goes.
     template <Method M, class Handler>
     Server& withMethodHandler(Handler handler) {
         constexpr bool usesContext = std::is_invocable_v<Handler&, typename M::Parameters, const HandlerContext&>;
@@ -118,20 +118,20 @@ public:
         return *this;
     }
 
-    /// Answers every request for method `M` with `result`, as a handler that returns it would,
-    /// without encoding it again: the parameters are still read, and those that don't read are
-    /// refused as `withMethodHandler`'s are. Replaces any handler of that name. Call before
-    /// `start` or on the strand. Keeps a shared reference to `result`, which many servers may
-    /// share.
+    // Answers every request for method `M` with `result`, as a handler that returns it would,
+    // without encoding it again: the parameters are still read, and those that don't read are
+    // refused as `withMethodHandler`'s are. Replaces any handler of that name. Call before
+    // `start` or on the strand. Keeps a shared reference to `result`, which many servers may
+    // share.
     template <Method M>
     Server& withFixedResult(std::shared_ptr<const FixedResult<M>> result) {
         methodHandlers_[std::string(M::name)] = std::make_shared<FixedResultHandler<M>>(std::move(result));
         return *this;
     }
 
-    /// Adds a handler of notification `N` after those already registered under its name;
-    /// all of them run, in registration order. The handler takes `Message<N>` and returns
-    /// `awaitable<void>`; what it throws is logged. Call before `start` or on the strand.
+    // Adds a handler of notification `N` after those already registered under its name;
+    // all of them run, in registration order. The handler takes `Message<N>` and returns
+    // `awaitable<void>`; what it throws is logged. Call before `start` or on the strand.
     template <Notification N, class Handler>
     Server& onNotification(Handler handler) {
         notificationHandlers_[std::string(N::name)].push_back(
@@ -139,45 +139,45 @@ public:
         return *this;
     }
 
-    /// Connects `transport` and starts reading its messages; returns without waiting for
-    /// them. Registers the "initialize" handler (calling `initializeHook`, if given), the
-    /// "ping" handler and the handler of "notifications/cancelled". Throws what the
-    /// transport's `connect` throws (the server stays unstarted then), and `std::logic_error`
-    /// when the server is started already: a server serves one transport at a time, until
-    /// `stop`. Keeps the transport until `stop`.
+    // Connects `transport` and starts reading its messages; returns without waiting for
+    // them. Registers the "initialize" handler (calling `initializeHook`, if given), the
+    // "ping" handler and the handler of "notifications/cancelled". Throws what the
+    // transport's `connect` throws (the server stays unstarted then), and `std::logic_error`
+    // when the server is started already: a server serves one transport at a time, until
+    // `stop`. Keeps the transport until `stop`.
     boost::asio::awaitable<void> start(std::shared_ptr<Transport> transport, InitializeHook initializeHook = {});
 
-    /// Stops reading, fails every request the server still awaits from the client with
-    /// "Server disconnected", disconnects the transport and lets it go. Requests being
-    /// handled keep running; their answers can no longer be sent. The server may be started
-    /// again afterwards. Never throws.
+    // Stops reading, fails every request the server still awaits from the client with
+    // "Server disconnected", disconnects the transport and lets it go. Requests being
+    // handled keep running; their answers can no longer be sent. The server may be started
+    // again afterwards. Never throws.
     boost::asio::awaitable<void> stop();
 
-    /// Returns once the server has stopped reading messages (the transport's stream ended or
-    /// `stop` was called); at once when it isn't started.
+    // Returns once the server has stopped reading messages (the transport's stream ended or
+    // `stop` was called); at once when it isn't started.
     boost::asio::awaitable<void> waitUntilCompleted();
 
-    /// Writes a response to the client. Throws `MCPError` internalError "Server connection
-    /// not initialized" without a transport, and what the transport's `send` throws.
+    // Writes a response to the client. Throws `MCPError` internalError "Server connection
+    // not initialized" without a transport, and what the transport's `send` throws.
     template <Method M>
     boost::asio::awaitable<void> send(Response<M> response) {
         Value message = mcp::encode(response);
         co_await sendOnStrand(std::move(message));
     }
 
-    /// Writes a notification to the client; throws as `send` does.
+    // Writes a notification to the client; throws as `send` does.
     template <Notification N>
     boost::asio::awaitable<void> notify(Message<N> message) {
         Value encoded = mcp::encode(message);
         co_await sendOnStrand(std::move(encoded));
     }
 
-    /// Sends a request to the client and waits for its answer, without a time limit: until
-    /// the client answers, the sending fails, `stop` is called ("Server disconnected") or the
-    /// awaiting coroutine is cancelled (terminal cancellation). Throws as `send` does, the
-    /// client's error answer, `TypeMismatchError` when the answer's result doesn't read as
-    /// `M::Result`, and `boost::system::system_error` operation_aborted when cancelled; the
-    /// request is no longer pending then, and a late answer to it is dropped.
+    // Sends a request to the client and waits for its answer, without a time limit: until
+    // the client answers, the sending fails, `stop` is called ("Server disconnected") or the
+    // awaiting coroutine is cancelled (terminal cancellation). Throws as `send` does, the
+    // client's error answer, `TypeMismatchError` when the answer's result doesn't read as
+    // `M::Result`, and `boost::system::system_error` operation_aborted when cancelled; the
+    // request is no longer pending then, and a late answer to it is dropped.
     template <Method M>
     boost::asio::awaitable<typename M::Result> sendRequest(Request<M> request) {
         auto initiation = [self = shared_from_this(), id = request.id,
@@ -195,8 +195,8 @@ public:
         co_return result;
     }
 
-    /// Tells the client it no longer wants the answer to its request `id` (the request stays
-    /// pending until it is answered or the server stops). Throws as `notify` does.
+    // Tells the client it no longer wants the answer to its request `id` (the request stays
+    // pending until it is answered or the server stops). Throws as `notify` does.
     boost::asio::awaitable<void> cancelRequest(ID id, std::optional<std::string> reason = std::nullopt);
 
     // Asking and telling the client (server_client_requests.cpp). Each request first throws
@@ -205,8 +205,8 @@ public:
     // it goes out with a new random UUID string id and waits as `sendRequest` does. May be
     // called from any executor.
 
-    /// "sampling/createMessage": asks the client's model to continue `messages`. Offers the
-    /// model no tools.
+    // "sampling/createMessage": asks the client's model to continue `messages`. Offers the
+    // model no tools.
     boost::asio::awaitable<CreateSamplingMessage::Result> requestSampling(
         std::vector<Sampling::Message> messages, std::optional<Sampling::ModelPreferences> modelPreferences,
         std::optional<std::string> systemPrompt, std::optional<Sampling::ContextInclusion> includeContext,
@@ -214,55 +214,55 @@ public:
         std::optional<std::vector<std::string>> stopSequences = std::nullopt,
         std::optional<Metadata> meta = std::nullopt);
 
-    /// "elicitation/create" in form mode: asks the user for the fields of `requestedSchema`.
-    /// "mode" is sent only when `mode` is given.
+    // "elicitation/create" in form mode: asks the user for the fields of `requestedSchema`.
+    // "mode" is sent only when `mode` is given.
     boost::asio::awaitable<CreateElicitation::Result> requestElicitation(
         std::string message, Elicitation::RequestSchema requestedSchema,
         std::optional<Elicitation::Mode> mode = std::nullopt, std::optional<Metadata> meta = std::nullopt);
 
-    /// "elicitation/create" in URL mode: sends the user to `url`.
+    // "elicitation/create" in URL mode: sends the user to `url`.
     boost::asio::awaitable<CreateElicitation::Result> requestElicitation(std::string message, std::string url,
                                                                          std::string elicitationId,
                                                                          std::optional<Metadata> meta = std::nullopt);
 
-    /// "roots/list": the client's roots (the result's "_meta" is dropped).
+    // "roots/list": the client's roots (the result's "_meta" is dropped).
     boost::asio::awaitable<std::vector<Root>> listRoots();
 
-    /// Sends one "notifications/message", whatever the level the client asked for and
-    /// whatever it declared. Throws as `notify` does.
+    // Sends one "notifications/message", whatever the level the client asked for and
+    // whatever it declared. Throws as `notify` does.
     boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, Value data);
 
-    /// The same with any codable `data`, sent as its JSON form; what encoding it throws is
-    /// thrown before anything is sent.
+    // The same with any codable `data`, sent as its JSON form; what encoding it throws is
+    // thrown before anything is sent.
     template <Codable T>
     boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, T data) {
         Value value = mcp::encode(data);
         co_await log(level, std::move(logger), std::move(value));
     }
 
-    /// In strict mode, throws `MCPError` methodNotFound unless the client declared `feature`
-    /// in its initialize request ("Client capabilities not initialized" before it,
-    /// "Sampling is not supported by the client" and the like after it). On the strand.
+    // In strict mode, throws `MCPError` methodNotFound unless the client declared `feature`
+    // in its initialize request ("Client capabilities not initialized" before it,
+    // "Sampling is not supported by the client" and the like after it). On the strand.
     void checkClientCapability(ClientFeature feature) const;
 
-    /// Takes the waiter of the server's own request `id` out of the pending requests, if it
-    /// is there. On the strand.
+    // Takes the waiter of the server's own request `id` out of the pending requests, if it
+    // is there. On the strand.
     std::optional<AnyPendingRequest> removePendingRequest(const ID& id);
 
     // State, for the strand (handlers, hooks) or while the server is idle.
     bool isInitialized() const noexcept { return isInitialized_; }
     const std::optional<ClientInfo>& clientInfo() const noexcept { return clientInfo_; }
     const std::optional<ClientCapabilities>& clientCapabilities() const noexcept { return clientCapabilities_; }
-    /// The protocol version agreed with the client.
+    // The protocol version agreed with the client.
     const std::optional<std::string>& protocolVersion() const noexcept { return protocolVersion_; }
     const std::shared_ptr<Transport>& connection() const noexcept { return connection_; }
-    /// True from `start` until `stop`, also after the messages ended.
+    // True from `start` until `stop`, also after the messages ended.
     bool isStarted() const noexcept { return loop_ != nullptr; }
     bool hasMethodHandler(std::string_view method) const { return methodHandlers_.contains(std::string(method)); }
     std::size_t notificationHandlerCount(std::string_view method) const;
-    /// Incoming requests whose handlers are under way.
+    // Incoming requests whose handlers are under way.
     std::size_t requestsInProgress() const noexcept { return pendingRequestTasks_.size(); }
-    /// Requests sent to the client and not yet answered.
+    // Requests sent to the client and not yet answered.
     std::size_t requestsAwaitingClient() const noexcept { return pendingRequests_.size(); }
 
 private:

@@ -15,7 +15,7 @@
 namespace mcp {
 
 struct Server::Batch {
-    /// An element with an "id" member is a request, any other a notification.
+    // An element with an "id" member is a request, any other a notification.
     using Item = std::variant<Request<AnyMethod>, Message<AnyNotification>>;
 
     std::vector<Item> items;
@@ -23,9 +23,9 @@ struct Server::Batch {
     friend bool operator==(const Batch&, const Batch&) = default;
 };
 
-/// Written as the array of its items. Reading takes an array whose every element reads as a
-/// request or a notification; one element that doesn't fails the whole batch. An empty array
-/// reads as a batch without items.
+// Written as the array of its items. Reading takes an array whose every element reads as a
+// request or a notification; one element that doesn't fails the whole batch. An empty array
+// reads as a batch without items.
 template <>
 struct Codec<Server::Batch> {
     static Value encode(const Server::Batch& batch);

@@ -26,8 +26,8 @@
 namespace mcp {
 
 struct Tool {
-    /// Hints about a tool's behaviour, all optional. A hint that is false is present: only
-    /// annotations without any field are empty.
+    // Hints about a tool's behaviour, all optional. A hint that is false is present: only
+    // annotations without any field are empty.
     struct Annotations {
         std::optional<std::string> title;
         std::optional<bool> destructiveHint;
@@ -47,10 +47,10 @@ struct Tool {
     std::string name;
     std::optional<std::string> title;
     std::optional<std::string> description;
-    /// The JSON Schema of the arguments; nothing checks that it is one.
+    // The JSON Schema of the arguments; nothing checks that it is one.
     Value inputSchema;
     std::optional<std::vector<Icon>> icons;
-    /// The JSON Schema of the structured result.
+    // The JSON Schema of the structured result.
     std::optional<Value> outputSchema;
     std::optional<Metadata> _meta;
     Annotations annotations;
@@ -58,15 +58,15 @@ struct Tool {
     friend bool operator==(const Tool&, const Tool&) = default;
 };
 
-/// {"title", "destructiveHint", "idempotentHint", "openWorldHint", "readOnlyHint"}, each only
-/// when present; a hint that is no Boolean fails to read.
+// {"title", "destructiveHint", "idempotentHint", "openWorldHint", "readOnlyHint"}, each only
+// when present; a hint that is no Boolean fails to read.
 template <>
 struct Codec<Tool::Annotations> {
     static Value encode(const Tool::Annotations& annotations);
     static Tool::Annotations decode(const Value& value, const CodingPath& path);
 };
 
-/// "name" and "inputSchema" are required; missing or null "annotations" read as empty ones.
+// "name" and "inputSchema" are required; missing or null "annotations" read as empty ones.
 template <>
 struct Codec<Tool> {
     static Value encode(const Tool& tool);

@@ -53,12 +53,12 @@ struct Tool::Content {
         friend bool operator==(const Audio&, const Audio&) = default;
     };
 
-    /// A resource's contents embedded in the result.
+    // A resource's contents embedded in the result.
     using EmbeddedResource = EmbeddedResourceContent;
-    /// A link to a resource the client may read itself.
+    // A link to a resource the client may read itself.
     using ResourceLink = ResourceLinkContent;
 
-    /// The case, in the order text, image, audio, resource, resource link.
+    // The case, in the order text, image, audio, resource, resource link.
     using Item = std::variant<Text, Image, Audio, EmbeddedResource, ResourceLink>;
 
     Content(Text text) : item(std::move(text)) {}
@@ -67,20 +67,20 @@ struct Tool::Content {
     Content(EmbeddedResource resource) : item(std::move(resource)) {}
     Content(ResourceLink link) : item(std::move(link)) {}
 
-    /// A text item without annotations.
+    // A text item without annotations.
     static Content text(std::string text, std::optional<Metadata> metadata = std::nullopt) {
         return Text{std::move(text), std::nullopt, std::move(metadata)};
     }
-    /// An image item without annotations; `data` is the image's bytes in text form.
+    // An image item without annotations; `data` is the image's bytes in text form.
     static Content image(std::string data, std::string mimeType, std::optional<Metadata> metadata = std::nullopt) {
         return Image{std::move(data), std::move(mimeType), std::nullopt, std::move(metadata)};
     }
-    /// An audio item without annotations; `data` is the sound's bytes in text form.
+    // An audio item without annotations; `data` is the sound's bytes in text form.
     static Content audio(std::string data, std::string mimeType, std::optional<Metadata> metadata = std::nullopt) {
         return Audio{std::move(data), std::move(mimeType), std::nullopt, std::move(metadata)};
     }
 
-    /// The case `Case` of this item, or null when it is another one.
+    // The case `Case` of this item, or null when it is another one.
     template <class Case>
     const Case* as() const noexcept {
         return std::get_if<Case>(&item);
@@ -91,8 +91,8 @@ struct Tool::Content {
     friend bool operator==(const Content&, const Content&) = default;
 };
 
-/// Reading compares "type" exactly with the five names; any other value fails with
-/// dataCorrupted at "type", "Unknown tool content type".
+// Reading compares "type" exactly with the five names; any other value fails with
+// dataCorrupted at "type", "Unknown tool content type".
 template <>
 struct Codec<Tool::Content> {
     static Value encode(const Tool::Content& content);

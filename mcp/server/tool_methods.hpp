@@ -30,7 +30,7 @@ struct ListTools {
     static constexpr std::string_view name = "tools/list";
 
     struct Parameters {
-        /// Where the previous page ended; absent for the first page.
+        // Where the previous page ended; absent for the first page.
         std::optional<std::string> cursor;
 
         friend bool operator==(const Parameters&, const Parameters&) = default;
@@ -38,7 +38,7 @@ struct ListTools {
 
     struct Result {
         std::vector<Tool> tools;
-        /// Where the next page starts; absent on the last page.
+        // Where the next page starts; absent on the last page.
         std::optional<std::string> nextCursor;
         std::optional<Metadata> _meta;
 
@@ -46,7 +46,7 @@ struct ListTools {
     };
 };
 
-/// A "tools/list" request without "params" asks for the first page.
+// A "tools/list" request without "params" asks for the first page.
 template <>
 inline constexpr bool enableNotRequired<ListTools::Parameters> = true;
 
@@ -55,7 +55,7 @@ struct CallTool {
 
     struct Parameters {
         std::optional<Metadata> _meta;
-        /// The name of the tool to run.
+        // The name of the tool to run.
         std::string name;
         std::optional<ValueObject> arguments;
 
@@ -65,13 +65,13 @@ struct CallTool {
     struct Result {
         std::vector<Tool::Content> content;
         std::optional<Value> structuredContent;
-        /// True when the tool failed; absent and false are told apart on the wire.
+        // True when the tool failed; absent and false are told apart on the wire.
         std::optional<bool> isError;
         std::optional<Metadata> _meta;
 
-        /// A result whose structured content is the JSON form of `structured`. Throws what
-        /// `structured`'s codec throws, and `EncodingError` when that form can't be written (a NaN
-        /// or infinite number): no result is made.
+        // A result whose structured content is the JSON form of `structured`. Throws what
+        // `structured`'s codec throws, and `EncodingError` when that form can't be written (a NaN
+        // or infinite number): no result is made.
         template <Codable T>
         static Result withStructuredContent(std::vector<Tool::Content> content, const T& structured,
                                             std::optional<bool> isError = std::nullopt,
@@ -83,7 +83,7 @@ struct CallTool {
     };
 };
 
-/// Tells clients that the server's list of tools changed.
+// Tells clients that the server's list of tools changed.
 struct ToolListChangedNotification {
     static constexpr std::string_view name = "notifications/tools/list_changed";
     using Parameters = Empty;

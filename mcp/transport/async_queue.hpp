@@ -41,15 +41,15 @@ namespace mcp {
 template <class T>
 class AsyncQueue : public std::enable_shared_from_this<AsyncQueue<T>> {
 public:
-    /// The completion signature of `receive`: an item, or absent at the end; a non-null
-    /// exception is the error the queue was finished with, or the cancellation.
+    // The completion signature of `receive`: an item, or absent at the end; a non-null
+    // exception is the error the queue was finished with, or the cancellation.
     using Signature = void(std::exception_ptr, std::optional<T>);
 
-    /// Queues are shared between their producers and their consumer.
+    // Queues are shared between their producers and their consumer.
     static std::shared_ptr<AsyncQueue> make() { return std::shared_ptr<AsyncQueue>(new AsyncQueue()); }
 
-    /// Appends `item` for the consumer. Returns false, dropping the item, once the queue is
-    /// finished.
+    // Appends `item` for the consumer. Returns false, dropping the item, once the queue is
+    // finished.
     bool push(T item) {
         std::unique_lock lock(mutex_);
         if (finished_) return false;
@@ -63,8 +63,8 @@ public:
         return true;
     }
 
-    /// Ends the queue after the items already pushed; with `error`, the consumer receives that
-    /// error instead of the plain end. A second call does nothing.
+    // Ends the queue after the items already pushed; with `error`, the consumer receives that
+    // error instead of the plain end. A second call does nothing.
     void finish(std::exception_ptr error = nullptr) {
         std::unique_lock lock(mutex_);
         if (finished_) return;
@@ -81,11 +81,11 @@ public:
         return finished_;
     }
 
-    /// Waits for the next item: completes with it, with absent at the plain end (and every
-    /// time after), or with the error the queue was finished with (every time after, too).
-    /// Cancelling the operation completes it at once with `operation_aborted`; no item is
-    /// lost. There is one consumer: a second receive while one waits fails with
-    /// `std::logic_error`.
+    // Waits for the next item: completes with it, with absent at the plain end (and every
+    // time after), or with the error the queue was finished with (every time after, too).
+    // Cancelling the operation completes it at once with `operation_aborted`; no item is
+    // lost. There is one consumer: a second receive while one waits fails with
+    // `std::logic_error`.
     template <boost::asio::completion_token_for<Signature> Token>
     auto receive(Token&& token) {
         return boost::asio::async_initiate<Token, Signature>(
@@ -98,8 +98,8 @@ public:
             token);
     }
 
-    /// `receive` as a coroutine: the next item, absent at the end; throws the queue's error,
-    /// or `boost::system::system_error` with `operation_aborted` when cancelled.
+    // `receive` as a coroutine: the next item, absent at the end; throws the queue's error,
+    // or `boost::system::system_error` with `operation_aborted` when cancelled.
     boost::asio::awaitable<std::optional<T>> next() { co_return co_await receive(boost::asio::use_awaitable); }
 
 private:
@@ -155,17 +155,17 @@ private:
                  std::make_exception_ptr(boost::system::system_error(boost::asio::error::operation_aborted)), std::nullopt);
     }
 
-    /// Called with the mutex held.
+    // Called with the mutex held.
     Waiter takeWaiter() {
         Waiter waiter = std::move(*waiter_);
         waiter_.reset();
         return waiter;
     }
 
-    /// Runs the handler on its own executor, never inside push, finish or receive. The
-    /// cancellation slot belongs to the receiver, whose canceller may emit on the receiver's
-    /// executor at this very moment (a server stopping on its strand while a producer thread
-    /// pushes): it is cleared there, just before the handler runs, never on the producer's thread.
+    // Runs the handler on its own executor, never inside push, finish or receive. The
+    // cancellation slot belongs to the receiver, whose canceller may emit on the receiver's
+    // executor at this very moment (a server stopping on its strand while a producer thread
+    // pushes): it is cleared there, just before the handler runs, never on the producer's thread.
     static void complete(Waiter waiter, std::exception_ptr error, std::optional<T> item) {
         boost::asio::post(waiter.executor, [handler = std::move(waiter.handler), slot = waiter.slot, error,
                                             item = std::move(item)]() mutable {

@@ -8,9 +8,9 @@
 
 namespace mcp {
 
-/// The work was cancelled. It carries nothing but its text; a caller tells it apart from a
-/// failure by its type. Asio's `operation_aborted` is a different thing: an I/O operation
-/// that was interrupted.
+// The work was cancelled. It carries nothing but its text; a caller tells it apart from a
+// failure by its type. Asio's `operation_aborted` is a different thing: an I/O operation
+// that was interrupted.
 class CancellationError : public std::runtime_error {
 public:
     CancellationError() : std::runtime_error("The request was cancelled") {}

@@ -25,44 +25,44 @@ namespace mcp {
 
 class InMemoryTransport final : public Transport, public std::enable_shared_from_this<InMemoryTransport> {
 public:
-    /// The client end and the server end of a new pair, both unconnected; each side is
-    /// connected by its own owner. Without a logger the two log nowhere, under the labels
-    /// "mcp.transport.in-memory.client" and "mcp.transport.in-memory.server". Each end holds
-    /// its peer weakly: once one end is destroyed, the other's sends fail.
+    // The client end and the server end of a new pair, both unconnected; each side is
+    // connected by its own owner. Without a logger the two log nowhere, under the labels
+    // "mcp.transport.in-memory.client" and "mcp.transport.in-memory.server". Each end holds
+    // its peer weakly: once one end is destroyed, the other's sends fail.
     static std::pair<std::shared_ptr<InMemoryTransport>, std::shared_ptr<InMemoryTransport>> createConnectedPair(
         const boost::asio::any_io_executor& executor, std::optional<logging::Logger> logger = std::nullopt);
 
-    /// A transport without a peer ("mcp.transport.in-memory"); it can never connect.
+    // A transport without a peer ("mcp.transport.in-memory"); it can never connect.
     static std::shared_ptr<InMemoryTransport> make(const boost::asio::any_io_executor& executor,
                                                    std::optional<logging::Logger> logger = std::nullopt);
 
     const logging::Logger& logger() const override { return logger_; }
 
-    /// Throws `MCPError::internalError` when the transport has no peer; connecting twice is
-    /// harmless. Connecting one side does not connect the other.
+    // Throws `MCPError::internalError` when the transport has no peer; connecting twice is
+    // harmless. Connecting one side does not connect the other.
     boost::asio::awaitable<void> connect() override;
 
-    /// Ends this side's stream normally and the peer's with `MCPError::connectionClosed`;
-    /// both sides end up unconnected and may connect again.
+    // Ends this side's stream normally and the peer's with `MCPError::connectionClosed`;
+    // both sides end up unconnected and may connect again.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Delivers `message` to the peer and returns once it is queued there. A peer that has
-    /// not connected yet keeps the message for its first stream. Throws
-    /// `MCPError::internalError` when this side is not connected ("Transport not connected"),
-    /// the peer is gone ("No paired transport") or the peer has disconnected ("Peer not
-    /// connected"; the peer logs a warning): a message is never dropped silently.
+    // Delivers `message` to the peer and returns once it is queued there. A peer that has
+    // not connected yet keeps the message for its first stream. Throws
+    // `MCPError::internalError` when this side is not connected ("Transport not connected"),
+    // the peer is gone ("No paired transport") or the peer has disconnected ("Peer not
+    // connected"; the peer logs a warning): a message is never dropped silently.
     boost::asio::awaitable<void> send(std::string message) override;
 
-    /// A new stream that first yields the messages that arrived while no stream existed, then
-    /// each message as it arrives. A stream made before `connect` ends at once after the
-    /// queued messages (later messages wait for the next stream); a second call leaves the
-    /// first stream open but silent.
+    // A new stream that first yields the messages that arrived while no stream existed, then
+    // each message as it arrives. A stream made before `connect` ends at once after the
+    // queued messages (later messages wait for the next stream); a second call leaves the
+    // first stream open but silent.
     std::shared_ptr<MessageStream> receive() override;
 
 private:
     InMemoryTransport(const boost::asio::any_io_executor& executor, logging::Logger logger);
 
-    /// False when this side has disconnected and so refuses the message.
+    // False when this side has disconnected and so refuses the message.
     boost::asio::awaitable<bool> deliver(std::string message);
     boost::asio::awaitable<void> handlePeerDisconnection();
 

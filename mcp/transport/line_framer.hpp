@@ -23,19 +23,19 @@
 
 namespace mcp {
 
-/// The position of the first byte equal to `byte` in `bytes`, or absent when there is none.
+// The position of the first byte equal to `byte` in `bytes`, or absent when there is none.
 std::optional<std::size_t> firstByteIndex(char byte, std::string_view bytes) noexcept;
 
 class LineFramer {
 public:
-    /// The default longest line: results that carry screenshots reach several megabytes.
+    // The default longest line: results that carry screenshots reach several megabytes.
     static constexpr std::size_t kDefaultMaxLineBytes = std::size_t{64} << 20;
 
-    /// One framed line. `bytes` points into the framer and is valid until the next `append`.
+    // One framed line. `bytes` points into the framer and is valid until the next `append`.
     struct Line {
         std::string_view bytes;
-        /// The line exceeded the limit: `bytes` is empty and `size` the length that was
-        /// reached when it was refused; the rest of it is skipped.
+        // The line exceeded the limit: `bytes` is empty and `size` the length that was
+        // reached when it was refused; the rest of it is skipped.
         bool overlong = false;
         std::size_t size = 0;
     };
@@ -44,24 +44,24 @@ public:
 
     std::size_t maxLineBytes() const noexcept { return maxLineBytes_; }
 
-    /// Adds received bytes after those already held.
+    // Adds received bytes after those already held.
     void append(std::string_view bytes);
 
-    /// The next complete line (without its line feed), or an overlong line's refusal; absent
-    /// when no line feed is left in what is held.
+    // The next complete line (without its line feed), or an overlong line's refusal; absent
+    // when no line feed is left in what is held.
     std::optional<Line> nextLine();
 
-    /// True when the held bytes begin a new line: nothing of a partial line is pending.
+    // True when the held bytes begin a new line: nothing of a partial line is pending.
     bool atLineStart() const noexcept { return !skipping_ && scanned_ == start_; }
 
-    /// The held bytes not yet consumed, for a reader that recognises frames of its own at a
-    /// line start; valid until the next `append`.
+    // The held bytes not yet consumed, for a reader that recognises frames of its own at a
+    // line start; valid until the next `append`.
     std::string_view unread() const noexcept { return std::string_view(buffer_).substr(start_); }
 
-    /// Consumes `count` bytes of `unread()` at a line start (at most all of them).
+    // Consumes `count` bytes of `unread()` at a line start (at most all of them).
     void consume(std::size_t count) noexcept;
 
-    /// Bytes held that belong to no complete line yet.
+    // Bytes held that belong to no complete line yet.
     std::size_t pendingBytes() const noexcept { return buffer_.size() - start_; }
 
 private:

@@ -35,19 +35,19 @@ public:
     // Boost 1.81's move assignment of a type-erased handler wraps the handler in itself, so a
     // OneShot is moved only by construction.
     OneShot& operator=(OneShot&&) = delete;
-    /// Takes the waiter's completion handler (or any callable of the signature).
+    // Takes the waiter's completion handler (or any callable of the signature).
     template <class H>
         requires std::constructible_from<Handler, H&&> && (!std::same_as<std::remove_cvref_t<H>, OneShot>)
     OneShot(H&& handler) : handler_(std::forward<H>(handler)) {}
 
-    /// True until it has been resumed (and for a default-made one, never).
+    // True until it has been resumed (and for a default-made one, never).
     bool isWaiting() const noexcept { return static_cast<bool>(handler_); }
 
     void succeed(T value) { resume(nullptr, std::move(value)); }
     void fail(std::exception_ptr error) { resume(std::move(error), T{}); }
 
-    /// Resumes the waiter on its own executor: at once when that is the current one, else
-    /// posted there.
+    // Resumes the waiter on its own executor: at once when that is the current one, else
+    // posted there.
     void resume(std::exception_ptr error, T value) {
         assert(handler_ && "a OneShot is resumed exactly once");
         if (!handler_) return;

@@ -14,8 +14,8 @@ class ProtocolVersionAware {
 public:
     virtual ~ProtocolVersionAware() = default;
 
-    /// Records `version`, the revision the server answered with, for the messages sent from
-    /// now on. Runs on the transport's own strand; never throws.
+    // Records `version`, the revision the server answered with, for the messages sent from
+    // now on. Runs on the transport's own strand; never throws.
     virtual boost::asio::awaitable<void> setNegotiatedProtocolVersion(std::string version) = 0;
 };
 

@@ -37,16 +37,16 @@ namespace mcp {
 template <class T>
 class SharedResult : public std::enable_shared_from_this<SharedResult<T>> {
 public:
-    /// The completion of `wait`: the error, or null and the value.
+    // The completion of `wait`: the error, or null and the value.
     using Signature = void(std::exception_ptr, T);
 
     static std::shared_ptr<SharedResult> make() { return std::shared_ptr<SharedResult>(new SharedResult()); }
 
-    /// Sets the value and releases every waiter. Returns false, changing nothing, when the
-    /// outcome was set before.
+    // Sets the value and releases every waiter. Returns false, changing nothing, when the
+    // outcome was set before.
     bool succeed(T value) { return settle(nullptr, std::move(value)); }
 
-    /// Sets the error and releases every waiter; false when the outcome was set before.
+    // Sets the error and releases every waiter; false when the outcome was set before.
     bool fail(std::exception_ptr error) { return settle(std::move(error), T{}); }
 
     bool isReady() const {
@@ -54,7 +54,7 @@ public:
         return ready_;
     }
 
-    /// Waits for the outcome; completes at once (posted) when it is set already.
+    // Waits for the outcome; completes at once (posted) when it is set already.
     template <boost::asio::completion_token_for<Signature> Token>
     auto wait(Token&& token) {
         return boost::asio::async_initiate<Token, Signature>(
@@ -65,8 +65,8 @@ public:
             token);
     }
 
-    /// `wait` as an awaitable: returns the value or throws the error. The awaitable keeps the
-    /// result alive, so it may outlive the pointer it was taken from.
+    // `wait` as an awaitable: returns the value or throws the error. The awaitable keeps the
+    // result alive, so it may outlive the pointer it was taken from.
     boost::asio::awaitable<T> value() { return wait(boost::asio::use_awaitable); }
 
 private:

@@ -37,9 +37,9 @@ MCPError systemFailure(int number) {
 
 logging::Metadata sizeOf(std::size_t size) { return {{"size", std::to_string(size)}}; }
 
-/// write(2) that raises no SIGPIPE: the signal is blocked in this thread for the call, and one
-/// that the call raised is taken back before the mask is restored. The library sets no process
-/// wide signal disposition. Returns the count, or -1 with errno; EINTR is retried.
+// write(2) that raises no SIGPIPE: the signal is blocked in this thread for the call, and one
+// that the call raised is taken back before the mask is restored. The library sets no process
+// wide signal disposition. Returns the count, or -1 with errno; EINTR is retried.
 ssize_t writeWithoutSignal(int descriptor, const char* data, std::size_t size) {
     sigset_t pipeSignal;
     sigemptyset(&pipeSignal);

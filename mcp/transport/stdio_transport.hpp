@@ -36,9 +36,9 @@ public:
     static constexpr int kStandardInput = 0;
     static constexpr int kStandardOutput = 1;
 
-    /// A transport reading `input` and writing `output`, on a strand of `executor`. Without a
-    /// logger it logs nowhere, under the label "mcp.transport.stdio". A line longer than
-    /// `maxLineBytes` is refused (logged) and skipped. Performs no input or output.
+    // A transport reading `input` and writing `output`, on a strand of `executor`. Without a
+    // logger it logs nowhere, under the label "mcp.transport.stdio". A line longer than
+    // `maxLineBytes` is refused (logged) and skipped. Performs no input or output.
     static std::shared_ptr<StdioTransport> make(const boost::asio::any_io_executor& executor,
                                                 int input = kStandardInput, int output = kStandardOutput,
                                                 std::optional<logging::Logger> logger = std::nullopt,
@@ -48,23 +48,23 @@ public:
 
     const logging::Logger& logger() const override { return logger_; }
 
-    /// Makes both descriptors non-blocking (input first) and starts reading. Throws
-    /// `MCPError::transportError` with the system error when a descriptor's flags can't be
-    /// read or set; the flags already changed are then restored. Does nothing when connected.
+    // Makes both descriptors non-blocking (input first) and starts reading. Throws
+    // `MCPError::transportError` with the system error when a descriptor's flags can't be
+    // read or set; the flags already changed are then restored. Does nothing when connected.
     boost::asio::awaitable<void> connect() override;
 
-    /// Stops reading, ends the message stream normally and restores the descriptors' flags.
-    /// Does nothing unless connected.
+    // Stops reading, ends the message stream normally and restores the descriptors' flags.
+    // Does nothing unless connected.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Writes `message` and a line feed, after the messages of earlier sends. The message is
-    /// not inspected. Throws `MCPError::transportError` with ENOTCONN when not connected, and
-    /// with the system error when the write fails (bytes already written stay written).
+    // Writes `message` and a line feed, after the messages of earlier sends. The message is
+    // not inspected. Throws `MCPError::transportError` with ENOTCONN when not connected, and
+    // with the system error when the write fails (bytes already written stay written).
     boost::asio::awaitable<void> send(std::string message) override;
 
-    /// The stream of incoming lines, one element per non-empty line; the same stream on every
-    /// call, made with the transport. It ends normally at end of input, on a read error and on
-    /// `disconnect`. Bytes after the last line feed are never delivered.
+    // The stream of incoming lines, one element per non-empty line; the same stream on every
+    // call, made with the transport. It ends normally at end of input, on a read error and on
+    // `disconnect`. Bytes after the last line feed are never delivered.
     std::shared_ptr<MessageStream> receive() override { return stream_; }
 
 private:

@@ -22,21 +22,21 @@
 
 namespace mcp {
 
-/// The strand an actor runs on.
+// The strand an actor runs on.
 using Strand = boost::asio::strand<boost::asio::any_io_executor>;
 
-/// `executor` itself when it is a `Strand`, else a new strand of it.
+// `executor` itself when it is a `Strand`, else a new strand of it.
 inline Strand strandOf(const boost::asio::any_io_executor& executor) {
     if (const auto* strand = executor.target<Strand>()) return *strand;
     return boost::asio::make_strand(executor);
 }
 
-/// Runs `body` (a callable returning `awaitable<T>`) on `strand` and returns what it returns,
-/// or throws what it throws. A caller whose coroutine already runs on `strand` runs it in
-/// place; any other is moved onto the strand and back. `body` is kept until it has run.
-///
-/// The body is taken as a named object: GCC 12 destroys a lambda temporary written inside a
-/// co_await twice, which would release what it captured one time too many.
+// Runs `body` (a callable returning `awaitable<T>`) on `strand` and returns what it returns,
+// or throws what it throws. A caller whose coroutine already runs on `strand` runs it in
+// place; any other is moved onto the strand and back. `body` is kept until it has run.
+//
+// The body is taken as a named object: GCC 12 destroys a lambda temporary written inside a
+// co_await twice, which would release what it captured one time too many.
 template <class Body>
 auto onStrand(const Strand& strand, Body body) -> decltype(body()) {
     using Result = typename decltype(body())::value_type;

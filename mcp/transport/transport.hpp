@@ -18,65 +18,65 @@
 
 namespace mcp {
 
-/// The incoming messages of a transport: each element the bytes of one JSON-RPC message or
-/// batch array; the stream ends when the transport is finished, possibly with an error.
+// The incoming messages of a transport: each element the bytes of one JSON-RPC message or
+// batch array; the stream ends when the transport is finished, possibly with an error.
 using MessageStream = AsyncQueue<std::string>;
 
-/// The logger a transport uses: the caller's, or else one labelled `label` that discards
-/// everything, so the library writes no log unless its caller asks for one.
+// The logger a transport uses: the caller's, or else one labelled `label` that discards
+// everything, so the library writes no log unless its caller asks for one.
 logging::Logger givenOrSilentLogger(std::optional<logging::Logger> given, std::string label);
 
-/// A connection to a peer. Implementations are actors: every operation runs on the
-/// transport's own strand, one at a time, so callers may use them from any executor.
+// A connection to a peer. Implementations are actors: every operation runs on the
+// transport's own strand, one at a time, so callers may use them from any executor.
 class Transport {
 public:
     virtual ~Transport() = default;
 
-    /// The transport's logger; the server and the client write their own log lines through
-    /// it. Immutable, so it may be read from anywhere.
+    // The transport's logger; the server and the client write their own log lines through
+    // it. Immutable, so it may be read from anywhere.
     virtual const logging::Logger& logger() const = 0;
 
-    /// Makes the transport ready; awaited before anything is read or sent. Throws when the
-    /// transport can't connect (the server's or client's start fails with that error).
+    // Makes the transport ready; awaited before anything is read or sent. Throws when the
+    // transport can't connect (the server's or client's start fails with that error).
     virtual boost::asio::awaitable<void> connect() = 0;
 
-    /// Ends the transport. Never throws.
+    // Ends the transport. Never throws.
     virtual boost::asio::awaitable<void> disconnect() = 0;
 
-    /// Hands one outgoing message to the peer: the UTF-8 JSON text of one JSON-RPC request,
-    /// notification or response, or of one batch array, exactly as given. Throws on failure.
+    // Hands one outgoing message to the peer: the UTF-8 JSON text of one JSON-RPC request,
+    // notification or response, or of one batch array, exactly as given. Throws on failure.
     virtual boost::asio::awaitable<void> send(std::string message) = 0;
 
-    /// Hands one outgoing response to the peer as `send` does; `id` is the id of the request it
-    /// answers, so that a transport that routes responses to their requests needn't read the
-    /// message again to find it. Throws as `send` does. By default, `send`.
+    // Hands one outgoing response to the peer as `send` does; `id` is the id of the request it
+    // answers, so that a transport that routes responses to their requests needn't read the
+    // message again to find it. Throws as `send` does. By default, `send`.
     virtual boost::asio::awaitable<void> sendResponse(std::string message, [[maybe_unused]] const ID& id) {
         return send(std::move(message));
     }
 
-    /// The stream of incoming messages. Called once; the caller reads it to its end.
+    // The stream of incoming messages. Called once; the caller reads it to its end.
     virtual std::shared_ptr<MessageStream> receive() = 0;
 };
 
-/// A transport that knows the HTTP request behind each JSON-RPC request it delivered (the
-/// HTTP server transports). The server passes that request to the handler that serves it.
+// A transport that knows the HTTP request behind each JSON-RPC request it delivered (the
+// HTTP server transports). The server passes that request to the handler that serves it.
 class HTTPContextProviding {
 public:
     virtual ~HTTPContextProviding() = default;
 
-    /// The HTTP request that carried the JSON-RPC request `id`, while that request is being
-    /// handled; absent otherwise.
+    // The HTTP request that carried the JSON-RPC request `id`, while that request is being
+    // handled; absent otherwise.
     virtual boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(const ID& id) = 0;
 };
 
-/// Makes the ids of new HTTP sessions.
+// Makes the ids of new HTTP sessions.
 class SessionIDGenerator {
 public:
     virtual ~SessionIDGenerator() = default;
     virtual std::string generateSessionID() = 0;
 };
 
-/// The default: a fresh random UUID in its upper-case 36-character form.
+// The default: a fresh random UUID in its upper-case 36-character form.
 class UUIDSessionIDGenerator final : public SessionIDGenerator {
 public:
     std::string generateSessionID() override;

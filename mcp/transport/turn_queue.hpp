@@ -37,7 +37,7 @@ class TurnQueue {
     };
 
 public:
-    /// Holds the turn until destroyed, then hands it to the next waiter.
+    // Holds the turn until destroyed, then hands it to the next waiter.
     class Turn {
     public:
         Turn(Turn&& other) noexcept : state_(std::move(other.state_)) {}
@@ -59,7 +59,7 @@ public:
         std::shared_ptr<State> state_;
     };
 
-    /// Waits until every earlier turn has passed.
+    // Waits until every earlier turn has passed.
     boost::asio::awaitable<Turn> take() {
         if (state_->busy) {
             auto initiation = [state = state_](auto handler) {

@@ -23,25 +23,25 @@ public:
     Connection(std::string poolKey, PlainStream stream);
     Connection(std::string poolKey, std::unique_ptr<TlsStream> stream);
 
-    /// "scheme://host:port": connections are reused only for the same key.
+    // "scheme://host:port": connections are reused only for the same key.
     const std::string& poolKey() const noexcept { return poolKey_; }
 
-    /// The TCP layer, for timeouts and closing.
+    // The TCP layer, for timeouts and closing.
     PlainStream& tcp() noexcept;
-    /// Null for a plain connection.
+    // Null for a plain connection.
     TlsStream* tls() noexcept;
     PlainStream* plain() noexcept;
 
     boost::beast::flat_buffer& buffer() noexcept { return buffer_; }
 
-    /// Closes the socket; pending operations end with operation_aborted. Never throws.
+    // Closes the socket; pending operations end with operation_aborted. Never throws.
     void close() noexcept;
     bool isOpen() noexcept;
 
-    /// When it went back to the pool.
+    // When it went back to the pool.
     std::chrono::steady_clock::time_point idleSince;
-    /// Whether it has carried a request before: a failure before any answer on a reused
-    /// connection is the server having closed it while idle.
+    // Whether it has carried a request before: a failure before any answer on a reused
+    // connection is the server having closed it while idle.
     bool reused = false;
 
 private:

@@ -22,13 +22,13 @@ public:
     ConnectionPool(std::size_t maxIdlePerKey, std::chrono::milliseconds maxIdleTime)
         : maxIdlePerKey_(maxIdlePerKey), maxIdleTime_(maxIdleTime) {}
 
-    /// The most recently used idle connection for `key`, or null.
+    // The most recently used idle connection for `key`, or null.
     std::unique_ptr<Connection> take(const std::string& key);
 
-    /// Keeps `connection` for reuse, or closes it when the pool is closed or full.
+    // Keeps `connection` for reuse, or closes it when the pool is closed or full.
     void put(std::unique_ptr<Connection> connection);
 
-    /// Closes every idle connection; later `put`s close theirs at once.
+    // Closes every idle connection; later `put`s close theirs at once.
     void close();
 
     std::size_t idleCount() const;

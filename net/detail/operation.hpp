@@ -37,15 +37,15 @@ public:
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
-    /// Cancels the operation from any thread: its pending and later I/O fails with
-    /// Error::cancelled.
+    // Cancels the operation from any thread: its pending and later I/O fails with
+    // Error::cancelled.
     void requestCancel();
 
-    /// Throws Error::cancelled once the operation is cancelled. Call on `executor`.
+    // Throws Error::cancelled once the operation is cancelled. Call on `executor`.
     void throwIfCancelled() const;
 
-    /// Hands the connection back: to the pool when its response was read to the end and
-    /// keep-alive holds, else it is closed. Call on `executor`.
+    // Hands the connection back: to the pool when its response was read to the end and
+    // keep-alive holds, else it is closed. Call on `executor`.
     void release(bool reusable);
 
     const boost::asio::any_io_executor executor;
@@ -66,13 +66,13 @@ private:
     std::shared_ptr<ConnectionPool> pool_;
 };
 
-/// The live operations of one client.
+// The live operations of one client.
 class OperationRegistry {
 public:
-    /// Adds `operation`; throws Error::cancelled once the registry is shut down.
+    // Adds `operation`; throws Error::cancelled once the registry is shut down.
     void add(const std::shared_ptr<Operation>& operation);
     void remove(std::uint64_t id);
-    /// Cancels every live operation and refuses new ones.
+    // Cancels every live operation and refuses new ones.
     void shutdown();
     bool isShutDown() const;
 

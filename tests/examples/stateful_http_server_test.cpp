@@ -96,7 +96,7 @@ class CurlStream {
 public:
     explicit CurlStream(const std::string& command) : curl_(command) {}
 
-    /// The next line without its line ending; absent once curl has ended.
+    // The next line without its line ending; absent once curl has ended.
     std::optional<std::string> line() {
         std::string text;
         char buffer[4096];
@@ -109,7 +109,7 @@ public:
         return text;
     }
 
-    /// The next event's lines (up to the empty line that ends it), after the reply's headers.
+    // The next event's lines (up to the empty line that ends it), after the reply's headers.
     std::vector<std::string> event() {
         if (!headersSkipped_) {
             while (auto header = line()) {

@@ -36,13 +36,13 @@ protected:
     template <class T>
     using Outcome = test_support::Outcome<T>;
 
-    /// Spawns `task` on io_ without running anything.
+    // Spawns `task` on io_ without running anything.
     template <class T>
     std::shared_ptr<Outcome<T>> start(boost::asio::awaitable<T> task) {
         return test_support::startTask(io_.get_executor(), std::move(task));
     }
 
-    /// Runs io_ until `task` ends; returns its value or rethrows its error.
+    // Runs io_ until `task` ends; returns its value or rethrows its error.
     template <class T>
     T await(boost::asio::awaitable<T> task) {
         auto outcome = start(std::move(task));
@@ -51,7 +51,7 @@ protected:
         if constexpr (!std::is_void_v<T>) return std::move(*outcome->value);
     }
 
-    /// Runs io_ one handler at a time until `condition` holds.
+    // Runs io_ one handler at a time until `condition` holds.
     void runUntil(const std::function<bool()>& condition,
                   std::chrono::steady_clock::duration timeout = std::chrono::seconds(10)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -65,9 +65,9 @@ protected:
         }
     }
 
-    /// Runs io_ in short slices until `condition` holds: for conditions that something outside
-    /// io_ (a server on a thread of its own) makes true, which runUntil would not see until
-    /// io_'s next event.
+    // Runs io_ in short slices until `condition` holds: for conditions that something outside
+    // io_ (a server on a thread of its own) makes true, which runUntil would not see until
+    // io_'s next event.
     void pollUntil(const std::function<bool()>& condition,
                    std::chrono::steady_clock::duration timeout = std::chrono::seconds(20)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -80,7 +80,7 @@ protected:
         }
     }
 
-    /// Runs what is ready to run, without waiting.
+    // Runs what is ready to run, without waiting.
     void runReady() {
         if (io_.stopped()) io_.restart();
         io_.poll();

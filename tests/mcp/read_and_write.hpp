@@ -9,8 +9,8 @@
 
 namespace mcp::testing {
 
-/// The compact JSON of `json` read as `T` and written back, members in the record's own
-/// order; "error: " and the debug description when reading fails.
+// The compact JSON of `json` read as `T` and written back, members in the record's own
+// order; "error: " and the debug description when reading fails.
 template <Codable T>
 std::string readAndWrite(std::string_view json) {
     try {

@@ -25,8 +25,8 @@
 
 namespace mcp::testing {
 
-/// Holds a handler until the test lets it go: the handler awaits `wait()`, the test calls
-/// `release()`. Cancelling the handler's task ends the wait with `operation_aborted`.
+// Holds a handler until the test lets it go: the handler awaits `wait()`, the test calls
+// `release()`. Cancelling the handler's task ends the wait with `operation_aborted`.
 class Gate {
 public:
     boost::asio::awaitable<void> wait() {
@@ -34,7 +34,7 @@ public:
         co_await queue_->next();
     }
     void release() { queue_->push(0); }
-    /// How many handlers have reached the gate so far.
+    // How many handlers have reached the gate so far.
     int waiting() const noexcept { return waiting_; }
 
 private:
@@ -48,19 +48,19 @@ protected:
         if (server_) await(server_->stop());
     }
 
-    /// A server named "probe" at version "1.0" that declares the tools capability.
+    // A server named "probe" at version "1.0" that declares the tools capability.
     std::shared_ptr<Server> makeServer(Server::Configuration configuration = Server::Configuration::defaultConfiguration()) {
         server_ = std::make_shared<Server>(io_.get_executor(), "probe", "1.0", std::nullopt, std::nullopt,
                                            Server::Capabilities{.tools = Server::Capabilities::Tools{}}, configuration);
         return server_;
     }
 
-    /// The server's end as the server sees it: the in-memory end itself, or a test transport
-    /// around it.
+    // The server's end as the server sees it: the in-memory end itself, or a test transport
+    // around it.
     using ServerEnd = std::function<std::shared_ptr<Transport>(std::shared_ptr<InMemoryTransport>)>;
 
-    /// Connects the client end and starts the server (made by `makeServer` first, if need be)
-    /// on the other, or on what `serverEnd` makes of it.
+    // Connects the client end and starts the server (made by `makeServer` first, if need be)
+    // on the other, or on what `serverEnd` makes of it.
     void startServer(Server::InitializeHook initializeHook = {}, const ServerEnd& serverEnd = {}) {
         if (!server_) makeServer();
         auto [client, inMemoryEnd] = InMemoryTransport::createConnectedPair(io_.get_executor(), transportLogger_);
@@ -75,16 +75,16 @@ protected:
 
     void send(std::string_view line) { await(client_->send(std::string(line))); }
 
-    /// The next message the server wrote.
+    // The next message the server wrote.
     std::string nextReply() {
         auto reply = await(incoming_->next());
         if (!reply) throw std::runtime_error("the server's stream ended");
         return std::move(*reply);
     }
 
-    /// Sends a ping with the id "sentinel" and returns what the server wrote before its
-    /// answer. Notifications, responses and batches are handled one after another, so
-    /// anything they write comes before the answer.
+    // Sends a ping with the id "sentinel" and returns what the server wrote before its
+    // answer. Notifications, responses and batches are handled one after another, so
+    // anything they write comes before the answer.
     std::vector<std::string> repliesBeforeSentinel() {
         send(R"({"jsonrpc":"2.0","id":"sentinel","method":"ping"})");
         std::vector<std::string> replies;
@@ -94,7 +94,7 @@ protected:
 
     static constexpr std::string_view kSentinelReply = R"({"id":"sentinel","jsonrpc":"2.0","result":{}})";
 
-    /// The logger of both transport ends, and so of the server; none logs nowhere.
+    // The logger of both transport ends, and so of the server; none logs nowhere.
     std::optional<logging::Logger> transportLogger_;
     std::shared_ptr<Server> server_;
     std::shared_ptr<InMemoryTransport> client_;

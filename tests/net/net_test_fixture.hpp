@@ -29,7 +29,7 @@ protected:
     template <class T>
     using Outcome = test_support::Outcome<T>;
 
-    /// Spawns `task`; its outcome fills in as io_ runs.
+    // Spawns `task`; its outcome fills in as io_ runs.
     template <class T>
     std::shared_ptr<Outcome<T>> start(boost::asio::awaitable<T> task) {
         return test_support::startTask(io_.get_executor(), std::move(task));
@@ -43,7 +43,7 @@ protected:
         return std::move(*outcome->value);
     }
 
-    /// The error code `task` fails with; fails the test when it succeeds.
+    // The error code `task` fails with; fails the test when it succeeds.
     template <class T>
     boost::system::error_code failure(boost::asio::awaitable<T> task) {
         try {
@@ -77,7 +77,7 @@ protected:
     boost::asio::io_context io_;
 };
 
-/// Answers every name in its table with 127.0.0.1 and records the names it was asked.
+// Answers every name in its table with 127.0.0.1 and records the names it was asked.
 class LoopbackResolver final : public Resolver {
 public:
     explicit LoopbackResolver(std::vector<std::string> names) : names_(std::move(names)) {}

@@ -20,15 +20,15 @@ namespace mcp {
 
 class AwaitedResponses {
 public:
-    /// The requests of `message`: an object with "method" and "id", or an array holding such
-    /// objects. A notification, a response, and bytes that are not JSON await nothing.
+    // The requests of `message`: an object with "method" and "id", or an array holding such
+    // objects. A notification, a response, and bytes that are not JSON await nothing.
     static AwaitedResponses of(std::string_view message);
 
-    /// Strikes off the requests that `message` answers: an object without "method" whose "id"
-    /// is awaited, or an array of such objects. Anything else changes nothing.
+    // Strikes off the requests that `message` answers: an object without "method" whose "id"
+    // is awaited, or an array of such objects. Anything else changes nothing.
     void strikeAnswered(std::string_view message);
 
-    /// True when no answer is awaited any more (or none ever was).
+    // True when no answer is awaited any more (or none ever was).
     bool empty() const noexcept { return ids_.empty(); }
 
 private:

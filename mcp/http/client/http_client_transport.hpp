@@ -48,24 +48,24 @@
 
 namespace mcp {
 
-/// How an `HTTPClientTransport` is made; every field has a usable default.
+// How an `HTTPClientTransport` is made; every field has a usable default.
 struct HTTPClientTransportOptions {
-    /// The HTTP client's settings: TLS authorities, limits, resolver, connector.
+    // The HTTP client's settings: TLS authorities, limits, resolver, connector.
     net::HttpClientOptions http;
-    /// Whether connect() starts listening on the server's own event stream.
+    // Whether connect() starts listening on the server's own event stream.
     bool streaming = true;
-    /// How long, in seconds, the listening waits for a session id before it starts anyway.
+    // How long, in seconds, the listening waits for a session id before it starts anyway.
     double sseInitializationTimeout = 10;
-    /// Sent as "MCP-Protocol-Version" until the client sets the negotiated version.
+    // Sent as "MCP-Protocol-Version" until the client sets the negotiated version.
     std::optional<std::string> protocolVersion;
     std::shared_ptr<HTTPClientAuthorizer> authorizer;
-    /// Applied to every finished request just before it is sent; may change anything.
+    // Applied to every finished request just before it is sent; may change anything.
     std::function<net::HttpRequest(net::HttpRequest)> requestModifier;
     std::optional<logging::Logger> logger;
-    /// The idle timeout of every request: long, because a tool call may wait on a person
-    /// before its answer comes.
+    // The idle timeout of every request: long, because a tool call may wait on a person
+    // before its answer comes.
     std::chrono::milliseconds requestTimeout = std::chrono::minutes(11);
-    /// The largest JSON answer, and the longest event-stream line and event, taken in.
+    // The largest JSON answer, and the longest event-stream line and event, taken in.
     std::size_t maxMessageBytes = 64 * 1024 * 1024;
 };
 
@@ -73,13 +73,13 @@ class HTTPClientTransport final : public Transport,
                                   public ProtocolVersionAware,
                                   public std::enable_shared_from_this<HTTPClientTransport> {
 public:
-    /// The label of the logger a transport makes when it is given none.
+    // The label of the logger a transport makes when it is given none.
     static constexpr std::string_view kLoggerLabel = "mcp.transport.http.client";
 
     using Options = HTTPClientTransportOptions;
 
-    /// A transport for `endpoint`; makes no request. Throws what the HTTP client's construction
-    /// throws (an unreadable TLS authority).
+    // A transport for `endpoint`; makes no request. Throws what the HTTP client's construction
+    // throws (an unreadable TLS authority).
     static std::shared_ptr<HTTPClientTransport> make(const boost::asio::any_io_executor& executor,
                                                      boost::urls::url endpoint, Options options = {});
 
@@ -89,41 +89,41 @@ public:
     const boost::urls::url& endpoint() const noexcept { return endpoint_; }
     double sseInitializationTimeout() const noexcept { return sseInitializationTimeout_; }
 
-    /// Starts the transport, and with `streaming` the listening on the server's own stream,
-    /// which holds the transport until disconnect(). A second call does nothing. Throws
-    /// `MCPError::internalError` after disconnect(): a new connection takes a new transport.
+    // Starts the transport, and with `streaming` the listening on the server's own stream,
+    // which holds the transport until disconnect(). A second call does nothing. Throws
+    // `MCPError::internalError` after disconnect(): a new connection takes a new transport.
     boost::asio::awaitable<void> connect() override;
 
-    /// Cancels every request in flight (their sends fail with the HTTP client's "cancelled"
-    /// error) and ends the incoming stream after what it holds. Never throws.
+    // Cancels every request in flight (their sends fail with the HTTP client's "cancelled"
+    // error) and ends the incoming stream after what it holds. Never throws.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Posts `message` and returns once its answer has been handled: for an event stream that
-    /// ended before the answers to the message's requests, once its resumption brought them.
-    /// Throws `MCPError::internalError` with the texts of the status table ("Bad request",
-    /// "Session expired", "Server error: 503", ...), "Transport not connected",
-    /// "Authentication required" / "Access forbidden", "Authorization flow failed: ...";
-    /// the HTTP client's errors (cancelled, timed out, network) pass through unchanged. A
-    /// resumption fails with "HTTP error: <status>" when its GET is refused, and with "Event
-    /// stream ended before the response" after three GETs in a row that brought no new event.
+    // Posts `message` and returns once its answer has been handled: for an event stream that
+    // ended before the answers to the message's requests, once its resumption brought them.
+    // Throws `MCPError::internalError` with the texts of the status table ("Bad request",
+    // "Session expired", "Server error: 503", ...), "Transport not connected",
+    // "Authentication required" / "Access forbidden", "Authorization flow failed: ...";
+    // the HTTP client's errors (cancelled, timed out, network) pass through unchanged. A
+    // resumption fails with "HTTP error: <status>" when its GET is refused, and with "Event
+    // stream ended before the response" after three GETs in a row that brought no new event.
     boost::asio::awaitable<void> send(std::string message) override;
 
-    /// The incoming messages: each JSON answer whole (a batch answer is one element), and the
-    /// data of each event of an event stream. The same stream on every call; it ends at
-    /// disconnect().
+    // The incoming messages: each JSON answer whole (a batch answer is one element), and the
+    // data of each event of an event stream. The same stream on every call; it ends at
+    // disconnect().
     std::shared_ptr<MessageStream> receive() override { return incoming_; }
 
     boost::asio::awaitable<std::optional<std::string>> sessionID();
     boost::asio::awaitable<std::optional<std::string>> protocolVersion();
-    /// Sends `version` as "MCP-Protocol-Version" on every later request.
+    // Sends `version` as "MCP-Protocol-Version" on every later request.
     boost::asio::awaitable<void> updateNegotiatedProtocolVersion(std::string version);
-    /// The client's way of calling updateNegotiatedProtocolVersion() after the handshake.
+    // The client's way of calling updateNegotiatedProtocolVersion() after the handshake.
     boost::asio::awaitable<void> setNegotiatedProtocolVersion(std::string version) override {
         co_await updateNegotiatedProtocolVersion(std::move(version));
     }
 
-    /// The JSON-RPC method of `message` trimmed of white space, or absent for a response, a
-    /// batch, or bytes that are not JSON.
+    // The JSON-RPC method of `message` trimmed of white space, or absent for a response, a
+    // batch, or bytes that are not JSON.
     static std::optional<std::string> operationKey(std::string_view message);
 
 private:
@@ -131,10 +131,10 @@ private:
 
     // These run on strand_.
     boost::asio::awaitable<void> sendOnStrand(std::string message);
-    /// Checks the endpoint with the authorizer and lets it prepare; throws when it refuses.
+    // Checks the endpoint with the authorizer and lets it prepare; throws when it refuses.
     boost::asio::awaitable<void> prepareAuthorization();
-    /// Sets the authorizer's "Authorization" header, when it has one, then applies the
-    /// request modifier.
+    // Sets the authorizer's "Authorization" header, when it has one, then applies the
+    // request modifier.
     net::HttpRequest finish(net::HttpRequest request);
     net::HttpRequest postRequest(const std::string& message);
     boost::asio::awaitable<void> processResponse(net::ResponseStream response, AwaitedResponses awaited);
@@ -146,26 +146,26 @@ private:
     boost::asio::awaitable<void> startListeningForServerEvents();
     boost::asio::awaitable<void> waitForInitialSessionID();
     boost::asio::awaitable<void> connectToEventStream();
-    /// A GET of an event stream, resuming after `lastEventID` when there is one.
+    // A GET of an event stream, resuming after `lastEventID` when there is one.
     net::HttpRequest eventStreamRequest(const std::optional<std::string>& lastEventID);
 
     // Which stream processSSE() reads: the server's own, a POST's answer, or a GET that
     // resumes a POST's answer (read only until the answers have come, as the server may
     // keep it open).
     enum class StreamKind { standing, postAnswer, resumedAnswer };
-    /// Passes the data of every event of `response` on; true when there was any. Keeps the
-    /// stream's last event id in `lastEventID`, and strikes the answers off every POST's
-    /// awaited responses; a resuming GET ends once `awaited` (null for the others) is empty.
+    // Passes the data of every event of `response` on; true when there was any. Keeps the
+    // stream's last event id in `lastEventID`, and strikes the answers off every POST's
+    // awaited responses; a resuming GET ends once `awaited` (null for the others) is empty.
     boost::asio::awaitable<bool> processSSE(net::ResponseStream& response, std::optional<std::string>& lastEventID,
                                             StreamKind kind, AwaitedResponses* awaited);
 
     // The resumption of POST answers (on strand_ as well).
-    /// Reads the event stream answering a POST, and resumes it when it ends before `awaited`.
+    // Reads the event stream answering a POST, and resumes it when it ends before `awaited`.
     boost::asio::awaitable<void> readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited);
     boost::asio::awaitable<void> readOrResumeAnswerStream(net::ResponseStream& response, AwaitedResponses& awaited);
     boost::asio::awaitable<void> resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited);
-    /// Waits `retryInterval_`; throws the HTTP client's "cancelled" error when disconnect()
-    /// cuts the wait short.
+    // Waits `retryInterval_`; throws the HTTP client's "cancelled" error when disconnect()
+    // cuts the wait short.
     boost::asio::awaitable<void> waitBeforeResuming();
     void stopListening();
     bool isListening() const noexcept { return connected_ && !listeningStopped_; }

@@ -9,11 +9,11 @@
 
 namespace mcp::detail {
 
-/// The pieces of `text` between occurrences of `separator`, empty pieces dropped. The views
-/// point into `text`.
+// The pieces of `text` between occurrences of `separator`, empty pieces dropped. The views
+// point into `text`.
 std::vector<std::string_view> splitDroppingEmpty(std::string_view text, char separator);
 
-/// `text` without leading and trailing spaces and tabs (line breaks are kept).
+// `text` without leading and trailing spaces and tabs (line breaks are kept).
 std::string_view trimSpacesAndTabs(std::string_view text) noexcept;
 
 }  // namespace mcp::detail

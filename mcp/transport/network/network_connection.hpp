@@ -20,17 +20,17 @@ namespace mcp::network {
 
 struct ConnectionState {
     enum class Kind {
-        /// Made, not started.
+        // Made, not started.
         setup,
-        /// Connecting.
+        // Connecting.
         preparing,
-        /// Connected: data can flow.
+        // Connected: data can flow.
         ready,
-        /// Can't connect now, for `error`, and waits for the network to change.
+        // Can't connect now, for `error`, and waits for the network to change.
         waiting,
-        /// Gave up, for `error`.
+        // Gave up, for `error`.
         failed,
-        /// Cancelled by its owner.
+        // Cancelled by its owner.
         cancelled,
     };
 
@@ -44,9 +44,9 @@ class NetworkConnection {
 public:
     using StateHandler = std::function<void(ConnectionState)>;
 
-    /// What one read brought: bytes (at most the maximum asked for), or the end of the peer's
-    /// sending (`isComplete` with no bytes), or an error. Bytes, no end and no error is an
-    /// empty read.
+    // What one read brought: bytes (at most the maximum asked for), or the end of the peer's
+    // sending (`isComplete` with no bytes), or an error. Bytes, no end and no error is an
+    // empty read.
     struct Received {
         std::string content;
         bool isComplete = false;
@@ -57,20 +57,20 @@ public:
 
     virtual ConnectionState state() const = 0;
 
-    /// Replaces the callback that is told each new state; an empty one removes it.
+    // Replaces the callback that is told each new state; an empty one removes it.
     virtual void setStateHandler(StateHandler handler) = 0;
 
-    /// Starts connecting (again, after `cancel`); states are reported on `executor`.
+    // Starts connecting (again, after `cancel`); states are reported on `executor`.
     virtual void start(boost::asio::any_io_executor executor) = 0;
 
-    /// Ends the connection and whatever it is doing; reports `cancelled`.
+    // Ends the connection and whatever it is doing; reports `cancelled`.
     virtual void cancel() = 0;
 
-    /// Writes all of `bytes`; completes with the error that stopped it, if any. The caller
-    /// keeps `bytes` alive until then and sends one at a time.
+    // Writes all of `bytes`; completes with the error that stopped it, if any. The caller
+    // keeps `bytes` alive until then and sends one at a time.
     virtual boost::asio::awaitable<boost::system::error_code> send(std::string_view bytes) = 0;
 
-    /// Reads between `minimum` and `maximum` bytes.
+    // Reads between `minimum` and `maximum` bytes.
     virtual boost::asio::awaitable<Received> receive(std::size_t minimum, std::size_t maximum) = 0;
 };
 

@@ -5,7 +5,7 @@
 namespace mcp::network {
 namespace {
 
-/// True when `bytes` are the marker's first bytes (all four, or as many as have arrived).
+// True when `bytes` are the marker's first bytes (all four, or as many as have arrived).
 bool beginsLikeHeartbeat(std::string_view bytes) {
     const std::size_t count = std::min(bytes.size(), Heartbeat::kMarker.size());
     for (std::size_t i = 0; i < count; ++i) {

@@ -26,11 +26,11 @@ public:
     struct Frame {
         enum class Kind { message, heartbeat, overlongLine };
         Kind kind;
-        /// The message's bytes, valid until the next `append`.
+        // The message's bytes, valid until the next `append`.
         std::string_view message;
-        /// The heartbeat's frame.
+        // The heartbeat's frame.
         std::optional<Heartbeat> heartbeat;
-        /// The refused line's length when it was refused.
+        // The refused line's length when it was refused.
         std::size_t size = 0;
     };
 
@@ -40,7 +40,7 @@ public:
 
     void append(std::string_view bytes) { lines_.append(bytes); }
 
-    /// The next whole frame, or absent until more bytes arrive.
+    // The next whole frame, or absent until more bytes arrive.
     std::optional<Frame> next();
 
 private:

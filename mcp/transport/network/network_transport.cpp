@@ -28,7 +28,7 @@ bool isTerminal(const ConnectionState& state) {
            state.kind == ConnectionState::Kind::cancelled;
 }
 
-/// Counts a running connect for as long as it lives.
+// Counts a running connect for as long as it lives.
 class Counted {
 public:
     explicit Counted(int& count) : count_(count) { ++count_; }

@@ -41,9 +41,9 @@ public:
     using ReconnectionConfiguration = network::ReconnectionConfiguration;
     using BufferConfiguration = network::BufferConfiguration;
 
-    /// A transport over `connection`, on a strand of `executor`; it does not start the
-    /// connection. Without a logger it logs nowhere, under the label "mcp.transport.network".
-    /// A line longer than `maxLineBytes` is refused (logged) and skipped.
+    // A transport over `connection`, on a strand of `executor`; it does not start the
+    // connection. Without a logger it logs nowhere, under the label "mcp.transport.network".
+    // A line longer than `maxLineBytes` is refused (logged) and skipped.
     static std::shared_ptr<NetworkTransport> make(
         const boost::asio::any_io_executor& executor, std::shared_ptr<network::NetworkConnection> connection,
         std::optional<logging::Logger> logger = std::nullopt,
@@ -56,27 +56,27 @@ public:
 
     const logging::Logger& logger() const override { return logger_; }
 
-    /// Connects, retrying as configured: at most `maxAttempts` + 1 attempts, waiting
-    /// `backoffDelay(n)` before retry n. Returns once the connection is ready, at once when
-    /// connected. Throws the last attempt's error: `boost::system::system_error` with the
-    /// connection's error when it failed, `MCPError::internalError("Connection cancelled")`
-    /// when it was cancelled; and `operation_aborted` when the awaiting coroutine was
-    /// cancelled or `disconnect` cut a wait short. Not to be awaited twice at once.
+    // Connects, retrying as configured: at most `maxAttempts` + 1 attempts, waiting
+    // `backoffDelay(n)` before retry n. Returns once the connection is ready, at once when
+    // connected. Throws the last attempt's error: `boost::system::system_error` with the
+    // connection's error when it failed, `MCPError::internalError("Connection cancelled")`
+    // when it was cancelled; and `operation_aborted` when the awaiting coroutine was
+    // cancelled or `disconnect` cut a wait short. Not to be awaited twice at once.
     boost::asio::awaitable<void> connect() override;
 
-    /// Stops everything: retries under way, heartbeats, the connection and the receive loop;
-    /// ends the message stream normally. Does nothing when the transport is neither
-    /// connected nor connecting.
+    // Stops everything: retries under way, heartbeats, the connection and the receive loop;
+    // ends the message stream normally. Does nothing when the transport is neither
+    // connected nor connecting.
     boost::asio::awaitable<void> disconnect() override;
 
-    /// Writes `message` and a line feed as one write, after earlier writes. Throws
-    /// `MCPError::internalError("Transport not connected")` while not connected (also during a
-    /// reconnection), and `MCPError::internalError("Send error: ...")` when the write fails;
-    /// a write that finds the connection reset or not connected starts a reconnection.
+    // Writes `message` and a line feed as one write, after earlier writes. Throws
+    // `MCPError::internalError("Transport not connected")` while not connected (also during a
+    // reconnection), and `MCPError::internalError("Send error: ...")` when the write fails;
+    // a write that finds the connection reset or not connected starts a reconnection.
     boost::asio::awaitable<void> send(std::string message) override;
 
-    /// The incoming messages, one element per non-empty line, over every connection the
-    /// transport makes; the same stream on every call.
+    // The incoming messages, one element per non-empty line, over every connection the
+    // transport makes; the same stream on every call.
     std::shared_ptr<MessageStream> receive() override { return stream_; }
 
 private:

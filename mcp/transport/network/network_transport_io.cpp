@@ -33,7 +33,7 @@ std::size_t readSize(const network::BufferConfiguration& buffer) {
     return static_cast<std::size_t>(std::clamp<std::int64_t>(largest, 1, kLargestRead));
 }
 
-/// A write error after which the connection is worth dialling again.
+// A write error after which the connection is worth dialling again.
 bool looksBroken(const boost::system::error_code& error) {
     return error == boost::system::errc::not_connected || error == boost::system::errc::connection_reset;
 }

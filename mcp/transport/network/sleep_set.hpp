@@ -21,8 +21,8 @@ class SleepSet {
 public:
     explicit SleepSet(boost::asio::any_io_executor executor) : executor_(std::move(executor)) {}
 
-    /// Waits `duration`; false when `cancelAll` or the awaiting coroutine's cancellation cut
-    /// the wait short.
+    // Waits `duration`; false when `cancelAll` or the awaiting coroutine's cancellation cut
+    // the wait short.
     boost::asio::awaitable<bool> sleep(boost::asio::steady_timer::duration duration) {
         const auto timer = std::make_shared<boost::asio::steady_timer>(executor_, duration);
         timers_.insert(timer);
@@ -31,8 +31,8 @@ public:
         co_return !error;
     }
 
-    /// Waits `seconds`, a figure worked out from settings: NaN and negative waits are none,
-    /// and none is longer than a day (converting a larger double is undefined).
+    // Waits `seconds`, a figure worked out from settings: NaN and negative waits are none,
+    // and none is longer than a day (converting a larger double is undefined).
     boost::asio::awaitable<bool> sleepSeconds(std::chrono::duration<double> seconds) {
         constexpr std::chrono::duration<double> kLongest = std::chrono::hours(24);
         if (!(seconds.count() > 0)) seconds = std::chrono::duration<double>::zero();

@@ -40,7 +40,7 @@ private:
     TCPConnection(std::string host, std::string port, std::shared_ptr<Socket> socket);
 
     void connectTo(const boost::asio::ip::tcp::resolver::results_type& endpoints, std::uint64_t attempt);
-    /// Records `state` and tells the handler of this moment, later, on the strand.
+    // Records `state` and tells the handler of this moment, later, on the strand.
     void report(ConnectionState state);
 
     const std::string host_;

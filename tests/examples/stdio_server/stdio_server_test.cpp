@@ -23,9 +23,9 @@ namespace {
 using Lines = std::vector<std::string>;
 constexpr auto kDeadline = std::chrono::seconds(60);
 
-/// The example running with a pipe on its standard input and one on its standard output. The
-/// test keeps both ends of each pipe, so the child shares their open file descriptions (and
-/// with them the descriptor flags) as it would share a terminal with its shell.
+// The example running with a pipe on its standard input and one on its standard output. The
+// test keeps both ends of each pipe, so the child shares their open file descriptions (and
+// with them the descriptor flags) as it would share a terminal with its shell.
 class ServerProcess {
 public:
     ServerProcess() {
@@ -52,12 +52,12 @@ public:
         }
     }
 
-    /// The descriptions the child reads and writes, as the test holds them.
+    // The descriptions the child reads and writes, as the test holds them.
     int sharedInput() const { return input_[0]; }
     int sharedOutput() const { return output_[1]; }
 
-    /// Writes `bytes` to the child's input from a thread of its own (a large input and the
-    /// answers to it would fill both pipes), then ends the input.
+    // Writes `bytes` to the child's input from a thread of its own (a large input and the
+    // answers to it would fill both pipes), then ends the input.
     void writeThenClose(std::string bytes) {
         writer_ = std::thread([this, bytes = std::move(bytes)] {
             std::string_view rest(bytes);
@@ -70,9 +70,9 @@ public:
         });
     }
 
-    /// Everything the child writes until it exits, then its exit status. With
-    /// `keepOutputOpen` the test still holds the output's write end, so the end of the output
-    /// is not seen and the exit alone ends the wait.
+    // Everything the child writes until it exits, then its exit status. With
+    // `keepOutputOpen` the test still holds the output's write end, so the end of the output
+    // is not seen and the exit alone ends the wait.
     std::pair<std::string, int> outputAndExit(bool keepOutputOpen = false) {
         if (!keepOutputOpen) ::close(std::exchange(output_[1], -1));
         std::string output;

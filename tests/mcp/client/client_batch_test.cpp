@@ -20,7 +20,7 @@ using testing::errorText;
 
 class ClientBatchAndCancellation : public testing::ClientFixture {
 protected:
-    /// Sends a ping under `id` and waits for its answer, in one coroutine.
+    // Sends a ping under `id` and waits for its answer, in one coroutine.
     auto startPing(ID id) {
         return start([](std::shared_ptr<Client> client, ID requestID) -> asio::awaitable<Empty> {
             auto request = makeRequest<Ping>(std::move(requestID));
@@ -34,7 +34,7 @@ protected:
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
-    /// The messages sent after the handshake.
+    // The messages sent after the handshake.
     std::vector<Value> sentAfterHandshake() const {
         auto sent = script_->sentMessages();
         sent.erase(sent.begin(), sent.begin() + 2);

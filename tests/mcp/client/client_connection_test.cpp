@@ -24,7 +24,7 @@ using testing::errorText;
 
 class ClientConnection : public testing::ClientFixture {
 protected:
-    /// Sends a "tools/call" under `id` and waits for its answer, in one coroutine.
+    // Sends a "tools/call" under `id` and waits for its answer, in one coroutine.
     auto startCall(ID id) {
         // The coroutine takes its inputs as parameters: a lambda's captures die with the
         // lambda, before the coroutine runs.

@@ -36,15 +36,15 @@ protected:
         return client_;
     }
 
-    /// A server named "probe" at "1.0" that declares tools, before `connectToServer`.
+    // A server named "probe" at "1.0" that declares tools, before `connectToServer`.
     std::shared_ptr<Server> makeServer() {
         server_ = std::make_shared<Server>(io_.get_executor(), "probe", "1.0", std::nullopt, std::string("Be brief."),
                                            Server::Capabilities{.tools = Server::Capabilities::Tools{}});
         return server_;
     }
 
-    /// Starts the server (made by `makeServer` first, if need be) and connects the client
-    /// (likewise) to it; returns the server's answer to the handshake.
+    // Starts the server (made by `makeServer` first, if need be) and connects the client
+    // (likewise) to it; returns the server's answer to the handshake.
     Initialize::Result connectToServer() {
         if (!server_) makeServer();
         if (!client_) makeClient();
@@ -54,8 +54,8 @@ protected:
         return await(client_->connect(clientEnd));
     }
 
-    /// Connects the client (made first, if need be) through a scripted transport whose
-    /// answer to "initialize" declares `serverCapabilities`.
+    // Connects the client (made first, if need be) through a scripted transport whose
+    // answer to "initialize" declares `serverCapabilities`.
     ScriptedTransport& connectScripted(std::string serverCapabilities = "{}") {
         if (!client_) makeClient();
         script_ = std::make_shared<ScriptedTransport>();
@@ -70,7 +70,7 @@ protected:
     std::shared_ptr<ScriptedTransport> script_;
 };
 
-/// The text of what `outcome` failed with; empty when it did not fail.
+// The text of what `outcome` failed with; empty when it did not fail.
 template <class Outcome>
 std::string errorText(const Outcome& outcome) {
     if (!outcome.error) return {};

@@ -25,8 +25,8 @@ using testing::errorText;
 
 class ClientIncoming : public testing::ClientFixture {
 protected:
-    /// Lets everything delivered so far be handled: the loop reads in order, so a ping's
-    /// answer comes after it.
+    // Lets everything delivered so far be handled: the loop reads in order, so a ping's
+    // answer comes after it.
     void settle() { await(client_->ping()); }
 
     bool logged(std::string_view line) const {
@@ -39,7 +39,7 @@ protected:
         return std::count(lines.begin(), lines.end(), line);
     }
 
-    /// The answers the client sent, read as responses.
+    // The answers the client sent, read as responses.
     std::vector<Response<AnyMethod>> answers() const {
         std::vector<Response<AnyMethod>> responses;
         for (const auto& message : script_->sentMessages()) {

@@ -42,7 +42,7 @@ protected:
         ClientFixture::TearDown();
     }
 
-    /// Starts a "tools/call" of `name`, sent and awaited in one coroutine.
+    // Starts a "tools/call" of `name`, sent and awaited in one coroutine.
     auto startCall(std::string name) {
         // The coroutine takes its inputs as parameters: a lambda's captures die with the
         // lambda, before the coroutine runs.

@@ -53,7 +53,7 @@ const Operation& operation(std::string_view method) {
 
 class ClientTypedRequests : public testing::ClientFixture {
 protected:
-    /// Answers every typed request at once with an empty result of its type.
+    // Answers every typed request at once with an empty result of its type.
     void answerEverything() {
         script_->results.insert({
             {"prompts/get", R"({"messages":[]})"},
@@ -69,7 +69,7 @@ protected:
         });
     }
 
-    /// Runs `method`'s operation to its end; the text of its error, empty when it succeeded.
+    // Runs `method`'s operation to its end; the text of its error, empty when it succeeded.
     std::string run(std::string_view method) {
         const auto outcome = start(operation(method)(*client_));
         runUntil([&] { return outcome->done; });

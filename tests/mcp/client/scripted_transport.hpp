@@ -75,7 +75,7 @@ public:
         co_return;
     }
 
-    /// A new stream each call; once the stream has ended for good, one that has ended.
+    // A new stream each call; once the stream has ended for good, one that has ended.
     std::shared_ptr<MessageStream> receive() override {
         ++receiveCalls;
         stream_ = MessageStream::make();
@@ -84,7 +84,7 @@ public:
         return stream_;
     }
 
-    /// Hands `bytes` to the client as one incoming message.
+    // Hands `bytes` to the client as one incoming message.
     void deliver(std::string bytes) {
         // Until the client asks for a new stream, bytes wait here.
         if (!stream_ || stream_->isFinished()) {
@@ -94,21 +94,21 @@ public:
         }
     }
 
-    /// Ends the current stream, with `error` or normally; with `forGood`, later streams end
-    /// at once too.
+    // Ends the current stream, with `error` or normally; with `forGood`, later streams end
+    // at once too.
     void endStream(std::exception_ptr error = nullptr, bool forGood = true) {
         ended_ = forGood;
         if (stream_) stream_->finish(error);
     }
 
-    /// The messages sent so far, read as JSON.
+    // The messages sent so far, read as JSON.
     std::vector<Value> sentMessages() const {
         std::vector<Value> messages;
         for (const auto& text : sent) messages.push_back(parseJSON(text));
         return messages;
     }
 
-    /// The sent messages whose "method" is `method`.
+    // The sent messages whose "method" is `method`.
     std::vector<Value> sentWithMethod(std::string_view method) const {
         std::vector<Value> matching;
         for (auto& message : sentMessages()) {
@@ -121,7 +121,7 @@ public:
         return matching;
     }
 
-    /// The logged messages so far, as "level message".
+    // The logged messages so far, as "level message".
     std::vector<std::string> logLines() const {
         std::vector<std::string> lines;
         for (const auto& received : *journal_) {
@@ -130,7 +130,7 @@ public:
         return lines;
     }
 
-    /// The metadata of the first record with `message`; absent when there is none.
+    // The metadata of the first record with `message`; absent when there is none.
     std::optional<logging::Metadata> metadataOf(std::string_view message) const {
         for (const auto& received : *journal_) {
             if (received.event.message.value == message) return received.event.metadata.value_or(logging::Metadata{});
@@ -138,17 +138,17 @@ public:
         return std::nullopt;
     }
 
-    /// The server capabilities in the scripted answer to "initialize", as JSON.
+    // The server capabilities in the scripted answer to "initialize", as JSON.
     std::string serverCapabilities = "{}";
     std::string protocolVersion = "2025-11-25";
     bool answerInitialize = true;
-    /// Requests answered at once, by method: the JSON of the result. A batch is answered with
-    /// the array of the answers of its requests.
+    // Requests answered at once, by method: the JSON of the result. A batch is answered with
+    // the array of the answers of its requests.
     std::map<std::string, std::string, std::less<>> results{{"ping", "{}"}};
     std::optional<std::string> negotiatedVersion;
     std::exception_ptr connectFailure;
     std::exception_ptr sendFailure;
-    /// Called with every message the client sends, after it is recorded.
+    // Called with every message the client sends, after it is recorded.
     std::function<void(const Value&)> onSend;
 
     std::vector<std::string> sent;

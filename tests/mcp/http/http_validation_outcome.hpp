@@ -10,9 +10,9 @@
 
 namespace mcp::testing {
 
-/// "pass" when there is no response; otherwise the status and the message the client reads,
-/// "406 Invalid Request: Not Acceptable: ...". A refusal that is not an invalid-request error
-/// carrying the context's session id and no extra headers reads "malformed refusal".
+// "pass" when there is no response; otherwise the status and the message the client reads,
+// "406 Invalid Request: Not Acceptable: ...". A refusal that is not an invalid-request error
+// carrying the context's session id and no extra headers reads "malformed refusal".
 inline std::string outcome(const std::optional<HTTPResponse>& response, const HTTPValidationContext& context) {
     if (!response) return "pass";
     const auto* error = std::get_if<HTTPResponse::Error>(&response->value());
@@ -23,7 +23,7 @@ inline std::string outcome(const std::optional<HTTPResponse>& response, const HT
     return std::to_string(error->statusCode) + " " + error->error.errorDescription();
 }
 
-/// A context for a message that is not an initialization request, without a session.
+// A context for a message that is not an initialization request, without a session.
 inline HTTPValidationContext contextFor(std::string httpMethod) {
     return HTTPValidationContext{std::move(httpMethod), std::nullopt, false, {}};
 }

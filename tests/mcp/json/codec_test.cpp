@@ -7,8 +7,8 @@
 namespace mcp {
 namespace {
 
-/// A small record with required, optional and list members, written the way protocol records
-/// are.
+// A small record with required, optional and list members, written the way protocol records
+// are.
 struct Sample {
     std::string name;
     std::int64_t count = 0;

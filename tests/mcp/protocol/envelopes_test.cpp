@@ -7,21 +7,21 @@
 namespace mcp {
 namespace {
 
-/// A method without parameters or result, like "ping".
+// A method without parameters or result, like "ping".
 struct Bare {
     static constexpr std::string_view name = "ping";
     using Parameters = Empty;
     using Result = Empty;
 };
 
-/// Parameters that a request must carry, like those of "tools/call".
+// Parameters that a request must carry, like those of "tools/call".
 struct NamedParameters {
     std::string name;
     friend bool operator==(const NamedParameters&, const NamedParameters&) = default;
 };
 
-/// Parameters that may be left out but must be an object when present, like those of
-/// "tools/list".
+// Parameters that may be left out but must be an object when present, like those of
+// "tools/list".
 struct CursorParameters {
     std::optional<std::string> cursor;
     friend bool operator==(const CursorParameters&, const CursorParameters&) = default;
@@ -75,7 +75,7 @@ struct Cancelled {
 static_assert(Method<AnyMethod> && Method<Bare> && Notification<AnyNotification> && Notification<Initialized>);
 static_assert(NotRequired<Empty> && NotRequired<Value> && !NotRequired<NamedParameters>);
 
-/// Reads `json` as `T` and returns the error's debug description, or "" when it reads.
+// Reads `json` as `T` and returns the error's debug description, or "" when it reads.
 template <class T>
 std::string decodingFailure(std::string_view json) {
     try {

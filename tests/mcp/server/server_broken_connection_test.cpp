@@ -48,7 +48,7 @@ public:
         return stream;
     }
 
-    /// What the first failed operation was ("send initialize result"), empty while none has.
+    // What the first failed operation was ("send initialize result"), empty while none has.
     const std::string& brokenOperation() const noexcept { return brokenOperation_; }
 
 private:
@@ -93,8 +93,8 @@ class ServerOverABrokenConnection : public testing::ServerFixture {
 protected:
     void TearDown() override { endRunAndCheckNothingIsLeft(); }
 
-    /// Runs the whole exchange against a connection that breaks at operation `breakAt`, as far
-    /// as it goes; true when the client got every answer.
+    // Runs the whole exchange against a connection that breaks at operation `breakAt`, as far
+    // as it goes; true when the client got every answer.
     bool runExchange(std::size_t breakAt) {
         journal_.clear();
         makeServer();
@@ -109,8 +109,8 @@ protected:
         return exchange_->done && !exchange_->error;
     }
 
-    /// Stops the server and checks that the run left nothing: no request in progress or
-    /// awaiting the client, no handler midway, no client still waiting for an answer.
+    // Stops the server and checks that the run left nothing: no request in progress or
+    // awaiting the client, no handler midway, no client still waiting for an answer.
     void endRunAndCheckNothingIsLeft() {
         if (!server_) return;
         await(server_->stop());

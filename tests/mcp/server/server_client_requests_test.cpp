@@ -23,8 +23,8 @@ namespace asio = boost::asio;
 
 class ServerClientRequests : public testing::ServerFixture {
 protected:
-    /// The request the server wrote next, with its id replaced by "<ID>" after checking that
-    /// it is an upper-case random UUID string; the id goes to `id`.
+    // The request the server wrote next, with its id replaced by "<ID>" after checking that
+    // it is an upper-case random UUID string; the id goes to `id`.
     std::string nextRequest(std::string& id) {
         static const std::regex kIdPattern(R"(^\{"id":"([0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})\")");
         const std::string line = nextReply();
@@ -38,7 +38,7 @@ protected:
         send(R"({"jsonrpc":"2.0","id":")" + id + R"(","result":)" + std::string(result) + "}");
     }
 
-    /// Initializes the server as a client that declares `capabilities`.
+    // Initializes the server as a client that declares `capabilities`.
     void initialize(std::string_view capabilities) {
         send(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":)" +
              std::string(capabilities) + R"(,"clientInfo":{"name":"tester","version":"1"}}})");

@@ -19,7 +19,7 @@ namespace asio = boost::asio;
 
 class ServerLifecycle : public testing::ServerFixture {
 protected:
-    /// The messages logged so far, as "level message".
+    // The messages logged so far, as "level message".
     std::vector<std::string> logLines() const {
         std::vector<std::string> lines;
         for (const auto& received : *journal_) {
@@ -126,7 +126,7 @@ class ServerRequests : public testing::ServerFixture {
 protected:
     void SetUp() override { startServer(); }
 
-    /// Starts a request of method `M` and returns the id it went out with.
+    // Starts a request of method `M` and returns the id it went out with.
     template <Method M>
     std::pair<std::shared_ptr<Outcome<typename M::Result>>, std::string> request(typename M::Parameters params = {}) {
         auto outcome = start(server_->sendRequest(makeRequest<M>(ID::random(), std::move(params))));

@@ -17,7 +17,7 @@ namespace {
 using boost::asio::awaitable;
 using testing::runCoroutine;
 
-/// Awaits `operation` and returns the `MCPError` it throws, or nothing.
+// Awaits `operation` and returns the `MCPError` it throws, or nothing.
 template <class Operation>
 awaitable<std::optional<MCPError>> failureOf(Operation operation) {
     try {
@@ -33,7 +33,7 @@ struct Ends {
     std::shared_ptr<InMemoryTransport> server;
 };
 
-/// A pair on the current executor, both ends connected.
+// A pair on the current executor, both ends connected.
 awaitable<Ends> connectedEnds() {
     const auto executor = co_await boost::asio::this_coro::executor;
     auto transports = InMemoryTransport::createConnectedPair(executor);

@@ -9,8 +9,8 @@
 namespace mcp {
 namespace {
 
-/// Feeds `chunks` one after the other and returns every line, an overlong one as "<overlong N>",
-/// followed by "| " and what is still pending.
+// Feeds `chunks` one after the other and returns every line, an overlong one as "<overlong N>",
+// followed by "| " and what is still pending.
 std::vector<std::string> frame(const std::vector<std::string_view>& chunks, std::size_t limit = 1 << 20) {
     LineFramer framer(limit);
     std::vector<std::string> lines;

@@ -14,7 +14,7 @@ namespace mcp::testing {
 
 class LogLines {
 public:
-    /// A logger labelled `label` that records every level into this journal.
+    // A logger labelled `label` that records every level into this journal.
     logging::Logger logger(std::string label = "test") const {
         return logging::Logger(std::move(label), logging::testing::RecordingLogHandler(journal_));
     }

@@ -22,7 +22,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-/// One pipe; the ends still open are closed with it.
+// One pipe; the ends still open are closed with it.
 struct Pipe {
     Pipe() {
         if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
@@ -50,7 +50,7 @@ void writeAll(int descriptor, std::string_view bytes) {
     }
 }
 
-/// What is readable from a descriptor now (the descriptor is made non-blocking for it).
+// What is readable from a descriptor now (the descriptor is made non-blocking for it).
 std::string readAvailable(int descriptor) {
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
     std::string bytes;
@@ -67,22 +67,22 @@ MCPError systemFailure(int number) {
         UnderlyingError::from(boost::system::error_code(number, boost::system::system_category())));
 }
 
-/// A transport reading `input_` and writing `output_`, both pipes the test holds the other
-/// end of.
+// A transport reading `input_` and writing `output_`, both pipes the test holds the other
+// end of.
 class StdioTransportTest : public testing::IOTestFixture {
 protected:
     std::shared_ptr<StdioTransport> makeTransport(std::size_t maxLineBytes = LineFramer::kDefaultMaxLineBytes) {
         return StdioTransport::make(io_.get_executor(), input_.readEnd(), output_.writeEnd(), log_.logger(), maxLineBytes);
     }
 
-    /// Every message of `stream` up to its end.
+    // Every message of `stream` up to its end.
     Lines drain(const std::shared_ptr<MessageStream>& stream) {
         Lines messages;
         while (auto message = await(stream->next())) messages.push_back(*message);
         return messages;
     }
 
-    /// The MCPError that `operation` throws, or absent.
+    // The MCPError that `operation` throws, or absent.
     std::optional<MCPError> failureOf(boost::asio::awaitable<void> operation) {
         try {
             await(std::move(operation));

@@ -21,7 +21,7 @@ namespace test_support {
 
 class ExampleServerProcess {
 public:
-    /// Runs `path` with the port argument 0 and reads the address it prints.
+    // Runs `path` with the port argument 0 and reads the address it prints.
     explicit ExampleServerProcess(const char* path) {
         int out[2];
         if (pipe(out) != 0) throw std::runtime_error("no pipe");
@@ -53,7 +53,7 @@ public:
     ExampleServerProcess(const ExampleServerProcess&) = delete;
     ExampleServerProcess& operator=(const ExampleServerProcess&) = delete;
 
-    /// "http://127.0.0.1:<port>/mcp"
+    // "http://127.0.0.1:<port>/mcp"
     const std::string& url() const { return url_; }
     std::uint16_t port() const { return port_; }
 

@@ -30,31 +30,31 @@ namespace test_support {
 struct RecordedRequest {
     std::string method;
     std::string target;
-    /// Names as sent.
+    // Names as sent.
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
-    /// 1 for the first connection the server accepted, 2 for the next, ...
+    // 1 for the first connection the server accepted, 2 for the next, ...
     int connection = 0;
     std::chrono::steady_clock::time_point receivedAt;
 
-    /// The first field named `name` (ASCII case ignored).
+    // The first field named `name` (ASCII case ignored).
     std::optional<std::string> header(std::string_view name) const;
 };
 
-/// Pieces of a reply body that the test hands over while the reply is being written.
+// Pieces of a reply body that the test hands over while the reply is being written.
 class ChunkFeed {
 public:
     void push(std::string chunk);
-    /// Ends the body after what was pushed.
+    // Ends the body after what was pushed.
     void finish();
-    /// Closes the connection at once, without ending the body.
+    // Closes the connection at once, without ending the body.
     void drop();
 
     struct Item {
         enum class Kind { chunk, finish, drop } kind;
         std::string chunk;
     };
-    /// The next item, or absent with `wake` kept to be called once one is pushed.
+    // The next item, or absent with `wake` kept to be called once one is pushed.
     std::optional<Item> take(std::function<void()> wake);
 
 private:
@@ -68,18 +68,18 @@ private:
 struct Reply {
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;
-    /// Sent with Content-Length, unless `chunks` or `feed` are given.
+    // Sent with Content-Length, unless `chunks` or `feed` are given.
     std::string body;
-    /// Sent chunked, each as its own chunk, `chunkDelay` apart.
+    // Sent chunked, each as its own chunk, `chunkDelay` apart.
     std::vector<std::string> chunks;
     std::chrono::milliseconds chunkDelay{0};
-    /// Sent chunked as the test pushes them.
+    // Sent chunked as the test pushes them.
     std::shared_ptr<ChunkFeed> feed;
-    /// Waited before the reply's head.
+    // Waited before the reply's head.
     std::chrono::milliseconds delay{0};
-    /// Close the connection after the reply.
+    // Close the connection after the reply.
     bool close = false;
-    /// Written as it stands, in place of everything above.
+    // Written as it stands, in place of everything above.
     std::optional<std::string> raw;
 };
 
@@ -87,19 +87,19 @@ class ScriptedHttpServer {
 public:
     using Script = std::function<Reply(const RecordedRequest&)>;
 
-    /// Starts listening at once. With `tls`, every connection speaks TLS first.
+    // Starts listening at once. With `tls`, every connection speaks TLS first.
     explicit ScriptedHttpServer(Script script, std::shared_ptr<boost::asio::ssl::context> tls = nullptr);
     ~ScriptedHttpServer();
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
     std::uint16_t port() const { return port_; }
-    /// "http://127.0.0.1:<port><path>" (https with TLS).
+    // "http://127.0.0.1:<port><path>" (https with TLS).
     std::string url(std::string_view path = "/") const;
 
     std::vector<RecordedRequest> requests() const;
     int connectionsAccepted() const;
-    /// Waits up to `timeout` until `count` requests have arrived; returns whether they did.
+    // Waits up to `timeout` until `count` requests have arrived; returns whether they did.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
 private:

@@ -16,7 +16,7 @@ public:
     TcpRelay& operator=(const TcpRelay&) = delete;
 
     std::uint16_t port() const { return port_; }
-    /// Closes every connection relayed so far, on both sides; new ones are relayed as before.
+    // Closes every connection relayed so far, on both sides; new ones are relayed as before.
     void dropAll();
     int connectionsAccepted() const;
 

@@ -15,10 +15,10 @@ struct TestCertificates {
     std::string serverCertificatePem;
     std::string serverKeyPem;
 
-    /// A fresh authority and server certificate (P-256 keys, valid for a day).
+    // A fresh authority and server certificate (P-256 keys, valid for a day).
     static TestCertificates make();
 
-    /// A TLS server context presenting the server certificate.
+    // A TLS server context presenting the server certificate.
     std::shared_ptr<boost::asio::ssl::context> serverContext() const;
 };
 

@@ -21,8 +21,8 @@ namespace mcp::testing {
 
 class HTTPClientTransportFixture : public IOTestFixture {
 protected:
-    /// A connected transport for the server's "/mcp", logging into `journal_`; its first GET
-    /// waits at most `sseInitializationTimeout` seconds for a session id.
+    // A connected transport for the server's "/mcp", logging into `journal_`; its first GET
+    // waits at most `sseInitializationTimeout` seconds for a session id.
     std::shared_ptr<HTTPClientTransport> makeTransport(const test_support::ScriptedHttpServer& server,
                                                        double sseInitializationTimeout = 10) {
         HTTPClientTransport::Options options;
@@ -34,13 +34,13 @@ protected:
         return transport;
     }
 
-    /// Whether the transport logged `message`.
+    // Whether the transport logged `message`.
     bool logged(std::string_view message) const {
         return std::any_of(journal_->begin(), journal_->end(),
                            [&](const auto& received) { return received.event.message.description() == message; });
     }
 
-    /// The detail of the MCPError that sending `message` fails with.
+    // The detail of the MCPError that sending `message` fails with.
     std::string sendFailure(HTTPClientTransport& transport, std::string_view message) {
         try {
             await(transport.send(std::string(message)));

@@ -12,8 +12,8 @@ using Frames = std::vector<std::string>;
 
 const std::string kHeartbeat("\xF0\x9F\x92\x93\xDC\x05\0\0\0\0\0\0", 12);
 
-/// Every frame read from `chunks`: a message as itself, a heartbeat as "<heartbeat>", a refused
-/// line as "<overlong N>".
+// Every frame read from `chunks`: a message as itself, a heartbeat as "<heartbeat>", a refused
+// line as "<overlong N>".
 Frames read(const std::vector<std::string>& chunks, std::size_t limit = 1 << 20) {
     NetworkFrameReader reader(limit);
     Frames frames;

@@ -36,7 +36,7 @@ class NetworkTransportTCPTest : public testing::IOTestFixture {
 protected:
     NetworkTransportTCPTest() { listen(0); }
 
-    /// Listens on 127.0.0.1 at `port` (0: any free port, kept for a later listen).
+    // Listens on 127.0.0.1 at `port` (0: any free port, kept for a later listen).
     void listen(unsigned short port) {
         acceptor_.emplace(io_);
         const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), port);
@@ -60,7 +60,7 @@ protected:
         co_await asio::async_write(socket, asio::buffer(bytes), asio::use_awaitable);
     }
 
-    /// True when `lines` holds each of `wanted` in this order, other lines between them.
+    // True when `lines` holds each of `wanted` in this order, other lines between them.
     static bool inOrder(const Lines& lines, const Lines& wanted) {
         auto next = wanted.begin();
         for (const auto& line : lines) {

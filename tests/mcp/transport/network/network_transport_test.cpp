@@ -45,8 +45,8 @@ protected:
         return NetworkTransport::make(io_.get_executor(), connection_, log_.logger(), heartbeat, reconnection, buffer);
     }
 
-    /// What `operation` throws, as its description (an MCPError's debug description, a system
-    /// error's message), or "none".
+    // What `operation` throws, as its description (an MCPError's debug description, a system
+    // error's message), or "none".
     std::string failureOf(boost::asio::awaitable<void> operation) {
         try {
             await(std::move(operation));
@@ -58,7 +58,7 @@ protected:
         return "none";
     }
 
-    /// The log lines that contain `part`.
+    // The log lines that contain `part`.
     Lines linesWith(std::string_view part) const {
         Lines found;
         for (const auto& line : log_.lines()) {

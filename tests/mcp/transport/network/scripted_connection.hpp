@@ -62,11 +62,11 @@ public:
         co_return std::move(*received);
     }
 
-    /// Hands `received` to the current (or next) read of the current start.
+    // Hands `received` to the current (or next) read of the current start.
     void deliver(Received received) { reads_->push(std::move(received)); }
     void deliver(std::string bytes) { deliver(Received{std::move(bytes), false, {}}); }
 
-    /// Changes the state without telling anyone, as a connection does after its handler is gone.
+    // Changes the state without telling anyone, as a connection does after its handler is gone.
     void setState(network::ConnectionState state) { state_ = state; }
 
     std::vector<std::vector<network::ConnectionState>> startScripts;
