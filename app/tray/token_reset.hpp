@@ -15,8 +15,8 @@ namespace app {
 // TokenReset: the panel's reset of the access token, shown under Manual Setup while "Other app
 // (HTTP)" is picked. "Reset Access Token…" asks for an inline confirmation; "Reset" stores a new
 // random token and restarts the host, which from then on refuses the old one; "Cancel" changes
-// nothing. Clients started with --stdio keep working: their bridge reads the token anew for
-// every request.
+// nothing. Clients started with --stdio keep working: once the old token is refused, their
+// bridge reads the new one and posts the request again.
 //
 // Main thread only. Keeps references to everything in its Dependencies, which must outlive it.
 class TokenReset {
