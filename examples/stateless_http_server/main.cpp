@@ -17,6 +17,7 @@
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
@@ -80,13 +81,25 @@ mcp::HTTPRequest toHTTPRequest(const http::request<http::string_body>& request) 
     return converted;
 }
 
-asio::awaitable<void> serveConnection(tcp::socket socket, std::shared_ptr<mcp::StatelessHTTPServerTransport> transport) {
+// Without sessions nothing ties one POST to the next, so each is answered by a server of its
+// own: a server kept for all of them would refuse every client's initialize after the first.
+asio::awaitable<mcp::HTTPResponse> answer(mcp::HTTPRequest request) {
+    const auto executor = co_await asio::this_coro::executor;
+    auto transport = mcp::StatelessHTTPServerTransport::make(executor);
+    auto server = makeServer(executor);
+    co_await server->start(transport);
+    mcp::HTTPResponse response = co_await transport->handleRequest(std::move(request));
+    co_await server->stop();
+    co_return response;
+}
+
+asio::awaitable<void> serveConnection(tcp::socket socket) {
     boost::beast::flat_buffer buffer;
     while (true) {
         http::request<http::string_body> request;
         if (auto [error, read] = co_await http::async_read(socket, buffer, request, kAwait); error) co_return;
         const bool keepAlive = request.keep_alive();
-        const mcp::HTTPResponse response = co_await transport->handleRequest(toHTTPRequest(request));
+        const mcp::HTTPResponse response = co_await answer(toHTTPRequest(request));
 
         http::response<http::string_body> reply(static_cast<http::status>(response.statusCode()), request.version());
         reply.keep_alive(keepAlive);
@@ -98,21 +111,12 @@ asio::awaitable<void> serveConnection(tcp::socket socket, std::shared_ptr<mcp::S
     }
 }
 
-asio::awaitable<void> acceptConnections(tcp::acceptor acceptor,
-                                        std::shared_ptr<mcp::StatelessHTTPServerTransport> transport) {
+asio::awaitable<void> acceptConnections(tcp::acceptor acceptor) {
     while (true) {
         auto [error, socket] = co_await acceptor.async_accept(kAwait);
         if (error) co_return;
-        asio::co_spawn(acceptor.get_executor(), serveConnection(std::move(socket), transport), reportFailure);
+        asio::co_spawn(acceptor.get_executor(), serveConnection(std::move(socket)), reportFailure);
     }
-}
-
-asio::awaitable<void> serve(tcp::acceptor acceptor) {
-    const auto executor = acceptor.get_executor();
-    auto transport = mcp::StatelessHTTPServerTransport::make(executor);
-    auto server = makeServer(executor);
-    co_await server->start(transport);
-    co_await acceptConnections(std::move(acceptor), transport);
 }
 
 }  // namespace
@@ -127,7 +131,7 @@ int main(int argc, char** argv) {
         tcp::acceptor acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"),
                                                  static_cast<unsigned short>(std::stoi(argv[1]))));
         std::cout << "Listening on http://127.0.0.1:" << acceptor.local_endpoint().port() << "/mcp" << std::endl;
-        asio::co_spawn(io, serve(std::move(acceptor)), reportFailure);
+        asio::co_spawn(io, acceptConnections(std::move(acceptor)), reportFailure);
         io.run();
     } catch (const std::exception& error) {
         std::cerr << "stateless_http_server: " << error.what() << '\n';

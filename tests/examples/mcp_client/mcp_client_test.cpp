@@ -64,7 +64,7 @@ TEST(ExampleClient, CallsAToolOfAServerItStartsOverStdio) {
                                                  R"(result: [{"type":"text","text":"hi"}])"));
 }
 
-TEST(ExampleClient, SpeaksToServersWithAndWithoutSessions) {
+TEST(ExampleClient, SpeaksToServersWithAndWithoutSessionsOneClientAfterAnother) {
     const struct {
         const char* name;
         const char* path;
@@ -82,9 +82,13 @@ TEST(ExampleClient, SpeaksToServersWithAndWithoutSessions) {
         SCOPED_TRACE(c.name);
         const ExampleServer server(c.path);
         ASSERT_FALSE(server.url().empty()) << "the server never said where it listens";
-        const auto run = runClient({"--call", "echo", "--arguments", R"({"text":"hi"})", server.url()});
-        EXPECT_EQ(run.exitCode, 0) << run.output;
-        EXPECT_EQ(linesOf(run.output), c.lines);
+        // One client after another: each makes its own handshake with the same server.
+        for (const char* client : {"first client", "second client"}) {
+            SCOPED_TRACE(client);
+            const auto run = runClient({"--call", "echo", "--arguments", R"({"text":"hi"})", server.url()});
+            EXPECT_EQ(run.exitCode, 0) << run.output;
+            EXPECT_EQ(linesOf(run.output), c.lines);
+        }
     }
 }
 
