@@ -37,6 +37,16 @@ constexpr std::size_t kReadChunk = 65'536;
 // One read of at most into.size() bytes: their number, or 0 when the peer closes or errs, or
 // the deadline passes first.
 asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer& deadline, std::span<char> into) {
+    if (deadline.expiry() <= asio::steady_timer::clock_type::now()) co_return 0;
+    // A request is mostly in the socket by the time it is read: take what is there without
+    // setting up a wait on the socket and the deadline together.
+    boost::system::error_code error;
+    if (socket.non_blocking(true, error); !error) {
+        const auto ready = socket.read_some(asio::buffer(into.data(), into.size()), error);
+        if (!error) co_return ready;
+        if (error != asio::error::would_block && error != asio::error::try_again) co_return 0;
+    }
+
     auto [order, readError, count, waitError] =
         co_await asio::experimental::make_parallel_group(
             socket.async_read_some(asio::buffer(into.data(), into.size()), asio::deferred),
