@@ -3,7 +3,7 @@
 // by the method handlers.
 
 #include "mcp/client/client.hpp"
-#include "mcp/client/incoming_message.hpp"
+#include "mcp/client/server_message.hpp"
 
 #include "mcp/detail/utf8.hpp"
 #include "mcp/protocol/notification_handlers.hpp"
@@ -79,7 +79,7 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
 }
 
 asio::awaitable<void> Client::handleIncoming(const std::string& bytes) {
-    auto message = readIncomingMessage(bytes);
+    auto message = readServerMessage(bytes);
     if (!message) {
         if (const auto* log = logger()) {
             log->warning("Unexpected message received by client (not single/batch response or notification)", [&bytes] {

@@ -23,11 +23,11 @@ namespace mcp {
 
 using BatchResponse = std::vector<Response<AnyMethod>>;
 
-using IncomingMessage =
+using ServerMessage =
     std::variant<BatchResponse, Response<AnyMethod>, Request<AnyMethod>, Message<AnyNotification>>;
 
 // The shape of `bytes`, one message from the server; absent when it has none of the four
 // (including text that is no JSON at all).
-std::optional<IncomingMessage> readIncomingMessage(std::string_view bytes);
+std::optional<ServerMessage> readServerMessage(std::string_view bytes);
 
 }  // namespace mcp
