@@ -43,6 +43,10 @@ std::optional<ServerMessage> readServerMessage(std::string_view bytes) {
     } catch (const DecodingError&) {
         return std::nullopt;
     }
+    return readParsedServerMessage(message);
+}
+
+std::optional<ServerMessage> readParsedServerMessage(const Value& message) {
     if (message.arrayValue() != nullptr) {
         if (auto batch = readBatch(message)) return ServerMessage(std::move(*batch));
         return std::nullopt;

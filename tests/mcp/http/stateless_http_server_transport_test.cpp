@@ -6,6 +6,7 @@
 #include "mcp/server/server.hpp"
 #include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,7 @@ protected:
 
     HTTPResponse handle(HTTPRequest request) { return await(transport_->handleRequest(std::move(request))); }
 
-    std::optional<std::string> nextMessage() { return await(transport_->receive()->next()); }
+    std::optional<std::string> nextMessage() { return testing::textOf(await(transport_->receive()->next())); }
 
     std::shared_ptr<StatelessHTTPServerTransport> transport_;
 };
