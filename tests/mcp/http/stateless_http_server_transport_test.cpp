@@ -258,6 +258,23 @@ TEST_F(StatelessHTTPServerTransportTest, KeepsTheHTTPRequestWhileItsRequestIsSer
     EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), std::nullopt);
 }
 
+TEST_F(StatelessHTTPServerTransportTest, HandsTheServerTheValueItReadAndKeepsTheBodyAsItCame) {
+    // Spaced out, so that what the server is handed tells the body's text from the value read
+    // from it, which writes back compact.
+    const auto notification = post(R"({ "jsonrpc": "2.0", "method": "notifications/initialized" })");
+    const auto request = post(R"({ "jsonrpc": "2.0", "id": 5, "method": "tools/list" })");
+
+    EXPECT_EQ(handle(notification).statusCode(), 202);
+    EXPECT_EQ(nextMessage(), R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+
+    const auto reply = start(transport_->handleRequest(request));
+    EXPECT_EQ(nextMessage(), R"({"jsonrpc":"2.0","id":5,"method":"tools/list"})");
+    EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), request) << "the body is the handler's to read as it came";
+    await(transport_->send(R"({"jsonrpc":"2.0","id":5,"result":{}})"));
+    runUntil([&] { return reply->done; });
+    EXPECT_EQ(describe(*reply->value), R"(200 {"jsonrpc":"2.0","id":5,"result":{}})");
+}
+
 TEST_F(StatelessHTTPServerTransportTest, PairsConcurrentRequestsByTheirIds) {
     const auto first = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":1,"method":"a"})")));
     const auto second = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":"two","method":"b"})")));
