@@ -334,7 +334,7 @@ private:
 
     // The message loop and incoming messages (client_incoming.cpp).
     boost::asio::awaitable<void> receive(std::shared_ptr<Transport> transport, std::shared_ptr<MessageLoop> loop);
-    boost::asio::awaitable<void> handleIncoming(const std::string& bytes);
+    boost::asio::awaitable<void> handleIncoming(IncomingMessage incoming);
     void handleResponse(Response<AnyMethod> response);
     void handleBatchResponse(std::vector<Response<AnyMethod>> responses);
     boost::asio::awaitable<void> handleMessage(Message<AnyNotification> message);

@@ -3,7 +3,7 @@
 // by the method handlers.
 
 #include "mcp/client/client.hpp"
-#include "mcp/client/incoming_message.hpp"
+#include "mcp/client/server_message.hpp"
 
 #include "mcp/detail/utf8.hpp"
 #include "mcp/protocol/notification_handlers.hpp"
@@ -38,10 +38,10 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
         bool receivedAny = false;
         std::exception_ptr streamFailure;
         try {
-            while (auto bytes = co_await incoming->next()) {
+            while (auto message = co_await incoming->next()) {
                 if (loop->cancelled) break;
                 receivedAny = true;
-                co_await handleIncoming(*bytes);
+                co_await handleIncoming(std::move(*message));
             }
         } catch (...) {
             streamFailure = std::current_exception();
@@ -78,13 +78,18 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
     loop->finished->succeed({});
 }
 
-asio::awaitable<void> Client::handleIncoming(const std::string& bytes) {
-    auto message = readIncomingMessage(bytes);
+asio::awaitable<void> Client::handleIncoming(IncomingMessage incoming) {
+    std::optional<ServerMessage> message;
+    try {
+        message = readParsedServerMessage(incoming.value());
+    } catch (const DecodingError&) {
+    }
     if (!message) {
         if (const auto* log = logger()) {
-            log->warning("Unexpected message received by client (not single/batch response or notification)", [&bytes] {
+            log->warning("Unexpected message received by client (not single/batch response or notification)", [&incoming] {
                 logging::Logger::Metadata metadata;
-                if (detail::isValidUTF8(bytes)) metadata.emplace("message", bytes);
+                std::string bytes = incoming.text();
+                if (detail::isValidUTF8(bytes)) metadata.emplace("message", std::move(bytes));
                 return metadata;
             });
         }

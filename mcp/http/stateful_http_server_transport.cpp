@@ -38,19 +38,14 @@ bool isValidSessionID(std::string_view id) {
 
 // The revision the client asks for: an initialize request names it in its parameters, any
 // other request in its header; without either, the latest.
-std::string requestedProtocolVersion(const std::string& body, const HTTPRequest& request) {
-    try {
-        const Value message = parseJSON(body);
-        const auto* object = message.objectValue();
-        const Value* method = object ? object->find("method") : nullptr;
-        const Value* params = object ? object->find("params") : nullptr;
-        if (method && method->stringValue() && *method->stringValue() == "initialize" && params &&
-            params->objectValue()) {
-            const Value* version = params->objectValue()->find("protocolVersion");
-            if (version && version->stringValue()) return *version->stringValue();
-        }
-    } catch (const std::exception&) {
-        // The body was classified already; a body that reads differently here just names no version.
+std::string requestedProtocolVersion(const Value& message, const HTTPRequest& request) {
+    const auto* object = message.objectValue();
+    const Value* method = object ? object->find("method") : nullptr;
+    const Value* params = object ? object->find("params") : nullptr;
+    if (method && method->stringValue() && *method->stringValue() == "initialize" && params &&
+        params->objectValue()) {
+        const Value* version = params->objectValue()->find("protocolVersion");
+        if (version && version->stringValue()) return *version->stringValue();
     }
     if (auto header = request.header(HTTPHeaderName::protocolVersion)) return *header;
     return Version::latest();
@@ -170,7 +165,9 @@ HTTPResponse StatefulHTTPServerTransport::handleRequestOnStrand(const HTTPReques
 
 HTTPResponse StatefulHTTPServerTransport::handlePOSTRequest(const HTTPRequest& request) {
     if (!request.body || request.body->empty()) return refusal(400, MCPError::parseError("Empty request body"));
-    const auto kind = JSONRPCMessageKind::classify(*request.body);
+    // Read once, here: the server is handed the value.
+    std::optional<Value> message = tryParseJSON(*request.body);
+    const auto kind = message ? JSONRPCMessageKind::classifyParsed(*message) : std::nullopt;
     if (!kind) return refusal(400, MCPError::parseError("Invalid JSON-RPC message"));
 
     if (auto refused = validationPipeline_->validate(request, validationContext("POST", kind->isInitializeRequest()))) {
@@ -178,7 +175,7 @@ HTTPResponse StatefulHTTPServerTransport::handlePOSTRequest(const HTTPRequest& r
     }
 
     if (kind->type != JSONRPCMessageKind::Type::request) {
-        incoming_->push(*request.body);
+        incoming_->push(std::move(*message));
         HTTPHeaders headers;
         if (sessionID_) headers.emplace_back(HTTPHeaderName::sessionID, *sessionID_);
         return HTTPResponse(HTTPResponse::Accepted{std::move(headers)});
@@ -199,11 +196,11 @@ HTTPResponse StatefulHTTPServerTransport::handlePOSTRequest(const HTTPRequest& r
     if (requestsInFlight_.contains(requestID)) {
         return refusal(400, MCPError::invalidRequest("Bad Request: Duplicate request id"));
     }
-    if (kind->isInitializeRequest()) return handleInitializationRequest(*request.body, requestID, request);
-    return openRequestStream(*request.body, requestID, request);
+    if (kind->isInitializeRequest()) return handleInitializationRequest(std::move(*message), requestID, request);
+    return openRequestStream(std::move(*message), requestID, request);
 }
 
-HTTPResponse StatefulHTTPServerTransport::handleInitializationRequest(const std::string& body,
+HTTPResponse StatefulHTTPServerTransport::handleInitializationRequest(Value message,
                                                                       const std::string& requestID,
                                                                       const HTTPRequest& request) {
     if (sessionID_) return refusal(400, MCPError::invalidRequest("Bad Request: Session already initialized"));
@@ -216,10 +213,10 @@ HTTPResponse StatefulHTTPServerTransport::handleInitializationRequest(const std:
     }
     sessionID_ = std::move(sessionID);
     logger_.info("Session initialized", [&] { return logging::Metadata{{"sessionID", *sessionID_}}; });
-    return openRequestStream(body, requestID, request);
+    return openRequestStream(std::move(message), requestID, request);
 }
 
-HTTPResponse StatefulHTTPServerTransport::openRequestStream(const std::string& body, const std::string& requestID,
+HTTPResponse StatefulHTTPServerTransport::openRequestStream(Value message, const std::string& requestID,
                                                             const HTTPRequest& request) {
     auto stream = EventStream::make();
     requestStreams_.insert_or_assign(requestID, stream);
@@ -227,8 +224,8 @@ HTTPResponse StatefulHTTPServerTransport::openRequestStream(const std::string& b
     requestsInFlight_.insert(requestID);
     // The stream is in place and primed before the server can see the request, so its
     // response always finds the stream and always follows the priming event.
-    sendPrimingEvent(requestID, *stream, requestedProtocolVersion(body, request));
-    incoming_->push(body);
+    sendPrimingEvent(requestID, *stream, requestedProtocolVersion(message, request));
+    incoming_->push(std::move(message));
     return streamReply(std::move(stream));
 }
 

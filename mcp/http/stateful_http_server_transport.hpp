@@ -119,9 +119,9 @@ private:
     // Sessions and request streams (stateful_http_server_transport.cpp).
     HTTPResponse handleRequestOnStrand(const HTTPRequest& request);
     HTTPResponse handlePOSTRequest(const HTTPRequest& request);
-    HTTPResponse handleInitializationRequest(const std::string& body, const std::string& requestID,
+    HTTPResponse handleInitializationRequest(Value message, const std::string& requestID,
                                              const HTTPRequest& request);
-    HTTPResponse openRequestStream(const std::string& body, const std::string& requestID, const HTTPRequest& request);
+    HTTPResponse openRequestStream(Value message, const std::string& requestID, const HTTPRequest& request);
     HTTPResponse handleDELETERequest(const HTTPRequest& request);
     void route(std::string message);
     void routeToRequestStream(const std::string& message, const std::string& requestID);

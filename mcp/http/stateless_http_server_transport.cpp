@@ -3,6 +3,7 @@
 #include "mcp/http/accept_header_validator.hpp"
 #include "mcp/http/content_type_validator.hpp"
 #include "mcp/http/http_header_name.hpp"
+#include "mcp/json/json.hpp"
 #include "mcp/protocol/initialize.hpp"
 #include "mcp/protocol/jsonrpc_message_kind.hpp"
 #include "mcp/protocol/mcp_error.hpp"
@@ -159,23 +160,25 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handlePOSTRequest(HT
     if (!request.body || request.body->empty()) {
         co_return refusal(400, MCPError::parseError("Empty request body"));
     }
-    const auto kind = JSONRPCMessageKind::classify(*request.body);
+    // Read once, here: the server is handed the value, and the body stays in the request,
+    // which is the context of the request's handler.
+    std::optional<Value> message = tryParseJSON(*request.body);
+    const auto kind = message ? JSONRPCMessageKind::classifyParsed(*message) : std::nullopt;
     if (!kind) co_return refusal(400, MCPError::parseError("Invalid JSON-RPC message"));
 
     const HTTPValidationContext context{"POST", std::nullopt, kind->isInitializeRequest(), Version::supported()};
     if (auto refused = validationPipeline_->validate(request, context)) co_return std::move(*refused);
 
-    std::string body = *request.body;
     if (kind->type != JSONRPCMessageKind::Type::request) {
-        incoming_->push(std::move(body));
+        incoming_->push(std::move(*message));
         co_return HTTPResponse(HTTPResponse::Accepted{});
     }
     std::string requestID = kind->id.value_or("");
-    auto response = co_await handleJSONRPCRequest(std::move(body), std::move(requestID), std::move(request));
+    auto response = co_await handleJSONRPCRequest(std::move(*message), std::move(requestID), std::move(request));
     co_return response;
 }
 
-asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleJSONRPCRequest(std::string body,
+asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleJSONRPCRequest(Value message,
                                                                                 std::string requestID,
                                                                                 HTTPRequest request) {
     // The entry lives until this request's wait ends, so it also covers a response that has
@@ -188,9 +191,9 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleJSONRPCRequest
 
     // The initiation runs in this strand turn: the waiter is in place before the server can
     // read the message, so its response always finds it.
-    auto waitForResponse = [this, &requestID, &body](ResponseWaiter waiter) {
+    auto waitForResponse = [this, &requestID, &message](ResponseWaiter waiter) {
         responseWaiters_.emplace(requestID, std::move(waiter));
-        incoming_->push(std::move(body));
+        incoming_->push(std::move(message));
     };
     std::string response;
     std::optional<std::string> failure;

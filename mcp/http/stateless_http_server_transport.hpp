@@ -97,7 +97,7 @@ private:
     // These run on strand_.
     boost::asio::awaitable<HTTPResponse> handleRequestOnStrand(HTTPRequest request);
     boost::asio::awaitable<HTTPResponse> handlePOSTRequest(HTTPRequest request);
-    boost::asio::awaitable<HTTPResponse> handleJSONRPCRequest(std::string body, std::string requestID,
+    boost::asio::awaitable<HTTPResponse> handleJSONRPCRequest(Value message, std::string requestID,
                                                               HTTPRequest request);
     void route(std::string message);
     void routeResponse(const std::string& requestID, std::string message);

@@ -29,6 +29,10 @@ inline constexpr std::size_t kMaxJSONDepth = 512;
 // numbers too large for a double ("1e400").
 Value parseJSON(std::string_view text);
 
+// `text` read as `parseJSON` reads it, for text that may well be no JSON; absent where
+// `parseJSON` throws `DecodingError`.
+std::optional<Value> tryParseJSON(std::string_view text);
+
 // The order in which object members are written.
 enum class KeyOrder {
     // As the members were inserted: a record's field order.

@@ -164,4 +164,12 @@ Value parseJSON(std::string_view text) {
     return parser.handler().takeResult();
 }
 
+std::optional<Value> tryParseJSON(std::string_view text) {
+    try {
+        return parseJSON(text);
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace mcp

@@ -6,12 +6,12 @@
 namespace mcp {
 
 std::optional<JSONRPCMessageKind> JSONRPCMessageKind::classify(std::string_view body) {
-    Value message;
-    try {
-        message = parseJSON(body);
-    } catch (const DecodingError&) {
-        return std::nullopt;
-    }
+    const auto message = tryParseJSON(body);
+    if (!message) return std::nullopt;
+    return classifyParsed(*message);
+}
+
+std::optional<JSONRPCMessageKind> JSONRPCMessageKind::classifyParsed(const Value& message) {
     const auto* object = message.objectValue();
     if (object == nullptr) return std::nullopt;
 

@@ -3,6 +3,8 @@
 // JSONRPCMessageKind: what a request body holds, read without the protocol's types, so that
 // an HTTP transport can route it.
 
+#include "mcp/json/value.hpp"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +26,9 @@ struct JSONRPCMessageKind {
     // an id and a "result" or "error" is a response even when it also has a method: the server
     // reads it so, and the transports must route every message as the server reads it.
     static std::optional<JSONRPCMessageKind> classify(std::string_view body);
+    // As `classify`, for a message already read from its text (which `classify` reads with
+    // `parseJSON` and hands here).
+    static std::optional<JSONRPCMessageKind> classifyParsed(const Value& message);
 
     // True only for a request whose method is exactly "initialize".
     bool isInitializeRequest() const noexcept { return type == Type::request && method == "initialize"; }

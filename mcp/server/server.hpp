@@ -306,7 +306,7 @@ private:
 
     // The receive loop and dispatch (server_dispatch.cpp).
     boost::asio::awaitable<void> receive(std::shared_ptr<Transport> transport, std::shared_ptr<ReceiveLoop> loop);
-    boost::asio::awaitable<void> handleBuffer(std::string buffer);
+    boost::asio::awaitable<void> handleBuffer(IncomingMessage incoming);
     void serveRequest(Request<AnyMethod> request);
     boost::asio::awaitable<ResponseOrNone> handleRequest(Request<AnyMethod> request, bool sendResponse,
                                                          std::shared_ptr<RequestTask> task);

@@ -88,13 +88,13 @@ asio::awaitable<void> Server::receive(std::shared_ptr<Transport> transport, std:
     }
 }
 
-asio::awaitable<void> Server::handleBuffer(std::string buffer) {
+asio::awaitable<void> Server::handleBuffer(IncomingMessage incoming) {
     std::optional<ID> errorID;
     std::exception_ptr failure;
     try {
         std::optional<Value> message;
         try {
-            message.emplace(parseJSON(buffer));
+            message.emplace(std::move(incoming).value());
         } catch (const DecodingError&) {
         }
         if (message) {

@@ -4,6 +4,7 @@
 // HTTP and in-memory transports implement it.
 
 #include "mcp/transport/async_queue.hpp"
+#include "mcp/transport/incoming_message.hpp"
 #include "mcp/http/http_request.hpp"
 #include "mcp/protocol/id.hpp"
 
@@ -18,9 +19,10 @@
 
 namespace mcp {
 
-// The incoming messages of a transport: each element the bytes of one JSON-RPC message or
-// batch array; the stream ends when the transport is finished, possibly with an error.
-using MessageStream = AsyncQueue<std::string>;
+// The incoming messages of a transport: each element one JSON-RPC message or batch array, as
+// text or as the value the transport read from it; the stream ends when the transport is
+// finished, possibly with an error.
+using MessageStream = AsyncQueue<IncomingMessage>;
 
 // The logger a transport uses: the caller's, or else one labelled `label` that discards
 // everything, so the library writes no log unless its caller asks for one.

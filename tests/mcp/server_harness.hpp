@@ -79,7 +79,7 @@ protected:
     std::string nextReply() {
         auto reply = await(incoming_->next());
         if (!reply) throw std::runtime_error("the server's stream ended");
-        return std::move(*reply);
+        return reply->text();
     }
 
     // Sends a ping with the id "sentinel" and returns what the server wrote before its

@@ -3,6 +3,7 @@
 #include "mcp/protocol/mcp_error.hpp"
 #include "tests/logging/recording_log_handler.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +112,7 @@ protected:
 
     HTTPResponse handle(HTTPRequest httpRequest) { return await(transport_->handleRequest(std::move(httpRequest))); }
 
-    std::optional<std::string> nextMessage() { return await(transport_->receive()->next()); }
+    std::optional<std::string> nextMessage() { return testing::textOf(await(transport_->receive()->next())); }
 
     // Opens the session with the given version and lets the server answer it.
     void initialize(std::string_view version = "2025-06-18") {

@@ -6,6 +6,7 @@
 #include "mcp/server/server.hpp"
 #include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,7 @@ protected:
 
     HTTPResponse handle(HTTPRequest request) { return await(transport_->handleRequest(std::move(request))); }
 
-    std::optional<std::string> nextMessage() { return await(transport_->receive()->next()); }
+    std::optional<std::string> nextMessage() { return testing::textOf(await(transport_->receive()->next())); }
 
     std::shared_ptr<StatelessHTTPServerTransport> transport_;
 };
@@ -255,6 +256,23 @@ TEST_F(StatelessHTTPServerTransportTest, KeepsTheHTTPRequestWhileItsRequestIsSer
     runUntil([&] { return reply->done; });
     EXPECT_EQ(reply->value->statusCode(), 200);
     EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), std::nullopt);
+}
+
+TEST_F(StatelessHTTPServerTransportTest, HandsTheServerTheValueItReadAndKeepsTheBodyAsItCame) {
+    // Spaced out, so that what the server is handed tells the body's text from the value read
+    // from it, which writes back compact.
+    const auto notification = post(R"({ "jsonrpc": "2.0", "method": "notifications/initialized" })");
+    const auto request = post(R"({ "jsonrpc": "2.0", "id": 5, "method": "tools/list" })");
+
+    EXPECT_EQ(handle(notification).statusCode(), 202);
+    EXPECT_EQ(nextMessage(), R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+
+    const auto reply = start(transport_->handleRequest(request));
+    EXPECT_EQ(nextMessage(), R"({"jsonrpc":"2.0","id":5,"method":"tools/list"})");
+    EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), request) << "the body is the handler's to read as it came";
+    await(transport_->send(R"({"jsonrpc":"2.0","id":5,"result":{}})"));
+    runUntil([&] { return reply->done; });
+    EXPECT_EQ(describe(*reply->value), R"(200 {"jsonrpc":"2.0","id":5,"result":{}})");
 }
 
 TEST_F(StatelessHTTPServerTransportTest, PairsConcurrentRequestsByTheirIds) {

@@ -57,7 +57,7 @@ private:
         std::exception_ptr end;
         try {
             while (auto message = co_await from->next()) {
-                if (breaks("receive", *message)) {
+                if (breaks("receive", message->text())) {
                     to->finish(std::make_exception_ptr(std::runtime_error("Connection reset")));
                     co_return;
                 }
@@ -165,7 +165,7 @@ protected:
     asio::awaitable<std::string> nextLine() {
         auto line = co_await incoming_->next();
         if (!line) throw std::runtime_error("the server's stream ended");
-        co_return std::move(*line);
+        co_return line->text();
     }
 
     bool logged(std::string_view line) const {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/co_spawn.hpp>
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -176,6 +178,67 @@ TEST_F(ServerDispatch, NamesTheRequestEachAnswerIsFor) {
         want.push_back("sentinel");
         EXPECT_EQ(noted, want);
         await(server_->stop());
+    }
+}
+
+// The server's end of an in-memory pair that hands the server each message as the value read
+// from its text, as a transport that reads messages to route them does.
+class ReadingEnd final : public Transport {
+public:
+    ReadingEnd(asio::any_io_executor executor, std::shared_ptr<InMemoryTransport> inner)
+        : executor_(std::move(executor)), inner_(std::move(inner)) {}
+
+    const logging::Logger& logger() const override { return inner_->logger(); }
+    asio::awaitable<void> connect() override { return inner_->connect(); }
+    asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
+    asio::awaitable<void> send(std::string message) override { return inner_->send(std::move(message)); }
+    std::shared_ptr<MessageStream> receive() override {
+        auto stream = MessageStream::make();
+        asio::co_spawn(executor_, forwardRead(inner_->receive(), stream), [](std::exception_ptr) {});
+        return stream;
+    }
+
+private:
+    static asio::awaitable<void> forwardRead(std::shared_ptr<MessageStream> from, std::shared_ptr<MessageStream> to) {
+        std::exception_ptr end;
+        try {
+            while (auto message = co_await from->next()) to->push(std::move(*message).value());
+        } catch (...) {
+            end = std::current_exception();
+        }
+        to->finish(end);
+    }
+
+    asio::any_io_executor executor_;
+    std::shared_ptr<InMemoryTransport> inner_;
+};
+
+TEST_F(ServerDispatch, AnswersAMessageHandedAsAValueAsItAnswersItsText) {
+    constexpr struct {
+        std::string_view name, line;
+    } kCases[] = {
+        {"request", R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"look"}})"},
+        {"failing request", R"({"jsonrpc":"2.0","id":"b","method":"tools/call","params":{"name":"boom"}})"},
+        {"notification", R"({"jsonrpc":"2.0","method":"notifications/initialized"})"},
+        {"response", R"({"jsonrpc":"2.0","id":99,"result":{}})"},
+        {"batch", R"([{"jsonrpc":"2.0","id":1,"method":"ping"},{"jsonrpc":"2.0","id":2,"method":"foo"}])"},
+        {"invalid message with an id", R"({"jsonrpc":"2.0","id":7})"},
+    };
+    const auto repliesTo = [this](std::string_view line, const ServerEnd& serverEnd) {
+        makeServer();
+        registerTools();
+        startServer({}, serverEnd);
+        send(line);
+        auto replies = repliesBeforeSentinel();
+        await(server_->stop());
+        return replies;
+    };
+    const ServerEnd reading = [this](std::shared_ptr<InMemoryTransport> end) {
+        return std::make_shared<ReadingEnd>(io_.get_executor(), std::move(end));
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(repliesTo(c.line, reading), repliesTo(c.line, {}));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "tests/mcp/coroutine_runner.hpp"
 #include "tests/mcp/transport/log_lines.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include "mcp/protocol/mcp_error.hpp"
 
@@ -62,13 +63,13 @@ TEST(InMemoryTransport, DeliversMessagesWholeAndInOrder) {
         co_await client->send("B\nC");
         auto incoming = server->receive();
         co_await client->send("D");
-        EXPECT_EQ(co_await incoming->next(), "A");
-        EXPECT_EQ(co_await incoming->next(), "B\nC");
-        EXPECT_EQ(co_await incoming->next(), "D");
+        EXPECT_EQ(testing::textOf(co_await incoming->next()), "A");
+        EXPECT_EQ(testing::textOf(co_await incoming->next()), "B\nC");
+        EXPECT_EQ(testing::textOf(co_await incoming->next()), "D");
 
         auto replies = client->receive();
         co_await server->send(R"({"jsonrpc":"2.0","id":1,"result":{}})");
-        EXPECT_EQ(co_await replies->next(), R"({"jsonrpc":"2.0","id":1,"result":{}})");
+        EXPECT_EQ(testing::textOf(co_await replies->next()), R"({"jsonrpc":"2.0","id":1,"result":{}})");
     });
 }
 
@@ -84,7 +85,7 @@ TEST(InMemoryTransport, DisconnectEndsBothStreams) {
         co_await client->disconnect();
 
         EXPECT_EQ(co_await clientStream->next(), std::nullopt);
-        EXPECT_EQ(co_await serverStream->next(), "last");
+        EXPECT_EQ(testing::textOf(co_await serverStream->next()), "last");
         try {
             co_await serverStream->next();
             ADD_FAILURE() << "the server's stream ended without an error";
@@ -115,8 +116,8 @@ TEST(InMemoryTransport, RefusesWhatCannotBeDelivered) {
         co_await client->connect();
         auto stream = client->receive();
         co_await server->send("kept");
-        EXPECT_EQ(co_await stream->next(), "early");
-        EXPECT_EQ(co_await stream->next(), "kept");
+        EXPECT_EQ(testing::textOf(co_await stream->next()), "early");
+        EXPECT_EQ(testing::textOf(co_await stream->next()), "kept");
 
         // Once the client has disconnected, a send to it fails instead of vanishing.
         co_await client->disconnect();
@@ -175,7 +176,7 @@ TEST(InMemoryTransport, StreamMadeBeforeConnectEndsAtOnce) {
         auto first = server->receive();
         auto second = server->receive();
         co_await client->send("to the newest stream");
-        EXPECT_EQ(co_await second->next(), "to the newest stream");
+        EXPECT_EQ(testing::textOf(co_await second->next()), "to the newest stream");
         EXPECT_FALSE(first->isFinished());
     });
 }

@@ -2,6 +2,7 @@
 
 #include "tests/mcp/io_test_fixture.hpp"
 #include "tests/mcp/transport/log_lines.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include "mcp/protocol/mcp_error.hpp"
 
@@ -78,7 +79,7 @@ protected:
     // Every message of `stream` up to its end.
     Lines drain(const std::shared_ptr<MessageStream>& stream) {
         Lines messages;
-        while (auto message = await(stream->next())) messages.push_back(*message);
+        while (auto message = await(stream->next())) messages.push_back(message->text());
         return messages;
     }
 
@@ -141,7 +142,7 @@ TEST_F(StdioTransportTest, ConnectsAndDisconnectsOnce) {
     await(transport->connect());
     writeAll(input_.writeEnd(), "once\n");
     auto stream = transport->receive();
-    EXPECT_EQ(await(stream->next()), "once") << "a second read loop would race the first for the line";
+    EXPECT_EQ(testing::textOf(await(stream->next())), "once") << "a second read loop would race the first for the line";
     await(transport->disconnect());
     await(transport->disconnect());
     EXPECT_EQ(await(stream->next()), std::nullopt);
@@ -181,7 +182,7 @@ TEST_F(StdioTransportTest, ServesOneDescriptorAsInputAndOutput) {
     await(transport->connect());
     await(transport->send("out"));
     writeAll(ends[1], "in\n");
-    EXPECT_EQ(await(transport->receive()->next()), "in");
+    EXPECT_EQ(testing::textOf(await(transport->receive()->next())), "in");
     EXPECT_EQ(readAvailable(ends[1]), "out\n");
     await(transport->disconnect());
     ::close(ends[0]);
@@ -202,7 +203,7 @@ TEST_F(StdioTransportTest, SkipsALineOverTheLimitAndGoesOn) {
     await(transport->connect());
     auto stream = transport->receive();
     writeAll(input_.writeEnd(), std::string(16, 'a') + "\n");
-    EXPECT_EQ(await(stream->next()), std::string(16, 'a'));
+    EXPECT_EQ(testing::textOf(await(stream->next())), std::string(16, 'a'));
     writeAll(input_.writeEnd(), std::string(5000, 'b') + "\nnext\n");
     input_.closeWriteEnd();
     EXPECT_EQ(drain(stream), Lines{"next"});

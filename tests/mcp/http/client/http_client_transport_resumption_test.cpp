@@ -2,6 +2,7 @@
 
 #include "net/error.hpp"
 #include "tests/mcp/http/client/transport_fixture.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include <algorithm>
 
@@ -80,8 +81,8 @@ TEST_F(HTTPClientTransportResumptionTest, AStreamThatStopsBeforeItsAnswerIsResum
         await(transport->send(std::string(kCall)));
 
         auto incoming = transport->receive();
-        EXPECT_EQ(await(incoming->next()), R"({"method":"notifications/progress"})");
-        EXPECT_EQ(await(incoming->next()), kAnswer);
+        EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"method":"notifications/progress"})");
+        EXPECT_EQ(testing::textOf(await(incoming->next())), kAnswer);
         const auto requests = server.requests();
         const auto post = std::find_if(requests.begin(), requests.end(), [](auto& r) { return r.method == "POST"; });
         const auto gets = resumptions(server);
@@ -137,13 +138,13 @@ TEST_F(HTTPClientTransportResumptionTest, AnAnswerOnTheStandingStreamSparesTheRe
         answer->push(priming(300));
         answer->push("data: {\"method\":\"notifications/progress\"}\n\n");
         auto incoming = transport->receive();
-        EXPECT_EQ(await(incoming->next()), R"({"method":"notifications/progress"})") << "the POST stream is read";
+        EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"method":"notifications/progress"})") << "the POST stream is read";
         if (duringTheWait) {
             answer->finish();
             pollUntil([&] { return logged("⏳ Waiting before resuming POST SSE stream"); });
         }
         standing->push("data: " + std::string(kAnswer) + "\n\n");
-        EXPECT_EQ(await(incoming->next()), kAnswer);
+        EXPECT_EQ(testing::textOf(await(incoming->next())), kAnswer);
         answer->finish();
 
         runUntil([&] { return sending->done; });

@@ -2,6 +2,7 @@
 
 #include "net/error.hpp"
 #include "tests/mcp/http/client/transport_fixture.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include <atomic>
 #include <mutex>
@@ -49,8 +50,8 @@ TEST_F(HTTPClientTransportStreamsTest, AnEventStreamAnswerPassesOnTheDataOfEachE
     auto transport = makeTransport(server, 0);
     await(transport->send(std::string(kInitialize)));
     auto incoming = transport->receive();
-    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","method":"notifications/progress"})");
-    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":1,"result":{}})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","method":"notifications/progress"})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","id":1,"result":{}})");
     finish(*transport);
     EXPECT_EQ(await(incoming->next()), std::nullopt) << "an event without data passes nothing on";
 }
@@ -75,8 +76,8 @@ TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesI
 
     standing->push("data: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/message\"}\n\n");
     auto incoming = transport->receive();
-    EXPECT_EQ(await(incoming->next()), "{}") << "the initialize answer";
-    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","method":"notifications/message"})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), "{}") << "the initialize answer";
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","method":"notifications/message"})");
     finish(*transport);
 }
 
@@ -150,8 +151,8 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
 
     standing->push("retry: 100\ndata: {\"from\":\"standing\"}\n\n");
     auto incoming = transport->receive();
-    EXPECT_EQ(await(incoming->next()), R"({"id":1})");
-    EXPECT_EQ(await(incoming->next()), R"({"from":"standing"})") << "the standing stream still delivers";
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"id":1})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"from":"standing"})") << "the standing stream still delivers";
     standing->finish();
     pollUntil([&] { return gets(server).size() == 2; });
     EXPECT_EQ(gets(server).at(1).header("Last-Event-ID"), std::nullopt) << "a POST stream's id is not resumed by GET";
@@ -169,7 +170,7 @@ TEST_F(HTTPClientTransportStreamsTest, DisconnectEndsASendReadingItsEventStream)
     auto sending = start(transport->send(std::string(kInitialize)));
     answer->push("data: {\"progress\":1}\n\n");
     auto incoming = transport->receive();
-    EXPECT_EQ(await(incoming->next()), R"({"progress":1})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"progress":1})");
 
     await(transport->disconnect());
     runUntil([&] { return sending->done; });

@@ -4,6 +4,7 @@
 #include "mcp/protocol/mcp_error.hpp"
 #include "net/error.hpp"
 #include "tests/mcp/http/client/transport_fixture.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
@@ -162,8 +163,8 @@ TEST_F(HTTPClientTransportTest, PostsTheMessageWithItsHeadersAndKeepsTheSession)
     EXPECT_EQ(requests[1].header("MCP-Protocol-Version"), "2025-06-18");
 
     auto incoming = transport->receive();
-    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":1,"result":{}})");
-    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":2,"result":{}})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","id":1,"result":{}})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","id":2,"result":{}})");
 }
 
 TEST_F(HTTPClientTransportTest, TheClientsHandshakeSetsTheVersionTheServerAnswered) {
@@ -217,7 +218,7 @@ TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothin
 
     std::vector<std::string> received;
     auto incoming = transport->receive();
-    while (auto message = await(incoming->next())) received.push_back(*message);
+    while (auto message = await(incoming->next())) received.push_back(message->text());
     EXPECT_EQ(received, (std::vector<std::string>{
                             R"([{"jsonrpc":"2.0","id":1,"result":{}},{"jsonrpc":"2.0","id":2,"result":{}}])", ""}));
 }

@@ -43,7 +43,7 @@ protected:
     std::string next() {
         auto message = await(incoming_->next());
         if (!message) throw std::runtime_error("the incoming stream ended");
-        return *message;
+        return message->text();
     }
 
     // The standing stream is open once its priming event's id has been stored.

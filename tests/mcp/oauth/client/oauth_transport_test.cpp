@@ -7,6 +7,7 @@
 #include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "tests/mcp/oauth/client/fake_authorization_server.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 namespace mcp {
 namespace {
@@ -59,7 +60,7 @@ TEST_F(OAuthTransportTest, AuthorizesAfterTheFirst401AndSendsAgainWithTheToken) 
     auto transport = makeTransport(as, makeAuthorizer());
     auto incoming = transport->receive();
     await(finished(transport->send(message(1, "tools/list"))));
-    EXPECT_EQ(await(incoming->next()), R"({"jsonrpc":"2.0","id":1,"result":{}})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","id":1,"result":{}})");
     EXPECT_EQ(as.targets(), (std::vector<std::string>{"/mcp", "/.well-known/oauth-protected-resource/mcp",
                                                       "/.well-known/oauth-authorization-server", "/register",
                                                       "/authorize", "/token", "/mcp"}));

@@ -5,6 +5,7 @@
 
 #include "tests/mcp/io_test_fixture.hpp"
 #include "tests/mcp/transport/log_lines.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 
 #include "mcp/protocol/mcp_error.hpp"
 
@@ -83,8 +84,8 @@ TEST_F(NetworkTransportTCPTest, DeliversAMessageWrittenRightAfterAHeartbeat) {
     const std::string withMarker = "{\"jsonrpc\":\"2.0\",\"method\":\"note\",\"params\":{\"text\":\"\xF0\x9F\x92\x93 beats\"}}";
     await(write(peer, kHeartbeat + "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}\n" + withMarker + "\n"));
     auto stream = transport->receive();
-    EXPECT_EQ(await(stream->next()), "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}");
-    EXPECT_EQ(await(stream->next()), withMarker);
+    EXPECT_EQ(testing::textOf(await(stream->next())), "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}");
+    EXPECT_EQ(testing::textOf(await(stream->next())), withMarker);
     await(transport->disconnect());
 }
 
@@ -98,7 +99,7 @@ TEST_F(NetworkTransportTCPTest, ServesAConnectionThatAListenerAccepted) {
                                             NetworkTransport::ReconnectionConfiguration::disabled());
     await(transport->connect());
     await(write(client, "hello\n"));
-    EXPECT_EQ(await(transport->receive()->next()), "hello");
+    EXPECT_EQ(testing::textOf(await(transport->receive()->next())), "hello");
     await(transport->send("reply"));
     std::string reply(6, '\0');
     await([&]() -> asio::awaitable<void> { co_await asio::async_read(client, asio::buffer(reply), asio::use_awaitable); }());
@@ -117,7 +118,7 @@ TEST_F(NetworkTransportTCPTest, ReconnectsToAPeerThatListensAgain) {
     {
         auto peer = std::move(*accepted->value);
         await(write(peer, "first\n"));
-        EXPECT_EQ(await(stream->next()), "first");
+        EXPECT_EQ(testing::textOf(await(stream->next())), "first");
         acceptor_.reset();
     }
     // The peer comes back 1.5 s later on the same port.
@@ -126,7 +127,7 @@ TEST_F(NetworkTransportTCPTest, ReconnectsToAPeerThatListensAgain) {
     listen(port_);
     auto peer = await(accept());
     await(write(peer, "second\n"));
-    EXPECT_EQ(await(stream->next()), "second");
+    EXPECT_EQ(testing::textOf(await(stream->next())), "second");
     EXPECT_TRUE(inOrder(log_.lines(), {
                                           "debug Network transport connected successfully",
                                           "debug Message received size=5",

@@ -2,6 +2,7 @@
 
 #include "tests/mcp/io_test_fixture.hpp"
 #include "tests/mcp/transport/log_lines.hpp"
+#include "tests/mcp/transport/message_text.hpp"
 #include "tests/mcp/transport/network/scripted_connection.hpp"
 
 #include "mcp/protocol/mcp_error.hpp"
@@ -217,7 +218,7 @@ TEST_F(NetworkTransportTest, DeliversLinesAndSkipsHeartbeats) {
         connection_->deliver(chunk);
     }
     Lines messages;
-    for (int i = 0; i < 4; ++i) messages.push_back(*await(stream->next()));
+    for (int i = 0; i < 4; ++i) messages.push_back(await(stream->next())->text());
     EXPECT_EQ(messages, (Lines{"a", "b", "c", "{\"id\":1}"}));
     EXPECT_EQ(connection_->lastMaximum, 100U);
     EXPECT_EQ(linesWith("heartbeat"), (Lines{"trace Received heartbeat from peer", "trace Received heartbeat from peer"}));
@@ -234,7 +235,7 @@ TEST_F(NetworkTransportTest, WarnsOfRepeatedEmptyReadsAndLeavesADeadConnection) 
     auto stream = transport->receive();
     for (int i = 0; i < 6; ++i) connection_->deliver(std::string());
     connection_->deliver(std::string("x\n"));
-    EXPECT_EQ(await(stream->next()), "x");
+    EXPECT_EQ(testing::textOf(await(stream->next())), "x");
     EXPECT_EQ(linesWith("empty reads"), (Lines{"warning Multiple consecutive empty reads (5), possible connection issue",
                                                "warning Multiple consecutive empty reads (6), possible connection issue"}));
 
@@ -272,7 +273,7 @@ TEST_F(NetworkTransportTest, ReconnectsAfterALostConnectionOnTheSameStream) {
     connection_->deliver(network::NetworkConnection::Received{{}, true, {}});
     runUntil([&] { return connection_->starts == 2 && linesWith("connected successfully").size() == 2; });
     connection_->deliver(std::string("after\n"));
-    EXPECT_EQ(await(stream->next()), "after");
+    EXPECT_EQ(testing::textOf(await(stream->next())), "after");
     EXPECT_EQ(log_.lines(), (Lines{"debug Network transport connected successfully", "trace Connection completed by peer",
                                    "error Receive error: [-32000] Connection closed",
                                    "warning Error during receive, attempting reconnection (1/5)...",
@@ -289,7 +290,7 @@ TEST_F(NetworkTransportTest, ReconnectsOnceWhenSendAndReceiveFailTogether) {
     connection_->deliver(network::NetworkConnection::Received{{}, false, kReset});
     runUntil([&] { return linesWith("connected successfully").size() == 2; });
     connection_->deliver(std::string("after\n"));
-    EXPECT_EQ(await(stream->next()), "after");
+    EXPECT_EQ(testing::textOf(await(stream->next())), "after");
     EXPECT_EQ(connection_->starts, 2U);
     EXPECT_EQ(linesWith("Error during receive"), Lines{});
     await(transport->disconnect());

@@ -11,6 +11,7 @@
 // A response needs an id that is a string or a number: an error answer whose id is null is of
 // no known shape, and so is an array with any element that is not a response.
 
+#include "mcp/json/value.hpp"
 #include "mcp/protocol/envelopes.hpp"
 #include "mcp/protocol/method.hpp"
 
@@ -23,11 +24,15 @@ namespace mcp {
 
 using BatchResponse = std::vector<Response<AnyMethod>>;
 
-using IncomingMessage =
+using ServerMessage =
     std::variant<BatchResponse, Response<AnyMethod>, Request<AnyMethod>, Message<AnyNotification>>;
 
 // The shape of `bytes`, one message from the server; absent when it has none of the four
 // (including text that is no JSON at all).
-std::optional<IncomingMessage> readIncomingMessage(std::string_view bytes);
+std::optional<ServerMessage> readServerMessage(std::string_view bytes);
+
+// The shape of `message`, one message from the server already read from its text; absent
+// when it has none of the four.
+std::optional<ServerMessage> readParsedServerMessage(const Value& message);
 
 }  // namespace mcp

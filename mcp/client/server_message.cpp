@@ -1,4 +1,4 @@
-#include "mcp/client/incoming_message.hpp"
+#include "mcp/client/server_message.hpp"
 
 #include "mcp/json/json.hpp"
 #include "mcp/json/try_decode.hpp"
@@ -36,26 +36,30 @@ std::optional<BatchResponse> readBatch(const Value& message) {
 
 }  // namespace
 
-std::optional<IncomingMessage> readIncomingMessage(std::string_view bytes) {
+std::optional<ServerMessage> readServerMessage(std::string_view bytes) {
     Value message;
     try {
         message = parseJSON(bytes);
     } catch (const DecodingError&) {
         return std::nullopt;
     }
+    return readParsedServerMessage(message);
+}
+
+std::optional<ServerMessage> readParsedServerMessage(const Value& message) {
     if (message.arrayValue() != nullptr) {
-        if (auto batch = readBatch(message)) return IncomingMessage(std::move(*batch));
+        if (auto batch = readBatch(message)) return ServerMessage(std::move(*batch));
         return std::nullopt;
     }
     const auto* object = message.objectValue();
     if (object == nullptr) return std::nullopt;
-    if (auto response = readResponse(message)) return IncomingMessage(std::move(*response));
+    if (auto response = readResponse(message)) return ServerMessage(std::move(*response));
     if (hasID(*object) && object->contains("method")) {
-        if (auto request = tryDecode<Request<AnyMethod>>(message)) return IncomingMessage(std::move(*request));
+        if (auto request = tryDecode<Request<AnyMethod>>(message)) return ServerMessage(std::move(*request));
     }
     if (object->contains("method")) {
         if (auto notification = tryDecode<Message<AnyNotification>>(message)) {
-            return IncomingMessage(std::move(*notification));
+            return ServerMessage(std::move(*notification));
         }
     }
     return std::nullopt;

@@ -1,4 +1,4 @@
-#include "mcp/client/incoming_message.hpp"
+#include "mcp/client/server_message.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@ namespace {
 enum class Shape { none, batch, response, request, notification };
 
 Shape shapeOf(std::string_view bytes) {
-    const auto message = readIncomingMessage(bytes);
+    const auto message = readServerMessage(bytes);
     if (!message) return Shape::none;
     return static_cast<Shape>(message->index() + 1);
 }
 
-TEST(IncomingMessage, ReadsTheFirstShapeThatFits) {
+TEST(ServerMessage, ReadsTheFirstShapeThatFits) {
     constexpr struct {
         std::string_view name, bytes;
         Shape want;
@@ -51,9 +51,9 @@ TEST(IncomingMessage, ReadsTheFirstShapeThatFits) {
     }
 }
 
-TEST(IncomingMessage, KeepsTheBatchInItsOrder) {
+TEST(ServerMessage, KeepsTheBatchInItsOrder) {
     const auto message =
-        readIncomingMessage(R"([{"jsonrpc":"2.0","id":2,"result":{}},{"jsonrpc":"2.0","id":1,"result":{}}])");
+        readServerMessage(R"([{"jsonrpc":"2.0","id":2,"result":{}},{"jsonrpc":"2.0","id":1,"result":{}}])");
     ASSERT_TRUE(message);
     const auto& batch = std::get<BatchResponse>(*message);
     ASSERT_EQ(batch.size(), 2u);

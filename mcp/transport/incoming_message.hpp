@@ -1,0 +1,38 @@
+#pragma once
+
+// IncomingMessage: one element of a transport's incoming stream. It holds the text of one
+// JSON-RPC message or batch array as it arrived, or the value read from that text when the
+// transport had to read it anyway (to route it), so that the reader doesn't read it again.
+
+#include "mcp/json/value.hpp"
+
+#include <concepts>
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace mcp {
+
+class IncomingMessage {
+public:
+    // Implicit, so that a transport pushes the text it received as it is.
+    IncomingMessage(std::string text) noexcept : content_(std::move(text)) {}
+    // Only a `Value` itself: the many types a `Value` converts from would read as messages.
+    template <std::same_as<Value> V>
+    IncomingMessage(V message) noexcept : content_(std::move(message)) {}
+
+    // The message read: the value it holds, or its text read by `parseJSON`. Throws
+    // `DecodingError` when the text is no JSON (the message keeps its text then).
+    Value value() &&;
+    // As above, leaving the message whole: a held value is copied.
+    Value value() const&;
+
+    // The message as text, for logs and tests: as it arrived, or the held value written
+    // compact with its members in their order. Throws `EncodingError` as `writeJSON` does.
+    std::string text() const;
+
+private:
+    std::variant<std::string, Value> content_;
+};
+
+}  // namespace mcp
