@@ -449,6 +449,23 @@ TEST_F(StatefulHTTPServerTransportTest, KeepsTheHTTPRequestWhileItsStreamIsOpen)
     EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), std::nullopt);
 }
 
+TEST_F(StatefulHTTPServerTransportTest, HandsTheServerTheValueItReadAndKeepsTheBodyAsItCame) {
+    initialize();
+    // Spaced out, so that what the server is handed tells the body's text from the value read
+    // from it, which writes back compact.
+    EXPECT_EQ(handle(post(R"({ "jsonrpc": "2.0", "method": "notifications/initialized" })")).statusCode(), 202);
+    EXPECT_EQ(nextMessage(), R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+
+    const auto httpRequest = post(R"({ "jsonrpc": "2.0", "id": 5, "method": "tools/list" })");
+    const auto reply = handle(httpRequest);
+    EXPECT_EQ(reply.statusCode(), 200);
+    EXPECT_EQ(nextMessage(), R"({"jsonrpc":"2.0","id":5,"method":"tools/list"})");
+    EXPECT_EQ(await(transport_->httpRequestContext(ID(5))), httpRequest)
+        << "the body is the handler's to read as it came";
+    send(result("5"));
+    EXPECT_EQ(readToEnd(reply), (std::vector<std::string>{primingEvent("5_3"), messageEvent("5_4", result("5"))}));
+}
+
 TEST_F(StatefulHTTPServerTransportTest, DeleteEndsTheSessionAndEveryStream) {
     initialize();
     const auto standing = handle(get());
