@@ -37,13 +37,9 @@ std::optional<BatchResponse> readBatch(const Value& message) {
 }  // namespace
 
 std::optional<ServerMessage> readServerMessage(std::string_view bytes) {
-    Value message;
-    try {
-        message = parseJSON(bytes);
-    } catch (const DecodingError&) {
-        return std::nullopt;
-    }
-    return readParsedServerMessage(message);
+    const auto message = tryParseJSON(bytes);
+    if (!message) return std::nullopt;
+    return readParsedServerMessage(*message);
 }
 
 std::optional<ServerMessage> readParsedServerMessage(const Value& message) {
