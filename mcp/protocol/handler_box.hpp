@@ -56,6 +56,17 @@ Parameters decodeMessageParams(Value params) {
     return decodeParams<Parameters>(ObjectReader(message, root));
 }
 
+// Reads a request's parameters as decodeMessageParams does. Parameters that don't read are the
+// caller's fault, not the server's: throws `MCPError::invalidParams` with the reading error's text.
+template <class Parameters>
+Parameters decodeRequestParams(Value params) {
+    try {
+        return decodeMessageParams<Parameters>(std::move(params));
+    } catch (const DecodingError& error) {
+        throw MCPError::invalidParams(error.what());
+    }
+}
+
 }  // namespace detail
 
 // The common type of every entry of a method-handler map.
@@ -98,14 +109,8 @@ public:
 
     boost::asio::awaitable<Response<AnyMethod>> handle(Request<AnyMethod> request,
                                                        const HandlerContext& context) override {
-        std::optional<typename M::Parameters> params;
-        // Parameters that don't fit are the caller's fault, not the server's.
-        try {
-            params.emplace(detail::decodeMessageParams<typename M::Parameters>(std::move(request.params)));
-        } catch (const DecodingError& error) {
-            throw MCPError::invalidParams(error.what());
-        }
-        typename M::Result result = co_await handler_(std::move(*params), context);
+        auto params = detail::decodeRequestParams<typename M::Parameters>(std::move(request.params));
+        typename M::Result result = co_await handler_(std::move(params), context);
         co_return Response<AnyMethod>{std::move(request.id), mcp::encode(result)};
     }
 

@@ -43,14 +43,14 @@ public:
     explicit FixedResultHandler(std::shared_ptr<const FixedResult<M>> result) : result_(std::move(result)) {}
 
     boost::asio::awaitable<Response<AnyMethod>> handle(Request<AnyMethod> request, const HandlerContext&) override {
-        readParameters(std::move(request.params));
+        detail::decodeRequestParams<typename M::Parameters>(std::move(request.params));
         co_return Response<AnyMethod>{std::move(request.id), result_->value()};
     }
 
     const std::string* encodedResult(const Request<AnyMethod>& request) const override {
         try {
-            readParameters(request.params);
-        } catch (const MCPError&) {
+            detail::decodeMessageParams<typename M::Parameters>(request.params);
+        } catch (const DecodingError&) {
             return nullptr;
         }
         return &result_->json();
@@ -59,15 +59,6 @@ public:
     bool usesHTTPContext() const noexcept override { return false; }
 
 private:
-    // Throws as a handler box does for parameters that don't read as `M::Parameters`.
-    static void readParameters(Value params) {
-        try {
-            detail::decodeMessageParams<typename M::Parameters>(std::move(params));
-        } catch (const DecodingError& error) {
-            throw MCPError::invalidParams(error.what());
-        }
-    }
-
     std::shared_ptr<const FixedResult<M>> result_;
 };
 
