@@ -315,6 +315,7 @@ private:
                                                       std::shared_ptr<RequestTask> task);
     boost::asio::awaitable<ResponseOrNone> deliver(Response<AnyMethod> response, bool sendResponse);
     boost::asio::awaitable<void> deliverEncoded(ID id, const std::string& result);
+    boost::asio::awaitable<void> answerWithFailure(std::optional<ID> id, std::exception_ptr failure);
     boost::asio::awaitable<void> handleMessage(Message<AnyNotification> message);
     void handleResponse(Response<AnyMethod> response);
     std::shared_ptr<RequestTask> registerRequestTask(const ID& id);

@@ -261,13 +261,7 @@ asio::awaitable<Server::ResponseOrNone> Server::deliver(Response<AnyMethod> resp
     } catch (...) {
         failure = std::current_exception();
     }
-    // A response that can't be written is answered with the error instead; when that can't be
-    // sent either, the caller learns of it.
-    if (failure) {
-        const Response<AnyMethod> errorResponse{response.id, detail::toMCPError(failure)};
-        Value errorMessage = encode(errorResponse);
-        co_await sendMessage(std::move(errorMessage), response.id);
-    }
+    if (failure) co_await answerWithFailure(std::move(response.id), failure);
     co_return std::nullopt;
 }
 
@@ -286,11 +280,15 @@ asio::awaitable<void> Server::deliverEncoded(ID id, const std::string& result) {
     } catch (...) {
         failure = std::current_exception();
     }
-    if (failure) {
-        const Response<AnyMethod> errorResponse{id, detail::toMCPError(failure)};
-        Value errorMessage = encode(errorResponse);
-        co_await sendMessage(std::move(errorMessage), std::move(id));
-    }
+    if (failure) co_await answerWithFailure(std::move(id), failure);
+}
+
+asio::awaitable<void> Server::answerWithFailure(std::optional<ID> id, std::exception_ptr failure) {
+    // A response that can't be written or sent is answered with the error instead; when that
+    // can't be sent either, the caller learns of it.
+    const Response<AnyMethod> errorResponse{id, detail::toMCPError(failure)};
+    Value errorMessage = encode(errorResponse);
+    co_await sendMessage(std::move(errorMessage), std::move(id));
 }
 
 std::shared_ptr<Server::RequestTask> Server::registerRequestTask(const ID& id) {
