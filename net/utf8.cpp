@@ -48,43 +48,39 @@ std::size_t utf8SequenceLength(std::string_view text) noexcept {
     return length != 0 && validPrefix(text) == length ? length : 0;
 }
 
+namespace {
+
+// Where the first ill-formed sequence at or after `from` starts, or text.size() when there is none.
+std::size_t illFormedFrom(std::string_view text, std::size_t from) noexcept {
+    std::size_t i = from;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8SequenceLength(text.substr(i));
+        if (length == 0) return i;
+        i += length;
+    }
+    return text.size();
+}
+
+}  // namespace
+
 std::size_t utf8MaximalSubpart(std::string_view text) noexcept {
     if (text.empty()) return 0;
     const std::size_t prefix = validPrefix(text);
     return prefix == 0 ? 1 : prefix;
 }
 
-bool isValidUTF8(std::string_view text) noexcept {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t length = utf8SequenceLength(text.substr(i));
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
+bool isValidUTF8(std::string_view text) noexcept { return illFormedFrom(text, 0) == text.size(); }
 
 void appendRepairedUTF8(std::string& out, std::string_view text) {
     std::size_t runStart = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t length = utf8SequenceLength(text.substr(i));
-        if (length != 0) {
-            i += length;
-            continue;
-        }
+    for (std::size_t i = illFormedFrom(text, 0); i < text.size(); i = illFormedFrom(text, runStart)) {
         out.append(text, runStart, i - runStart);
         out += kReplacement;
-        i += utf8MaximalSubpart(text.substr(i));
-        runStart = i;
+        runStart = i + utf8MaximalSubpart(text.substr(i));
     }
     out.append(text, runStart, text.size() - runStart);
 }
