@@ -34,14 +34,21 @@ using asio::ip::tcp;
 // The most a single read asks of the connection.
 constexpr std::size_t kReadChunk = 65'536;
 
+// Puts the socket in non-blocking mode once: asking again would cost a system call each time.
+bool makeNonBlocking(tcp::socket& socket) {
+    boost::system::error_code error;
+    if (!socket.non_blocking()) socket.non_blocking(true, error);
+    return !error;
+}
+
 // One read of at most into.size() bytes: their number, or 0 when the peer closes or errs, or
 // the deadline passes first.
 asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer& deadline, std::span<char> into) {
     if (deadline.expiry() <= asio::steady_timer::clock_type::now()) co_return 0;
     // A request is mostly in the socket by the time it is read: take what is there without
     // setting up a wait on the socket and the deadline together.
-    boost::system::error_code error;
-    if (socket.non_blocking(true, error); !error) {
+    if (makeNonBlocking(socket)) {
+        boost::system::error_code error;
         const auto ready = socket.read_some(asio::buffer(into.data(), into.size()), error);
         if (!error) co_return ready;
         if (error != asio::error::would_block && error != asio::error::try_again) co_return 0;
@@ -130,7 +137,7 @@ asio::awaitable<void> write(tcp::socket& socket, const mcp::HTTPResponse& respon
 asio::awaitable<bool> peerStaysUntil(tcp::socket& socket, asio::steady_timer& ready) {
     std::unique_ptr<char[]> buffer;
     boost::system::error_code error;
-    socket.non_blocking(true, error);
+    if (!makeNonBlocking(socket)) co_return false;
     for (std::size_t dropped = 0; !error && dropped <= HTTPRequestReader::kMaxContentLength;) {
         if (ready.expiry() <= asio::steady_timer::clock_type::now()) co_return true;
         auto [order, waitError, readyError] =
