@@ -2,7 +2,7 @@
 
 #include "app/host/host_connection.hpp"
 #include "app/host/host_limits.hpp"
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 
 #include "mcp/http/http_request.hpp"
 #include "mcp/http/http_response.hpp"

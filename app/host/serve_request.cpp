@@ -5,7 +5,7 @@
 #include "app/host/host_headers.hpp"
 #include "app/host/server_identity.hpp"
 #include "app/host/setting_keys.hpp"
-#include "app/host/tidy.hpp"
+#include "app/common/tidy.hpp"
 #include "app/tools/tool_catalogue.hpp"
 
 #include "mcp/http/accept_header_validator.hpp"

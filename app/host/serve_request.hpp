@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/tools/tool_dispatcher.hpp"
 
 #include "mcp/http/http_request.hpp"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/looking/guide_status.hpp"
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/looking/looking.hpp"
 #include "app/looking/pointer.hpp"
 #include "app/looking/request_panel.hpp"

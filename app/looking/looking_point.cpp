@@ -1,6 +1,6 @@
 #include "app/looking/looking.hpp"
 
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 
 #include "platform/sleep.hpp"
 

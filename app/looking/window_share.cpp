@@ -1,6 +1,6 @@
 #include "app/looking/window_share.hpp"
 
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 
 #include "platform/capture_error.hpp"
 

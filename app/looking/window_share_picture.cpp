@@ -3,7 +3,7 @@
 
 #include "app/looking/window_share.hpp"
 
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 
 #include "platform/sleep.hpp"
 

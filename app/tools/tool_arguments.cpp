@@ -1,7 +1,7 @@
 #include "app/tools/tool_arguments.hpp"
 
-#include "app/host/tidy.hpp"
-#include "app/tools/tool_error.hpp"
+#include "app/common/tidy.hpp"
+#include "app/common/tool_error.hpp"
 
 namespace app {
 

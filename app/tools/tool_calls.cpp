@@ -1,7 +1,7 @@
 #include "app/tools/tool_calls.hpp"
 
 #include "app/tools/tool_arguments.hpp"
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 #include "app/tools/tool_results.hpp"
 
 #include <utility>

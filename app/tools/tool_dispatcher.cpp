@@ -1,6 +1,6 @@
 #include "app/tools/tool_dispatcher.hpp"
 
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 
 namespace app {
 

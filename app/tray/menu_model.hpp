@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/tray/client_setup.hpp"
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/looking/try_it.hpp"
 #include "app/looking/window_share.hpp"
 

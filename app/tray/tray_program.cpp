@@ -2,7 +2,7 @@
 
 #include "app/host/bearer_token_validator.hpp"
 #include "app/looking/desktop_guidance.hpp"
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/host/mcp_host.hpp"
 #include "app/tray/menu_model.hpp"
 #include "app/host/serve_request.hpp"

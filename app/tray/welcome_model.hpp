@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/looking/try_it.hpp"
 
 #include "platform/clipboard.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/tray/menu_model.hpp"
 #include "app/bridge/startup.hpp"
 #include "app/tray/support_mail.hpp"

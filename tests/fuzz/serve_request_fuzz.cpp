@@ -2,7 +2,7 @@
 // answered by a fresh stateless transport and server. Every request gets an answer.
 
 #include "app/host/http_request_reader.hpp"
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/host/serve_request.hpp"
 #include "app/tools/tool_dispatcher.hpp"
 

@@ -5,7 +5,7 @@
 // memory with a known token and a free loopback port.
 
 #include "app/host/bearer_token_validator.hpp"
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 #include "app/host/mcp_host.hpp"
 #include "app/host/serve_request.hpp"
 #include "app/host/setting_keys.hpp"

@@ -3,7 +3,7 @@
 #include "app/host/server_identity.hpp"
 #include "app/host/setting_keys.hpp"
 #include "app/tools/tool_catalogue.hpp"
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 
 #include "mcp/json/json.hpp"
 #include "mcp/server/tool_methods.hpp"

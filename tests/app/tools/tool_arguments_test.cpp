@@ -1,6 +1,6 @@
 #include "app/tools/tool_arguments.hpp"
 
-#include "app/tools/tool_error.hpp"
+#include "app/common/tool_error.hpp"
 
 #include "mcp/json/json.hpp"
 

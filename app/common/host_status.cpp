@@ -1,4 +1,4 @@
-#include "app/host/host_status.hpp"
+#include "app/common/host_status.hpp"
 
 namespace app {
 

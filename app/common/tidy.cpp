@@ -1,4 +1,4 @@
-#include "app/host/tidy.hpp"
+#include "app/common/tidy.hpp"
 
 #include "mcp/oauth/whitespace.hpp"
 
