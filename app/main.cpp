@@ -1,5 +1,5 @@
 #include "app/bridge/command_line.hpp"
-#include "app/tray/reopening.hpp"
+#include "app/common/reopening.hpp"
 #include "app/bridge/run_stdio_bridge.hpp"
 #include "app/bridge/startup.hpp"
 #include "app/tray/tray_program.hpp"

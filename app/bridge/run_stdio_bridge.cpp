@@ -1,7 +1,7 @@
 #include "app/bridge/run_stdio_bridge.hpp"
 
 #include "app/bridge/parent_watchdog.hpp"
-#include "app/tray/reopening.hpp"
+#include "app/common/reopening.hpp"
 #include "app/bridge/stdio_bridge.hpp"
 
 #include "platform/error.hpp"

@@ -2,7 +2,7 @@
 
 #include "app/common/host_status.hpp"
 #include "app/tray/menu_model.hpp"
-#include "app/bridge/startup.hpp"
+#include "app/common/onboarding.hpp"
 #include "app/tray/support_mail.hpp"
 #include "app/tray/token_reset.hpp"
 #include "app/ui/about_dialog.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/bridge/startup.hpp"
+#include "app/common/onboarding.hpp"
 #include "app/ui/welcome_view.hpp"
 #include "app/tray/welcome_model.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/bridge/startup.hpp"
+#include "app/common/onboarding.hpp"
 
 #include "platform/reopen_socket.hpp"
 
