@@ -1,4 +1,4 @@
-#include "app/bridge/startup.hpp"
+#include "app/program/startup.hpp"
 
 #include "app/host/setting_keys.hpp"
 #include "platform/fake/memory_settings.hpp"

@@ -1,4 +1,4 @@
-#include "app/tray/reopening.hpp"
+#include "app/common/reopening.hpp"
 
 #include "platform/reopen_socket.hpp"
 

@@ -1,4 +1,4 @@
-#include "app/tray/tray_program.hpp"
+#include "app/program/tray_program.hpp"
 
 #include "platform/instance_lock.hpp"
 #include "tests/support/temporary_folder.hpp"

@@ -2,7 +2,7 @@
 
 #include "app/host/setting_keys.hpp"
 #include "app/tray/setup_prompt.hpp"
-#include "app/bridge/startup.hpp"
+#include "app/program/startup.hpp"
 #include "tests/app/ui/ui_x11_fixture.hpp"
 
 #include "platform/fake/fixed_process_info.hpp"

@@ -1,4 +1,4 @@
-#include "app/looking/desktop_guidance.hpp"
+#include "app/program/desktop_guidance.hpp"
 
 #include "platform/x11/x11_click_source.hpp"
 #include "platform/x11/x11_compositor.hpp"

@@ -1,8 +1,8 @@
 #include "app/bridge/command_line.hpp"
 #include "app/common/reopening.hpp"
-#include "app/bridge/run_stdio_bridge.hpp"
-#include "app/bridge/startup.hpp"
-#include "app/tray/tray_program.hpp"
+#include "app/program/run_stdio_bridge.hpp"
+#include "app/program/startup.hpp"
+#include "app/program/tray_program.hpp"
 
 #include "platform/error.hpp"
 #include "platform/instance_lock.hpp"

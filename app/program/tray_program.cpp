@@ -1,7 +1,7 @@
-#include "app/tray/tray_program.hpp"
+#include "app/program/tray_program.hpp"
 
 #include "app/host/bearer_token_validator.hpp"
-#include "app/looking/desktop_guidance.hpp"
+#include "app/program/desktop_guidance.hpp"
 #include "app/common/host_status.hpp"
 #include "app/host/mcp_host.hpp"
 #include "app/tray/menu_model.hpp"

@@ -1,4 +1,4 @@
-#include "app/bridge/run_stdio_bridge.hpp"
+#include "app/program/run_stdio_bridge.hpp"
 
 #include "app/bridge/parent_watchdog.hpp"
 #include "app/common/reopening.hpp"

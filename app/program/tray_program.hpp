@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/bridge/startup.hpp"
+#include "app/program/startup.hpp"
 
 namespace app {
 
