@@ -116,7 +116,9 @@ public:
     // server's answer. A connection held before is disconnected first (its pending requests
     // fail with "Client disconnected"). Throws what the transport's `connect` throws (the
     // client then holds no connection), and what the handshake throws (the connection stays,
-    // and `disconnect` is the way back). Keeps the transport until `disconnect`.
+    // and `disconnect` is the way back), except that an answer with a protocol version not in
+    // `Version::supported()` disconnects before it throws `MCPError` internalError. Keeps the
+    // transport until `disconnect`.
     boost::asio::awaitable<Initialize::Result> connect(std::shared_ptr<Transport> transport);
 
     // Performs the handshake again on the current connection; throws as `connect` does.
