@@ -20,6 +20,7 @@ public:
             case Error::invalidURL: return "the URL has no host";
             case Error::headerTooLarge: return "the response head is larger than the limit";
             case Error::bodyTooLarge: return "the response body is larger than the limit";
+            case Error::unsafeHeader: return "a header name or value holds CR, LF or NUL";
         }
         return "unknown HTTP client error";
     }

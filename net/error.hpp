@@ -25,6 +25,9 @@ enum class Error {
     headerTooLarge,
     // The response body is larger than the limit of the read that took it in.
     bodyTooLarge,
+    // A header name or value of the request holds CR, LF or NUL, which would end the field
+    // (or the head) early and let the rest be read as more fields or another request.
+    unsafeHeader,
 };
 
 const boost::system::error_category& errorCategory() noexcept;

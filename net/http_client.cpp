@@ -4,6 +4,7 @@
 #include "net/detail/connection_pool.hpp"
 #include "net/detail/operation.hpp"
 #include "net/error.hpp"
+#include "net/header_check.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>
@@ -165,6 +166,7 @@ asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
         fail(Error::unsupportedScheme, std::string(request.url.scheme()));
     }
     if (!request.url.has_authority() || request.url.encoded_host().empty()) fail(Error::invalidURL);
+    checkHeaderFields(request.headers);
 
     auto operation = std::make_shared<detail::Operation>(co_await asio::this_coro::executor, registry_, pool_,
                                                          request.timeout);

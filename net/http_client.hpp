@@ -73,8 +73,9 @@ public:
 
     // Sends `request` and returns once the response head has arrived. Throws
     // boost::system::system_error: Error::cancelled after shutdown(), Error::timedOut,
-    // Error::unsupportedScheme, Error::invalidURL, Error::headerTooLarge, or the error of
-    // the resolver, the connector, TLS or the network.
+    // Error::unsupportedScheme, Error::invalidURL, Error::unsafeHeader (before anything is
+    // sent), Error::headerTooLarge, or the error of the resolver, the connector, TLS or the
+    // network.
     boost::asio::awaitable<ResponseStream> start(HttpRequest request);
 
     // start(), then the whole body (at most maxBodyBytes, else Error::bodyTooLarge).

@@ -7,6 +7,8 @@
 
 #include <boost/asio/bind_cancellation_slot.hpp>
 
+#include <algorithm>
+
 namespace mcp {
 
 namespace asio = boost::asio;
@@ -95,6 +97,19 @@ void Client::registerCancellationHandler() {
 
 // The handshake
 
+namespace {
+
+// How an unsupported protocol version is named in an error: as it came when it reads as a
+// version might, else not at all, as it came from a peer that may send anything.
+std::string versionText(const std::string& version) {
+    constexpr std::size_t kLongestShown = 32;
+    const bool printable = std::all_of(version.begin(), version.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    if (version.empty() || version.size() > kLongestShown || !printable) return "a protocol version";
+    return "protocol version \"" + version + "\"";
+}
+
+}  // namespace
+
 asio::awaitable<Initialize::Result> Client::initialize() {
     const auto self = shared_from_this();
     auto initializing = performInitialization();
@@ -109,11 +124,17 @@ asio::awaitable<Initialize::Result> Client::performInitialization() {
     const auto context = co_await std::move(sending);
     Initialize::Result result = co_await context.value();
 
+    if (!Version::supported().contains(result.protocolVersion)) {
+        // A revision this client can't speak ends the connection: going on would only talk
+        // past the server, and the text would go into every later request's headers as it came.
+        auto error = MCPError::internalError("The server answered with " + versionText(result.protocolVersion) +
+                                             ", which this client does not support");
+        co_await disconnectOnStrand();
+        throw error;
+    }
     serverCapabilities_ = result.capabilities;
     serverVersion_ = result.protocolVersion;
     instructions_ = result.instructions;
-    // The version is taken as the server gives it: a client that can't speak it finds out
-    // from the server's answers.
     if (auto* aware = dynamic_cast<ProtocolVersionAware*>(connection_.get())) {
         const auto holder = connection_;
         co_await aware->setNegotiatedProtocolVersion(result.protocolVersion);

@@ -21,7 +21,9 @@
 //
 // No request waits forever: each is registered before its bytes go out, and every request
 // still pending fails when the client disconnects ("Client disconnected") or when the
-// connection's stream ends ("Client connection lost"). There is no time-out beyond that.
+// connection's stream ends ("Client connection lost"). There is no time-out of its own; a
+// caller bounds a wait by racing it, `co_await (client->callTool(...) || timer.async_wait(...))`,
+// and the loser's request is cancelled with the server.
 //
 // A client must be owned by a `std::shared_ptr`: its message loop keeps it alive while it runs.
 
@@ -47,6 +49,7 @@
 #include "mcp/protocol/server_capabilities.hpp"
 #include "mcp/protocol/utility_messages.hpp"
 #include "mcp/server/tool_methods.hpp"
+#include "mcp/transport/cancellation_error.hpp"
 #include "mcp/transport/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 
@@ -116,7 +119,9 @@ public:
     // server's answer. A connection held before is disconnected first (its pending requests
     // fail with "Client disconnected"). Throws what the transport's `connect` throws (the
     // client then holds no connection), and what the handshake throws (the connection stays,
-    // and `disconnect` is the way back). Keeps the transport until `disconnect`.
+    // and `disconnect` is the way back), except that an answer with a protocol version not in
+    // `Version::supported()` disconnects before it throws `MCPError` internalError. Keeps the
+    // transport until `disconnect`.
     boost::asio::awaitable<Initialize::Result> connect(std::shared_ptr<Transport> transport);
 
     // Performs the handshake again on the current connection; throws as `connect` does.
@@ -157,6 +162,9 @@ public:
     // already pending" for an id in use; nothing is sent then. A failed transport send, an
     // error answer, a cancellation (`CancellationError`), a disconnect and a result that
     // doesn't read as `M::Result` (`TypeMismatchError`) end the request with that error.
+    // Cancelling a coroutine that awaits the context's value (as `||` does) gives the request
+    // up as `cancelRequest` does: the wait ends with `CancellationError`, and the server is
+    // told once, unless the request was settled before.
     template <Method M>
     boost::asio::awaitable<RequestContext<typename M::Result>> send(Request<M> request) {
         using Result = typename M::Result;
@@ -166,7 +174,7 @@ public:
         Value message = mcp::encode(request);
         auto sending = sendRequest(id, std::move(message), std::move(pending));
         co_await std::move(sending);
-        co_return RequestContext<Result>{std::move(id), std::move(outcome)};
+        co_return contextOf(std::move(id), std::move(outcome));
     }
 
     // Sends `message` to the server. Throws "Client connection not initialized" without a
@@ -270,6 +278,18 @@ private:
         }});
     }
 
+    // The context of request `id` whose outcome `outcome` holds; a cancelled waiter of its
+    // value gives the request up.
+    template <class Result>
+    RequestContext<Result> contextOf(ID id, std::shared_ptr<SharedResult<Result>> outcome) {
+        auto abandon = [weak = weak_from_this(), id, outcome] {
+            // The waiter is released at once; the entry and the notice follow on the strand.
+            if (!outcome->fail(std::make_exception_ptr(CancellationError()))) return;
+            if (const auto self = weak.lock()) self->abandonRequest(id);
+        };
+        return RequestContext<Result>{std::move(id), std::move(outcome), std::move(abandon)};
+    }
+
     // The handler task of one request from the server, kept by request id so that the
     // server's cancellation can reach it. The flag covers a cancellation that comes before
     // the task has begun.
@@ -320,6 +340,10 @@ private:
 
     // Cancellation and batches (client_batch.cpp).
     boost::asio::awaitable<void> cancelRequestOnStrand(ID id, std::optional<std::string> reason);
+    // From any thread: the request `id`, given up by its waiter, leaves the pending table and
+    // the server is told, unless an answer or a cancellation took the entry first.
+    void abandonRequest(ID id);
+    boost::asio::awaitable<void> abandonRequestOnStrand(ID id);
     boost::asio::awaitable<void> withBatchOnStrand(std::function<boost::asio::awaitable<void>(Batch&)> body);
     void registerPendingRequest(const ID& id, AnyPendingRequest pending);
 

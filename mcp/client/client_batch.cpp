@@ -2,6 +2,7 @@
 
 #include "mcp/client/client_batch.hpp"
 
+#include "mcp/server/detail/error_conversion.hpp"
 #include "mcp/transport/cancellation_error.hpp"
 
 namespace mcp {
@@ -22,6 +23,24 @@ asio::awaitable<void> Client::cancelRequestOnStrand(ID id, std::optional<std::st
     auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
     auto sending = sendMessageOnStrand(encode(message));
     co_await std::move(sending);
+}
+
+asio::awaitable<void> Client::abandonRequestOnStrand(ID id) {
+    // A request settled meanwhile is none of the server's business any more.
+    if (!pendingRequests_.contains(id)) co_return;
+    auto cancelling = cancelRequestOnStrand(std::move(id), std::nullopt);
+    co_await std::move(cancelling);
+}
+
+void Client::abandonRequest(ID id) {
+    asio::co_spawn(strand_, abandonRequestOnStrand(std::move(id)), [self = shared_from_this()](std::exception_ptr error) {
+        if (!error) return;
+        if (const auto* log = self->logger()) {
+            log->error("Failed to send cancellation", [&error] {
+                return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+            });
+        }
+    });
 }
 
 // Batches

@@ -39,7 +39,9 @@ public:
         auto outcome = SharedResult<Result>::make();
         auto adding = add(std::move(erased), Client::settling(outcome));
         co_await std::move(adding);
-        co_return RequestContext<Result>{std::move(request.id), std::move(outcome)};
+        const auto client = client_.lock();
+        if (!client) throw MCPError::internalError("Client disconnected");
+        co_return client->contextOf(std::move(request.id), std::move(outcome));
     }
 
     // The requests added so far. On the client's strand (the body runs there).

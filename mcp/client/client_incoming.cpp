@@ -3,10 +3,10 @@
 // by the method handlers.
 
 #include "mcp/client/client.hpp"
-#include "mcp/client/server_message.hpp"
 
 #include "mcp/detail/utf8.hpp"
 #include "mcp/protocol/notification_handlers.hpp"
+#include "mcp/protocol/server_message.hpp"
 #include "mcp/server/detail/error_conversion.hpp"
 
 #include <boost/asio/as_tuple.hpp>

@@ -11,7 +11,8 @@
 //     done->succeed(42);
 //
 // A waiter is not released by the cancellation of its coroutine: the wait ends with the
-// outcome, as for a task whose result several parties await.
+// outcome, as for a task whose result several parties await. A waiter that gives an
+// `onCancelled` hands the cancellation to whoever can end the work, which then settles it.
 //
 // Thread safety: every member may be called from any thread or strand; the state is guarded by
 // a mutex held only for bookkeeping, never while a waiter runs.
@@ -19,13 +20,16 @@
 #include <boost/asio/any_completion_handler.hpp>
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/append.hpp>
+#include <boost/asio/associated_cancellation_slot.hpp>
 #include <boost/asio/associated_executor.hpp>
+#include <boost/asio/cancellation_type.hpp>
 #include <boost/asio/async_result.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -68,6 +72,41 @@ public:
     // `wait` as an awaitable: returns the value or throws the error. The awaitable keeps the
     // result alive, so it may outlive the pointer it was taken from.
     boost::asio::awaitable<T> value() { return wait(boost::asio::use_awaitable); }
+
+    // `wait`, with the per-operation cancellation of Asio: a terminal or partial cancellation
+    // of the waiter (what `||` of the awaitable operators sends the loser) calls `onCancelled`,
+    // on the thread that cancels, until the wait has ended. The wait still ends only with the
+    // outcome, so `onCancelled` should settle it; it may be called more than once.
+    template <boost::asio::completion_token_for<Signature> Token>
+    auto wait(Token&& token, std::function<void()> onCancelled) {
+        return boost::asio::async_initiate<Token, Signature>(
+            [self = this->shared_from_this(), onCancelled = std::move(onCancelled)](auto handler) mutable {
+                boost::asio::any_io_executor executor = boost::asio::get_associated_executor(handler);
+                auto slot = boost::asio::get_associated_cancellation_slot(handler);
+                if (!slot.is_connected()) {
+                    self->start(Waiter{std::move(handler), std::move(executor)});
+                    return;
+                }
+                slot.assign([onCancelled = std::move(onCancelled)](boost::asio::cancellation_type type) {
+                    using boost::asio::cancellation_type;
+                    if ((type & (cancellation_type::terminal | cancellation_type::partial)) != cancellation_type::none) {
+                        onCancelled();
+                    }
+                });
+                // The slot is the waiter's until it resumes: cleared first, so that a later
+                // cancellation of the coroutine calls nothing of this wait.
+                auto releasing = [handler = std::move(handler), slot](std::exception_ptr error, T value) mutable {
+                    slot.clear();
+                    std::move(handler)(std::move(error), std::move(value));
+                };
+                self->start(Waiter{std::move(releasing), std::move(executor)});
+            },
+            token);
+    }
+
+    boost::asio::awaitable<T> value(std::function<void()> onCancelled) {
+        return wait(boost::asio::use_awaitable, std::move(onCancelled));
+    }
 
 private:
     struct Waiter {

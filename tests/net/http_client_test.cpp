@@ -260,6 +260,38 @@ TEST_F(HttpClientTest, RefusesURLsItCannotSend) {
     }
 }
 
+TEST_F(HttpClientTest, RefusesAHeaderHoldingCRLFOrNULBeforeWritingAnything) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "ok"}; });
+    auto client = makeClient();
+    struct Case {
+        const char* name;
+        std::string field;
+        std::string value;
+    };
+    const Case kCases[] = {
+        {"CR LF in a value, smuggling a request",
+         "MCP-Protocol-Version",
+         "2025-06-18\r\n\r\nGET /smuggled/admin HTTP/1.1\r\nHost: x"},
+        {"a lone LF in a value", "MCP-Session-Id", "s-1\nX-Injected: 1"},
+        {"a lone CR in a value", "Last-Event-ID", "e-1\rX-Injected: 1"},
+        {"NUL in a value", "MCP-Session-Id", std::string("s-1\0x", 5)},
+        {"CR LF in a name", "X-A\r\nX-Injected", "1"},
+        {"NUL in a name", std::string("X-A\0B", 5), "1"},
+    };
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.name);
+        auto post = request(server.url("/mcp"), "POST", "{}");
+        post.headers.add("Authorization", "Bearer secret");
+        post.headers.add(test.field, test.value);
+        EXPECT_EQ(failure(client->fetch(post)), Error::unsafeHeader);
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 0) << "nothing was written";
+
+    auto clean = request(server.url("/mcp"));
+    clean.headers.add("MCP-Session-Id", "s-1\tstill one field");
+    EXPECT_EQ(await(client->fetch(clean)).body, "ok") << "a tab is field text";
+}
+
 TEST_F(HttpClientTest, ConnectsOnlyWhereItsResolverSays) {
     ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
     const auto resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"mcp.example.test"});

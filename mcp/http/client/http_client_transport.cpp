@@ -49,6 +49,7 @@ HTTPClientTransport::HTTPClientTransport(const asio::any_io_executor& executor, 
       requestModifier_(std::move(options.requestModifier)),
       requestTimeout_(options.requestTimeout),
       maxMessageBytes_(options.maxMessageBytes),
+      maxResumptions_(options.maxResumptions),
       incoming_(MessageStream::make()),
       strand_(asio::make_strand(executor)),
       http_(net::HttpClient::make(strand_, std::move(options.http))),
@@ -277,12 +278,16 @@ asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream r
         }
         logger_.trace("Received JSON response",
                       [&] { return logging::Metadata{{"size", std::to_string(body.size())}}; });
+        awaited.strikeAnswered(body);
         incoming_->push(std::move(body));
+        // The body was the one place its answers could come: what it lacks never comes.
+        if (!awaited.empty()) throw awaited.unanswered("the answer does not hold it");
         co_return;
     }
-    logger_.warning([&] { return "Unexpected content type: " + contentType; });
     // The body is left unread, so its connection can't be reused.
     response.discard();
+    if (!awaited.empty()) throw awaited.unanswered("the answer holds no message");
+    logger_.warning([&] { return "Unexpected content type: " + contentType; });
 }
 
 }  // namespace mcp

@@ -67,6 +67,10 @@ struct HTTPClientTransportOptions {
     std::chrono::milliseconds requestTimeout = std::chrono::minutes(11);
     // The largest JSON answer, and the longest event-stream line and event, taken in.
     std::size_t maxMessageBytes = 64 * 1024 * 1024;
+    // How often the event stream answering one POST is resumed, in all, before its requests
+    // fail: a server that closes the stream after every event (to be polled) needs a
+    // resumption per event.
+    int maxResumptions = 100;
 };
 
 class HTTPClientTransport final : public Transport,
@@ -106,6 +110,9 @@ public:
     // the HTTP client's errors (cancelled, timed out, network) pass through unchanged. A
     // resumption fails with "HTTP error: <status>" when its GET is refused, and with "Event
     // stream ended before the response" after three GETs in a row that brought no new event.
+    // A message holding requests fails with "No response to request <ids>: <why>" when its
+    // answer ends (after any resumption, at most `maxResumptions`) without a response the
+    // client can read for each of them: nothing else would ever answer them.
     boost::asio::awaitable<void> send(std::string message) override;
 
     // The incoming messages: each JSON answer whole (a batch answer is one element), and the
@@ -178,6 +185,7 @@ private:
     const std::function<net::HttpRequest(net::HttpRequest)> requestModifier_;
     const std::chrono::milliseconds requestTimeout_;
     const std::size_t maxMessageBytes_;
+    const int maxResumptions_;
     const std::shared_ptr<MessageStream> incoming_;
 
     // Everything below is touched only on strand_.

@@ -57,16 +57,22 @@ asio::awaitable<void> HTTPClientTransport::readOrResumeAnswerStream(net::Respons
         co_return;
     }
     if (!lastEventID) {
-        // Nothing tells the server where to pick up: the answer may still come another way.
+        // Nothing tells the server where to pick up, and no other stream is bound to bring
+        // the answer: waiting on would be waiting for ever.
         if (breakage) std::rethrow_exception(breakage);
-        logger_.warning("POST SSE stream ended before its response, without an event ID to resume from");
-        co_return;
+        throw awaited.unanswered("the event stream ended without it, with no event ID to resume from");
     }
     co_await resumeAnswerStream(std::move(*lastEventID), awaited);
 }
 
 asio::awaitable<void> HTTPClientTransport::resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited) {
-    for (int fruitless = 0;;) {
+    for (int fruitless = 0, resumptions = 0;; ++resumptions) {
+        // New event ids alone are no sign of an answer on its way: a server may hand out a
+        // fresh one on every stream and never the answer.
+        if (resumptions >= maxResumptions_) {
+            throw awaited.unanswered("the event stream was resumed " + std::to_string(resumptions) +
+                                     " times without bringing it");
+        }
         co_await waitBeforeResuming();
         // The answers may have come on another stream meanwhile.
         if (awaited.empty()) co_return;

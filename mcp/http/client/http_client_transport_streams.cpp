@@ -206,7 +206,10 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                               [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
             }
             if (!event->data.empty()) {
-                for (auto* answers : awaitedResponses_) answers->strikeAnswered(event->data);
+                if (!awaitedResponses_.empty()) {
+                    const auto message = readServerMessage(event->data);
+                    for (auto* answers : awaitedResponses_) answers->strikeAnswered(message);
+                }
                 incoming_->push(std::move(event->data));
                 hadData = true;
             }

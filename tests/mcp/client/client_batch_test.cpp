@@ -3,10 +3,18 @@
 #include "tests/mcp/client/client_fixture.hpp"
 
 #include "mcp/transport/cancellation_error.hpp"
+#include "mcp/transport/stdio_transport.hpp"
+#include "tests/mcp/transport/pipe.hpp"
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/experimental/awaitable_operators.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/this_coro.hpp>
+
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +76,101 @@ TEST_F(ClientBatchAndCancellation, CancellingAnUnknownIDStillTellsTheServer) {
     EXPECT_EQ(script_->sentWithMethod("notifications/cancelled"),
               std::vector<Value>{
                   parseJSON(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":5}})")});
+}
+
+// Races `call` against a timer of `wait`: true when the timer won.
+asio::awaitable<bool> raceAgainstTimer(asio::awaitable<void> call, std::chrono::milliseconds wait) {
+    using asio::experimental::awaitable_operators::operator||;
+    asio::steady_timer timer(co_await asio::this_coro::executor, wait);
+    const auto first = co_await (std::move(call) || timer.async_wait(asio::use_awaitable));
+    co_return first.index() == 1;
+}
+
+// The ways a caller awaits a request: a typed request, and the context of `send`.
+asio::awaitable<void> callTool(std::shared_ptr<Client> client) {
+    auto calling = client->callTool("look");
+    co_await std::move(calling);
+}
+
+asio::awaitable<void> sendAndAwait(std::shared_ptr<Client> client) {
+    auto request = makeRequest<Ping>(ID("sent"));
+    auto context = co_await client->send(std::move(request));
+    co_await context.value();
+}
+
+TEST_F(ClientBatchAndCancellation, ACancelledWaiterGivesItsRequestUpOnce) {
+    struct Case {
+        const char* name;
+        std::function<asio::awaitable<void>(std::shared_ptr<Client>)> call;
+        bool answered;
+    };
+    const Case kCases[] = {
+        {"a typed request loses to the timer", callTool, false},
+        {"the context of send loses to the timer", sendAndAwait, false},
+        {"a typed request answered at once wins", callTool, true},
+    };
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.name);
+        connectScripted(R"({"tools":{}})");
+        script_->results.clear();
+        if (test.answered) script_->results.emplace("tools/call", R"({"content":[]})");
+        const auto race = start(raceAgainstTimer(test.call(client_), std::chrono::milliseconds(test.answered ? 60000 : 10)));
+        runUntil([&] { return race->done; });
+        ASSERT_FALSE(race->error) << errorText(*race);
+        EXPECT_EQ(*race->value, !test.answered);
+        runUntil([&] { return client_->pendingRequestCount() == 0; });
+        const auto notices = script_->sentWithMethod("notifications/cancelled");
+        if (test.answered) {
+            EXPECT_TRUE(notices.empty());
+        } else {
+            ASSERT_EQ(notices.size(), 1u);
+            const auto sent = sentAfterHandshake();
+            const Value& params = *notices[0].objectValue()->find("params");
+            EXPECT_EQ(params.objectValue()->size(), 1u) << "no reason";
+            EXPECT_EQ(*params.objectValue()->find("requestId"), *sent[0].objectValue()->find("id"));
+        }
+        await(client_->disconnect());
+    }
+}
+
+TEST_F(ClientBatchAndCancellation, ACancelledWaiterGivesItsRequestUpOverStdio) {
+    testing::Pipe toClient;
+    testing::Pipe fromClient;
+    makeClient();
+    std::string written;
+    // The lines the client has written whose text holds `part`.
+    const auto linesWith = [&](std::string_view part) {
+        written += testing::readAvailable(fromClient.readEnd());
+        std::vector<std::string> lines;
+        for (std::size_t start = 0, end; (end = written.find('\n', start)) != std::string::npos; start = end + 1) {
+            const auto line = written.substr(start, end - start);
+            if (line.find(part) != std::string::npos) lines.push_back(line);
+        }
+        return lines;
+    };
+    const auto connecting =
+        start(client_->connect(StdioTransport::make(io_.get_executor(), toClient.readEnd(), fromClient.writeEnd())));
+    pollUntil([&] { return !linesWith("\"initialize\"").empty(); });
+    const auto id = writeJSON(*parseJSON(linesWith("\"initialize\"")[0]).objectValue()->find("id"));
+    testing::writeAll(toClient.writeEnd(),
+                      R"({"jsonrpc":"2.0","id":)" + id +
+                          R"(,"result":{"protocolVersion":"2025-06-18","capabilities":{},"serverInfo":{"name":"s","version":"1"}}})"
+                          "\n");
+    pollUntil([&] { return connecting->done; });
+    ASSERT_FALSE(connecting->error) << errorText(*connecting);
+
+    const auto race = start(raceAgainstTimer(sendAndAwait(client_), std::chrono::milliseconds(10)));
+    pollUntil([&] { return race->done; });
+    ASSERT_FALSE(race->error) << errorText(*race);
+    EXPECT_TRUE(*race->value);
+    pollUntil([&] { return !linesWith("notifications/cancelled").empty(); });
+    const auto notices = linesWith("notifications/cancelled");
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(parseJSON(notices[0]),
+              parseJSON(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"sent"}})"));
+    EXPECT_EQ(client_->pendingRequestCount(), 0u);
+    await(client_->disconnect());
+    EXPECT_EQ(linesWith("notifications/cancelled").size(), 1u);
 }
 
 TEST_F(ClientBatchAndCancellation, ABatchGoesOutAsOneArrayAndEachAnswerFindsItsRequest) {

@@ -61,13 +61,40 @@ TEST_F(ClientConnection, TheHandshakeSendsInitializeThenTheNotification) {
     EXPECT_TRUE(logged("debug Client connected"));
 }
 
-TEST_F(ClientConnection, AnyVersionTheServerAnswersIsTaken) {
-    makeClient();
-    script_ = std::make_shared<testing::ScriptedTransport>();
-    script_->protocolVersion = "1999-01-01";
-    await(client_->connect(script_));
-    EXPECT_EQ(client_->serverVersion(), "1999-01-01");
-    EXPECT_EQ(script_->negotiatedVersion, "1999-01-01");
+TEST_F(ClientConnection, AVersionTheClientDoesNotSpeakEndsTheConnection) {
+    struct Case {
+        const char* version;
+        const char* want;
+    };
+    const Case kCases[] = {
+        {"1999-01-01",
+         R"(Internal error: The server answered with protocol version "1999-01-01", which this client does not support)"},
+        {R"(2025-06-18\r\nX-Injected: 1)",
+         "Internal error: The server answered with a protocol version, which this client does not support"},
+    };
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.version);
+        makeClient();
+        script_ = std::make_shared<testing::ScriptedTransport>();
+        script_->protocolVersion = test.version;
+        const auto connecting = start(client_->connect(script_));
+        runUntil([&] { return connecting->done; });
+        EXPECT_EQ(errorText(*connecting), test.want);
+        EXPECT_FALSE(client_->connection());
+        EXPECT_EQ(script_->disconnectCalls, 1);
+        EXPECT_EQ(script_->negotiatedVersion, std::nullopt) << "the version is never handed to the transport";
+        EXPECT_EQ(client_->serverVersion(), std::nullopt);
+        EXPECT_TRUE(script_->sentWithMethod("notifications/initialized").empty());
+    }
+    // Every supported revision is taken.
+    for (const auto& version : Version::supported()) {
+        makeClient();
+        script_ = std::make_shared<testing::ScriptedTransport>();
+        script_->protocolVersion = version;
+        await(client_->connect(script_));
+        EXPECT_EQ(script_->negotiatedVersion, version);
+        await(client_->disconnect());
+    }
 }
 
 TEST_F(ClientConnection, ASecondHandshakeSendsTheNewCapabilitiesAndClearsInstructions) {

@@ -2,45 +2,71 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace mcp {
 namespace {
 
-TEST(AwaitedResponses, AwaitsTheRequestsOfAMessageUntilTheirAnswersGoBy) {
+std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+TEST(AwaitedResponses, AwaitsTheRequestsOfAMessageUntilAnswersTheClientCanReadGoBy) {
     struct Case {
         std::string_view name;
         std::string_view posted;
-        std::vector<std::string_view> seen;
+        std::vector<std::string> seen;
         bool wantEmpty;
     };
     const Case kCases[] = {
         {"a result answers", R"({"jsonrpc":"2.0","id":1,"method":"ping"})", {R"({"jsonrpc":"2.0","id":1,"result":{}})"}, true},
-        {"an error answers", R"({"id":"a","method":"x"})", {R"({"id":"a","error":{"code":-1,"message":"no"}})"}, true},
+        {"an error answers", R"({"id":"a","method":"x"})",
+         {R"({"jsonrpc":"2.0","id":"a","error":{"code":-1,"message":"no"}})"}, true},
         {"nothing seen", R"({"id":1,"method":"ping"})", {}, false},
-        {"another id", R"({"id":1,"method":"ping"})", {R"({"id":2,"result":{}})"}, false},
-        {"the same number as text", R"({"id":1,"method":"ping"})", {R"({"id":"1","result":{}})"}, false},
+        {"another id", R"({"id":1,"method":"ping"})", {R"({"jsonrpc":"2.0","id":2,"result":{}})"}, false},
+        {"the same number as text", R"({"id":1,"method":"ping"})", {R"({"jsonrpc":"2.0","id":"1","result":{}})"}, false},
         {"the server's own request with that id", R"({"id":1,"method":"tools/call"})",
-         {R"({"id":1,"method":"elicitation/create","params":{}})"}, false},
-        {"a notification", R"({"id":1,"method":"ping"})", {R"({"method":"notifications/progress"})"}, false},
+         {R"({"jsonrpc":"2.0","id":1,"method":"elicitation/create","params":{}})"}, false},
+        {"a notification", R"({"id":1,"method":"ping"})", {R"({"jsonrpc":"2.0","method":"notifications/progress"})"},
+         false},
         {"not JSON", R"({"id":1,"method":"ping"})", {R"({"id":1,"res)"}, false},
+        {"no JSON-RPC version", R"({"id":1,"method":"ping"})", {R"({"id":1,"result":{}})"}, false},
+        {"invalid UTF-8", R"({"id":1,"method":"ping"})", {"{\"jsonrpc\":\"2.0\",\"id\":1,\"result\":{\"a\":\"\xff\"}}"},
+         false},
+        {"a raw NUL", R"({"id":1,"method":"ping"})",
+         {std::string("{\"jsonrpc\":\"2.0\",\"id\":1,\"result\":{\"a\":\"\0\"}}", 43)}, false},
+        {"nesting deeper than the client reads", R"({"id":1,"method":"ping"})",
+         {R"({"jsonrpc":"2.0","id":1,"result":{"a":)" + nested(600) + "}}"}, false},
+        {"nesting the client still reads", R"({"id":1,"method":"ping"})",
+         {R"({"jsonrpc":"2.0","id":1,"result":{"a":)" + nested(100) + "}}"}, true},
         {"a notification awaits nothing", R"({"method":"notifications/initialized"})", {}, true},
         {"a response awaits nothing", R"({"id":5,"result":{}})", {}, true},
         {"a null id awaits nothing", R"({"id":null,"method":"ping"})", {}, true},
         {"bytes that are not JSON await nothing", "empty", {}, true},
         {"a batch, both answered in one array", R"([{"id":1,"method":"a"},{"id":2,"method":"b"},{"method":"n"}])",
-         {R"([{"id":2,"result":{}},{"id":1,"result":{}}])"}, true},
+         {R"([{"jsonrpc":"2.0","id":2,"result":{}},{"jsonrpc":"2.0","id":1,"result":{}}])"}, true},
         {"a batch, answered one by one", R"([{"id":1,"method":"a"},{"id":2,"method":"b"}])",
-         {R"({"id":1,"result":{}})", R"({"id":2,"result":{}})"}, true},
-        {"a batch, half answered", R"([{"id":1,"method":"a"},{"id":2,"method":"b"}])", {R"({"id":1,"result":{}})"},
-         false},
+         {R"({"jsonrpc":"2.0","id":1,"result":{}})", R"({"jsonrpc":"2.0","id":2,"result":{}})"}, true},
+        {"a batch, half answered", R"([{"id":1,"method":"a"},{"id":2,"method":"b"}])",
+         {R"({"jsonrpc":"2.0","id":1,"result":{}})"}, false},
+        {"a batch answer the client drops whole for one bad element", R"([{"id":1,"method":"a"}])",
+         {R"([{"jsonrpc":"2.0","id":1,"result":{}},{"jsonrpc":"2.0","method":"n"}])"}, false},
     };
     for (const auto& test : kCases) {
+        SCOPED_TRACE(test.name);
         auto awaited = AwaitedResponses::of(test.posted);
-        for (const auto message : test.seen) awaited.strikeAnswered(message);
-        EXPECT_EQ(awaited.empty(), test.wantEmpty) << test.name;
+        for (const auto& message : test.seen) awaited.strikeAnswered(message);
+        EXPECT_EQ(awaited.empty(), test.wantEmpty);
     }
+}
+
+TEST(AwaitedResponses, TheFailureNamesTheRequestsStillAwaitedAndWhatWasDropped) {
+    auto awaited = AwaitedResponses::of(R"([{"id":1,"method":"a"},{"id":"b","method":"b"}])");
+    EXPECT_EQ(awaited.unanswered("it ended").detail(), "No response to requests 1, b: it ended");
+    awaited.strikeAnswered(R"({"jsonrpc":"2.0","id":1,"result":{}})");
+    awaited.strikeAnswered("{\"jsonrpc\":\"2.0\",\"id\":\"b\",\"result\":\"\xc0\"}");
+    EXPECT_EQ(awaited.unanswered("it ended").detail(),
+              "No response to request b: it ended (a message that could not be read was dropped)");
 }
 
 }  // namespace

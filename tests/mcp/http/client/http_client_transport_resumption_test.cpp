@@ -154,14 +154,14 @@ TEST_F(HTTPClientTransportResumptionTest, AnAnswerOnTheStandingStreamSparesTheRe
     }
 }
 
-TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIdsIsNotResumed) {
+TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIdsIsNotResumedAndFailsTheSend) {
     ScriptedHttpServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return refuseStandingStream();
-        return events({"retry: 100\ndata: {\"method\":\"notifications/progress\"}\n\n"});
+        return events({"retry: 100\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/progress\"}\n\n"});
     });
     auto transport = makeTransport(server);
-    await(transport->send(std::string(kCall)));
-    EXPECT_TRUE(logged("POST SSE stream ended before its response, without an event ID to resume from"));
+    EXPECT_EQ(sendFailure(*transport, kCall),
+              "No response to request 1: the event stream ended without it, with no event ID to resume from");
     EXPECT_TRUE(resumptions(server).empty());
     await(transport->disconnect());
 }

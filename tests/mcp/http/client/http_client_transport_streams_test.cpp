@@ -16,6 +16,7 @@ using test_support::Reply;
 using test_support::ScriptedHttpServer;
 
 constexpr std::string_view kInitialize = R"({"jsonrpc":"2.0","id":1,"method":"initialize"})";
+constexpr std::string_view kAnswer = R"({"jsonrpc":"2.0","id":1,"result":{}})";
 
 Reply eventStream(std::shared_ptr<ChunkFeed> feed, std::vector<std::pair<std::string, std::string>> headers = {}) {
     headers.emplace_back("Content-Type", "text/event-stream");
@@ -60,7 +61,7 @@ TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesI
     const auto standing = std::make_shared<ChunkFeed>();
     ScriptedHttpServer server([standing](const RecordedRequest& request) {
         if (request.method == "GET") return eventStream(standing);
-        return Reply{.headers = {{"Content-Type", "application/json"}, {"MCP-Session-Id", "s-1"}}, .body = "{}"};
+        return Reply{.headers = {{"Content-Type", "application/json"}, {"MCP-Session-Id", "s-1"}}, .body = std::string(kAnswer)};
     });
     auto transport = makeTransport(server);
     await(transport->send(std::string(kInitialize)));
@@ -76,7 +77,7 @@ TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesI
 
     standing->push("data: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/message\"}\n\n");
     auto incoming = transport->receive();
-    EXPECT_EQ(testing::textOf(await(incoming->next())), "{}") << "the initialize answer";
+    EXPECT_EQ(testing::textOf(await(incoming->next())), kAnswer) << "the initialize answer";
     EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"jsonrpc":"2.0","method":"notifications/message"})");
     finish(*transport);
 }
@@ -142,7 +143,7 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
             return eventStream(std::make_shared<ChunkFeed>());
         }
         if (request.body == "empty") return events({": nothing\n\n"});
-        return events({"id: post-9\ndata: {\"id\":1}\n\n"});
+        return events({"id: post-9\ndata: " + std::string(kAnswer) + "\n\n"});
     });
     auto transport = makeTransport(server, 0);
     pollUntil([&] { return gets(server).size() == 1; });
@@ -151,7 +152,7 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
 
     standing->push("retry: 100\ndata: {\"from\":\"standing\"}\n\n");
     auto incoming = transport->receive();
-    EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"id":1})");
+    EXPECT_EQ(testing::textOf(await(incoming->next())), kAnswer);
     EXPECT_EQ(testing::textOf(await(incoming->next())), R"({"from":"standing"})") << "the standing stream still delivers";
     standing->finish();
     pollUntil([&] { return gets(server).size() == 2; });

@@ -191,7 +191,7 @@ TEST_F(HTTPClientTransportTest, TheClientsHandshakeSetsTheVersionTheServerAnswer
 TEST_F(HTTPClientTransportTest, AnExpiredSessionIsForgottenSoTheNextPostGoesWithoutIt) {
     std::atomic<int> answered = 0;
     ScriptedHttpServer server([&](const RecordedRequest&) {
-        if (answered++ == 0) return json("{}", {{"MCP-Session-Id", "old"}});
+        if (answered++ == 0) return json(R"({"jsonrpc":"2.0","id":1,"result":{}})", {{"MCP-Session-Id", "old"}});
         return Reply{.status = 404};
     });
     auto transport = makeTransport(server);

@@ -1,4 +1,4 @@
-#include "mcp/client/server_message.hpp"
+#include "mcp/protocol/server_message.hpp"
 
 #include "mcp/json/json.hpp"
 #include "mcp/json/try_decode.hpp"
