@@ -61,7 +61,7 @@ TEST_F(LocalHostTest, WithoutTheTokenAnswers401) {
     EXPECT_THAT(answer.header("X-Vantor-MCP-Launch").value_or(""), MatchesRegex(kLaunchPattern));
     EXPECT_EQ(answer.header("Content-Length"), std::to_string(answer.body.size()));
     EXPECT_EQ(answer.header("Connection"), "close");
-    EXPECT_EQ(answer.header("WWW-Authenticate"), std::nullopt);
+    EXPECT_EQ(answer.header("WWW-Authenticate"), "Bearer");
     EXPECT_EQ(mcp::parseJSON(answer.body),
               mcp::parseJSON(R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong )"
                              R"(access token. Copy the connection settings from the Vantor MCP menu bar item."},"id":null})"));
