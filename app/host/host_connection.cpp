@@ -103,14 +103,26 @@ asio::awaitable<void> drainInput(tcp::socket& socket, asio::steady_timer& deadli
     }
 }
 
-mcp::HTTPResponse lengthRequired() {
-    return mcp::HTTPResponse::Error{
-        411,
-        mcp::MCPError::invalidRequest(
-            "Length Required: Send the body with a Content-Length header; transfer codings are not supported"),
-        std::nullopt,
-        {}};
+mcp::HTTPResponse refusing(int statusCode, std::string detail) {
+    return mcp::HTTPResponse::Error{statusCode, mcp::MCPError::invalidRequest(std::move(detail)), std::nullopt, {}};
 }
+
+// The answer to a request that the reader refused on its head, if it did.
+std::optional<mcp::HTTPResponse> framingRefusal(const HTTPRequestReader& reader) {
+    using Reason = HTTPRequestReader::BadRequestReason;
+    switch (reader.status()) {
+    case HTTPRequestReader::Status::lengthRequired:
+        return refusing(411,
+                       "Length Required: Send the body with a Content-Length header; transfer codings are not supported");
+    case HTTPRequestReader::Status::badRequest:
+        return refusing(400, reader.badRequestReason() == Reason::repeatedHost
+                                ? "Bad Request: Send one Host header"
+                                : "Bad Request: Send the body's length in decimal digits alone, in one Content-Length "
+                                  "header");
+    default: return std::nullopt;
+    }
+}
+
 
 // What serve gives, or the internal error it failed with: a request that was read always gets
 // an answer.
@@ -217,7 +229,7 @@ asio::awaitable<void> serveConnection(tcp::socket socket, ConnectionWork work,
     reading->extendTo(accepted + work.limits.headDeadline);
     HTTPRequestReader reader;
     auto refusal = co_await readRequest(socket, reader, *reading, work, accepted);
-    if (!refusal && reader.status() == HTTPRequestReader::Status::lengthRequired) refusal = lengthRequired();
+    if (!refusal) refusal = framingRefusal(reader);
     if (refusal) {
         co_await write(socket, *refusal, work.launchID);
         reading->extendTo(accepted + work.limits.readDeadline);

@@ -70,7 +70,8 @@ private:
 //   with nothing written.
 // - A request that announces a body is first shown to work.checkHead as soon as its head is
 //   read: a refusal is written at once, without the request being served.
-// - A request with a transfer coding is answered 411 without being served.
+// - A request with a transfer coding is answered 411 without being served, one whose head
+//   frames it ambiguously (two Host lines, a Content-Length that isn't digits alone) 400.
 // - After a refusal, what the peer still sends is read and dropped until it closes or the
 //   reading's deadline, so that the refusal isn't destroyed by a reset before the peer reads it.
 // - While the request is served, a peer that closes its side or fails is taken as gone: the

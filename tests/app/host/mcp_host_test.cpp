@@ -86,16 +86,30 @@ TEST_F(MCPHostTest, HandsOnTheRequestAsReadAndWritesTheAnswer) {
     EXPECT_EQ(requests[0], expected);
 }
 
-TEST_F(MCPHostTest, ATransferCodingIsAnswered411WithoutServing) {
+TEST_F(MCPHostTest, ARequestFramedAmbiguouslyIsRefusedWithoutServing) {
     auto host = startHost();
-    const auto answer = reply("POST /mcp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n");
-    EXPECT_EQ(answer.statusLine, "HTTP/1.1 411 Length Required");
-    EXPECT_EQ(answer.header("Content-Type"), "application/json");
-    EXPECT_EQ(answer.header("Connection"), "close");
-    const auto body = mcp::parseJSON(answer.body);
-    const auto error = *body.objectValue()->find("error");
-    EXPECT_EQ(*error.objectValue()->find("code"), mcp::Value(-32600));
-    EXPECT_THAT(*error.objectValue()->find("message")->stringValue(), HasSubstr("Length Required: "));
+    const struct {
+        const char* request;
+        const char* statusLine;
+        const char* message;
+    } kCases[] = {
+        {"POST /mcp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n",
+         "HTTP/1.1 411 Length Required", "Length Required: "},
+        {"POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: example.com\r\nContent-Length: 2\r\n\r\n{}",
+         "HTTP/1.1 400 Bad Request", "Bad Request: Send one Host header"},
+        {"POST /mcp HTTP/1.1\r\nContent-Length: +2\r\n\r\n{}", "HTTP/1.1 400 Bad Request",
+         "Bad Request: Send the body's length in decimal digits"},
+    };
+    for (const auto& c : kCases) {
+        const auto answer = reply(c.request);
+        EXPECT_EQ(answer.statusLine, c.statusLine) << c.request;
+        EXPECT_EQ(answer.header("Content-Type"), "application/json");
+        EXPECT_EQ(answer.header("Connection"), "close");
+        const auto body = mcp::parseJSON(answer.body);
+        const auto error = *body.objectValue()->find("error");
+        EXPECT_EQ(*error.objectValue()->find("code"), mcp::Value(-32600));
+        EXPECT_THAT(*error.objectValue()->find("message")->stringValue(), HasSubstr(c.message)) << c.request;
+    }
     EXPECT_TRUE(serve.requests().empty());
 }
 
