@@ -42,8 +42,9 @@ bool makeNonBlocking(tcp::socket& socket) {
 }
 
 // One read of at most into.size() bytes: their number, or 0 when the peer closes or errs, or
-// the deadline passes first.
-asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer& deadline, std::span<char> into) {
+// the reading's deadline passes first. Tells the reading while it waits for the peer.
+asio::awaitable<std::size_t> readBefore(tcp::socket& socket, ConnectionReading& reading, std::span<char> into) {
+    auto& deadline = reading.deadline();
     if (deadline.expiry() <= asio::steady_timer::clock_type::now()) co_return 0;
     // A request is mostly in the socket by the time it is read: take what is there without
     // setting up a wait on the socket and the deadline together.
@@ -54,11 +55,13 @@ asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer&
         if (error != asio::error::would_block && error != asio::error::try_again) co_return 0;
     }
 
+    reading.awaitingPeer(true);
     auto [order, readError, count, waitError] =
         co_await asio::experimental::make_parallel_group(
             socket.async_read_some(asio::buffer(into.data(), into.size()), asio::deferred),
             deadline.async_wait(asio::deferred))
             .async_wait(asio::experimental::wait_for_one(), asio::use_awaitable);
+    reading.awaitingPeer(false);
     if (order[0] != 0 || readError) co_return 0;
     co_return count;
 }
@@ -72,7 +75,7 @@ asio::awaitable<std::optional<mcp::HTTPResponse>> readRequest(tcp::socket& socke
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
     bool headRead = false;
     while (reader.status() == HTTPRequestReader::Status::reading) {
-        const auto count = co_await readBefore(socket, reading.deadline(), {buffer.get(), kReadChunk});
+        const auto count = co_await readBefore(socket, reading, {buffer.get(), kReadChunk});
         if (count == 0) co_return std::nullopt;
         reader.feed({buffer.get(), count});
         const auto announced = reader.announcedLength();
@@ -92,12 +95,12 @@ asio::awaitable<std::optional<mcp::HTTPResponse>> readRequest(tcp::socket& socke
 // deadline passes or it has sent as much as a body may hold. A peer whose unread bytes are
 // still queued when the socket closes gets a reset, which can destroy the answer before it
 // reads it.
-asio::awaitable<void> drainInput(tcp::socket& socket, asio::steady_timer& deadline) {
+asio::awaitable<void> drainInput(tcp::socket& socket, ConnectionReading& reading) {
     boost::system::error_code ignored;
     socket.shutdown(tcp::socket::shutdown_send, ignored);
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
     for (std::size_t drained = 0; drained <= HTTPRequestReader::kMaxContentLength;) {
-        const auto count = co_await readBefore(socket, deadline, {buffer.get(), kReadChunk});
+        const auto count = co_await readBefore(socket, reading, {buffer.get(), kReadChunk});
         if (count == 0) co_return;
         drained += count;
     }
@@ -122,7 +125,6 @@ std::optional<mcp::HTTPResponse> framingRefusal(const HTTPRequestReader& reader)
     default: return std::nullopt;
     }
 }
-
 
 // What serve gives, or the internal error it failed with: a request that was read always gets
 // an answer.
@@ -199,13 +201,12 @@ asio::awaitable<void> answerWhilePeerStays(tcp::socket& socket, const Connection
 
 }  // namespace
 
-std::shared_ptr<ConnectionReading> ConnectionReading::make(const asio::any_io_executor& strand,
-                                                           std::function<void()> ended) {
-    return std::shared_ptr<ConnectionReading>(new ConnectionReading(strand, std::move(ended)));
+std::shared_ptr<ConnectionReading> ConnectionReading::make(const asio::any_io_executor& strand, Events events) {
+    return std::shared_ptr<ConnectionReading>(new ConnectionReading(strand, std::move(events)));
 }
 
-ConnectionReading::ConnectionReading(const asio::any_io_executor& strand, std::function<void()> ended)
-    : deadline_(strand), ended_(std::move(ended)) {}
+ConnectionReading::ConnectionReading(const asio::any_io_executor& strand, Events events)
+    : deadline_(strand), events_(std::move(events)) {}
 
 void ConnectionReading::cut() {
     asio::post(deadline_.get_executor(), [self = shared_from_this()] {
@@ -219,8 +220,13 @@ void ConnectionReading::extendTo(asio::steady_timer::time_point deadline) {
     if (!cut_) deadline_.expires_at(deadline);
 }
 
+void ConnectionReading::awaitingPeer(bool waiting) {
+    if (events_.awaitingPeer) events_.awaitingPeer(waiting);
+}
+
 void ConnectionReading::end() {
-    if (auto ended = std::exchange(ended_, {})) ended();
+    events_.awaitingPeer = {};
+    if (auto ended = std::exchange(events_.ended, {})) ended();
 }
 
 asio::awaitable<void> serveConnection(tcp::socket socket, ConnectionWork work,
@@ -233,7 +239,7 @@ asio::awaitable<void> serveConnection(tcp::socket socket, ConnectionWork work,
     if (refusal) {
         co_await write(socket, *refusal, work.launchID);
         reading->extendTo(accepted + work.limits.readDeadline);
-        co_await drainInput(socket, reading->deadline());
+        co_await drainInput(socket, *reading);
     }
     reading->end();
     if (!refusal && reader.status() == HTTPRequestReader::Status::complete) {
