@@ -34,6 +34,10 @@ using asio::ip::tcp;
 // The most a single read asks of the connection.
 constexpr std::size_t kReadChunk = 65'536;
 
+// How many turns of its strand a request's serving is given before the peer is watched while
+// it goes on (answerWhilePeerStays).
+constexpr int kTurnsBeforeWatchingThePeer = 32;
+
 // Puts the socket in non-blocking mode once: asking again would cost a system call each time.
 bool makeNonBlocking(tcp::socket& socket) {
     boost::system::error_code error;
@@ -142,7 +146,15 @@ asio::awaitable<mcp::HTTPResponse> answer(const ConnectionServe& serve, mcp::HTT
 
 asio::awaitable<void> write(tcp::socket& socket, const mcp::HTTPResponse& response, std::string_view launchID) {
     const auto bytes = httpResponseBytes(response, launchID);
-    co_await asio::async_write(socket, asio::buffer(bytes), asio::as_tuple(asio::use_awaitable));
+    std::string_view left = bytes;
+    // Most answers fit in the socket's buffer at once: write them here rather than through a
+    // wait whose end would be handed to another thread.
+    if (makeNonBlocking(socket)) {
+        boost::system::error_code error;
+        while (!left.empty() && !error) left.remove_prefix(socket.write_some(asio::buffer(left), error));
+        if (error && error != asio::error::would_block && error != asio::error::try_again) co_return;
+    }
+    if (!left.empty()) co_await asio::async_write(socket, asio::buffer(left), asio::as_tuple(asio::use_awaitable));
 }
 
 // Until the peer goes away, waits for ready to expire, reading and dropping what the peer
@@ -192,10 +204,17 @@ asio::awaitable<void> answerWhilePeerStays(tcp::socket& socket, const Connection
         answering->response = co_await answer(serve, std::move(request));
         answering->ready.expires_at(asio::steady_timer::time_point::min());
     };
-    // answer never throws; the serving runs on the connection's strand, as this does.
+    // answer never throws; the serving runs on the connection's strand, as this does, and
+    // starts at once, on this thread.
     asio::co_spawn(executor, std::move(serving), [](std::exception_ptr) {});
 
-    if (!co_await peerStaysUntil(socket, answering->ready)) co_return;
+    // Most answers (a tool list, an initialize) take a few turns of the strand and wait on
+    // nothing outside it: they are written on the thread that read the request. A watch on the
+    // peer, once begun, ends through the system's event queue, which wakes another thread.
+    for (int turn = 0; turn < kTurnsBeforeWatchingThePeer && !answering->response; ++turn) {
+        co_await asio::post(executor, asio::use_awaitable);
+    }
+    if (!answering->response && !co_await peerStaysUntil(socket, answering->ready)) co_return;
     co_await write(socket, *answering->response, work.launchID);
 }
 
