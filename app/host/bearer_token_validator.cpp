@@ -23,8 +23,13 @@ bool carriesAccessToken(const std::optional<std::string>& authorization, std::st
 
 std::optional<mcp::HTTPResponse> accessRefusal(const mcp::HTTPRequest& request, std::string_view token) {
     if (carriesAccessToken(request.header(mcp::HTTPHeaderName::authorization), token)) return std::nullopt;
-    return mcp::HTTPResponse(
-        mcp::HTTPResponse::Error{401, mcp::MCPError::invalidRequest(std::string(kMissingTokenText)), std::nullopt, {}});
+    // HTTP asks for a challenge on every 401. A plain one: the token comes from the program's
+    // own settings, so there is no authorization server to name, and a client that finds no
+    // challenge may go looking for one (registering itself as an OAuth client, say).
+    return mcp::HTTPResponse(mcp::HTTPResponse::Error{401,
+                                                      mcp::MCPError::invalidRequest(std::string(kMissingTokenText)),
+                                                      std::nullopt,
+                                                      {{std::string(mcp::HTTPHeaderName::wwwAuthenticate), "Bearer"}}});
 }
 
 std::optional<mcp::HTTPResponse> BearerTokenValidator::validate(const mcp::HTTPRequest& request,

@@ -24,9 +24,10 @@ std::optional<mcp::HTTPResponse> accessRefusal(const mcp::HTTPRequest& request, 
 
 // BearerTokenValidator: the host's access check, the first of its request validators. A request
 // passes when its Authorization header (any letter case of the name) carries the token; any
-// other gets 401 with MCPError::invalidRequest(kMissingTokenText), no session id and no
-// WWW-Authenticate challenge: the token comes from the program's own settings, not from an
-// authorization server. An empty token is compared like any other.
+// other gets 401 with MCPError::invalidRequest(kMissingTokenText), no session id and the plain
+// challenge "WWW-Authenticate: Bearer" (no realm, no resource metadata: the token comes from
+// the program's own settings, not from an authorization server). An empty token is compared
+// like any other.
 class BearerTokenValidator final : public mcp::HTTPRequestValidator {
 public:
     explicit BearerTokenValidator(std::string token) : token_(std::move(token)) {}

@@ -34,6 +34,10 @@ using asio::ip::tcp;
 // The most a single read asks of the connection.
 constexpr std::size_t kReadChunk = 65'536;
 
+// How many turns of its strand a request's serving is given before the peer is watched while
+// it goes on (answerWhilePeerStays).
+constexpr int kTurnsBeforeWatchingThePeer = 32;
+
 // Puts the socket in non-blocking mode once: asking again would cost a system call each time.
 bool makeNonBlocking(tcp::socket& socket) {
     boost::system::error_code error;
@@ -42,8 +46,9 @@ bool makeNonBlocking(tcp::socket& socket) {
 }
 
 // One read of at most into.size() bytes: their number, or 0 when the peer closes or errs, or
-// the deadline passes first.
-asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer& deadline, std::span<char> into) {
+// the reading's deadline passes first. Tells the reading while it waits for the peer.
+asio::awaitable<std::size_t> readBefore(tcp::socket& socket, ConnectionReading& reading, std::span<char> into) {
+    auto& deadline = reading.deadline();
     if (deadline.expiry() <= asio::steady_timer::clock_type::now()) co_return 0;
     // A request is mostly in the socket by the time it is read: take what is there without
     // setting up a wait on the socket and the deadline together.
@@ -54,11 +59,13 @@ asio::awaitable<std::size_t> readBefore(tcp::socket& socket, asio::steady_timer&
         if (error != asio::error::would_block && error != asio::error::try_again) co_return 0;
     }
 
+    reading.awaitingPeer(true);
     auto [order, readError, count, waitError] =
         co_await asio::experimental::make_parallel_group(
             socket.async_read_some(asio::buffer(into.data(), into.size()), asio::deferred),
             deadline.async_wait(asio::deferred))
             .async_wait(asio::experimental::wait_for_one(), asio::use_awaitable);
+    reading.awaitingPeer(false);
     if (order[0] != 0 || readError) co_return 0;
     co_return count;
 }
@@ -72,7 +79,7 @@ asio::awaitable<std::optional<mcp::HTTPResponse>> readRequest(tcp::socket& socke
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
     bool headRead = false;
     while (reader.status() == HTTPRequestReader::Status::reading) {
-        const auto count = co_await readBefore(socket, reading.deadline(), {buffer.get(), kReadChunk});
+        const auto count = co_await readBefore(socket, reading, {buffer.get(), kReadChunk});
         if (count == 0) co_return std::nullopt;
         reader.feed({buffer.get(), count});
         const auto announced = reader.announcedLength();
@@ -92,24 +99,35 @@ asio::awaitable<std::optional<mcp::HTTPResponse>> readRequest(tcp::socket& socke
 // deadline passes or it has sent as much as a body may hold. A peer whose unread bytes are
 // still queued when the socket closes gets a reset, which can destroy the answer before it
 // reads it.
-asio::awaitable<void> drainInput(tcp::socket& socket, asio::steady_timer& deadline) {
+asio::awaitable<void> drainInput(tcp::socket& socket, ConnectionReading& reading) {
     boost::system::error_code ignored;
     socket.shutdown(tcp::socket::shutdown_send, ignored);
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk);
     for (std::size_t drained = 0; drained <= HTTPRequestReader::kMaxContentLength;) {
-        const auto count = co_await readBefore(socket, deadline, {buffer.get(), kReadChunk});
+        const auto count = co_await readBefore(socket, reading, {buffer.get(), kReadChunk});
         if (count == 0) co_return;
         drained += count;
     }
 }
 
-mcp::HTTPResponse lengthRequired() {
-    return mcp::HTTPResponse::Error{
-        411,
-        mcp::MCPError::invalidRequest(
-            "Length Required: Send the body with a Content-Length header; transfer codings are not supported"),
-        std::nullopt,
-        {}};
+mcp::HTTPResponse refusing(int statusCode, std::string detail) {
+    return mcp::HTTPResponse::Error{statusCode, mcp::MCPError::invalidRequest(std::move(detail)), std::nullopt, {}};
+}
+
+// The answer to a request that the reader refused on its head, if it did.
+std::optional<mcp::HTTPResponse> framingRefusal(const HTTPRequestReader& reader) {
+    using Reason = HTTPRequestReader::BadRequestReason;
+    switch (reader.status()) {
+    case HTTPRequestReader::Status::lengthRequired:
+        return refusing(411,
+                       "Length Required: Send the body with a Content-Length header; transfer codings are not supported");
+    case HTTPRequestReader::Status::badRequest:
+        return refusing(400, reader.badRequestReason() == Reason::repeatedHost
+                                ? "Bad Request: Send one Host header"
+                                : "Bad Request: Send the body's length in decimal digits alone, in one Content-Length "
+                                  "header");
+    default: return std::nullopt;
+    }
 }
 
 // What serve gives, or the internal error it failed with: a request that was read always gets
@@ -128,7 +146,15 @@ asio::awaitable<mcp::HTTPResponse> answer(const ConnectionServe& serve, mcp::HTT
 
 asio::awaitable<void> write(tcp::socket& socket, const mcp::HTTPResponse& response, std::string_view launchID) {
     const auto bytes = httpResponseBytes(response, launchID);
-    co_await asio::async_write(socket, asio::buffer(bytes), asio::as_tuple(asio::use_awaitable));
+    std::string_view left = bytes;
+    // Most answers fit in the socket's buffer at once: write them here rather than through a
+    // wait whose end would be handed to another thread.
+    if (makeNonBlocking(socket)) {
+        boost::system::error_code error;
+        while (!left.empty() && !error) left.remove_prefix(socket.write_some(asio::buffer(left), error));
+        if (error && error != asio::error::would_block && error != asio::error::try_again) co_return;
+    }
+    if (!left.empty()) co_await asio::async_write(socket, asio::buffer(left), asio::as_tuple(asio::use_awaitable));
 }
 
 // Until the peer goes away, waits for ready to expire, reading and dropping what the peer
@@ -178,22 +204,28 @@ asio::awaitable<void> answerWhilePeerStays(tcp::socket& socket, const Connection
         answering->response = co_await answer(serve, std::move(request));
         answering->ready.expires_at(asio::steady_timer::time_point::min());
     };
-    // answer never throws; the serving runs on the connection's strand, as this does.
+    // answer never throws; the serving runs on the connection's strand, as this does, and
+    // starts at once, on this thread.
     asio::co_spawn(executor, std::move(serving), [](std::exception_ptr) {});
 
-    if (!co_await peerStaysUntil(socket, answering->ready)) co_return;
+    // Most answers (a tool list, an initialize) take a few turns of the strand and wait on
+    // nothing outside it: they are written on the thread that read the request. A watch on the
+    // peer, once begun, ends through the system's event queue, which wakes another thread.
+    for (int turn = 0; turn < kTurnsBeforeWatchingThePeer && !answering->response; ++turn) {
+        co_await asio::post(executor, asio::use_awaitable);
+    }
+    if (!answering->response && !co_await peerStaysUntil(socket, answering->ready)) co_return;
     co_await write(socket, *answering->response, work.launchID);
 }
 
 }  // namespace
 
-std::shared_ptr<ConnectionReading> ConnectionReading::make(const asio::any_io_executor& strand,
-                                                           std::function<void()> ended) {
-    return std::shared_ptr<ConnectionReading>(new ConnectionReading(strand, std::move(ended)));
+std::shared_ptr<ConnectionReading> ConnectionReading::make(const asio::any_io_executor& strand, Events events) {
+    return std::shared_ptr<ConnectionReading>(new ConnectionReading(strand, std::move(events)));
 }
 
-ConnectionReading::ConnectionReading(const asio::any_io_executor& strand, std::function<void()> ended)
-    : deadline_(strand), ended_(std::move(ended)) {}
+ConnectionReading::ConnectionReading(const asio::any_io_executor& strand, Events events)
+    : deadline_(strand), events_(std::move(events)) {}
 
 void ConnectionReading::cut() {
     asio::post(deadline_.get_executor(), [self = shared_from_this()] {
@@ -207,8 +239,13 @@ void ConnectionReading::extendTo(asio::steady_timer::time_point deadline) {
     if (!cut_) deadline_.expires_at(deadline);
 }
 
+void ConnectionReading::awaitingPeer(bool waiting) {
+    if (events_.awaitingPeer) events_.awaitingPeer(waiting);
+}
+
 void ConnectionReading::end() {
-    if (auto ended = std::exchange(ended_, {})) ended();
+    events_.awaitingPeer = {};
+    if (auto ended = std::exchange(events_.ended, {})) ended();
 }
 
 asio::awaitable<void> serveConnection(tcp::socket socket, ConnectionWork work,
@@ -217,11 +254,11 @@ asio::awaitable<void> serveConnection(tcp::socket socket, ConnectionWork work,
     reading->extendTo(accepted + work.limits.headDeadline);
     HTTPRequestReader reader;
     auto refusal = co_await readRequest(socket, reader, *reading, work, accepted);
-    if (!refusal && reader.status() == HTTPRequestReader::Status::lengthRequired) refusal = lengthRequired();
+    if (!refusal) refusal = framingRefusal(reader);
     if (refusal) {
         co_await write(socket, *refusal, work.launchID);
         reading->extendTo(accepted + work.limits.readDeadline);
-        co_await drainInput(socket, reading->deadline());
+        co_await drainInput(socket, *reading);
     }
     reading->end();
     if (!refusal && reader.status() == HTTPRequestReader::Status::complete) {

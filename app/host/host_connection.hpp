@@ -34,14 +34,23 @@ struct ConnectionWork {
 };
 
 // ConnectionReading: a connection's reading of its request as its host sees it: the host can cut
-// it short, and learns when it is over (the request read, or refused and what followed it
-// dropped, or given up). Made by the host for each connection it admits.
+// it short, and learns when it waits for the peer and when it is over (the request read, or
+// refused and what followed it dropped, or given up). Made by the host for each connection it
+// admits.
 class ConnectionReading : public std::enable_shared_from_this<ConnectionReading> {
 public:
-    // strand: the connection's socket's executor. ended: runs once on that strand when the
-    // reading is over, or not at all when the connection's coroutine is destroyed unfinished.
-    static std::shared_ptr<ConnectionReading> make(const boost::asio::any_io_executor& strand,
-                                                   std::function<void()> ended);
+    // What the host is told, on the connection's strand, as it happens.
+    struct Events {
+        // The reading found no bytes and waits for the peer's next ones (true), or has them or
+        // stopped waiting (false).
+        std::function<void(bool waiting)> awaitingPeer;
+        // The reading is over: runs once, or not at all when the connection's coroutine is
+        // destroyed unfinished.
+        std::function<void()> ended;
+    };
+
+    // strand: the connection's socket's executor.
+    static std::shared_ptr<ConnectionReading> make(const boost::asio::any_io_executor& strand, Events events);
 
     // cut: ends the reading as its deadline would: the connection is closed with nothing more
     // read. Does nothing to a request already being served. Any thread.
@@ -51,14 +60,15 @@ public:
     boost::asio::steady_timer& deadline() noexcept { return deadline_; }
     // Moves the deadline, unless the reading has been cut.
     void extendTo(boost::asio::steady_timer::time_point deadline);
+    void awaitingPeer(bool waiting);
     void end();
 
 private:
-    ConnectionReading(const boost::asio::any_io_executor& strand, std::function<void()> ended);
+    ConnectionReading(const boost::asio::any_io_executor& strand, Events events);
 
     boost::asio::steady_timer deadline_;
     bool cut_ = false;
-    std::function<void()> ended_;
+    Events events_;
 };
 
 // serveConnection: the host's whole handling of one accepted connection: it reads the one
@@ -70,7 +80,8 @@ private:
 //   with nothing written.
 // - A request that announces a body is first shown to work.checkHead as soon as its head is
 //   read: a refusal is written at once, without the request being served.
-// - A request with a transfer coding is answered 411 without being served.
+// - A request with a transfer coding is answered 411 without being served, one whose head
+//   frames it ambiguously (two Host lines, a Content-Length that isn't digits alone) 400.
 // - After a refusal, what the peer still sends is read and dropped until it closes or the
 //   reading's deadline, so that the refusal isn't destroyed by a reset before the peer reads it.
 // - While the request is served, a peer that closes its side or fails is taken as gone: the

@@ -18,8 +18,15 @@ struct HostLimits {
     // request still sends has been read and dropped. A peer can't stretch it by sending slowly.
     Duration readDeadline = std::chrono::seconds(30);
     // Connections open at once, from accepting to closing. A connection beyond them makes the
-    // oldest one still reading its request close; when none is reading, it is closed at once.
+    // oldest one still reading its request close, once that one has been open for giveWayAfter;
+    // until then, and while every connection is being served, no connection is accepted: the
+    // system's listen queue holds them until there is room, and none is refused for being one
+    // too many.
     std::size_t maxConnections = 64;
+    // How long a connection still reading its request keeps its place against newer ones: long
+    // enough for a request that is on its way, short enough that slow peers can't keep others
+    // waiting long, nor cost the host much by reconnecting at once each time they are closed.
+    Duration giveWayAfter = std::chrono::seconds(1);
     // While the port can't be bound, the host tries again after this pause, doubled after each
     // failure up to the longest one.
     Duration firstListenRetry = std::chrono::seconds(1);

@@ -82,27 +82,26 @@ void storeHeader(mcp::HTTPHeaders& headers, HeaderIndex& index, std::string_view
     }
 }
 
-// A decimal integer with an optional sign and nothing else; 0 for anything else, for a value
-// beyond 64 bits and for a negative one.
-std::int64_t contentLengthValue(std::string_view text) noexcept {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty() || text.front() == '+' || text.front() == '-') return 0;
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return 0;
-    return negative ? 0 : value;
-}
+// What the Content-Length lines of a head give: the length, or that they don't give one.
+struct AnnouncedLength {
+    // The value of the first line, absent when there is none.
+    std::optional<std::string_view> text;
+    bool linesDisagree = false;
 
-std::int64_t contentLength(const mcp::HTTPHeaders& headers) noexcept {
-    for (const auto& [name, value] : headers) {
-        if (mcp::equalsIgnoringCase(name, "content-length")) return contentLengthValue(value);
+    void add(std::string_view value) noexcept {
+        if (!text) {
+            text = value;
+        } else if (*text != value) {
+            linesDisagree = true;
+        }
     }
-    return 0;
-}
+
+    bool isValid() const noexcept {
+        return !linesDisagree && (!text || (!text->empty() && std::all_of(text->begin(), text->end(), [](char c) {
+                                                return c >= '0' && c <= '9';
+                                            })));
+    }
+};
 
 bool hasTransferCoding(const mcp::HTTPHeaders& headers) noexcept {
     for (const auto& [name, value] : headers) {
@@ -140,16 +139,31 @@ HTTPRequestReader::Status HTTPRequestReader::readHead(std::size_t headEnd) {
     request_.method = requestLine[0];
     request_.path = std::string(requestLine[1]);
 
+    // Counted over the lines: a later line of the same name replaces the earlier one's value.
     HeaderIndex index;
+    int hostLines = 0;
+    AnnouncedLength announced;
     for (std::size_t number = 1; number < lines.size(); ++number) {
         const auto line = lines[number];
         const auto colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        storeHeader(request_.headers, index, trimPadding(line.substr(0, colon)), trimPadding(line.substr(colon + 1)));
+        const auto name = trimPadding(line.substr(0, colon));
+        const auto value = trimPadding(line.substr(colon + 1));
+        if (mcp::equalsIgnoringCase(name, "host") && ++hostLines > 1) return refuse(BadRequestReason::repeatedHost);
+        if (mcp::equalsIgnoringCase(name, "content-length")) announced.add(value);
+        storeHeader(request_.headers, index, name, value);
     }
 
     if (hasTransferCoding(request_.headers)) return Status::lengthRequired;
-    const auto length = contentLength(request_.headers);
+    if (!announced.isValid()) return refuse(BadRequestReason::invalidContentLength);
+    std::int64_t length = 0;
+    if (announced.text) {
+        const auto& text = *announced.text;
+        // Digits beyond 64 bits announce more than any body may hold.
+        if (std::from_chars(text.data(), text.data() + text.size(), length).ec != std::errc()) {
+            length = kMaxContentLength + 1;
+        }
+    }
     if (length > kMaxContentLength) return drop(DropReason::bodyTooLarge);
     contentLength_ = static_cast<std::size_t>(length);
     bodyStart_ = headEnd + kHeadEnd.size();
@@ -169,6 +183,11 @@ HTTPRequestReader::Status HTTPRequestReader::readBody() {
 HTTPRequestReader::Status HTTPRequestReader::drop(DropReason reason) {
     dropReason_ = reason;
     return Status::dropped;
+}
+
+HTTPRequestReader::Status HTTPRequestReader::refuse(BadRequestReason reason) {
+    badRequestReason_ = reason;
+    return Status::badRequest;
 }
 
 mcp::HTTPRequest HTTPRequestReader::takeRequest() {

@@ -22,11 +22,15 @@ namespace app {
 // - A header line without ":" is skipped. Name and value are trimmed of tabs and space
 //   separators (not of line breaks); a later line with exactly the same name replaces the
 //   earlier value, while names that differ in letter case are kept apart.
-// - The body's length is the first Content-Length header (any letter case) read as a decimal
-//   integer with an optional sign; anything else, or a negative value, counts as 0. More than
-//   kMaxContentLength drops the request. The body is cut to that length.
+// - More than one Host line (any letter case) is refused as badRequest: which one names the
+//   host would be a guess, and a peer in between may have guessed otherwise.
 // - A request with a Transfer-Encoding header is never read as a body: its framing is not
 //   the JSON the server expects, and the reader answers lengthRequired instead.
+// - The body's length is the Content-Length header (any letter case), which must be decimal
+//   digits alone; several such lines must agree. Anything else (a sign, a blank, other
+//   characters, an empty value, lines that disagree) is refused as badRequest, as HTTP asks:
+//   a peer in between could frame the body otherwise. No header means 0. More than
+//   kMaxContentLength drops the request. The body is cut to that length.
 //
 // Pure: it knows no sockets. Not thread-safe; one reader per connection.
 class HTTPRequestReader {
@@ -47,6 +51,17 @@ public:
         dropped,
         // The request announces a transfer coding: it is refused with 411.
         lengthRequired,
+        // The head frames the request ambiguously: it is refused with 400; badRequestReason()
+        // says why.
+        badRequest,
+    };
+
+    // BadRequestReason: why a request was refused with 400.
+    enum class BadRequestReason {
+        // More than one Host line.
+        repeatedHost,
+        // A Content-Length that isn't decimal digits alone, or lines that disagree.
+        invalidContentLength,
     };
 
     // DropReason: why a request was dropped.
@@ -72,6 +87,9 @@ public:
     // dropReason: why the request was dropped; absent unless the status is `dropped`.
     std::optional<DropReason> dropReason() const noexcept { return dropReason_; }
 
+    // badRequestReason: why the request was refused; absent unless the status is `badRequest`.
+    std::optional<BadRequestReason> badRequestReason() const noexcept { return badRequestReason_; }
+
     // readingBody: whether the head is complete and the body is still awaited.
     bool readingBody() const noexcept { return status_ == Status::reading && contentLength_.has_value(); }
 
@@ -91,6 +109,7 @@ private:
     Status readHead(std::size_t headEnd);
     Status readBody();
     Status drop(DropReason reason);
+    Status refuse(BadRequestReason reason);
 
     std::string buffer_;
     // Where the search for the head's end goes on after the next feed.
@@ -101,6 +120,7 @@ private:
     mcp::HTTPRequest request_;
     Status status_ = Status::reading;
     std::optional<DropReason> dropReason_;
+    std::optional<BadRequestReason> badRequestReason_;
 };
 
 }  // namespace app

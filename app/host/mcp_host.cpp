@@ -46,7 +46,8 @@ MCPHost::MCPHost(asio::any_io_executor executor, Dependencies dependencies, Host
       dependencies_(std::move(dependencies)),
       limits_(limits),
       launchID_(newLaunchID()),
-      strand_(asio::make_strand(executor_)) {}
+      strand_(asio::make_strand(executor_)),
+      slots_(limits.maxConnections, limits.giveWayAfter) {}
 
 asio::awaitable<void> MCPHost::start() {
     auto body = [self = shared_from_this()] { return self->restart(); };
@@ -63,6 +64,8 @@ asio::awaitable<void> MCPHost::restart() {
         boost::system::error_code ignored;
         acceptor_->close(ignored);
         acceptor_.reset();
+        // An accept loop waiting for room then finds its acceptor closed.
+        if (roomWait_) roomWait_->cancel();
         report({generation_, ListenerReport::State::cancelled, {}});
     }
     const auto generation = ++generation_;
@@ -137,31 +140,54 @@ asio::awaitable<void> MCPHost::accept(std::shared_ptr<tcp::acceptor> acceptor) {
             co_await pause.async_wait(asio::as_tuple(asio::use_awaitable));
             continue;
         }
-        admit(std::move(socket));
+        // Meanwhile the peer waits as it would in the listen queue, and the ones after it do.
+        auto place = co_await waitForPlace(acceptor);
+        if (!place) co_return;
+        serve(std::move(socket), std::move(place));
     }
 }
 
-void MCPHost::admit(tcp::socket socket) {
-    BOOST_ASSERT(strand_.running_in_this_thread());
-    if (connections_ >= limits_.maxConnections && !makeRoom()) {
-        boost::system::error_code ignored;
-        socket.close(ignored);
-        return;
+asio::awaitable<std::shared_ptr<ConnectionSlots::Place>> MCPHost::waitForPlace(
+    const std::shared_ptr<tcp::acceptor>& acceptor) {
+    for (;;) {
+        auto admission = slots_.admit(ConnectionSlots::Clock::now());
+        if (admission.displaced) admission.displaced->reading->cut();
+        if (admission.place) co_return std::move(admission.place);
+
+        // A close of a connection cancels the wait (wakeAcceptLoop); it is posted here, so it
+        // comes after the wait has begun.
+        auto wait = std::make_shared<asio::steady_timer>(strand_, admission.askAgainAt);
+        roomWait_ = wait;
+        co_await wait->async_wait(asio::as_tuple(asio::use_awaitable));
+        if (roomWait_ == wait) roomWait_.reset();
+        if (!acceptor->is_open()) co_return nullptr;
     }
-    ++connections_;
-    auto admitted = std::make_shared<Admitted>();
+}
+
+void MCPHost::wakeAcceptLoop() {
+    asio::post(strand_, [self = shared_from_this()] {
+        if (self->roomWait_) self->roomWait_->cancel();
+    });
+}
+
+void MCPHost::serve(tcp::socket socket, std::shared_ptr<ConnectionSlots::Place> place) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto executor = socket.get_executor();
-    // Held weakly: the reading holds this callback, and the host and the connection hold the
-    // reading.
-    admitted->reading = ConnectionReading::make(
-        executor, [weakSelf = weak_from_this(), weakAdmitted = std::weak_ptr<Admitted>(admitted)] {
-            const auto self = weakSelf.lock();
-            if (!self) return;
-            asio::post(self->strand_, [self, weakAdmitted] {
-                if (const auto finished = weakAdmitted.lock()) self->reading_.remove(finished);
-            });
-        });
-    reading_.push_back(admitted);
+    // Counted where it happens, on the connection's thread: nothing is handed to the host's
+    // strand for it, unless the accept loop waits for room. Held weakly: the place holds the
+    // reading, which holds these callbacks.
+    ConnectionReading::Events events;
+    events.awaitingPeer = [weakSelf = weak_from_this(), weakPlace = std::weak_ptr(place)](bool waiting) {
+        const auto self = weakSelf.lock();
+        const auto reading = weakPlace.lock();
+        if (self && reading && self->slots_.awaitingPeer(*reading, waiting)) self->wakeAcceptLoop();
+    };
+    events.ended = [weakSelf = weak_from_this(), weakPlace = std::weak_ptr(place)] {
+        const auto self = weakSelf.lock();
+        const auto ended = weakPlace.lock();
+        if (self && ended) self->slots_.readingEnded(*ended);
+    };
+    place->reading = ConnectionReading::make(executor, std::move(events));
 
     ConnectionWork work{limits_, launchID_, {}, {}};
     work.serve = [self = shared_from_this(), token = token_](mcp::HTTPRequest request) {
@@ -170,27 +196,11 @@ void MCPHost::admit(tcp::socket socket) {
     if (const auto& check = dependencies_.checkHead) {
         work.checkHead = [check, token = token_](const mcp::HTTPRequest& head) { return check(head, token); };
     }
-    auto connection = serveConnection(std::move(socket), std::move(work), admitted->reading);
+    auto connection = serveConnection(std::move(socket), std::move(work), place->reading);
     // However the connection ended, its socket is closed with its coroutine frame.
-    asio::co_spawn(executor, std::move(connection), [self = shared_from_this(), admitted](std::exception_ptr) {
-        asio::post(self->strand_, [self, admitted] {
-            self->reading_.remove(admitted);
-            if (!admitted->released) --self->connections_;
-        });
+    asio::co_spawn(executor, std::move(connection), [self = shared_from_this(), place](std::exception_ptr) {
+        if (self->slots_.closed(*place)) self->wakeAcceptLoop();
     });
-}
-
-bool MCPHost::makeRoom() {
-    BOOST_ASSERT(strand_.running_in_this_thread());
-    // A peer that sends its request slowly, or not at all, gives way to a newer one: a few slow
-    // peers can't keep everyone else out. Connections being served are never cut.
-    if (reading_.empty()) return false;
-    const auto oldest = reading_.front();
-    reading_.pop_front();
-    oldest->released = true;
-    --connections_;
-    oldest->reading->cut();
-    return true;
 }
 
 void MCPHost::report(ListenerReport report) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/host/connection_slots.hpp"
 #include "app/host/host_connection.hpp"
 #include "app/host/host_limits.hpp"
 #include "app/common/host_status.hpp"
@@ -19,7 +20,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,22 +98,19 @@ public:
 private:
     MCPHost(boost::asio::any_io_executor executor, Dependencies dependencies, HostLimits limits);
 
-    // A connection from its admission to its end, as the host counts it.
-    struct Admitted {
-        std::shared_ptr<ConnectionReading> reading;
-        // No longer counted: its reading was cut to make room for a newer connection.
-        bool released = false;
-    };
-
     // These run on strand_.
     boost::asio::awaitable<void> restart();
     bool listen(std::uint64_t generation, std::uint16_t port);
     boost::asio::awaitable<void> retryListening(std::uint64_t generation, std::uint16_t port,
                                                 std::shared_ptr<boost::asio::steady_timer> pause);
     boost::asio::awaitable<void> accept(std::shared_ptr<boost::asio::ip::tcp::acceptor> acceptor);
-    void admit(boost::asio::ip::tcp::socket socket);
-    bool makeRoom();
+    boost::asio::awaitable<std::shared_ptr<ConnectionSlots::Place>> waitForPlace(
+        const std::shared_ptr<boost::asio::ip::tcp::acceptor>& acceptor);
+    void serve(boost::asio::ip::tcp::socket socket, std::shared_ptr<ConnectionSlots::Place> place);
     void report(ListenerReport report);
+
+    // Any thread: ends the accept loop's wait for room.
+    void wakeAcceptLoop();
 
     const boost::asio::any_io_executor executor_;
     const Dependencies dependencies_;
@@ -127,9 +124,11 @@ private:
     std::shared_ptr<boost::asio::steady_timer> retryPause_;
     std::uint64_t generation_ = 0;
     std::string token_;
-    std::size_t connections_ = 0;
-    // The connections still reading their requests, oldest first.
-    std::list<std::shared_ptr<Admitted>> reading_;
+    // The wait of the accept loop for room among the connections, while it waits.
+    std::shared_ptr<boost::asio::steady_timer> roomWait_;
+
+    // Any thread.
+    ConnectionSlots slots_;
 };
 
 }  // namespace app

@@ -50,7 +50,8 @@ TEST(BearerTokenValidator, RefusesWith401AndTheInvalidRequestError) {
     const auto refusal = validator.validate({"POST", {{"Authorization", "Bearer nope"}}, "{}", "/mcp"}, {});
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->statusCode(), 401);
-    EXPECT_EQ(refusal->headers(), (mcp::HTTPHeaders{{"Content-Type", "application/json"}}));
+    EXPECT_EQ(refusal->headers(),
+              (mcp::HTTPHeaders{{"Content-Type", "application/json"}, {"WWW-Authenticate", "Bearer"}}));
     const auto expected = mcp::parseJSON(
         R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong access token. )"
         R"(Copy the connection settings from the Vantor MCP menu bar item."},"id":null})");

@@ -147,6 +147,8 @@ TEST_F(HostileClientsTest, AFloodOfHeaderNamesLeavesAuthorisedRequestsServed) {
 TEST_F(HostileClientsTest, SlowClientsCantKeepAuthorisedRequestsOut) {
     HostLimits limits;
     limits.maxConnections = 8;
+    // Well within the second each request is given.
+    limits.giveWayAfter = 100ms;
     start(limits);
 
     std::atomic<int> attacker = 0;

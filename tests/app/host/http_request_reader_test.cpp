@@ -97,16 +97,21 @@ TEST(HTTPRequestReader, ContentLength) {
         {"exact", "Content-Length: 10", Status::complete, body},
         {"lower case name", "content-length: 4", Status::complete, "0123"},
         {"upper case name", "CONTENT-LENGTH: 4", Status::complete, "0123"},
-        {"plus sign", "Content-Length: +3", Status::complete, "012"},
         {"more bytes than announced are cut", "Content-Length: 5", Status::complete, "01234"},
         {"none", "X: y", Status::complete, std::nullopt},
         {"zero", "Content-Length: 0", Status::complete, std::nullopt},
-        {"negative counts as zero", "Content-Length: -5", Status::complete, std::nullopt},
-        {"not a number counts as zero", "Content-Length: ten", Status::complete, std::nullopt},
-        {"inner blank counts as zero", "Content-Length: 1 0", Status::complete, std::nullopt},
-        {"doubled sign counts as zero", "Content-Length: +-3", Status::complete, std::nullopt},
-        {"beyond 64 bits counts as zero", "Content-Length: 99999999999999999999", Status::complete, std::nullopt},
-        {"first of two entries wins", "content-length: 2\r\nContent-Length: 6", Status::complete, "01"},
+        {"leading zeros", "Content-Length: 003", Status::complete, "012"},
+        {"padding trimmed", "Content-Length: \t 3 ", Status::complete, "012"},
+        {"two lines that agree", "content-length: 2\r\nContent-Length: 2", Status::complete, "01"},
+        {"plus sign", "Content-Length: +3", Status::badRequest, std::nullopt},
+        {"negative", "Content-Length: -5", Status::badRequest, std::nullopt},
+        {"not a number", "Content-Length: ten", Status::badRequest, std::nullopt},
+        {"inner blank", "Content-Length: 1 0", Status::badRequest, std::nullopt},
+        {"doubled sign", "Content-Length: +-3", Status::badRequest, std::nullopt},
+        {"empty", "Content-Length:", Status::badRequest, std::nullopt},
+        {"two lines that disagree", "content-length: 2\r\nContent-Length: 6", Status::badRequest, std::nullopt},
+        {"same name twice, disagreeing", "Content-Length: 2\r\nContent-Length: 6", Status::badRequest, std::nullopt},
+        {"beyond 64 bits is dropped", "Content-Length: 99999999999999999999", Status::dropped, std::nullopt},
         {"longer than the bytes sent", "Content-Length: 11", Status::reading, std::nullopt},
         {"largest accepted", "Content-Length: 4194304", Status::reading, std::nullopt},
         {"one more is dropped", "Content-Length: 4194305", Status::dropped, std::nullopt},
@@ -120,9 +125,34 @@ TEST(HTTPRequestReader, ContentLength) {
     }
 }
 
+TEST(HTTPRequestReader, AHeadThatFramesTheRequestAmbiguouslyIsRefused) {
+    using Reason = HTTPRequestReader::BadRequestReason;
+    const struct {
+        const char* name;
+        std::string headers;
+        std::optional<Reason> want;
+    } kCases[] = {
+        {"one Host", "Host: a", std::nullopt},
+        {"two Hosts", "Host: a\r\nHost: b", Reason::repeatedHost},
+        {"two equal Hosts", "Host: a\r\nHost: a", Reason::repeatedHost},
+        {"Hosts differing in case", "Host: a\r\nhost: a", Reason::repeatedHost},
+        {"a signed length", "Content-Length: +46", Reason::invalidContentLength},
+        {"lengths that disagree", "Content-Length: 2\r\ncontent-length: 3", Reason::invalidContentLength},
+        {"both", "Content-Length: x\r\nHost: a\r\nHost: b", Reason::repeatedHost},
+    };
+    for (const auto& c : kCases) {
+        HTTPRequestReader reader;
+        reader.feed("POST / HTTP/1.1\r\n" + c.headers + "\r\n\r\n");
+        EXPECT_EQ(reader.status() == Status::badRequest, c.want.has_value()) << c.name;
+        EXPECT_EQ(reader.badRequestReason(), c.want) << c.name;
+        EXPECT_EQ(reader.dropReason(), std::nullopt) << c.name;
+    }
+}
+
 TEST(HTTPRequestReader, ATransferCodingIsRefusedNotReadAsTheBody) {
     for (const std::string header : {"Transfer-Encoding: chunked", "transfer-encoding: gzip, chunked",
-                                     "Transfer-Encoding: chunked\r\nContent-Length: 5"}) {
+                                     "Transfer-Encoding: chunked\r\nContent-Length: 5",
+                                     "Transfer-Encoding: chunked\r\nContent-Length: +5"}) {
         const auto outcome = read("POST / HTTP/1.1\r\n" + header + "\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
         EXPECT_EQ(outcome.status, Status::lengthRequired) << header;
     }

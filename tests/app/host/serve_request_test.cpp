@@ -117,7 +117,8 @@ TEST_F(ServeRequestTest, WithoutTheTokenAnswers401WithTheJSONRPCError) {
     for (const auto* authorization : {"", "Bearer wrong", "bearer 000102030405060708090a0b0c0d0e0f1011121314151617"}) {
         const auto response = serve(post(std::string(kToolsList), {{"Authorization", authorization}}));
         EXPECT_EQ(response.statusCode(), 401) << authorization;
-        EXPECT_EQ(response.headers(), (mcp::HTTPHeaders{{"Content-Type", "application/json"}}));
+        EXPECT_EQ(response.headers(),
+                  (mcp::HTTPHeaders{{"Content-Type", "application/json"}, {"WWW-Authenticate", "Bearer"}}));
         EXPECT_EQ(mcp::parseJSON(*response.bodyData()),
                   mcp::parseJSON(R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or )"
                                  R"(wrong access token. Copy the connection settings from the Vantor MCP menu bar )"
