@@ -8,13 +8,15 @@
 namespace app {
 namespace {
 
+struct TidyCase {
+    std::string_view name;
+    std::string text;
+    std::size_t limit;
+    std::string want;
+};
+
 TEST(Tidy, JoinsWordsWithOneBlankAndCutsToTheLimit) {
-    const struct {
-        std::string_view name;
-        std::string text;
-        std::size_t limit;
-        std::string want;
-    } kCases[] = {
+    const TidyCase kCases[] = {
         {"plain", "Claude", 40, "Claude"},
         {"padded, broken line", "   Claude \n   Code  ", 40, "Claude Code"},
         {"tabs and other white space", "\tA\u00A0B\u2003C\u2028D\r\n", 40, "A B C D"},
@@ -36,12 +38,7 @@ TEST(Tidy, JoinsWordsWithOneBlankAndCutsToTheLimit) {
 }
 
 TEST(TidyShown, EndsACutTextInAnEllipsisWithinTheLimit) {
-    const struct {
-        std::string_view name;
-        std::string text;
-        std::size_t limit;
-        std::string want;
-    } kCases[] = {
+    const TidyCase kCases[] = {
         {"fits", "  Claude \n Code ", 40, "Claude Code"},
         {"exactly the limit", std::string(40, 'y'), 40, std::string(40, 'y')},
         {"forty-one letters", std::string(41, 'x'), 40, std::string(39, 'x') + "\u2026"},
