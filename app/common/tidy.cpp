@@ -35,17 +35,32 @@ std::size_t prefixOfGraphemes(std::string_view text, std::size_t limit) {
     return static_cast<std::size_t>(boundary);
 }
 
-}  // namespace
-
-std::string tidy(std::string_view text, std::size_t limit) {
+std::string joinedWords(std::string_view text) {
     std::string joined;
     joined.reserve(text.size());
     for (const auto word : mcp::splitAtWhitespace(text)) {
         if (!joined.empty()) joined += ' ';
         joined += word;
     }
+    return joined;
+}
+
+}  // namespace
+
+std::string tidy(std::string_view text, std::size_t limit) {
+    auto joined = joinedWords(text);
     if (joined.size() > limit) joined.resize(prefixOfGraphemes(joined, limit));
     return joined;
+}
+
+std::string tidyShown(std::string_view text, std::size_t limit) {
+    auto joined = joinedWords(text);
+    // Fewer bytes than the limit are fewer characters too.
+    if (joined.size() <= limit || prefixOfGraphemes(joined, limit) == joined.size()) return joined;
+    if (limit == 0) return {};
+    joined.resize(prefixOfGraphemes(joined, limit - 1));
+    if (!joined.empty() && joined.back() == ' ') joined.pop_back();
+    return joined + "\u2026";
 }
 
 }  // namespace app

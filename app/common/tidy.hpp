@@ -13,4 +13,9 @@ namespace app {
 // becomes empty. Bytes that are not UTF-8 count as ordinary characters. Any thread.
 std::string tidy(std::string_view text, std::size_t limit);
 
+// tidyShown: tidy for a text the user sees (a client's name, a label, a reason): when the words
+// had to be cut, they end in "…" within the limit (the blank before it dropped), so that a cut
+// text never passes for the whole one. A text that fits is tidy's. Any thread.
+std::string tidyShown(std::string_view text, std::size_t limit);
+
 }  // namespace app

@@ -117,7 +117,7 @@ std::optional<std::string> clientNameFromHeader(const std::optional<std::string>
     if (!encoded) return std::nullopt;
     const auto decoded = encoded->decode();
     if (!detail::isValidUTF8(decoded)) return std::nullopt;
-    return tidy(decoded, kClientNameLimit);
+    return tidyShown(decoded, kClientNameLimit);
 }
 
 asio::awaitable<mcp::HTTPResponse> serveRequest(mcp::HTTPRequest request, std::string token,
@@ -132,7 +132,7 @@ asio::awaitable<mcp::HTTPResponse> serveRequest(mcp::HTTPRequest request, std::s
     auto server = makeServer(executor, context, client);
     // The title even when it is empty; no percent-decoding here.
     auto hook = [&context](const mcp::ClientInfo& clientInfo, const mcp::ClientCapabilities&) {
-        return recognize(tidy(clientInfo.title.value_or(clientInfo.name), kClientNameLimit), context);
+        return recognize(tidyShown(clientInfo.title.value_or(clientInfo.name), kClientNameLimit), context);
     };
     std::optional<mcp::MCPError> startFailure;
     try {

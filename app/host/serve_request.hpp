@@ -53,8 +53,9 @@ boost::asio::awaitable<mcp::HTTPResponse> serveRequest(mcp::HTTPRequest request,
                                                        const ServingContext& context);
 
 // clientNameFromHeader: the client name a request's client header gives: the value
-// percent-decoded ("+" stays "+") and tidied to kClientNameLimit characters; absent when
-// there is no header, an escape is malformed or the decoded bytes are not UTF-8.
+// percent-decoded ("+" stays "+") and tidied to kClientNameLimit characters, a cut one ending in
+// "…" (tidyShown); absent when there is no header, an escape is malformed or the decoded bytes
+// are not UTF-8.
 std::optional<std::string> clientNameFromHeader(const std::optional<std::string>& value);
 
 }  // namespace app

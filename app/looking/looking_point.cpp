@@ -108,6 +108,8 @@ platform::Task<Pointed> Looking::point(std::vector<Spot> spots, std::optional<st
         co_return pointed;
     }
     if (!client.empty()) guide.status.start(client);
+    // The rings went with the window: the agent hears why at once, not on its next call.
+    if (guide.pointer.windowLeft()) throw ToolError(std::string(kPointOffScreenText));
     if (*pointed.done && share_.hasStandingShare(client)) {
         co_await share_.waitForStillPicture();
         if (share_.hasStandingShare(client)) {

@@ -62,6 +62,7 @@ bool Pointer::show(std::vector<Mark> marks) {
     clear();
     shownCount_ = 0;
     doneCount_ = 0;
+    windowLeft_ = false;
     for (auto& mark : marks) {
         const auto point = mark.place ? mark.place() : std::nullopt;
         if (!point) continue;
@@ -161,6 +162,7 @@ void Pointer::followPass() {
     for (const auto& ring : snapshot) {
         const auto point = ring->mark.place();
         if (!point) {
+            windowLeft_ = true;
             end(ring, false);
             continue;
         }

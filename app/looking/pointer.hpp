@@ -103,6 +103,9 @@ public:
     const std::vector<std::shared_ptr<Shown>>& shown() const { return shown_; }
     int shownCount() const { return shownCount_; }
     int doneCount() const { return doneCount_; }
+    // windowLeft: a ring of the last show ended because its spot could no longer be placed:
+    // the window left the screen.
+    bool windowLeft() const { return windowLeft_; }
 
 private:
     struct Waiter {
@@ -135,6 +138,7 @@ private:
     std::vector<std::shared_ptr<Shown>> shown_;
     int shownCount_ = 0;
     int doneCount_ = 0;
+    bool windowLeft_ = false;
     std::uint64_t nextId_ = 0;
     platform::Subscription monitor_;
     std::shared_ptr<platform::TimerHandle> follower_;

@@ -23,6 +23,7 @@
 
 #include "app/ui/panel_additions.hpp"
 #include "app/ui/reopen_watcher.hpp"
+#include "app/ui/running_notice.hpp"
 #include "app/ui/short_time.hpp"
 #include "app/ui/tray_panel.hpp"
 #include "app/ui/welcome_window.hpp"
@@ -132,7 +133,8 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
                     clipboard, process, random, tryIt, ui::shortLocalTime});
     ui::TrayPanel panel(menu);
     panel.attach(tray.item());
-    ui::WelcomeWindow welcome({status, *settings, clipboard, process, tryIt});
+    const auto iconPlace = [&tray] { return ui::placeOfIcon(tray.item()); };
+    ui::WelcomeWindow welcome({status, *settings, clipboard, process, tryIt, iconPlace});
     const auto startHost = [&] { asio::co_spawn(hostThreads, host->start(), reportHostFailure); };
 
     // The panel's token reset and footer, and the notice a second start of the program shows.

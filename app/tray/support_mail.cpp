@@ -87,7 +87,7 @@ std::string systemNameAndVersion(std::string_view osRelease) {
 
 std::string machineModel(std::string_view productName) {
     productName = trimmed(productName.substr(0, productName.find('\0')));
-    if (productName.empty()) return std::string(kUnknown);
+    if (productName.empty()) return {};
     // Invalid sequences become U+FFFD on the way in.
     const auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(productName.data(), int32_t(productName.size())));
     std::string model;
@@ -122,7 +122,7 @@ std::array<std::string, 5> supportBody(const SupportFacts& facts, const HostStat
     }
     return {
         "Vantor MCP " + versionAndBuild(facts),
-        facts.system + ", " + facts.machineModel,
+        facts.machineModel.empty() ? facts.system : facts.system + ", " + facts.machineModel,
         std::move(server),
         "Last AI app: " + host.lastClient().get().value_or("none since launch"),
         "Language: " + orUnknown(facts.language),

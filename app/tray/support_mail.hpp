@@ -25,13 +25,14 @@ inline const std::filesystem::path kOSReleaseFile = "/etc/os-release";
 inline const std::filesystem::path kProductNameFile = "/sys/class/dmi/id/product_name";
 
 // SupportFacts: what the diagnostic lines say about the program and the computer, gathered
-// when the About dialog opens. An absent or empty value is shown as "?".
+// when the About dialog opens. An absent or empty value is shown as "?", but for the machine
+// model, which is left out.
 struct SupportFacts {
     std::optional<std::string> version;
     std::optional<std::string> build;
     // The system's name and version, as systemNameAndVersion gives it.
     std::string system;
-    // The computer's model, as machineModel gives it.
+    // The computer's model, as machineModel gives it; empty when it can't be read.
     std::string machineModel;
     // The user's first preferred language, a BCP 47 tag such as "en-GB".
     std::optional<std::string> language;
@@ -45,16 +46,16 @@ std::string versionAndBuild(const SupportFacts& facts);
 // "Linux" when the text names none. Quoted values are unquoted as the format says.
 std::string systemNameAndVersion(std::string_view osRelease);
 
-// machineModel: the model named in a DMI product_name text: the bytes before the first zero
-// byte, without the trailing line break and blanks, invalid UTF-8 replaced by U+FFFD; "?" when
-// nothing is left.
+// machineModel: the model named in a DMI product_name text (kProductNameFile): the bytes
+// before the first zero byte, without the trailing line break and blanks, invalid UTF-8
+// replaced by U+FFFD; empty when nothing is left.
 std::string machineModel(std::string_view productName);
 
 // readSystemFile: the contents of a small file of the system, none when it can't be read.
 std::optional<std::string> readSystemFile(const std::filesystem::path& file);
 
 // supportBody: the five diagnostic lines: the program and its version, the system and the
-// machine, the host's state (the configured port while it listens, else "not running" with
+// machine ("<system>, <model>", or the system alone when the model is unknown), the host's state (the configured port while it listens, else "not running" with
 // its problem), the last AI app since launch, and the language. Main thread (reads host).
 std::array<std::string, 5> supportBody(const SupportFacts& facts, const HostStatus& host,
                                        platform::Settings& settings);

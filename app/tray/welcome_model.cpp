@@ -1,6 +1,7 @@
 #include "app/tray/welcome_model.hpp"
 
 #include "app/host/setting_keys.hpp"
+#include "app/tray/running_notice_model.hpp"
 #include "app/tray/setup_prompt.hpp"
 
 #include "platform/error.hpp"
@@ -45,6 +46,12 @@ std::string WelcomeModel::statusText() const {
             break;
     }
     return {};
+}
+
+WelcomeModel::TrayNote WelcomeModel::trayNote() const {
+    const auto place = dependencies_.iconPlace ? dependencies_.iconPlace() : MenuBarIcon::Place::visible;
+    if (place == MenuBarIcon::Place::visible) return {kTrayNote, std::nullopt};
+    return {RunningNoticeText::sentence(place), RunningNoticeText::tip(place)};
 }
 
 void WelcomeModel::copySetupPrompt() {

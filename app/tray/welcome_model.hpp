@@ -2,6 +2,7 @@
 
 #include "app/common/host_status.hpp"
 #include "app/looking/try_it.hpp"
+#include "app/tray/menu_bar_icon.hpp"
 
 #include "platform/clipboard.hpp"
 #include "platform/observed.hpp"
@@ -35,6 +36,14 @@ public:
     };
 
     static constexpr std::string_view kWaiting = "Waiting for your AI to connect…";
+    static constexpr std::string_view kTrayNote = "Vantor MCP lives in your system tray.";
+
+    // TrayNote: where the user finds the program once the guide is closed.
+    struct TrayNote {
+        std::string_view sentence;
+        // tip: how to make the icon seen; none while the tray shows it.
+        std::optional<std::string_view> tip;
+    };
 
     struct Dependencies {
         HostStatus& host;
@@ -42,6 +51,8 @@ public:
         platform::Clipboard& clipboard;
         const platform::ProcessInfo& process;
         TryIt tryIt;
+        // iconPlace: where the tray icon is now; none counts as in a tray.
+        std::function<MenuBarIcon::Place()> iconPlace = {};
     };
 
     explicit WelcomeModel(Dependencies dependencies);
@@ -61,6 +72,10 @@ public:
     StatusLine statusLine() const;
     // statusText: the status line's text; empty for StatusLine::none.
     std::string statusText() const;
+    // trayNote: kTrayNote while the tray shows the icon; on a desktop without a tray, what the
+    // running notice says there, as nothing of the program is seen once the guide is closed.
+    // Read afresh at each call.
+    TrayNote trayNote() const;
 
     // copySetupPrompt: puts the setup prompt on the clipboard; from then on the button says
     // "Copied" for the rest of the run. Throws platform::Error, copying nothing, when the

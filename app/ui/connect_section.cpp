@@ -5,8 +5,10 @@
 
 #include "platform/error.hpp"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -73,6 +75,7 @@ ConnectSection::ConnectSection(MenuModel& model, QWidget* parent) : QWidget(pare
     for (const auto client : ClientSetup::allCases()) {
         picker_->addItem(qText(client.title()), qText(client.rawValue()));
     }
+    picker_->installEventFilter(this);
     connect(picker_, &QComboBox::activated, this, [this](int index) {
         const auto clients = ClientSetup::allCases();
         if (index >= 0 && std::size_t(index) < clients.size()) model_.setClient(clients[std::size_t(index)]);
@@ -100,6 +103,27 @@ void ConnectSection::copy(const std::function<void()>& copyAction, QWidget& row)
         QToolTip::showText(row.mapToGlobal(row.rect().bottomLeft()),
                            QStringLiteral("Couldn't copy: %1").arg(QString::fromUtf8(error.what())), &row);
     }
+}
+
+bool ConnectSection::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == picker_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier) {
+            switch (key->key()) {
+                case Qt::Key_Up:
+                case Qt::Key_Down:
+                    QApplication::sendEvent(window(), event);
+                    return true;
+                case Qt::Key_Return:
+                case Qt::Key_Enter:
+                    picker_->showPopup();
+                    return true;
+                default:
+                    break;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ConnectSection::render() {

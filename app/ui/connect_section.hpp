@@ -32,6 +32,11 @@ public:
     QComboBox& clientPicker() const { return *picker_; }
     CollapsibleSectionHeader& header() const { return *header_; }
 
+protected:
+    // eventFilter: the picker of AI apps leaves Up and Down to the panel, which moves through
+    // its rows with them; Return or Space opens its list, where the arrows choose.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void copy(const std::function<void()>& copyAction, QWidget& row);
 

@@ -18,9 +18,10 @@ constexpr int kDisc = 26;
 constexpr QSizeF kSymbolSize{13, 13};
 constexpr QSizeF kMarkSize{15, 13};
 
-// The hover background of rows and headers: the text colour, faintly, in a rounded rectangle.
+// The hover background of rows and headers: the text colour, faintly, in a rounded rectangle;
+// also on the row that has the keyboard focus, as a menu marks its current item.
 void paintHover(QWidget& widget, QPainter& painter) {
-    if (!widget.underMouse()) return;
+    if (!widget.underMouse() && !widget.hasFocus()) return;
     QColor fill = primaryColour(widget.palette());
     fill.setAlphaF(0.1f);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -32,7 +33,8 @@ void paintHover(QWidget& widget, QPainter& painter) {
 void makeHoverable(QAbstractButton& button) {
     button.setAttribute(Qt::WA_Hover);
     button.setCursor(Qt::PointingHandCursor);
-    button.setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches every row (Tab, the arrow keys), a click gives no focus: as in a menu.
+    button.setFocusPolicy(Qt::TabFocus);
     button.setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 

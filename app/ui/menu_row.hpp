@@ -40,8 +40,9 @@ private:
 
 // MenuRow: one clickable row: an optional icon in a 26-pixel disc, a title with an optional
 // wrapping subtitle under it, and an optional accessory at the end. The whole row is the click
-// and hover area; the pointer over it shows a faint rounded background. Clicking runs the
-// action given at construction (through QAbstractButton::clicked).
+// and hover area; the pointer over it, or the keyboard's focus, shows a faint rounded
+// background. Clicking, or Space or Return while it has the focus, runs the action given at
+// construction (through QAbstractButton::clicked). Rows take the focus from the keyboard only.
 class MenuRow final : public QAbstractButton {
 public:
     MenuRow(std::optional<RowIcon> icon, const QString& title, std::function<void()> action,

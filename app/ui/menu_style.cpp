@@ -97,6 +97,8 @@ void makeProminent(QPushButton& button, int width) {
     button.setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: #ffffff; border: none; "
                                         "border-radius: 7px; padding: 0 16px; }"
                                         "QPushButton:hover { background-color: %2; }"
+                                        // The keyboard's focus shows as a light inner edge.
+                                        "QPushButton:focus { border: 2px solid rgba(255, 255, 255, 170); }"
                                         "QPushButton:pressed { background-color: %3; }")
                              .arg(accent.name(), accent.lighter(110).name(), accent.darker(115).name()));
 }

@@ -5,6 +5,7 @@
 #include "app/ui/menu_style.hpp"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -105,6 +106,14 @@ bool MenuView::event(QEvent* event) {
     return handled;
 }
 
+void MenuView::keyPressEvent(QKeyEvent* event) {
+    const auto key = event->key();
+    if (event->modifiers() == Qt::NoModifier && (key == Qt::Key_Down || key == Qt::Key_Up)) {
+        focusNextPrevChild(key == Qt::Key_Down);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void MenuView::paintEvent(QPaintEvent*) {
     // The panel has no frame of the window manager's: a thin edge sets it off the desktop.

@@ -39,6 +39,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // keyPressEvent: Down and Up move the focus to the next and the previous row, as in a menu.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -3,15 +3,15 @@
 #include "app/tray/running_notice_model.hpp"
 #include "app/ui/menu_style.hpp"
 
+#include "platform/qt/qt_dialog_keys.hpp"
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
@@ -113,9 +113,9 @@ RunningNoticeView::RunningNoticeView(MenuBarIcon::Place place, QWidget* parent) 
     buttons->addStretch(1);
     layout->addLayout(buttons);
     connect(done_, &QPushButton::clicked, this, &QWidget::close);
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, done_, &QPushButton::click);
-    }
+    // "Done" has the focus at first, so that Return presses it; Escape closes the notice.
+    done_->setFocus();
+    platform::useDialogKeys(*this, done_, nullptr);
     fitHeightToContent(*this);
 }
 

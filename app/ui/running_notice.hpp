@@ -27,8 +27,8 @@ private:
 };
 
 // RunningNoticeView: the notice's content, 380 pixels wide: the icon, "Vantor MCP is running",
-// where the icon is, the sketch while it is in a tray, the tip while it is hidden, and "Done"
-// (Return), which closes the notice.
+// where the icon is, the sketch while it is in a tray, the tip while it is hidden, and "Done",
+// the default button (useDialogKeys), which closes the notice, as Escape does.
 class RunningNoticeView final : public QWidget {
 public:
     explicit RunningNoticeView(MenuBarIcon::Place place, QWidget* parent = nullptr);

@@ -5,11 +5,12 @@
 #include "app/ui/menu_style.hpp"
 
 #include "platform/error.hpp"
+#include "platform/qt/qt_dialog_keys.hpp"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -50,17 +51,6 @@ TokenResetBlock::TokenResetBlock(MenuModel& panel, TokenReset& tokenReset, QWidg
     connect(cancel_, &QPushButton::clicked, this, [this] { model_.cancelReset(); });
     connect(reset_, &QPushButton::clicked, this, [this] { reset(); });
 
-    // The shortcuts beat the popup's own Escape (which would close the panel) while the
-    // confirmation shows.
-    const auto bind = [this](QKeySequence key, QPushButton* button) {
-        auto* shortcut = new QShortcut(key, confirmation_);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
-    };
-    bind(QKeySequence(Qt::Key_Escape), cancel_);
-    bind(QKeySequence(Qt::Key_Return), reset_);
-    bind(QKeySequence(Qt::Key_Enter), reset_);
-
     panelChanges_ = panel_.subscribe([this] { render(); });
     resetChanges_ = model_.subscribe([this] { render(); });
     render();
@@ -78,9 +68,19 @@ void TokenResetBlock::reset() {
 void TokenResetBlock::render() {
     setVisible(model_.shown());
     const bool confirming = model_.confirming();
-    row_->setVisible(!confirming);
-    // Hidden shortcuts don't fire: Escape closes the panel again once the question is gone.
-    confirmation_->setVisible(confirming);
+    // The keyboard's focus moves between the row and the question with them.
+    const bool rowFocused = row_->hasFocus();
+    const bool questionFocused = confirmation_->isAncestorOf(QApplication::focusWidget());
+    if (confirming) {
+        row_->setVisible(false);
+        confirmation_->setVisible(true);
+        if (rowFocused) reset_->setFocus();
+    } else {
+        row_->setVisible(true);
+        // A hidden question takes no keys: Escape closes the panel again once it is gone.
+        confirmation_->setVisible(false);
+        if (questionFocused) row_->setFocus();
+    }
 }
 
 void attachTokenReset(ConnectSection& section, TokenResetBlock* block) {
@@ -90,6 +90,8 @@ void attachTokenReset(ConnectSection& section, TokenResetBlock* block) {
     if (column == nullptr) return;
     block->setParent(manual);
     column->addWidget(block);
+    // In the panel's window now: there the question's keys are watched.
+    platform::useDialogKeys(block->confirmation(), &block->resetButton(), &block->cancelButton());
     block->render();
 }
 

@@ -16,7 +16,8 @@ class MenuRow;
 
 // TokenResetBlock: the access-token reset under Manual Setup, there only while "Other app
 // (HTTP)" is picked: the row "Reset Access Token…" or, in its place, the inline confirmation
-// with "Cancel" (Escape) and "Reset" (Return). A reset that fails shows why at the block.
+// with "Cancel" (Escape) and "Reset" (the default button: Return while no button has the
+// focus). A reset that fails shows why at the block.
 //
 // Main thread only. Keeps references to both models, which must outlive it.
 class TokenResetBlock final : public QWidget {
@@ -45,7 +46,8 @@ private:
     platform::Subscription resetChanges_;
 };
 
-// attachTokenReset: puts block under the settings row of the section's Manual Setup.
+// attachTokenReset: puts block under the settings row of the section's Manual Setup, and gives
+// its question the keys of a dialog there (useDialogKeys).
 void attachTokenReset(ConnectSection& section, TokenResetBlock* block);
 
 }  // namespace app::ui

@@ -2,6 +2,8 @@
 
 #include "app/tray/panel_placement.hpp"
 
+#include "platform/qt/qt_dialog_keys.hpp"
+
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -31,6 +33,8 @@ TrayPanel::TrayPanel(MenuModel& model, QObject* parent)
     // The press that closes the popup isn't passed on: a click on the icon then only closes it.
     view_->setAttribute(Qt::WA_NoMouseReplay);
     view_->installEventFilter(this);
+    // Return presses the row that has the focus; Escape closes the panel.
+    platform::useDialogKeys(*view_, nullptr, nullptr);
 }
 
 TrayPanel::~TrayPanel() {
@@ -57,6 +61,9 @@ void TrayPanel::open() {
     model_.refresh();
     view_->render();
     place();
+    // The panel itself takes the keys at first, as a menu opened by a click marks no row: Tab or
+    // Down then reaches the first row.
+    view_->setFocus(Qt::PopupFocusReason);
     view_->show();
     view_->raise();
     view_->activateWindow();

@@ -16,7 +16,8 @@ namespace app::ui {
 // TrayPanel: the panel that drops from the tray icon: a frameless popup holding the MenuView,
 // placed at the icon (above it when the tray is at the bottom of the screen) and kept inside
 // the screen's free area. Clicking the icon opens it and, while it is open, closes it; a click
-// anywhere else, or Escape, closes it too.
+// anywhere else, or Escape, closes it too. Without a mouse it works as a menu: Tab and the
+// arrow keys move through its rows, Return or Space activates the one that has the focus.
 //
 // Main thread only. Keeps a reference to the model, which must outlive it.
 class TrayPanel final : public QObject {

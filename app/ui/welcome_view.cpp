@@ -4,6 +4,7 @@
 #include "app/ui/spinner.hpp"
 
 #include "platform/error.hpp"
+#include "platform/qt/qt_dialog_keys.hpp"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -150,24 +150,36 @@ WelcomeView::WelcomeView(WelcomeModel& model, QWidget* parent)
     page->addSpacing(24);
     page->addStretch(1);
 
-    auto* note = new QWidget(this);
-    auto* noteRow = new QHBoxLayout(note);
+    // Where the program is once the guide is closed: the icon in the tray, or, without a tray,
+    // that it can't be seen and what to do about it.
+    trayNote_ = new QWidget(this);
+    auto* noteRow = new QHBoxLayout(trayNote_);
     noteRow->setContentsMargins(0, 0, 0, 0);
     noteRow->setSpacing(6);
-    noteRow->addWidget(
-        pixmapLabel(symbolPixmap(QStringLiteral("MenuBarIcon"), QSizeF(15, 13), secondaryColour(palette()), ratio), note));
-    noteRow->addWidget(textLabel(QStringLiteral("Vantor MCP lives in your system tray."), uiFont(12),
-                                 secondaryColour(palette()), false, note));
-    page->addWidget(note, 0, Qt::AlignHCenter);
+    noteRow->addWidget(pixmapLabel(
+        symbolPixmap(QStringLiteral("MenuBarIcon"), QSizeF(15, 13), secondaryColour(palette()), ratio), trayNote_));
+    trayText_ = textLabel(QString(), uiFont(12), secondaryColour(palette()), false, trayNote_);
+    noteRow->addWidget(trayText_);
+    page->addWidget(trayNote_, 0, Qt::AlignHCenter);
+    noTray_ = new QWidget(this);
+    auto* noTray = new QVBoxLayout(noTray_);
+    noTray->setContentsMargins(0, 0, 0, 0);
+    noTray->setSpacing(6);
+    noTraySentence_ = textLabel(QString(), uiFont(12), secondaryColour(palette()), true, noTray_);
+    noTrayTip_ = textLabel(QString(), uiFont(12), secondaryColour(palette()), true, noTray_);
+    for (auto* label : {noTraySentence_, noTrayTip_}) {
+        label->setAlignment(Qt::AlignHCenter);
+        noTray->addWidget(label);
+    }
+    page->addWidget(noTray_);
     page->addSpacing(14);
 
     doneButton_ = new QPushButton(QStringLiteral("Done"), this);
     makeProminent(*doneButton_, kDoneWidth);
     connect(doneButton_, &QPushButton::clicked, this, &QWidget::close);
     page->addWidget(doneButton_, 0, Qt::AlignHCenter);
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, doneButton_, &QPushButton::click);
-    }
+    // Escape closes the guide as its close button does.
+    platform::useDialogKeys(*this, doneButton_, nullptr);
 
     changes_ = model_.subscribe([this] { render(); });
     render();
@@ -182,10 +194,19 @@ void WelcomeView::render() {
     statusLine_->setVisible(line != WelcomeModel::StatusLine::none);
     spinner_->setVisible(line == WelcomeModel::StatusLine::waiting);
     statusText_->setText(qText(model_.statusText()));
+    const auto tray = model_.trayNote();
+    trayNote_->setVisible(!tray.tip);
+    noTray_->setVisible(tray.tip.has_value());
+    (tray.tip ? noTraySentence_ : trayText_)->setText(qText(tray.sentence));
+    noTrayTip_->setText(qText(tray.tip.value_or("")));
     fitHeightToContent(*this);
 }
 
 void WelcomeView::present() {
+    // The tray may have come or gone since the guide was last shown.
+    render();
+    // Opened afresh, the guide has its default button focused: Return presses "Done".
+    if (!isVisible()) doneButton_->setFocus();
     if (!placed_) {
         placed_ = true;
         fitHeightToContent(*this);

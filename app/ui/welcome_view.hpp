@@ -15,9 +15,10 @@ class Spinner;
 
 // WelcomeView: the first-run guide, 520 pixels wide and as tall as its content: three steps
 // (copy the setup prompt, show a window, it points and you click), the connection shown as it
-// happens, Try It, and a note that the program lives in the tray. A window of its own, with a
-// title and a close button only; every close, by "Done" or by the close button, records that
-// the guide has been seen. Closing only hides it: shown again, it keeps its state.
+// happens, Try It, and a note that the program lives in the tray (or, without a tray, what the
+// running notice says then). A window of its own, with a title and a close button only; every
+// close, by "Done", Escape or the close button, records that the guide has been seen. Closing
+// only hides it: shown again, it keeps its state. "Done" is the default button (useDialogKeys).
 //
 // Main thread only. Keeps a reference to the model, which must outlive it.
 class WelcomeView final : public QWidget {
@@ -36,6 +37,11 @@ public:
     QPushButton& doneButton() const { return *doneButton_; }
     QLabel& statusLabel() const { return *statusText_; }
     QWidget& connectedMark() const { return *connectedMark_; }
+    // The tray note, shown while the tray shows the icon; in its place without a tray, the
+    // sentence and the tip.
+    QLabel& trayNoteLabel() const { return *trayText_; }
+    QLabel& noTraySentence() const { return *noTraySentence_; }
+    QLabel& noTrayTip() const { return *noTrayTip_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,6 +56,11 @@ private:
     Spinner* spinner_ = nullptr;
     QLabel* statusText_ = nullptr;
     QPushButton* tryItButton_ = nullptr;
+    QWidget* trayNote_ = nullptr;
+    QLabel* trayText_ = nullptr;
+    QWidget* noTray_ = nullptr;
+    QLabel* noTraySentence_ = nullptr;
+    QLabel* noTrayTip_ = nullptr;
     QPushButton* doneButton_ = nullptr;
     bool placed_ = false;
     platform::Subscription changes_;

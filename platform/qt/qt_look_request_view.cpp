@@ -3,13 +3,13 @@
 #include "platform/qt/detail/clamped_text.hpp"
 #include "platform/qt/detail/glyph.hpp"
 #include "platform/qt/detail/overlay_style.hpp"
+#include "platform/qt/qt_dialog_keys.hpp"
 
 #include <QBoxLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
-#include <QShortcut>
 
 #include <utility>
 
@@ -101,15 +101,10 @@ LookRequestView::LookRequestView(const RequestViewContent& content, std::functio
         column->addWidget(buttons);
     }
     defaultButton->setDefault(true);
+    // The panel opens with the default button focused, so that Return answers with it until
+    // the user moves the focus (Tab) to another button.
     defaultButton->setFocus();
-    // Outside a dialog Qt gives Return and Escape no meaning; the panel gives them the default
-    // button and "Not Now".
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        QObject::connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, defaultButton,
-                         &QPushButton::click);
-    }
-    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, notNow,
-                     &QPushButton::click);
+    useDialogKeys(*this, defaultButton, notNow);
 }
 
 int LookRequestView::fittingHeight() const {

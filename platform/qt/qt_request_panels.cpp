@@ -33,11 +33,14 @@ public:
         setWindowTitle(QStringLiteral("Vantor MCP"));
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
-        view_ = new LookRequestView(content, [this](LookAnswer answer) {
-            // Copied: the answer may make the program let go of this window.
-            auto answered = onAnswer_;
-            if (answered) answered(answer);
-        });
+        view_ = new LookRequestView(
+            content,
+            [this](LookAnswer answer) {
+                // Copied: the answer may make the program let go of this window.
+                auto answered = onAnswer_;
+                if (answered) answered(answer);
+            },
+            this);
         layout->addWidget(view_);
     }
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +146,25 @@ TEST_F(QtWindowPickerTest, MadeInactiveClosesWithoutTelling) {
     picker->setActive(false);
     EXPECT_EQ(dialog(), nullptr);
     EXPECT_TRUE(observer->outcomes.empty());
+}
+
+// The dialog never shows an empty list without a word, and what it says is true: windows that
+// are minimized or on another desktop are open, only not offered.
+TEST_F(QtWindowPickerTest, AnEmptyListSaysWhyItIsEmpty) {
+    detail::WindowPickerDialog picking([](std::optional<std::size_t>) {});
+    EXPECT_EQ(picking.emptyText().toStdString(),
+              "No other window is on screen. Minimized windows and windows on other desktops aren't listed.");
+
+    picking.setRows({{"Editor: notes.txt", {}}, {"term: shell", {}}});
+    EXPECT_EQ(picking.emptyText(), QString());
+    auto* filter = picking.findChild<QLineEdit*>();
+    ASSERT_NE(filter, nullptr);
+    filter->setText("zzz ");
+    EXPECT_TRUE(picking.shownRows().empty());
+    EXPECT_EQ(picking.emptyText().toStdString(), "No window matches \u201Czzz\u201D.");
+    filter->setText("SHELL");
+    EXPECT_EQ(picking.shownRows(), std::vector<QString>{"term: shell"});
+    EXPECT_EQ(picking.emptyText(), QString());
 }
 
 }  // namespace

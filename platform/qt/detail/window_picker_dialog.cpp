@@ -46,8 +46,9 @@ WindowPickerDialog::WindowPickerDialog(std::function<void(std::optional<std::siz
     list_->setUniformItemSizes(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    empty_ = new QLabel(tr("No other windows are open."), this);
+    empty_ = new QLabel(this);
     empty_->setAlignment(Qt::AlignCenter);
+    empty_->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(this);
     share_ = buttons->addButton(tr("Share"), QDialogButtonBox::AcceptRole);
@@ -85,8 +86,11 @@ void WindowPickerDialog::setRows(const std::vector<Row>& rows) {
         auto* item = new QListWidgetItem(QIcon(smallPicture(rows[index].picture)), rows[index].text, list_);
         item->setData(Qt::UserRole, QVariant::fromValue(static_cast<qulonglong>(index)));
     }
-    empty_->setVisible(rows.empty());
     applyFilter(filter_->text());
+}
+
+QString WindowPickerDialog::emptyText() const {
+    return empty_->isVisibleTo(this) ? empty_->text() : QString();
 }
 
 std::vector<QString> WindowPickerDialog::shownRows() const {
@@ -118,6 +122,8 @@ void WindowPickerDialog::applyFilter(const QString& text) {
     }
     const auto* current = list_->currentItem();
     if (current == nullptr || current->isHidden()) list_->setCurrentItem(firstShown);
+    empty_->setText(list_->count() == 0 ? tr(kNoWindows) : tr(kNoMatch).arg(wanted));
+    empty_->setVisible(firstShown == nullptr);
     updateShareButton();
 }
 

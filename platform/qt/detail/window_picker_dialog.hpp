@@ -20,10 +20,15 @@ namespace platform::detail {
 // and "App: Title", a filter field that keeps the rows whose text contains what is typed (any
 // letter case), and the Share (default, Return or a double click) and Cancel (Escape, or the
 // window's close button) buttons. The first row is chosen at the start; Up and Down in the
-// filter field move the choice.
+// filter field move the choice. An empty list says why: no window on screen to offer (the
+// minimized ones and those on other desktops are never offered), or none matching the filter.
 class WindowPickerDialog final : public QDialog {
 public:
     static constexpr const char* kTitle = "Choose a window to share";
+    static constexpr const char* kNoWindows =
+        "No other window is on screen. Minimized windows and windows on other desktops aren't listed.";
+    // kNoMatch: with the filter's text in place of %1.
+    static constexpr const char* kNoMatch = "No window matches \u201C%1\u201D.";
 
     struct Row {
         QString text;
@@ -40,6 +45,8 @@ public:
 
     // shownRows: the texts of the rows the filter keeps, in order.
     std::vector<QString> shownRows() const;
+    // emptyText: what the dialog says in place of rows; empty while it shows some.
+    QString emptyText() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -160,8 +160,8 @@ TEST_F(ServeRequestTest, InitializeRecordsTheTitleElseTheName) {
         {"title", R"({"name":"n","title":"T","version":"1"})", "T"},
         {"empty title", R"({"name":"n","title":"","version":"1"})", ""},
         {"no title", R"({"name":"  cursor  agent ","version":"1"})", "cursor agent"},
-        {"long name", R"({"name":"abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz","version":"1"})",
-         "abcdefghijklmnopqrstuvwxyzabcdefghijklmn"},
+        {"long name, the cut shown", R"({"name":"abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz","version":"1"})",
+         "abcdefghijklmnopqrstuvwxyzabcdefghijklm\u2026"},
     };
     for (const auto& c : kCases) {
         status.lastClient().set("before");
@@ -228,7 +228,7 @@ TEST_F(ServeRequestTest, TheClientHeaderIsRecordedOnlyWithTheToken) {
         {"tidied", "%20%20Claude%0A%20%20Code%20", kBearer, "Claude Code"},
         {"plus stays plus", "A+B", kBearer, "A+B"},
         {"UTF-8 escapes", "Cl%C3%A4ude", kBearer, "Cl\u00e4ude"},
-        {"sixty letters", std::string(60, 'n'), kBearer, std::string(40, 'n')},
+        {"sixty letters, the cut shown", std::string(60, 'n'), kBearer, std::string(39, 'n') + "\u2026"},
         {"wrong token", "Claude%20Code", "Bearer nope", std::nullopt},
         {"no token", "Claude%20Code", "", std::nullopt},
         {"malformed escape", "Claude%2", kBearer, std::nullopt},

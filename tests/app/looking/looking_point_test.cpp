@@ -263,6 +263,30 @@ TEST_F(LookingPointTest, WaitingEndsUndoneAfterTwoMinutes) {
     EXPECT_EQ(pointer.shown().size(), 1u) << "the ring stays";
 }
 
+// A wait that ends because the window was closed or minimized says so at once, and after one
+// ring was done as well: the rings are gone, and the user hasn't merely not done it yet.
+TEST_F(LookingPointTest, AWaitEndedByTheWindowLeavingTheScreenGivesTheOffScreenText) {
+    for (const bool oneDoneFirst : {false, true}) {
+        SCOPED_TRACE(oneDoneFirst ? "one ring done first" : "no ring done");
+        takePicture(platform::ShareGrant::once);
+        windowList.setOnScreen(kWindowId, true);
+        status.reset();
+        auto outcome = point({{10, 20}, {400, 300}}, true);
+        ASSERT_FALSE(outcome->done) << "it waits for the user";
+        if (oneDoneFirst) {
+            clickRing(0);
+            ASSERT_EQ(pointer.shown().size(), 1u);
+        }
+        windowList.setOnScreen(kWindowId, false);
+        main.advance(100ms);
+        main.runUntilIdle();
+        ASSERT_TRUE(outcome->done) << "the next pass ends the wait";
+        EXPECT_EQ(outcome->errorText(), kPointOffScreenText);
+        EXPECT_TRUE(pointer.shown().empty());
+        EXPECT_TRUE(status.thinking().get()) << "the box says the agent is at work again";
+    }
+}
+
 TEST_F(LookingPointTest, StoppingTheShareWhileWaitingEndsStoppedWithoutRestartingTheBox) {
     takePicture(platform::ShareGrant::fiveMinutes);
     status.reset();

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -72,6 +73,22 @@ protected:
     }
     std::string activeWindow() { return session().run({"xdotool", "getactivewindow"}).output; }
 
+    // focusedButton: the text of the button that has the keyboard focus; empty when none has it.
+    static QString focusedButton() {
+        const auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        return button != nullptr ? button->text() : QString();
+    }
+    // tabTo: presses Tab until the button labelled label has the focus, waiting after each press
+    // for the focus to move.
+    bool tabTo(const QString& label) {
+        for (int press = 0; press < 8 && focusedButton() != label; ++press) {
+            const auto before = QApplication::focusWidget();
+            session().runChecked({"xdotool", "key", "Tab"});
+            if (!pumpUntil([&] { return QApplication::focusWidget() != before; })) return false;
+        }
+        return focusedButton() == label;
+    }
+
     // labels: the texts of the panel's labels, top to bottom.
     std::vector<QString> labels() {
         std::vector<QString> texts;
@@ -123,6 +140,47 @@ TEST_F(RequestPanelX11Test, AppearsCentredFocusedAndReturnSharesOnce) {
     EXPECT_EQ(answer, LookAnswer::choose(platform::ShareGrant::once));
     EXPECT_FALSE(requests->requestTimedOut());
     EXPECT_TRUE(pumpUntil([&] { return !panelFrame(); })) << "the panel goes with the answer";
+}
+
+// Return presses the button that has the focus, as in any Linux dialog, and the default one only
+// while no button has it; Space presses the focused button. Moving the focus to "Not Now" and
+// pressing Return must never share the window.
+TEST_F(RequestPanelX11Test, ReturnPressesTheFocusedButtonAndTheDefaultOneOnlyWhenNoButtonHasIt) {
+    const struct {
+        const char* name;
+        platform::RequestViewContent content;
+        // focus: the button Tab moves to; empty to take the focus from every button.
+        QString focus;
+        const char* key;
+        LookAnswer want;
+    } kCases[] = {
+        {"Tab to Not Now, Return", kClientRequest, "Not Now", "Return", LookAnswer::declined()},
+        {"Tab to Share for 5 Minutes, Return", kClientRequest, "Share for 5 Minutes", "Return",
+         LookAnswer::choose(platform::ShareGrant::fiveMinutes)},
+        {"Tab to Not Now, Space", kClientRequest, "Not Now", "space", LookAnswer::declined()},
+        {"no button focused, Return", kClientRequest, "", "Return", LookAnswer::choose(platform::ShareGrant::once)},
+        {"the test: Tab to Not Now, Return", kTryIt, "Not Now", "Return", LookAnswer::declined()},
+        {"the test: no button focused, Return", kTryIt, "", "Return", LookAnswer::choose(platform::ShareGrant::once)},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        answered = false;
+        answer.reset();
+        present(c.content);
+        ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); }));
+        const QString defaultLabel = c.content.offersKeeping ? "Share Once" : "Choose Window\u2026";
+        EXPECT_EQ(focusedButton(), defaultLabel) << "the default button has the focus at first";
+        if (c.focus.isEmpty()) {
+            QApplication::focusWidget()->clearFocus();
+            ASSERT_TRUE(pumpUntil([] { return focusedButton().isEmpty(); }));
+        } else {
+            ASSERT_TRUE(tabTo(c.focus));
+        }
+        session().runChecked({"xdotool", "key", c.key});
+        ASSERT_TRUE(pumpUntil([&] { return answered; }));
+        EXPECT_EQ(answer, c.want);
+        ASSERT_TRUE(pumpUntil([&] { return !panelFrame(); }));
+    }
 }
 
 TEST_F(RequestPanelX11Test, TheTestLayoutChoosesAWindowOnReturn) {

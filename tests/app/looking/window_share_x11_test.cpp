@@ -166,6 +166,31 @@ TEST_F(WindowShareX11Test, TheDialogListsOtherProgramsWindowsButNoneOfOursAndEsc
     EXPECT_FALSE(dialog());
 }
 
+// A minimized window is open but not offered: the dialog says so in place of an empty list
+// (what it says for a filter that matches nothing is the picker's own test).
+TEST_F(WindowShareX11Test, AnEmptyListSaysWhyWhenTheOnlyOtherWindowIsMinimized) {
+    const TestWindow minimized(session(), {.title = "Picker Minimized 3", .bounds = {200, 150, 400, 300}});
+    session().runChecked({"xdotool", "windowminimize", "--sync", minimized.idText()});
+    ASSERT_TRUE(test_support::eventually([&] { return !platform::windowBounds(*windowList, minimized.id(), true); }))
+        << "minimized: no longer on screen";
+
+    auto pick = run(share->pick());
+    focusDialog();
+    pump(300ms);
+    const auto rows = dialog()->shownRows();
+    for (const auto& row : rows) EXPECT_FALSE(row.contains("Picker Minimized 3")) << row.toStdString();
+    if (rows.empty()) {
+        EXPECT_EQ(dialog()->emptyText().toStdString(), WindowPickerDialog::kNoWindows);
+        session().saveScreen("window-picker-only-minimized");
+    } else {
+        ADD_FAILURE() << "another window of the session is on screen: " << rows.front().toStdString();
+    }
+
+    session().runChecked({"xdotool", "key", "Escape"});
+    ASSERT_TRUE(pumpUntil([&] { return pick->done; }));
+    EXPECT_EQ(pick->value->outcome, Outcome::cancelled);
+}
+
 TEST_F(WindowShareX11Test, TypingPartOfTheTitleAndReturnPicksThatWindow) {
     const TestWindow target(session(), {.title = "Picker Target 9", .bounds = {200, 150, 400, 300}});
     // Made last, so it is stacked on top and listed first.

@@ -109,6 +109,29 @@ TEST_F(ToolCallsTest, RefusalsAreToolResultsFlaggedAsErrorsWithHTTP200) {
     }
 }
 
+// Copy hands the user a spot's text to paste, often a command: one that would have to be cut is
+// refused whole, and nothing is shown. A label, which the user only reads, is cut and shows it.
+TEST_F(ToolCallsTest, ASpotTextOverTheLimitFailsAndShowsNothingWhileALongLabelEndsInAnEllipsis) {
+    takePicture(platform::ShareGrant::once);
+    const std::string command = "rm -rf ./build && " + std::string(183, 'x');
+    ASSERT_EQ(command.size(), 201u);
+    const auto refused = call("point", R"({"spots":[{"x":10,"y":20,"label":"Open a terminal"},)"
+                                       R"({"x":30,"y":40,"label":"Paste this","text":")" + command + R"("}]})");
+    EXPECT_EQ(refused->errorText(),
+              "The text of spot 2 is longer than 200 characters, the most a spot's Copy hands over. Shorten it, or "
+              "split the step into several point calls.");
+    EXPECT_TRUE(pointer.shown().empty()) << "no ring for a call that failed";
+    EXPECT_EQ(status.message().get(), std::nullopt);
+
+    const std::string label = "Open ~/projects/vantor/tests/fixtures/examples/config.yml now";
+    ASSERT_EQ(label.size(), 61u);
+    const auto shown = call("point", R"({"x":10,"y":20,"label":")" + label + R"(","text":")" + command.substr(1) + R"("})");
+    ASSERT_TRUE(shown->value) << shown->errorText();
+    ASSERT_EQ(pointer.shown().size(), 1u);
+    EXPECT_EQ(pointer.shown()[0]->mark.label, label.substr(0, 59) + "\u2026") << "the user sees the label was cut";
+    EXPECT_EQ(pointer.shown()[0]->mark.text, command.substr(1)) << "200 characters are handed over whole";
+}
+
 TEST_F(ToolCallsTest, FinishEndsTheSharingForgetsThePictureAndShowsTheClosingWords) {
     takePicture(platform::ShareGrant::fiveMinutes);
     ASSERT_FALSE(call("point", R"({"x":10,"y":20})")->error);

@@ -122,12 +122,12 @@ TEST_F(SupportMailTest, DiagnosticLinesForEachHostState) {
     }
 }
 
-TEST_F(SupportMailTest, MissingFactsShowAsQuestionMarks) {
-    const SupportFacts facts{std::nullopt, "", "Linux", "?", std::nullopt};
+TEST_F(SupportMailTest, MissingFactsShowAsQuestionMarksButAnUnknownModelIsLeftOut) {
+    const SupportFacts facts{std::nullopt, "", "Debian GNU/Linux 12 (bookworm)", "", std::nullopt};
     const auto lines = supportBody(facts, host, settings);
     EXPECT_EQ(versionAndBuild(facts), "? (?)");
     EXPECT_EQ(lines[0], "Vantor MCP ? (?)");
-    EXPECT_EQ(lines[1], "Linux, ?");
+    EXPECT_EQ(lines[1], "Debian GNU/Linux 12 (bookworm)") << "no bare \"?\" for the model";
     EXPECT_EQ(lines[4], "Language: ?");
     EXPECT_EQ(parts(composeSupportMail(facts, host, settings)).subject, "Vantor MCP ? (?)");
 }
@@ -162,8 +162,9 @@ TEST(MachineModel, ReadsTheProductName) {
         {"plain", "Standard PC (Q35 + ICH9, 2009)\n", "Standard PC (Q35 + ICH9, 2009)"},
         {"zero byte", std::string_view("Model\0junk", 10), "Model"},
         {"invalid UTF-8", "Bad \xff byte\n", "Bad \xEF\xBF\xBD byte"},
-        {"empty", "\n", "?"},
-        {"only blanks", "   ", "?"},
+        {"empty", "\n", ""},
+        {"only blanks", "   ", ""},
+        {"nothing before the zero byte", std::string_view("\0Model", 6), ""},
     };
     for (const auto& row : kCases) {
         SCOPED_TRACE(row.name);

@@ -1,6 +1,7 @@
 #include "app/tray/welcome_model.hpp"
 
 #include "app/host/setting_keys.hpp"
+#include "app/tray/running_notice_model.hpp"
 #include "app/tray/setup_prompt.hpp"
 #include "tests/app/looking/try_runs.hpp"
 
@@ -28,6 +29,19 @@ protected:
     test::TryRuns runs{main};
     WelcomeModel model{{host, settings, clipboard, process, [this] { return runs.run(); }}};
 };
+
+TEST_F(WelcomeModelTest, TheTrayNoteSaysWhatTheRunningNoticeSaysWithoutATray) {
+    EXPECT_EQ(model.trayNote().sentence, "Vantor MCP lives in your system tray.") << "no place known: in a tray";
+    EXPECT_EQ(model.trayNote().tip, std::nullopt);
+
+    auto place = MenuBarIcon::Place::noRoom;
+    WelcomeModel placed{{host, settings, clipboard, process, [this] { return runs.run(); }, [&] { return place; }}};
+    EXPECT_EQ(placed.trayNote().sentence, RunningNoticeText::kNoRoom);
+    EXPECT_EQ(placed.trayNote().tip, RunningNoticeText::kTip);
+    place = MenuBarIcon::Place::visible;
+    EXPECT_EQ(placed.trayNote().sentence, WelcomeModel::kTrayNote) << "read afresh: a tray came up";
+    EXPECT_EQ(placed.trayNote().tip, std::nullopt);
+}
 
 TEST_F(WelcomeModelTest, ClosingRecordsThatTheGuideWasSeen) {
     EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), std::nullopt);

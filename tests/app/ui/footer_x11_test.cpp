@@ -186,6 +186,9 @@ TEST_F(FooterX11Test, ResetInThePanelStoresANewTokenAndShowsTheNote) {
     EXPECT_EQ(restarts, 0);
     EXPECT_FALSE(model->tokenWasReset());
 
+    // The row is back: the panel fits itself to it and may move; click where the row ends up.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    ASSERT_TRUE(pumpUntil([&] { return panelFrame() == panel->view().geometry(); }));
     clickAt(resetBlock.resetRow());
     ASSERT_TRUE(pumpUntil([&] { return resetBlock.confirmation().isVisible(); }));
     pressKey("Return");
@@ -201,6 +204,33 @@ TEST_F(FooterX11Test, ResetInThePanelStoresANewTokenAndShowsTheNote) {
 
     model->setClient(ClientSetup::cursor);
     EXPECT_TRUE(pumpUntil([&] { return !resetBlock.isVisible(); })) << "only Other app (HTTP) shows the reset";
+}
+
+// Return presses the button that has the focus, as in a Linux dialog: the question's default,
+// Reset, answers it only while no button has the focus.
+TEST_F(FooterX11Test, ReturnInTheResetQuestionPressesTheFocusedButton) {
+    model->setClient(ClientSetup::otherHTTP);
+    if (!model->showManualSetup()) model->toggleManualSetup();
+    open();
+    auto& resetBlock = block();
+    clickAt(resetBlock.resetRow());
+    ASSERT_TRUE(pumpUntil([&] { return resetBlock.confirmation().isVisible(); }));
+    ASSERT_TRUE(moveFocusTo(resetBlock.cancelButton()));
+    pressKey("Return");
+    ASSERT_TRUE(pumpUntil([&] { return !resetBlock.confirmation().isVisible(); })) << "Return on Cancel cancels";
+    EXPECT_EQ(settings.getString(setting::kToken), kStoredToken) << "the token is kept";
+    EXPECT_EQ(restarts, 0);
+    EXPECT_TRUE(panel->isOpen());
+
+    // From the keyboard alone: the focus is back on the row, which asks again; the question
+    // comes with Reset focused, and Space presses it.
+    EXPECT_TRUE(resetBlock.resetRow().hasFocus());
+    pressKey("Return");
+    ASSERT_TRUE(pumpUntil([&] { return resetBlock.confirmation().isVisible(); }));
+    EXPECT_TRUE(resetBlock.resetButton().hasFocus());
+    pressKey("space");
+    ASSERT_TRUE(pumpUntil([&] { return restarts == 1; }));
+    EXPECT_NE(settings.getString(setting::kToken), kStoredToken);
 }
 
 class RunningNoticeX11Test : public UiX11Test {

@@ -31,5 +31,19 @@ TEST_F(RunningNoticeLookX11Test, DoneIsAWideDefaultButtonAndNoTextIsCut) {
     saveScreen(notice.window()->frameGeometry().adjusted(-4, -4, 4, 4), "running-notice-done");
 }
 
+// Escape closes the notice, as it closes the panel and the picker; Return presses Done, which
+// has the focus when the notice opens.
+TEST_F(RunningNoticeLookX11Test, EscapeClosesTheNoticeAndDoneHasTheFocus) {
+    RunningNotice notice;
+    for (const char* key : {"Escape", "Return"}) {
+        SCOPED_TRACE(key);
+        notice.show(MenuBarIcon::Place::noRoom);
+        ASSERT_TRUE(pumpUntil([&] { return notice.window() != nullptr && notice.window()->isActiveWindow(); }));
+        EXPECT_TRUE(notice.window()->doneButton().hasFocus());
+        pressKey(key);
+        EXPECT_TRUE(pumpUntil([&] { return !notice.window()->isVisible(); }));
+    }
+}
+
 }  // namespace
 }  // namespace app::ui::test

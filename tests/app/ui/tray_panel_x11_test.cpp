@@ -15,6 +15,7 @@
 #include "platform/qt/qt_scheduler.hpp"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QIcon>
@@ -236,6 +237,43 @@ TEST_F(TrayPanelX11Test, TheSharesEndShowsNoSecondsInTheCLocale) {
         << line.toStdString();
     EXPECT_EQ(test_support::clippedLabels(panel->view()), std::vector<std::string>{});
     saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-sharing-c-locale");
+}
+
+// Without a mouse the panel works as a menu: the arrows and Tab move through its rows, Return or
+// Space activates the focused one, and Down on the list of apps moves on instead of changing it.
+TEST_F(TrayPanelX11Test, WithoutAMouseTheKeysMoveThroughTheRowsAsInAMenu) {
+    start();
+    openByClickingTheIcon();
+    auto& view = panel->view();
+    EXPECT_EQ(QApplication::focusWidget(), &view) << "opened by a click, no row is marked";
+
+    ASSERT_TRUE(moveFocusTo(view.tryItRow(), "Down")) << "Down reaches the first row";
+    ASSERT_TRUE(moveFocusTo(connect().manualSetupRow(), "Down"));
+    const bool manualShown = model->showManualSetup();
+    pressKey("Return");
+    ASSERT_TRUE(pumpUntil([&] { return model->showManualSetup() != manualShown; })) << "Return activates the row";
+    if (!model->showManualSetup()) {
+        pressKey("space");
+        ASSERT_TRUE(pumpUntil([&] { return model->showManualSetup(); })) << "Space activates it too";
+    }
+
+    const auto client = model->client();
+    auto& picker = connect().clientPicker();
+    ASSERT_TRUE(pumpUntil([&] { return picker.isVisible(); }));
+    ASSERT_TRUE(moveFocusTo(picker, "Tab")) << "Tab reaches the rows and the list alike";
+    pressKey("Down");
+    ASSERT_TRUE(pumpUntil([&] { return QApplication::focusWidget() == &connect().settingsRow(); }))
+        << "Down moves on to the next row";
+    EXPECT_EQ(model->client(), client) << "and leaves the chosen app as it was";
+    pressKey("Up");
+    ASSERT_TRUE(pumpUntil([&] { return QApplication::focusWidget() == &picker; }));
+    EXPECT_EQ(model->client(), client);
+    saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-keyboard");
+
+    ASSERT_TRUE(moveFocusTo(connect().settingsRow(), "Down"));
+    pressKey("Return");
+    EXPECT_TRUE(pumpUntil([&] { return connect().settingsRow().title() == "Copied"; }));
+    EXPECT_TRUE(panel->isOpen());
 }
 
 }  // namespace

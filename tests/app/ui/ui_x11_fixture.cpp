@@ -1,5 +1,6 @@
 #include "tests/app/ui/ui_x11_fixture.hpp"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -80,6 +81,17 @@ void UiX11Test::saveScreen(QRect rect, const std::string& name) {
     rect &= QGuiApplication::primaryScreen()->geometry();
     session().saveScreenshot(grab({double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())}),
                              name);
+}
+
+bool UiX11Test::moveFocusTo(const QWidget& widget, const std::string& key) {
+    // More presses than any window here has widgets to take the focus.
+    for (int press = 0; press < 40; ++press) {
+        const QWidget* before = QApplication::focusWidget();
+        if (before == &widget) return true;
+        pressKey(key);
+        if (!pumpUntil([&] { return QApplication::focusWidget() != before; })) return false;
+    }
+    return QApplication::focusWidget() == &widget;
 }
 
 }  // namespace app::ui::test

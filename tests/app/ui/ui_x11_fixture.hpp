@@ -37,6 +37,10 @@ protected:
 
     // saveScreen: what the screen shows in rect (cut to the screen), as <artifacts>/<name>.png.
     void saveScreen(QRect rect, const std::string& name);
+
+    // moveFocusTo: presses key ("Tab", "Down") until widget has the keyboard focus, waiting
+    // after each press for the focus to move; false when it never gets there.
+    bool moveFocusTo(const QWidget& widget, const std::string& key = "Tab");
 };
 
 }  // namespace app::ui::test

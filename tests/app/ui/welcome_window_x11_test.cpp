@@ -1,6 +1,7 @@
 #include "app/ui/welcome_window.hpp"
 
 #include "app/host/setting_keys.hpp"
+#include "app/tray/running_notice_model.hpp"
 #include "app/tray/setup_prompt.hpp"
 #include "app/program/startup.hpp"
 #include "tests/app/ui/ui_x11_fixture.hpp"
@@ -41,10 +42,12 @@ protected:
     // start-up's check of the setting.
     void startProgram() {
         welcome = std::make_unique<WelcomeWindow>(WelcomeModel::Dependencies{
-            host, settings, clipboard, process, [this]() -> platform::Task<bool> {
+            host, settings, clipboard, process,
+            [this]() -> platform::Task<bool> {
                 ++tryRuns;
                 co_return false;
-            }});
+            },
+            [this] { return iconPlace; }});
         startApplication(main, settings, [] {}, *welcome);
     }
 
@@ -74,6 +77,7 @@ protected:
     platform::QtClipboard clipboard;
     platform::FixedProcessInfo process{"/usr/bin/vantor-mcp"};
     int tryRuns = 0;
+    MenuBarIcon::Place iconPlace = MenuBarIcon::Place::visible;
     std::unique_ptr<WelcomeWindow> welcome;
 };
 
@@ -130,15 +134,65 @@ TEST_F(WelcomeWindowX11Test, CopyPromptThenTheConnectionAsItHappens) {
     if (const auto frame = frameOf(windowId())) saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window-connected");
 }
 
-TEST_F(WelcomeWindowX11Test, ReturnPressesDoneAndShowingAgainKeepsItsState) {
+// Return presses the button that has the focus, as in any Linux dialog: "Done" at first, the one
+// Tab moved to later. Escape closes the guide as its close button does.
+TEST_F(WelcomeWindowX11Test, ReturnPressesTheFocusedButtonDoneAtFirstAndEscapeCloses) {
+    startProgram();
+    waitUntilSettled();
+    auto& view = *welcome->view();
+    EXPECT_TRUE(view.doneButton().hasFocus()) << "opened with its default button focused";
+    ASSERT_TRUE(moveFocusTo(view.tryItButton()));
+    pressKey("Return");
+    ASSERT_TRUE(pumpUntil([&] { return tryRuns == 1; })) << "Return on Try It runs the test";
+    EXPECT_TRUE(shown()) << "and leaves the guide open";
+    pressKey("space");
+    ASSERT_TRUE(pumpUntil([&] { return tryRuns == 2; })) << "Space presses the focused button too";
+
+    pressKey("Escape");
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Escape closes the guide";
+    EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
+
+    welcome->show();
+    waitUntilSettled();
+    EXPECT_TRUE(view.doneButton().hasFocus()) << "shown again, Done has the focus again";
+    pressKey("Return");
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Return presses Done";
+    EXPECT_EQ(tryRuns, 2);
+}
+
+TEST_F(WelcomeWindowX11Test, WithoutATrayItSaysWhatTheRunningNoticeSays) {
+    iconPlace = MenuBarIcon::Place::noRoom;
+    startProgram();
+    const auto id = waitUntilSettled();
+    auto& view = *welcome->view();
+    EXPECT_FALSE(view.trayNoteLabel().isVisible()) << "no word of a tray the desktop doesn't have";
+    ASSERT_TRUE(view.noTraySentence().isVisible());
+    EXPECT_EQ(view.noTraySentence().text().toStdString(), RunningNoticeText::kNoRoom);
+    ASSERT_TRUE(view.noTrayTip().isVisible());
+    EXPECT_EQ(view.noTrayTip().text().toStdString(), RunningNoticeText::kTip);
+    EXPECT_EQ(test_support::clippedLabels(view), std::vector<std::string>{});
+    if (const auto frame = frameOf(id)) saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window-no-tray");
+
+    // A tray that came up since: shown again, the guide points to it.
+    pressKey("Escape");
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); }));
+    iconPlace = MenuBarIcon::Place::visible;
+    welcome->show();
+    ASSERT_TRUE(pumpUntil([&] { return shown(); }));
+    EXPECT_TRUE(view.trayNoteLabel().isVisible());
+    EXPECT_EQ(view.trayNoteLabel().text(), "Vantor MCP lives in your system tray.");
+    EXPECT_FALSE(view.noTraySentence().isVisible());
+}
+
+TEST_F(WelcomeWindowX11Test, EscapeClosesItAndShowingAgainKeepsItsState) {
     startProgram();
     waitUntilSettled();
     auto& view = *welcome->view();
     clickAt(view.copyButton());
     ASSERT_TRUE(pumpUntil([&] { return view.copyButton().text() == "Copied"; }));
 
-    pressKey("Return");
-    ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Return presses Done";
+    pressKey("Escape");
+    ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Escape closes the guide";
     EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
 
     // The panel's "Setup Guide…" shows the same window again, as it was; twice is still one.
