@@ -53,7 +53,7 @@ NetworkTransport::NetworkTransport(const asio::any_io_executor& executor,
       bufferConfig_(buffer),
       maxLineBytes_(maxLineBytes),
       connection_(std::move(connection)),
-      stream_(MessageStream::make()),
+      stream_(MessageStream::make(kIncomingMessageCapacity)),
       sleeps_(std::make_shared<network::SleepSet>(strand_)) {}
 
 std::shared_ptr<NetworkTransport> NetworkTransport::make(const asio::any_io_executor& executor,

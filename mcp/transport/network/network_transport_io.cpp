@@ -76,16 +76,21 @@ asio::awaitable<void> NetworkTransport::receiveLoop(std::weak_ptr<NetworkTranspo
                                                     std::shared_ptr<network::SleepSet> sleeps, std::uint64_t generation) {
     std::size_t maxRead = 0;
     std::size_t maxLine = 0;
+    std::shared_ptr<MessageStream> stream;
     {
         const auto self = weak.lock();
         if (!self) co_return;
         maxRead = readSize(self->bufferConfig_);
         maxLine = self->maxLineBytes_;
+        stream = self->stream_;
     }
     NetworkFrameReader reader(maxLine);
     int emptyReads = 0;
     std::exception_ptr failure;
     while (true) {
+        // The consumer's backlog is full: no more is read until it takes some. Only the
+        // stream is held meanwhile; letting the transport go finishes it, which ends the wait.
+        co_await stream->waitForRoom();
         {
             const auto self = weak.lock();
             if (!self || self->generation_ != generation) co_return;

@@ -229,6 +229,25 @@ TEST_F(NetworkTransportTest, DeliversLinesAndSkipsHeartbeats) {
     await(transport->disconnect());
 }
 
+// A peer that sends faster than the consumer takes once filled the memory: no more is read
+// while the stream holds its capacity of messages, and nothing is lost.
+TEST_F(NetworkTransportTest, StopsReadingWhileTheConsumerIsBehind) {
+    auto transport = makeTransport();
+    await(transport->connect());
+    auto stream = transport->receive();
+    const std::size_t sent = kIncomingMessageCapacity * 3;
+    for (std::size_t i = 0; i < sent; ++i) connection_->deliver("{\"n\":" + std::to_string(i) + "}\n");
+    runUntil([&] { return stream->size() == kIncomingMessageCapacity; });
+    io_.restart();
+    io_.poll();
+    EXPECT_EQ(stream->size(), kIncomingMessageCapacity);
+    EXPECT_EQ(connection_->receives, kIncomingMessageCapacity);
+    for (std::size_t i = 0; i < sent; ++i) {
+        EXPECT_EQ(testing::textOf(await(stream->next())), "{\"n\":" + std::to_string(i) + "}");
+    }
+    await(transport->disconnect());
+}
+
 TEST_F(NetworkTransportTest, WarnsOfRepeatedEmptyReadsAndLeavesADeadConnection) {
     auto transport = makeTransport();
     await(transport->connect());
