@@ -88,8 +88,8 @@ asio::awaitable<void> NetworkTransport::receiveLoop(std::weak_ptr<NetworkTranspo
     int emptyReads = 0;
     std::exception_ptr failure;
     while (true) {
-        // The consumer's backlog is full: no more is read until it takes some. Only the
-        // stream is held meanwhile; letting the transport go finishes it, which ends the wait.
+        // While the consumer's backlog is full nothing more is read. Only the stream is held
+        // meanwhile; letting the transport go finishes it, which ends the wait.
         co_await stream->waitForRoom();
         {
             const auto self = weak.lock();
@@ -208,7 +208,8 @@ asio::awaitable<void> NetworkTransport::reconnect(std::weak_ptr<NetworkTransport
         self->reconnecting_ = false;
         co_return;
     }
-    self->connection_->cancel();
+    // The program's own connect may have begun meanwhile: it is joined, never cut off.
+    if (!self->connected_ && !self->runningConnect_) self->connection_->cancel();
     std::exception_ptr failure;
     try {
         co_await self->connectOnStrand();
