@@ -187,7 +187,7 @@ void Parser::setRetry(std::string_view value) {
     if (!milliseconds) return;
     reconnectionTime_ = std::clamp(*milliseconds, static_cast<std::int64_t>(limits_.minReconnectionTime.count()),
                                    static_cast<std::int64_t>(limits_.maxReconnectionTime.count()));
-    currentRetry_ = reconnectionTime_;
+    currentRetry_ = *reconnectionTime_;
 }
 
 void Parser::dispatchEvent() {
@@ -200,6 +200,10 @@ void Parser::dispatchEvent() {
             .retry = currentRetry_,
         });
     }
+    clearBlock();
+}
+
+void Parser::clearBlock() {
     currentEventId_.reset();
     currentEventType_.reset();
     currentData_.clear();
@@ -228,10 +232,9 @@ std::optional<Event> Parser::getNextEvent() {
 }
 
 void Parser::finish() {
-    if (sawCR_) {
-        sawCR_ = false;
-        processLine({});
-    }
+    // A CR at the very end ended its line, as an LF would; it is no blank line of its own, so
+    // the block is judged below by the same rule whichever line end came last.
+    sawCR_ = false;
     if (skippingLine_) {
         skippingLine_ = false;
     } else if (!lineBuffer_.empty()) {
@@ -239,8 +242,10 @@ void Parser::finish() {
         lineBuffer_.clear();
     }
     if (!currentData_.empty() || currentEventId_ || currentEventType_) processLine({});
-    // A refusal belongs to the body it happened in; the next body starts with a clean block.
-    blockRefused_ = false;
+    // What is left of a block that made no event belongs to this body: a "data" or "retry"
+    // line of it must not reach an event of the next body.
+    clearBlock();
+    sawDataField_ = false;
 }
 
 }  // namespace eventsource

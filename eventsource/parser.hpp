@@ -69,12 +69,19 @@ public:
 
     // The reconnection time in milliseconds: the last accepted "retry" value brought into
     // the limits' range, or kDefaultReconnectionTime.
-    std::int64_t getReconnectionTime() const noexcept { return reconnectionTime_; }
+    std::int64_t getReconnectionTime() const noexcept { return reconnectionTime_.value_or(kDefaultReconnectionTime); }
+
+    // The reconnection time the stream announced, as getReconnectionTime; nothing before the
+    // first accepted "retry" line. A "retry" line counts as soon as its line ends, also in a
+    // block that makes no event.
+    std::optional<std::int64_t> announcedReconnectionTime() const noexcept { return reconnectionTime_; }
 
     // Ends the body: a line still without its line end counts as a line, and a block that
-    // holds data, an id or an event type is finished although no blank line followed it.
-    // Keeps the last event id, the reconnection time and the queue; the parser may be fed
-    // again afterwards (for the next connection of the same stream).
+    // holds data, an id or an event type is finished although no blank line followed it;
+    // whether the last line ended with CR, LF or nothing makes no difference. Any other
+    // unfinished block is dropped. Keeps the last event id, the reconnection time and the
+    // queue; the parser may be fed again afterwards (for the next connection of the same
+    // stream), starting with an empty block.
     void finish();
 
 private:
@@ -88,6 +95,7 @@ private:
     void appendData(std::string_view value);
     void setRetry(std::string_view value);
     void dispatchEvent();
+    void clearBlock();
     void refuse(SizeLimitError::Kind kind, std::size_t limit);
 
     Limits limits_;
@@ -97,7 +105,7 @@ private:
     std::string currentData_;
     std::optional<std::int64_t> currentRetry_;
     std::string lastEventId_;
-    std::int64_t reconnectionTime_ = kDefaultReconnectionTime;
+    std::optional<std::int64_t> reconnectionTime_;
 
     std::string lineBuffer_;
     bool sawCR_ = false;

@@ -21,6 +21,8 @@
 
 #include <openssl/ssl.h>
 
+#include <algorithm>
+
 namespace net {
 
 namespace asio = boost::asio;
@@ -75,6 +77,7 @@ HttpClient::HttpClient(asio::any_io_executor executor, HttpClientOptions options
       options_(std::move(options)),
       tls_(makeTlsContext(options_.tls)),
       pool_(std::make_shared<detail::ConnectionPool>(options_.maxIdleConnectionsPerHost,
+                                                     std::max<std::size_t>(options_.maxConnectionsPerHost, 1),
                                                      options_.idleConnectionTimeout)),
       registry_(std::make_shared<detail::OperationRegistry>()) {
     if (!options_.resolver) options_.resolver = std::make_shared<SystemResolver>();
@@ -180,7 +183,10 @@ asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
         operation->connection = pool_->take(poolKey);
         if (!operation->connection) {
             try {
+                auto room = co_await pool_->reserve(poolKey, operation->signal.slot());
+                operation->throwIfCancelled();
                 co_await openConnection(*operation, request, poolKey);
+                operation->connection->room = std::move(room);
             } catch (...) {
                 operation->release(false);
                 // A cancelled resolve or connect ends with the step's own abort error.

@@ -13,7 +13,8 @@
 // - Timeouts are idle timeouts (HttpRequest::timeout), restarted by every connect, write
 //   and read; a stream that keeps delivering never times out.
 // - Connections are kept alive and reused for the same scheme, host and port, once a
-//   response was read to its end; a response left unread closes its connection.
+//   response was read to its end; a response left unread closes its connection. At most
+//   HttpClientOptions::maxConnectionsPerHost are open per host; further requests queue.
 // - https checks the peer's certificate chain and host name (TLS 1.2 or later, SNI).
 // - No cookies, caching, compression, proxies or HTTP/2.
 // - Response heads are bounded by HttpClientOptions::maxHeaderBytes; bodies read whole by
@@ -51,6 +52,10 @@ struct HttpClientOptions {
     std::size_t maxBodyBytes = 64 * 1024 * 1024;
     // The most that one readSome() returns.
     std::size_t readChunkBytes = 64 * 1024;
+    // Connections open at once per scheme, host and port, in use or idle (at least 1). A
+    // request beyond them waits until one closes or comes back, in the order of asking: a
+    // server can't make the client open connection after connection.
+    std::size_t maxConnectionsPerHost = 6;
     // Idle keep-alive connections kept per scheme, host and port.
     std::size_t maxIdleConnectionsPerHost = 16;
     // How long an idle connection is kept for reuse.

@@ -8,9 +8,11 @@
 //     queue->finish();
 //     while (auto item = co_await queue->next()) use(*item);   // "a", then the end
 //
-// Producers never wait. Everything pushed before `finish` is delivered before the end (or the
-// error `finish` was given). Asio's channels don't fit here: they are bounded, and in Boost
-// 1.81 closing one drops what it still buffers.
+// Producers never wait in `push`. A queue made with a capacity lets a producer that reads its
+// input from a peer wait for room before it reads more (`waitForRoom`), so that a peer that
+// sends faster than the consumer takes can't make the queue grow without end. Everything
+// pushed before `finish` is delivered before the end (or the error `finish` was given).
+// Asio's channels don't fit here: in Boost 1.81 closing one drops what it still buffers.
 //
 // Thread safety: `push`, `finish` and `receive` may be called from any thread or strand; the
 // queue guards its state with a mutex of its own, held only for bookkeeping, never while a
@@ -27,6 +29,7 @@
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/system/system_error.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -34,7 +37,9 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <limits>
 #include <utility>
+#include <vector>
 
 namespace mcp {
 
@@ -45,8 +50,13 @@ public:
     // exception is the error the queue was finished with, or the cancellation.
     using Signature = void(std::exception_ptr, std::optional<T>);
 
-    // Queues are shared between their producers and their consumer.
-    static std::shared_ptr<AsyncQueue> make() { return std::shared_ptr<AsyncQueue>(new AsyncQueue()); }
+    static constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+
+    // Queues are shared between their producers and their consumer. `capacity` is the number
+    // of waiting items at which `waitForRoom` starts to wait.
+    static std::shared_ptr<AsyncQueue> make(std::size_t capacity = kUnbounded) {
+        return std::shared_ptr<AsyncQueue>(new AsyncQueue(capacity));
+    }
 
     // Appends `item` for the consumer. Returns false, dropping the item, once the queue is
     // finished.
@@ -70,10 +80,40 @@ public:
         if (finished_) return;
         finished_ = true;
         error_ = error;
-        if (!waiter_) return;
-        auto waiter = takeWaiter();
+        auto roomWaiters = std::exchange(roomWaiters_, {});
+        std::optional<Waiter> waiter;
+        if (waiter_) waiter = takeWaiter();
         lock.unlock();
-        complete(std::move(waiter), error, std::nullopt);
+        for (auto& roomWaiter : roomWaiters) release(std::move(roomWaiter));
+        if (waiter) complete(std::move(*waiter), error, std::nullopt);
+    }
+
+    // Waits until fewer items than the capacity wait to be received, or the queue is
+    // finished; completes at once (posted) when that holds already. Any number of producers
+    // may wait. A waiter is not released by the cancellation of its coroutine: finishing the
+    // queue releases it.
+    // Not a coroutine: GCC 12 copies a closure that is a temporary inside a co_await
+    // expression bytewise, which would release its shared pointer twice.
+    boost::asio::awaitable<void> waitForRoom() {
+        return boost::asio::async_initiate<decltype(boost::asio::use_awaitable), void()>(
+            [self = this->shared_from_this()](auto handler) {
+                boost::asio::any_io_executor executor = boost::asio::get_associated_executor(handler);
+                RoomWaiter waiter{std::move(handler), std::move(executor)};
+                std::unique_lock lock(self->mutex_);
+                if (self->finished_ || self->items_.size() < self->capacity_) {
+                    lock.unlock();
+                    release(std::move(waiter));
+                    return;
+                }
+                self->roomWaiters_.push_back(std::move(waiter));
+            },
+            boost::asio::use_awaitable);
+    }
+
+    // The number of items waiting to be received.
+    std::size_t size() const {
+        std::lock_guard lock(mutex_);
+        return items_.size();
     }
 
     bool isFinished() const {
@@ -111,7 +151,14 @@ private:
         boost::asio::cancellation_slot slot;
     };
 
-    AsyncQueue() = default;
+    struct RoomWaiter {
+        boost::asio::any_completion_handler<void()> handler;
+        boost::asio::any_io_executor executor;
+    };
+
+    explicit AsyncQueue(std::size_t capacity) : capacity_(capacity) {}
+
+    static void release(RoomWaiter waiter) { boost::asio::post(waiter.executor, std::move(waiter.handler)); }
 
     void start(Handler handler, boost::asio::any_io_executor executor) {
         std::unique_lock lock(mutex_);
@@ -124,7 +171,10 @@ private:
         if (!items_.empty()) {
             T item = std::move(items_.front());
             items_.pop_front();
+            std::vector<RoomWaiter> roomWaiters;
+            if (items_.size() < capacity_) roomWaiters.swap(roomWaiters_);
             lock.unlock();
+            for (auto& roomWaiter : roomWaiters) release(std::move(roomWaiter));
             complete({std::move(handler), executor, {}}, nullptr, std::move(item));
             return;
         }
@@ -174,9 +224,11 @@ private:
         });
     }
 
+    const std::size_t capacity_;
     mutable std::mutex mutex_;
     std::deque<T> items_;
     std::optional<Waiter> waiter_;
+    std::vector<RoomWaiter> roomWaiters_;
     std::uint64_t generation_ = 0;
     bool finished_ = false;
     std::exception_ptr error_;

@@ -76,7 +76,7 @@ StdioTransport::StdioTransport(const asio::any_io_executor& executor, int input,
       output_(output),
       logger_(std::move(logger)),
       maxLineBytes_(maxLineBytes),
-      stream_(MessageStream::make()) {}
+      stream_(MessageStream::make(kIncomingMessageCapacity)) {}
 
 std::shared_ptr<StdioTransport> StdioTransport::make(const asio::any_io_executor& executor, int input, int output,
                                                      std::optional<logging::Logger> logger, std::size_t maxLineBytes) {
@@ -162,6 +162,8 @@ asio::awaitable<void> StdioTransport::readLoop(std::shared_ptr<Descriptor> reade
     LineFramer framer(maxLineBytes_);
     std::array<char, kReadBytes> chunk{};
     while (connected_ && reader == reader_) {
+        co_await stream_->waitForRoom();
+        if (!connected_ || reader != reader_) break;
         auto [error, count] = co_await reader->async_read_some(asio::buffer(chunk), asio::as_tuple(asio::use_awaitable));
         if (error == asio::error::eof) {
             logger_.notice("EOF received");

@@ -12,6 +12,7 @@
 
 #include <boost/asio/awaitable.hpp>
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,11 @@ namespace mcp {
 // text or as the value the transport read from it; the stream ends when the transport is
 // finished, possibly with an error.
 using MessageStream = AsyncQueue<IncomingMessage>;
+
+// How many received messages a transport that reads from a peer lets wait for its consumer
+// before it stops reading (see AsyncQueue::waitForRoom): a peer that sends faster than they
+// are handled then waits, instead of filling the memory.
+inline constexpr std::size_t kIncomingMessageCapacity = 64;
 
 // The logger a transport uses: the caller's, or else one labelled `label` that discards
 // everything, so the library writes no log unless its caller asks for one.

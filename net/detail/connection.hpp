@@ -43,6 +43,8 @@ public:
     // Whether it has carried a request before: a failure before any answer on a reused
     // connection is the server having closed it while idle.
     bool reused = false;
+    // Its room among the connections its pool lets a host have open; freed with it.
+    std::shared_ptr<void> room;
 
 private:
     std::string poolKey_;

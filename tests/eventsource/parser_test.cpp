@@ -52,44 +52,58 @@ void drain(Parser& parser, Outcome& outcome) {
 }
 
 // Runs `feed` on a parser, taking events out after each call it makes to `consumed`, then
-// finishes the body.
-Outcome parseWith(Parser::Limits limits, const std::function<void(Parser&, const std::function<void()>&)>& feed) {
+// finishes the body; then reads `nextBody`, when there is one, as the next body of the same
+// stream (as an event source does after reconnecting).
+Outcome parseWith(Parser::Limits limits, const std::function<void(Parser&, const std::function<void()>&)>& feed,
+                  std::string_view nextBody = {}) {
     Parser parser(limits);
     Outcome outcome;
     feed(parser, [&] { drain(parser, outcome); });
     parser.finish();
     drain(parser, outcome);
+    if (!nextBody.empty()) {
+        parser.consume(nextBody);
+        parser.finish();
+        drain(parser, outcome);
+    }
     outcome.lastEventId = parser.getLastEventId();
     outcome.reconnectionTime = parser.getReconnectionTime();
     return outcome;
 }
 
-Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits = {}) {
-    return parseWith(limits, [&](Parser& parser, const std::function<void()>& consumed) {
-        for (const auto chunk : chunks) {
-            parser.consume(chunk);
-            consumed();
-        }
-    });
+Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits = {}, std::string_view nextBody = {}) {
+    return parseWith(
+        limits,
+        [&](Parser& parser, const std::function<void()>& consumed) {
+            for (const auto chunk : chunks) {
+                parser.consume(chunk);
+                consumed();
+            }
+        },
+        nextBody);
 }
 
-Outcome parseOneByteAtATime(std::string_view input, Parser::Limits limits = {}) {
-    return parseWith(limits, [&](Parser& parser, const std::function<void()>& consumed) {
-        for (const char c : input) {
-            parser.consume(static_cast<std::uint8_t>(c));
-            consumed();
-        }
-    });
+Outcome parseOneByteAtATime(std::string_view input, Parser::Limits limits = {}, std::string_view nextBody = {}) {
+    return parseWith(
+        limits,
+        [&](Parser& parser, const std::function<void()>& consumed) {
+            for (const char c : input) {
+                parser.consume(static_cast<std::uint8_t>(c));
+                consumed();
+            }
+        },
+        nextBody);
 }
 
 // The same stream fed whole, split in two at every byte position and one byte at a time must
 // give the same outcome: the parser keeps no state that depends on where chunks end.
-void expectSameForEveryFeeding(std::string_view input, const Outcome& want, Parser::Limits limits = {}) {
-    EXPECT_EQ(parse({input}, limits), want) << "fed whole";
+void expectSameForEveryFeeding(std::string_view input, const Outcome& want, Parser::Limits limits = {},
+                               std::string_view nextBody = {}) {
+    EXPECT_EQ(parse({input}, limits, nextBody), want) << "fed whole";
     for (std::size_t split = 0; split <= input.size(); ++split) {
-        EXPECT_EQ(parse({input.substr(0, split), input.substr(split)}, limits), want) << "split at " << split;
+        EXPECT_EQ(parse({input.substr(0, split), input.substr(split)}, limits, nextBody), want) << "split at " << split;
     }
-    EXPECT_EQ(parseOneByteAtATime(input, limits), want) << "fed one byte at a time";
+    EXPECT_EQ(parseOneByteAtATime(input, limits, nextBody), want) << "fed one byte at a time";
 }
 
 Event data(std::string value) { return Event{.data = std::move(value)}; }
@@ -102,6 +116,8 @@ struct Fixture {
     std::vector<std::variant<Event, std::string>> events;
     std::string lastEventId;
     std::int64_t reconnectionTime = kDefault;
+    // A second body the same parser reads after `input` has ended; none when empty.
+    std::string_view nextBody = {};
 };
 
 const std::vector<Fixture>& fixtures() {
@@ -177,8 +193,18 @@ const std::vector<Fixture>& fixtures() {
         {"unterminated last line finished at the end", "data: a", {data("a")}, ""},
         {"block without blank line finished at the end", "data: a\n", {data("a")}, ""},
         {"id without blank line finished at the end", "data: a\n\nid: 9\n", {data("a"), Event{.id = "9"}}, "9"},
-        {"empty data line ended by CR, then the end", "data\r", {data("")}, ""},
+        // The end of a body judges a block alike whichever line end came last.
+        {"empty data line ended by CR, then the end", "data\r", {}, ""},
         {"empty data line ended by LF, then the end", "data\n", {}, ""},
+        {"data line ended by CR, then the end", "data: a\r", {data("a")}, ""},
+        {"unfinished block dropped at the end, not ended by the next body", "data", {}, "", kDefault, "\n"},
+        {"CR-ended block dropped at the end, not ended by the next body", "data\r", {}, "", kDefault, "\n"},
+        {"retry of an unfinished block stays out of the next body's event",
+         "retry: 500",
+         {data("x")},
+         "",
+         500,
+         "data: x\n\n"},
         {"events come out in order",
          "data: 1\n\nevent: two\n\nid: 3\n\ndata: 4\n\n",
          {data("1"), Event{.event = "two"}, Event{.id = "3"}, data("4")},
@@ -190,7 +216,8 @@ const std::vector<Fixture>& fixtures() {
 TEST(Parser, FixtureStreamsGiveTheirEventsHoweverTheyAreSplit) {
     for (const auto& fixture : fixtures()) {
         SCOPED_TRACE(fixture.name);
-        expectSameForEveryFeeding(fixture.input, Outcome{fixture.events, fixture.lastEventId, fixture.reconnectionTime});
+        expectSameForEveryFeeding(fixture.input, Outcome{fixture.events, fixture.lastEventId, fixture.reconnectionTime},
+                                  {}, fixture.nextBody);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
+#include <algorithm>
 #include <atomic>
 
 namespace net {
@@ -140,6 +141,53 @@ TEST_F(HttpClientTest, SequentialRequestsShareOneConnection) {
         ASSERT_EQ(response.body, std::to_string(i));
     }
     EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+// Counts the connections it opens.
+class CountingConnector final : public Connector {
+public:
+    asio::awaitable<boost::beast::tcp_stream> connect(asio::any_io_executor executor,
+                                                      std::vector<asio::ip::tcp::endpoint> endpoints,
+                                                      std::chrono::milliseconds timeout) override {
+        ++opened;
+        co_return co_await TcpConnector().connect(std::move(executor), std::move(endpoints), timeout);
+    }
+
+    int opened = 0;
+};
+
+// A server that made the client answer thousands of its requests at once once had it open a
+// connection for each: a few are open per host, and the other requests wait their turn.
+TEST_F(HttpClientTest, KeepsAFewConnectionsPerHostAndQueuesTheRest) {
+    constexpr int kRequests = 5;
+    std::vector<std::shared_ptr<ChunkFeed>> feeds;
+    for (int i = 0; i < kRequests; ++i) feeds.push_back(std::make_shared<ChunkFeed>());
+    std::atomic<int> served = 0;
+    ScriptedHttpServer server([&](const RecordedRequest&) { return Reply{.feed = feeds.at(served++)}; });
+    const auto connector = std::make_shared<CountingConnector>();
+    auto client = makeClient({.maxConnectionsPerHost = 2,
+                              .resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"127.0.0.1"}),
+                              .connector = connector});
+    std::vector<std::shared_ptr<Outcome<std::vector<std::string>>>> reads;
+    for (int i = 0; i < kRequests; ++i) reads.push_back(start(pieces(client, request(server.url()))));
+    runUntil([&] { return server.requests().size() == 2; });
+    // Everything that can run runs: a request that had no turn to wait would open its own now.
+    io_.restart();
+    io_.poll();
+    EXPECT_EQ(connector->opened, 2);
+
+    for (const auto& feed : feeds) {
+        feed->push("x");
+        feed->finish();
+    }
+    runUntil([&] {
+        return std::all_of(reads.begin(), reads.end(), [](const auto& read) { return read->done; });
+    });
+    for (const auto& read : reads) {
+        ASSERT_FALSE(read->error);
+        EXPECT_EQ(*read->value, std::vector<std::string>{"x"});
+    }
+    EXPECT_EQ(server.requests().size(), static_cast<std::size_t>(kRequests));
 }
 
 TEST_F(HttpClientTest, AStreamLeftUnreadClosesItsConnection) {

@@ -164,6 +164,7 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
     bool hadData = false;
     const bool isStandingStream = kind == StreamKind::standing;
     const auto stillWanted = [&] { return isStandingStream ? isListening() : connected_; };
+    std::optional<std::int64_t> announcedRetry;
     bool ended = false;
     while (!ended) {
         std::string chunk = co_await response.readSome();
@@ -172,6 +173,14 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
             ended = true;
         } else {
             parser.consume(std::string_view(chunk));
+        }
+        // A "retry" counts also in a block that makes no event, as a server's lone "retry:" block.
+        if (const auto retry = parser.announcedReconnectionTime(); retry && retry != announcedRetry) {
+            announcedRetry = retry;
+            // The parser keeps the value within 100 ms ... 60 s.
+            retryInterval_ = *retry;
+            logger_.debug("SSE retry interval updated",
+                          [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
         }
         while (true) {
             std::optional<eventsource::Event> event;
@@ -199,13 +208,10 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                 logger_.debug("Stored event ID for resumability",
                               [&] { return logging::Metadata{{"eventID", *event->id}}; });
             }
-            if (event->retry) {
-                // The parser keeps the value within 100 ms ... 60 s.
-                retryInterval_ = *event->retry;
-                logger_.debug("SSE retry interval updated",
-                              [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
-            }
             if (!event->data.empty()) {
+                // A consumer that falls behind holds the stream here: nothing more is read
+                // until it takes some (the rest of this chunk waits in the parser).
+                co_await incoming_->waitForRoom();
                 if (!awaitedResponses_.empty()) {
                     const auto message = readServerMessage(event->data);
                     for (auto* answers : awaitedResponses_) answers->strikeAnswered(message);

@@ -124,18 +124,29 @@ boost::asio::awaitable<DiscoveredAuthorizationServer> OAuthDiscoveryClient::fetc
                          },
                          "Authorization server issuer"};
     std::optional<OAuthAuthorizationError> firstMismatch;
+    // A server refused for its address is named in the failure, with the address, rather than
+    // left for a bare "failed to discover".
+    std::optional<OAuthAuthorizationError> firstRefusal;
     for (const auto& server : servers) {
         try {
             check.validate(server);
         } catch (const OAuthAuthorizationError&) {
             continue;
         }
-        if (server.has_authority() && isPrivateIPHost(server.host_address())) continue;
+        if (server.has_authority() && isPrivateIPHost(server.host_address())) {
+            if (!firstRefusal) {
+                firstRefusal = OAuthAuthorizationError::privateIPAddressBlocked(
+                    *check.privateAddressContext, std::string(server.buffer()), std::string(server.host_address()));
+            }
+            continue;
+        }
         const auto expectedIssuer = detail::asciiLowercase(server.buffer());
         for (const auto& candidate : metadataDiscovery_->authorizationServerMetadataURLs(server)) {
             std::optional<OAuthAuthorizationServerMetadata> document;
             try {
                 document = readDocument<OAuthAuthorizationServerMetadata>(co_await getMetadata(session, candidate, check));
+            } catch (const OAuthAuthorizationError& refusal) {
+                if (!firstRefusal && refusal.kind() == Kind::privateIPAddressBlocked) firstRefusal = refusal;
             } catch (const std::exception& error) {
                 if (detail::isCancellation(error)) throw;
             }
@@ -151,6 +162,7 @@ boost::asio::awaitable<DiscoveredAuthorizationServer> OAuthDiscoveryClient::fetc
         }
     }
     if (firstMismatch) throw *firstMismatch;
+    if (firstRefusal) throw *firstRefusal;
     throw OAuthAuthorizationError::make(Kind::authorizationServerMetadataDiscoveryFailed);
 }
 

@@ -87,10 +87,12 @@ OAuthAuthorizationError OAuthAuthorizationError::cimdNotSupported(std::string cl
     return error;
 }
 
-OAuthAuthorizationError OAuthAuthorizationError::privateIPAddressBlocked(std::string context, std::string url) {
+OAuthAuthorizationError OAuthAuthorizationError::privateIPAddressBlocked(std::string context, std::string url,
+                                                                         std::optional<std::string> address) {
     OAuthAuthorizationError error(
         Kind::privateIPAddressBlocked,
-        context + " resolves to a private or reserved IP address which is blocked for SSRF protection: " + url);
+        context + " resolves to a private or reserved IP address which is blocked for SSRF protection: " + url +
+            (address ? " (" + *address + ")" : ""));
     error.values_ = {std::move(context), std::move(url)};
     return error;
 }

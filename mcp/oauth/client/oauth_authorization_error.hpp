@@ -48,7 +48,9 @@ public:
     static OAuthAuthorizationError invalidClientIDMetadataURL(std::string text);
     static OAuthAuthorizationError protectedResourceMismatch(std::string expected, std::string actual);
     static OAuthAuthorizationError cimdNotSupported(std::string clientID);
-    static OAuthAuthorizationError privateIPAddressBlocked(std::string context, std::string url);
+    // `address`, when given, is the refused address, named after the URL in parentheses.
+    static OAuthAuthorizationError privateIPAddressBlocked(std::string context, std::string url,
+                                                           std::optional<std::string> address = std::nullopt);
     static OAuthAuthorizationError insecureOAuthEndpoint(std::string context, std::string url);
     static OAuthAuthorizationError insecureAuthorizationServerEndpoint(std::string context, std::string url);
     static OAuthAuthorizationError invalidRedirectURI(std::string text);

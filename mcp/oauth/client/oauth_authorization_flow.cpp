@@ -5,6 +5,7 @@
 
 #include "mcp/detail/url.hpp"
 #include "mcp/detail/uuid.hpp"
+#include "mcp/oauth/client/detail/expiry_time.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/pkce.hpp"
 #include "mcp/oauth/client/private_address.hpp"
@@ -193,7 +194,7 @@ boost::asio::awaitable<void> OAuthAuthorizer::ensureClientRegistration(const OAu
     if (!registration) co_return;
     configuration_.setAuthentication(registration->authentication);
     const auto expiresAt = registration->response.clientSecretExpiresAt;
-    if (expiresAt && *expiresAt >= 1) clientSecretExpiresAt_ = Clock::time_point(std::chrono::seconds(*expiresAt));
+    if (expiresAt && *expiresAt >= 1) clientSecretExpiresAt_ = detail::secondsAfter(Clock::time_point(), *expiresAt);
 }
 
 boost::asio::awaitable<void> OAuthAuthorizer::runAuthorizationCodeFlow(const boost::urls::url& resource,
@@ -234,7 +235,7 @@ void OAuthAuthorizer::storeTokenResponse(const OAuthTokenResponse& response, con
     OAuthAccessToken token;
     token.value = response.accessToken;
     token.tokenType = "Bearer";
-    if (response.expiresIn) token.expiresAt = Clock::now() + std::chrono::seconds(*response.expiresIn);
+    if (response.expiresIn) token.expiresAt = detail::secondsAfter(Clock::now(), *response.expiresIn);
     if (response.scope) {
         token.scopes = scopeSelector_->parseScopeString(*response.scope);
     } else if (requestedScopes) {

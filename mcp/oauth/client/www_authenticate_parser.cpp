@@ -77,9 +77,9 @@ std::string unquote(std::string_view value) {
     std::string result;
     result.reserve(inner.size());
     for (std::size_t index = 0; index < inner.size(); ++index) {
-        if (inner[index] == '\\' && index + 1 < inner.size() && inner[index + 1] == '"') {
-            result += '"';
-            ++index;
+        // A quoted pair stands for its second character: "\\" for a backslash as "\"" for a quote.
+        if (inner[index] == '\\' && index + 1 < inner.size()) {
+            result += inner[++index];
         } else {
             result += inner[index];
         }

@@ -24,9 +24,10 @@ public:
 
 // DefaultOAuthWWWAuthenticateParser: a lenient reader. Fields named "WWW-Authenticate" in any
 // case are joined with ", " in their order, as one field listing several challenges. Parameter
-// names are lowered; quoted values lose their quotes and have \" turned into "; a later parameter
-// replaces an earlier one of the same name; anything that is not name=value is skipped. The
-// parameters end where another challenge scheme starts ("Basic realm=...", or a bare token).
+// names are lowered; quoted values lose their quotes and every quoted pair (\" and \\ alike)
+// becomes its second character; a later parameter replaces an earlier one of the same name;
+// anything that is not name=value is skipped. The parameters end where another challenge
+// scheme starts ("Basic realm=...", or a bare token).
 class DefaultOAuthWWWAuthenticateParser final : public OAuthWWWAuthenticateParsing {
 public:
     std::optional<OAuthBearerChallenge> parseBearer(const HTTPHeaders& headers) const override;

@@ -53,7 +53,7 @@ NetworkTransport::NetworkTransport(const asio::any_io_executor& executor,
       bufferConfig_(buffer),
       maxLineBytes_(maxLineBytes),
       connection_(std::move(connection)),
-      stream_(MessageStream::make()),
+      stream_(MessageStream::make(kIncomingMessageCapacity)),
       sleeps_(std::make_shared<network::SleepSet>(strand_)) {}
 
 std::shared_ptr<NetworkTransport> NetworkTransport::make(const asio::any_io_executor& executor,
@@ -86,6 +86,29 @@ asio::awaitable<void> NetworkTransport::connect() {
 
 asio::awaitable<void> NetworkTransport::connectOnStrand() {
     if (connected_) co_return;
+    // Two runs would take turns at the one connection's state handler, and the one left
+    // without it would wait for ever.
+    if (const auto running = runningConnect_) {
+        co_await running->value();
+        co_return;
+    }
+    const auto outcome = SharedResult<std::monostate>::make();
+    runningConnect_ = outcome;
+    std::exception_ptr failure;
+    try {
+        co_await runConnectAttempts();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    runningConnect_.reset();
+    if (failure) {
+        outcome->fail(failure);
+        std::rethrow_exception(failure);
+    }
+    outcome->succeed({});
+}
+
+asio::awaitable<void> NetworkTransport::runConnectAttempts() {
     const Counted running(connecting_);
     stopping_ = false;
     reconnectAttempt_ = 0;
@@ -189,7 +212,7 @@ void NetworkTransport::handleConnectionReady() {
 asio::awaitable<void> NetworkTransport::heartbeatLoop(std::weak_ptr<NetworkTransport> weak,
                                                       std::shared_ptr<network::SleepSet> sleeps, std::uint64_t generation,
                                                       std::chrono::milliseconds pause) {
-    co_await sleeps->sleep(kFirstHeartbeatDelay);
+    if (!co_await sleeps->sleep(kFirstHeartbeatDelay)) co_return;
     while (true) {
         std::exception_ptr failure;
         {
@@ -202,9 +225,11 @@ asio::awaitable<void> NetworkTransport::heartbeatLoop(std::weak_ptr<NetworkTrans
                 failure = std::current_exception();
             }
             if (failure) self->logger_.warning([&] { return "Heartbeat failed: " + network::errorDescription(failure); });
+            // A disconnect that cut the write short has cancelled every sleep already: a
+            // sleep begun now would outlast it.
+            if (self->stopping_ || !self->connected_ || self->generation_ != generation) co_return;
         }
-        // A cut-short sleep means the transport stopped; the check above ends the loop.
-        co_await sleeps->sleep(failure ? std::chrono::milliseconds(kPauseAfterFailedHeartbeat) : pause);
+        if (!co_await sleeps->sleep(failure ? std::chrono::milliseconds(kPauseAfterFailedHeartbeat) : pause)) co_return;
     }
 }
 

@@ -19,6 +19,7 @@
 #include "mcp/transport/network/network_connection.hpp"
 #include "mcp/transport/network/network_frame_reader.hpp"
 #include "mcp/transport/network/sleep_set.hpp"
+#include "mcp/transport/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 #include "mcp/transport/turn_queue.hpp"
 
@@ -31,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 namespace mcp {
 
@@ -61,7 +63,8 @@ public:
     // connected. Throws the last attempt's error: `boost::system::system_error` with the
     // connection's error when it failed, `MCPError::internalError("Connection cancelled")`
     // when it was cancelled; and `operation_aborted` when the awaiting coroutine was
-    // cancelled or `disconnect` cut a wait short. Not to be awaited twice at once.
+    // cancelled or `disconnect` cut a wait short. A connect while another one (or a
+    // reconnection) is under way joins it and ends with its outcome.
     boost::asio::awaitable<void> connect() override;
 
     // Stops everything: retries under way, heartbeats, the connection and the receive loop;
@@ -86,6 +89,7 @@ private:
 
     // Lifecycle (network_transport.cpp).
     boost::asio::awaitable<void> connectOnStrand();
+    boost::asio::awaitable<void> runConnectAttempts();
     boost::asio::awaitable<void> attemptConnection();
     void handleConnectionReady();
     boost::asio::awaitable<void> sendHeartbeat();
@@ -126,6 +130,9 @@ private:
     // must not both restart it.
     bool reconnecting_ = false;
     int connecting_ = 0;
+    // The outcome of the connect under way, which a second connect (the program's, or a
+    // reconnection's) awaits instead of starting attempts of its own on the same connection.
+    std::shared_ptr<SharedResult<std::monostate>> runningConnect_;
     std::int64_t reconnectAttempt_ = 0;
     // Counts ready connections; the loops of an earlier one end when it changes.
     std::uint64_t generation_ = 0;

@@ -76,16 +76,21 @@ asio::awaitable<void> NetworkTransport::receiveLoop(std::weak_ptr<NetworkTranspo
                                                     std::shared_ptr<network::SleepSet> sleeps, std::uint64_t generation) {
     std::size_t maxRead = 0;
     std::size_t maxLine = 0;
+    std::shared_ptr<MessageStream> stream;
     {
         const auto self = weak.lock();
         if (!self) co_return;
         maxRead = readSize(self->bufferConfig_);
         maxLine = self->maxLineBytes_;
+        stream = self->stream_;
     }
     NetworkFrameReader reader(maxLine);
     int emptyReads = 0;
     std::exception_ptr failure;
     while (true) {
+        // While the consumer's backlog is full nothing more is read. Only the stream is held
+        // meanwhile; letting the transport go finishes it, which ends the wait.
+        co_await stream->waitForRoom();
         {
             const auto self = weak.lock();
             if (!self || self->generation_ != generation) co_return;
@@ -203,7 +208,8 @@ asio::awaitable<void> NetworkTransport::reconnect(std::weak_ptr<NetworkTransport
         self->reconnecting_ = false;
         co_return;
     }
-    self->connection_->cancel();
+    // The program's own connect may have begun meanwhile: it is joined, never cut off.
+    if (!self->connected_ && !self->runningConnect_) self->connection_->cancel();
     std::exception_ptr failure;
     try {
         co_await self->connectOnStrand();

@@ -182,5 +182,44 @@ TEST(AsyncQueue, CancellationRacingAPushFromAnotherThreadLosesNothing) {
     EXPECT_EQ(received, kRounds) << cancelled << " receives were cancelled";
 }
 
+// A producer that waits for room before each push holds the queue to its capacity; each item
+// taken lets one more in, and finishing the queue lets every waiting producer go.
+TEST(AsyncQueue, WaitForRoomHoldsProducersToTheCapacity) {
+    boost::asio::io_context io;
+    auto queue = AsyncQueue<int>::make(2);
+    int pushed = 0;
+    const auto produce = [&]() -> awaitable<void> {
+        for (int i = 0; i < 5; ++i) {
+            co_await queue->waitForRoom();
+            queue->push(i);
+            ++pushed;
+        }
+    };
+    bool produced = false;
+    boost::asio::co_spawn(io, produce(), [&](std::exception_ptr error) {
+        EXPECT_FALSE(error);
+        produced = true;
+    });
+    const auto runAll = [&] {
+        io.restart();
+        io.run();
+    };
+    runAll();
+    EXPECT_EQ(pushed, 2);
+    EXPECT_EQ(queue->size(), 2U);
+
+    std::optional<int> taken;
+    boost::asio::co_spawn(io, queue->next(), [&](std::exception_ptr, std::optional<int> item) { taken = item; });
+    runAll();
+    EXPECT_EQ(taken, 0);
+    EXPECT_EQ(pushed, 3);
+    EXPECT_EQ(queue->size(), 2U);
+
+    queue->finish();
+    runAll();
+    EXPECT_TRUE(produced);
+    EXPECT_EQ(pushed, 5);
+}
+
 }  // namespace
 }  // namespace mcp

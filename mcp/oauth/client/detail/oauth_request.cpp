@@ -22,7 +22,9 @@ void refusePrivateAddresses(net::HttpRequest& request, std::string context) {
     request.addressCheck = [context = std::move(context),
                             url = std::string(request.url.buffer())](const std::vector<boost::asio::ip::tcp::endpoint>& addresses) {
         for (const auto& address : addresses) {
-            if (isPrivateIPAddress(address.address())) throw OAuthAuthorizationError::privateIPAddressBlocked(context, url);
+            if (isPrivateIPAddress(address.address())) {
+                throw OAuthAuthorizationError::privateIPAddressBlocked(context, url, address.address().to_string());
+            }
         }
     };
 }

@@ -21,9 +21,9 @@ inline constexpr std::chrono::seconds kOAuthRequestTimeout{60};
 net::HttpRequest oauthRequest(std::string method, boost::urls::url_view url);
 
 // refusePrivateAddresses: makes `request` fail with OAuthAuthorizationError
-// privateIPAddressBlocked(`context`, its URL) when its host resolves to any private address
-// (see isPrivateIPAddress), before a connection to any of them is made. The connection is made
-// only to the addresses checked.
+// privateIPAddressBlocked(`context`, its URL, the refused address) when its host resolves to
+// any private address (see isPrivateIPAddress), before a connection to any of them is made.
+// The connection is made only to the addresses checked.
 void refusePrivateAddresses(net::HttpRequest& request, std::string context);
 
 // isCancellation: whether `error` means the request or the calling coroutine was cancelled,

@@ -57,6 +57,27 @@ TEST_F(HTTPClientTransportStreamsTest, AnEventStreamAnswerPassesOnTheDataOfEachE
     EXPECT_EQ(await(incoming->next()), std::nullopt) << "an event without data passes nothing on";
 }
 
+// A server that sends faster than the client takes once filled the memory: the reader stops
+// while the consumer's backlog is full, and nothing is lost.
+TEST_F(HTTPClientTransportStreamsTest, AFloodOfEventsWaitsForTheConsumer) {
+    const std::size_t sent = kIncomingMessageCapacity * 3;
+    std::string flood;
+    for (std::size_t i = 0; i < sent; ++i) flood += "data: {\"n\":" + std::to_string(i) + "}\n\n";
+    std::atomic<int> served = 0;
+    ScriptedHttpServer server([&](const RecordedRequest&) {
+        if (served++ == 0) return events({flood});
+        return eventStream(std::make_shared<ChunkFeed>());
+    });
+    auto transport = makeTransport(server, 0);
+    auto incoming = transport->receive();
+    pollUntil([&] { return incoming->size() >= kIncomingMessageCapacity; });
+    EXPECT_EQ(incoming->size(), kIncomingMessageCapacity);
+    for (std::size_t i = 0; i < sent; ++i) {
+        EXPECT_EQ(testing::textOf(await(incoming->next())), "{\"n\":" + std::to_string(i) + "}");
+    }
+    finish(*transport);
+}
+
 TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesIt) {
     const auto standing = std::make_shared<ChunkFeed>();
     ScriptedHttpServer server([standing](const RecordedRequest& request) {
@@ -108,6 +129,20 @@ TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResume
     const auto requests = gets(server);
     EXPECT_EQ(requests[0].header("Last-Event-ID"), std::nullopt);
     EXPECT_EQ(requests[1].header("Last-Event-ID"), "42");
+    EXPECT_GE(requests[1].receivedAt - requests[0].receivedAt, std::chrono::milliseconds(200));
+    finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, ALoneRetryBlockSetsTheWaitBeforeTheNextGet) {
+    std::atomic<int> served = 0;
+    ScriptedHttpServer server([&](const RecordedRequest&) {
+        if (served++ == 0) return events({"retry: 200\n\n"});
+        return eventStream(std::make_shared<ChunkFeed>());
+    });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return gets(server).size() == 2; });
+    EXPECT_TRUE(logged("SSE retry interval updated"));
+    const auto requests = gets(server);
     EXPECT_GE(requests[1].receivedAt - requests[0].receivedAt, std::chrono::milliseconds(200));
     finish(*transport);
 }

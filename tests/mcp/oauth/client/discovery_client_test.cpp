@@ -155,6 +155,34 @@ TEST_F(DiscoveryClientTest, SkipsPrivateAndInsecureServersWithoutARequest) {
     EXPECT_EQ(targets(server), std::vector<std::string>{"/.well-known/oauth-authorization-server"});
 }
 
+// Refused servers were once skipped in silence, ending in "Failed to discover authorization
+// server metadata": the first refusal is the failure, with the refused address.
+TEST_F(DiscoveryClientTest, NamesTheRefusedAddressWhenNoServerIsLeft) {
+    auto session = makeClient({{"internal.example", "10.0.0.5"}});
+    const struct {
+        std::string_view name;
+        std::vector<boost::urls::url> servers;
+        std::string message;
+    } cases[] = {
+        {"name resolving to a private address",
+         {boost::urls::url("https://internal.example/")},
+         "Authorization server issuer resolves to a private or reserved IP address which is blocked for SSRF "
+         "protection: https://internal.example/.well-known/oauth-authorization-server (10.0.0.5)"},
+        {"private literal, then a name",
+         {boost::urls::url("https://192.168.1.2/"), boost::urls::url("https://internal.example/")},
+         "Authorization server issuer resolves to a private or reserved IP address which is blocked for SSRF "
+         "protection: https://192.168.1.2/ (192.168.1.2)"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const auto error = serverFailure(row.servers, *session);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), Kind::privateIPAddressBlocked);
+        EXPECT_EQ(std::string(error->what()), row.message);
+    }
+    EXPECT_EQ(connector_->attempts, 0);
+}
+
 TEST_F(DiscoveryClientTest, FollowsAtMostThreeRedirectsEachCheckedLikeTheFirstURL) {
     ScriptedHttpServer server([](const RecordedRequest& request) {
         const std::map<std::string, std::string> hops = {
@@ -200,7 +228,7 @@ TEST_F(DiscoveryClientTest, AChallengedMetadataURLOnAPrivateAddressEndsTheFetch)
         EXPECT_EQ(error.kind(), Kind::privateIPAddressBlocked);
         EXPECT_EQ(std::string(error.what()),
                   "Protected resource metadata URL resolves to a private or reserved IP address which is blocked for "
-                  "SSRF protection: https://metadata.internal.example/.well-known/oauth-protected-resource");
+                  "SSRF protection: https://metadata.internal.example/.well-known/oauth-protected-resource (10.0.0.5)");
     }
     EXPECT_EQ(connector_->attempts, 0);
 }

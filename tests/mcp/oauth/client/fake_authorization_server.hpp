@@ -81,6 +81,11 @@ public:
         std::lock_guard lock(mutex_);
         registrationReply_ = std::move(body);
     }
+    // The "expires_in" of the tokens issued from now on, as JSON text.
+    void setTokenLifetime(std::string expiresIn) {
+        std::lock_guard lock(mutex_);
+        tokenLifetime_ = std::move(expiresIn);
+    }
     void refuseRefresh(int status) {
         std::lock_guard lock(mutex_);
         refreshStatus_ = status;
@@ -127,7 +132,7 @@ private:
             // Refresh answers bring no new refresh token, as servers may.
             const std::string refresh = form.at("grant_type") == "refresh_token" ? "" : R"(,"refresh_token":"rt-)" + number + "\"";
             issued_.push_back("Bearer at-" + number);
-            return json(R"({"access_token":"at-)" + number + R"(","token_type":"Bearer","expires_in":3600)" + refresh + "}");
+            return json(R"({"access_token":"at-)" + number + R"(","token_type":"Bearer","expires_in":)" + tokenLifetime_ + refresh + "}");
         }
         return Reply{.status = 404};
     }
@@ -151,6 +156,7 @@ private:
     std::vector<Form> tokenRequests_;
     std::string codeChallenge_;
     std::optional<int> refreshStatus_;
+    std::string tokenLifetime_ = "3600";
     std::string registrationReply_ = R"({"client_id":"registered-1"})";
     Resource resource_ = Resource::requiresToken;
     std::vector<std::string> issued_;

@@ -151,6 +151,40 @@ TEST_F(OAuthAuthorizerTest, SendsOnlyTokensValidForHalfAMinuteToTheirOwnResource
     EXPECT_FALSE(authorizer->authorizationHeader(as.endpoint()));
 }
 
+// Lifetimes past the clock's range once overflowed the time arithmetic, and the fresh token
+// counted as expired at once. Such a lifetime is the longest the clock holds; a stored token
+// still reads back.
+TEST_F(OAuthAuthorizerTest, LifetimesPastTheClocksRangeSaturate) {
+    const struct {
+        std::string_view name;
+        std::string expiresIn;
+        std::string secretExpiresAt;
+        bool sent;
+    } cases[] = {
+        {"far future", "9999999999", "9999999999", true},
+        {"largest counts", "9223372036854775807", "9223372036854775807", true},
+        {"far past", "-9999999999", "1", false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        storage->clear();
+        FakeAuthorizationServer server;
+        server.setTokenLifetime(row.expiresIn);
+        server.setRegistrationReply(R"({"client_id":"registered-1","client_secret":"s3","client_secret_expires_at":)" +
+                                    row.secretExpiresAt + R"(,"token_endpoint_auth_method":"client_secret_post"})");
+        auto authorizer = makeAuthorizer(codeGrant());
+        auto session = makeClient();
+        EXPECT_TRUE(await(authorizer->handleChallenge(401, {}, server.endpoint(), "tools/list", *session)));
+        EXPECT_EQ(authorizer->authorizationHeader(server.endpoint()).has_value(), row.sent);
+        const auto token = storage->load();
+        ASSERT_TRUE(token && token->expiresAt);
+        EXPECT_EQ(*token->expiresAt > Clock::now() + std::chrono::hours(24 * 365 * 100), row.sent);
+        const auto reread = Codec<OAuthAccessToken>::decode(Codec<OAuthAccessToken>::encode(*token), {});
+        ASSERT_TRUE(reread.expiresAt);
+        EXPECT_LE(std::chrono::abs(*reread.expiresAt - *token->expiresAt), std::chrono::microseconds(1));
+    }
+}
+
 TEST_F(OAuthAuthorizerTest, RefreshesAndKeepsTheRefreshTokenTheServerDidNotReplace) {
     auto authorizer = makeAuthorizer(codeGrant());
     auto session = makeClient();

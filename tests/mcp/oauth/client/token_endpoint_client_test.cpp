@@ -202,7 +202,7 @@ TEST_F(TokenEndpointClientTest, RefusesATokenEndpointThatResolvesToAPrivateAddre
     } catch (const OAuthAuthorizationError& error) {
         EXPECT_EQ(error.kind(), Kind::privateIPAddressBlocked);
         EXPECT_EQ(error.what(), std::string("Token endpoint resolves to a private or reserved IP address which is "
-                                            "blocked for SSRF protection: https://as.internal.example/token"));
+                                            "blocked for SSRF protection: https://as.internal.example/token (10.0.0.5)"));
     }
     EXPECT_EQ(connector_->attempts, 0);
 }

@@ -1,5 +1,7 @@
 #include "mcp/oauth/client/www_authenticate_parser.hpp"
 
+#include "mcp/oauth/www_authenticate.hpp"
+
 #include <gtest/gtest.h>
 
 namespace mcp {
@@ -31,7 +33,11 @@ TEST(DefaultOAuthWWWAuthenticateParser, ReadsTheBearerChallenge) {
          Parameters{{"error_description", "a, b"}, {"error", "e"}}},
         {"escaped quotes", {{"WWW-Authenticate", R"(Bearer error_description="say \"hi, there\"", scope=x)"}},
          Parameters{{"error_description", R"(say "hi, there")"}, {"scope", "x"}}},
-        {"doubled backslash stays", {{"WWW-Authenticate", R"(Bearer realm="a\\b")"}}, Parameters{{"realm", R"(a\\b)"}}},
+        {"quoted backslash unquoted", {{"WWW-Authenticate", R"(Bearer realm="a\\b")"}}, Parameters{{"realm", R"(a\b)"}}},
+        {"quoted pair of a letter", {{"WWW-Authenticate", R"(Bearer realm="a\b")"}}, Parameters{{"realm", "ab"}}},
+        {"challenge written by the library reads back",
+         {{"WWW-Authenticate", formatBearerChallenge("https://a.example/m", std::nullopt, "invalid_token", R"(C:\tmp "x")")}},
+         Parameters{{"resource_metadata", "https://a.example/m"}, {"error", "invalid_token"}, {"error_description", R"(C:\tmp "x")"}}},
         {"escaped comma outside quotes", {{"WWW-Authenticate", R"(Bearer realm=a\,b)"}}, Parameters{{"realm", R"(a\,b)"}}},
         {"bare scheme", {{"WWW-Authenticate", "Bearer"}}, Parameters{}},
         {"scheme and blanks", {{"WWW-Authenticate", "Bearer   "}}, Parameters{}},

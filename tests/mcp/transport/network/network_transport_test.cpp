@@ -229,6 +229,25 @@ TEST_F(NetworkTransportTest, DeliversLinesAndSkipsHeartbeats) {
     await(transport->disconnect());
 }
 
+// A peer that sends faster than the consumer takes once filled the memory: no more is read
+// while the stream holds its capacity of messages, and nothing is lost.
+TEST_F(NetworkTransportTest, StopsReadingWhileTheConsumerIsBehind) {
+    auto transport = makeTransport();
+    await(transport->connect());
+    auto stream = transport->receive();
+    const std::size_t sent = kIncomingMessageCapacity * 3;
+    for (std::size_t i = 0; i < sent; ++i) connection_->deliver("{\"n\":" + std::to_string(i) + "}\n");
+    runUntil([&] { return stream->size() == kIncomingMessageCapacity; });
+    io_.restart();
+    io_.poll();
+    EXPECT_EQ(stream->size(), kIncomingMessageCapacity);
+    EXPECT_EQ(connection_->receives, kIncomingMessageCapacity);
+    for (std::size_t i = 0; i < sent; ++i) {
+        EXPECT_EQ(testing::textOf(await(stream->next())), "{\"n\":" + std::to_string(i) + "}");
+    }
+    await(transport->disconnect());
+}
+
 TEST_F(NetworkTransportTest, WarnsOfRepeatedEmptyReadsAndLeavesADeadConnection) {
     auto transport = makeTransport();
     await(transport->connect());
@@ -296,6 +315,32 @@ TEST_F(NetworkTransportTest, ReconnectsOnceWhenSendAndReceiveFailTogether) {
     await(transport->disconnect());
 }
 
+// A second run of attempts once took the connection's state handler from the reconnection,
+// which then waited for ever with its flag set, so that every later loss went unnoticed.
+TEST_F(NetworkTransportTest, AConnectDuringAReconnectionJoinsIt) {
+    // Every start after the first stays in preparation until the test reports it ready.
+    connection_->startScripts = {{ScriptedConnection::ready()}, {{Kind::preparing, {}}}};
+    auto transport = makeTransport(NetworkTransport::ReconnectionConfiguration::defaultConfiguration());
+    await(transport->connect());
+    const auto lose = [&] { connection_->deliver(network::NetworkConnection::Received{{}, true, {}}); };
+    lose();
+    runUntil([&] { return linesWith("Connection preparing").size() == 1; });
+    auto joined = start(transport->connect());
+    // Runs what is ready: the joining connect gets as far as it goes before anything is reported.
+    io_.restart();
+    io_.poll();
+    connection_->report(ScriptedConnection::ready());
+    runUntil([&] { return joined->done; });
+    EXPECT_FALSE(joined->error);
+    EXPECT_EQ(connection_->starts, 2U);
+
+    lose();
+    runUntil([&] { return connection_->starts == 3; });
+    connection_->report(ScriptedConnection::ready());
+    runUntil([&] { return linesWith("connected successfully").size() == 3; });
+    await(transport->disconnect());
+}
+
 TEST_F(NetworkTransportTest, EndsTheStreamWhenReconnectingGivesUp) {
     connection_->startScripts = {{ScriptedConnection::ready()}, {ScriptedConnection::failed(kRefused)}};
     auto transport = makeTransport({true, 1, 1.0});
@@ -338,6 +383,18 @@ TEST_F(NetworkTransportTest, ATransportLetGoEndsItsLoopsAndConnection) {
     transport.reset();
     runUntil([&] { return weak.expired() && connection_->cancels >= 1; });
     EXPECT_EQ(await(stream->next()), std::nullopt);
+}
+
+// A heartbeat write that the disconnect cut short once began a two-second pause after every
+// pause had been cancelled.
+TEST_F(NetworkTransportTest, ADisconnectDuringAHeartbeatLeavesNothingWaiting) {
+    connection_->holdSends = true;
+    auto transport = makeTransport(NetworkTransport::ReconnectionConfiguration::disabled(), {true, 0.02});
+    await(transport->connect());
+    runUntil([&] { return connection_->sent.size() == 1; });
+    await(transport->disconnect());
+    io_.run_for(std::chrono::seconds(1));
+    EXPECT_TRUE(io_.stopped()) << "work was left after the disconnect";
 }
 
 }  // namespace
