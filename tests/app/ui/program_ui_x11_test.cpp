@@ -9,7 +9,7 @@
 #include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
 #include "tests/app/ui/ui_x11_fixture.hpp"
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include "platform/fake/fake_desktop.hpp"
 #include "platform/fake/fixed_process_info.hpp"
