@@ -55,7 +55,6 @@ protected:
         EXPECT_TRUE(pumpUntil([&] { return shown(); }));
         const auto id = windowId();
         EXPECT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
-        pump(300ms);
         return id;
     }
 
@@ -137,7 +136,7 @@ TEST_F(WelcomeWindowX11Test, ReturnPressesDoneAndShowingAgainKeepsItsState) {
     clickAt(view.copyButton());
     ASSERT_TRUE(pumpUntil([&] { return view.copyButton().text() == "Copied"; }));
 
-    pressKey("Return");
+    pressKey(*welcome->view(), "Return");
     ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Return presses Done";
     EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
 
