@@ -4,7 +4,7 @@
 #include "tests/app/bridge/client_lines.hpp"
 #include "tests/app/bridge/fake_host.hpp"
 #include "tests/app/program_fixture.hpp"
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include "mcp/json/json.hpp"
 #include "platform/instance_lock.hpp"

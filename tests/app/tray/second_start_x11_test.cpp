@@ -3,7 +3,7 @@
 
 #include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 #include "tests/support/x11/x_session.hpp"
 
 #include "app/bridge/host_client.hpp"

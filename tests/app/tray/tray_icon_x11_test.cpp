@@ -1,5 +1,6 @@
 #include "app/tray/tray_icon.hpp"
 
+#include "tests/support/x11/shown_windows.hpp"
 #include "tests/support/x11/x_session.hpp"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <string>
@@ -45,13 +47,23 @@ protected:
         }
     }
 
-    // Where the tray shows our icon: the window the tray host embedded, on the screen.
+    // Where the tray shows our icon: the window the tray host took in (Qt maps it only then),
+    // on the screen; none before.
     std::optional<Area> iconArea() {
         const auto tree = session().runChecked({"xwininfo", "-root", "-tree"});
-        static const std::regex kLine(R"re(\("app_tray_icon_x11_test" "[^"]*"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re");
-        std::smatch match;
-        if (!std::regex_search(tree, match, kLine)) return std::nullopt;
-        return Area{std::stoi(match[3]), std::stoi(match[4]), std::stoi(match[1]), std::stoi(match[2])};
+        static const std::regex kLine(R"re((0x[0-9a-f]+) [^\n]*\("app_tray_icon_x11_test" )re");
+        xcb_connection_t* connection = xcb_connect(session().display.c_str(), nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        std::optional<Area> found;
+        for (std::sregex_iterator match(tree.begin(), tree.end(), kLine), end; match != end && !found; ++match) {
+            const auto window = static_cast<xcb_window_t>(std::stoul((*match)[1], nullptr, 16));
+            const auto shown = test_support::shownWindow(connection, window);
+            if (shown && shown->viewable && shown->parent != root && shown->width <= 48 && shown->height <= 48) {
+                found = Area{shown->x, shown->y, shown->width, shown->height};
+            }
+        }
+        xcb_disconnect(connection);
+        return found;
     }
 
     // How many of the area's pixels, on the screen, have the sharing icon's orange.
@@ -76,16 +88,23 @@ TEST_F(TrayIconX11Test, ShowsWhetherAWindowIsShared) {
         return (area = iconArea()).has_value();
     })) << "the tray host should embed the icon";
 
-    pump(300ms);
-    EXPECT_EQ(orangePixels(*area, "tray_icon"), 0) << "nothing shared";
+    // The tray repaints the icon in its own time: each look waits for the picture it expects.
+    const auto shows = [&](const std::string& what, const std::string& name, const std::function<bool(int)>& expected) {
+        int orange = 0;
+        const bool shown = test_support::eventually([&] {
+            pump(50ms);
+            return expected(orange = orangePixels(*area, name));
+        });
+        EXPECT_TRUE(shown) << what << ": the icon has " << orange << " orange pixels (the screen is in " << name
+                           << ".png)";
+    };
+    shows("nothing shared", "tray_icon", [](int orange) { return orange == 0; });
 
     tray.setSharing(true);
-    pump(300ms);
-    EXPECT_GT(orangePixels(*area, "tray_icon_sharing"), 20) << "a window is shared";
+    shows("a window is shared", "tray_icon_sharing", [](int orange) { return orange > 20; });
 
     tray.setSharing(false);
-    pump(300ms);
-    EXPECT_EQ(orangePixels(*area, "tray_icon_shared_no_more"), 0) << "sharing ended";
+    shows("sharing ended", "tray_icon_shared_no_more", [](int orange) { return orange == 0; });
 }
 
 }  // namespace

@@ -66,8 +66,7 @@ protected:
             *model, panel->view(), host, settings, random, process, welcome, [this] { ++restarts; },
             [this] { ++quits; }, *icon});
         icon->show();
-        ASSERT_TRUE(pumpUntil([&] { return !icon->geometry().isEmpty(); }));
-        pump(300ms);
+        ASSERT_NO_FATAL_FAILURE(waitUntilInTray(*icon));
     }
 
     void TearDown() override {
@@ -81,7 +80,6 @@ protected:
     void open() {
         panel->open();
         ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
-        pump(200ms);
     }
 
     // shot: saves what the screen shows around rect, within the screen.
@@ -122,7 +120,7 @@ protected:
 };
 
 TEST_F(FooterX11Test, FooterRowsOpenTheGuideTheUpdateCheckAndAbout) {
-    open();
+    ASSERT_NO_FATAL_FAILURE(open());
     EXPECT_EQ(footer().setupGuideRow().title(), "Setup Guide\u2026");
     EXPECT_EQ(footer().updatesRow().title(), "Check for Updates\u2026");
     EXPECT_EQ(footer().aboutRow().title(), "About Vantor MCP");
@@ -140,14 +138,14 @@ TEST_F(FooterX11Test, FooterRowsOpenTheGuideTheUpdateCheckAndAbout) {
     EXPECT_TRUE(pumpUntil([&] { return welcome.shown == 1; }));
     EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "the panel gets out of the way";
 
-    open();
+    ASSERT_NO_FATAL_FAILURE(open());
     clickAt(footer().updatesRow());
     ASSERT_TRUE(pumpUntil([&] { return updates().message() && updates().message()->isVisible(); }));
     EXPECT_EQ(updates().message()->text().toStdString(), footer::updateMessage("1.4.2"));
     EXPECT_NE(updates().message()->text().indexOf("Vantor MCP 1.4.2"), -1);
     updates().message()->close();
 
-    open();
+    ASSERT_NO_FATAL_FAILURE(open());
     clickAt(footer().aboutRow());
     ASSERT_TRUE(pumpUntil([&] { return about().isVisible(); }));
     pump(300ms);
@@ -161,15 +159,15 @@ TEST_F(FooterX11Test, FooterRowsOpenTheGuideTheUpdateCheckAndAbout) {
 }
 
 TEST_F(FooterX11Test, CtrlQQuitsFromAnywhereInThePanel) {
-    open();
-    pressKey("ctrl+q");
+    ASSERT_NO_FATAL_FAILURE(open());
+    pressKey(panel->view(), "ctrl+q");
     EXPECT_TRUE(pumpUntil([&] { return quits == 1; }));
 }
 
 TEST_F(FooterX11Test, ResetInThePanelStoresANewTokenAndShowsTheNote) {
     model->setClient(ClientSetup::otherHTTP);
     if (!model->showManualSetup()) model->toggleManualSetup();
-    open();
+    ASSERT_NO_FATAL_FAILURE(open());
     auto& resetBlock = block();
     ASSERT_TRUE(resetBlock.isVisible()) << "the reset shows for Other app (HTTP)";
     EXPECT_EQ(resetBlock.resetRow().title(), "Reset Access Token\u2026");
@@ -179,7 +177,7 @@ TEST_F(FooterX11Test, ResetInThePanelStoresANewTokenAndShowsTheNote) {
     clickAt(resetBlock.resetRow());
     ASSERT_TRUE(pumpUntil([&] { return resetBlock.confirmation().isVisible(); }));
     shot(panelFrame(), "panel-token-reset");
-    pressKey("Escape");
+    pressKey(panel->view(), "Escape");
     ASSERT_TRUE(pumpUntil([&] { return !resetBlock.confirmation().isVisible(); }));
     EXPECT_TRUE(panel->isOpen());
     EXPECT_EQ(settings.getString(setting::kToken), kStoredToken);
@@ -191,7 +189,7 @@ TEST_F(FooterX11Test, ResetInThePanelStoresANewTokenAndShowsTheNote) {
     ASSERT_TRUE(pumpUntil([&] { return panelFrame() == panel->view().geometry(); }));
     clickAt(resetBlock.resetRow());
     ASSERT_TRUE(pumpUntil([&] { return resetBlock.confirmation().isVisible(); }));
-    pressKey("Return");
+    pressKey(panel->view(), "Return");
     ASSERT_TRUE(pumpUntil([&] { return restarts == 1; }));
     EXPECT_NE(settings.getString(setting::kToken), kStoredToken);
     EXPECT_TRUE(model->tokenWasReset());
@@ -241,7 +239,7 @@ protected:
 TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     QSystemTrayIcon icon(QIcon(symbolPixmap(QStringLiteral("MenuBarIcon"), QSizeF(22, 22), Qt::black, 1)));
     icon.show();
-    ASSERT_TRUE(pumpUntil([&] { return !icon.geometry().isEmpty(); }));
+    ASSERT_NO_FATAL_FAILURE(waitUntilInTray(icon));
     const auto place = placeOfIcon(icon);
     EXPECT_EQ(place, MenuBarIcon::Place::visible) << "the session has a tray";
 
@@ -258,8 +256,7 @@ TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     // Without a tray the notice says so, and what to do; a second notice replaces the first.
     notice.show(MenuBarIcon::Place::noRoom);
     ASSERT_TRUE(pumpUntil([&] { return notice.window()->isVisible(); }));
-    pump(300ms);
-    EXPECT_EQ(windowIds(QStringLiteral("Vantor MCP")).size(), 1U);
+    EXPECT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP")).size() == 1; }));
     shown = notice.window();
     EXPECT_EQ(shown->sentence().text().toStdString(), RunningNoticeText::kNoRoom);
     ASSERT_NE(shown->tip(), nullptr);
@@ -267,7 +264,7 @@ TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     EXPECT_EQ(shown->sketch(), nullptr);
     saveScreen(shown->frameGeometry().adjusted(-4, -4, 4, 4), "running-notice-no-tray");
 
-    pressKey("Return");
+    pressKey(*notice.window(), "Return");
     EXPECT_TRUE(pumpUntil([&] { return !notice.window()->isVisible(); })) << "Return presses Done";
 }
 

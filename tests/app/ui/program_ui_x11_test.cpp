@@ -9,7 +9,7 @@
 #include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
 #include "tests/app/ui/ui_x11_fixture.hpp"
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include "platform/fake/fake_desktop.hpp"
 #include "platform/fake/fixed_process_info.hpp"
@@ -81,29 +81,43 @@ protected:
         return frames;
     }
 
-    // trayIcon: where the program's icon sits in the tray: its small window inside the tray's,
-    // as the window tree lists it ("Vantor MCP": ("vantor-mcp" "vantor-mcp")  22x22+0+0  +1577+977).
-    std::optional<QRect> trayIcon() {
+    // TrayIcon: the program's icon in the tray: its small window inside the tray's.
+    struct TrayIcon {
+        std::uint32_t window = 0;
+        QRect frame;
+    };
+    // trayIcon: the icon as the window tree lists it, once the tray has taken it in
+    // (0x1a00005 "Vantor MCP": ("vantor-mcp" "vantor-mcp")  22x22+0+0  +1577+977).
+    std::optional<TrayIcon> trayIcon() {
         const auto tree = session().run({"xwininfo", "-root", "-tree"}).output;
         std::istringstream lines(tree);
         for (std::string line; std::getline(lines, line);) {
             constexpr std::string_view kNameAndClass = R"("Vantor MCP": ("vantor-mcp" "vantor-mcp"))";
             const auto at = line.find(kNameAndClass);
             if (at == std::string::npos) continue;
-            int width = 0, height = 0, x = 0, y = 0, ignored = 0;
+            unsigned window = 0;
+            int width = 0, height = 0, left = 0, top = 0, ignored = 0;
             const auto geometry = line.substr(at + kNameAndClass.size());
-            if (std::sscanf(geometry.c_str(), " %dx%d+%d+%d +%d+%d", &width, &height, &ignored, &ignored, &x, &y) != 6) {
+            if (std::sscanf(line.c_str(), " %x", &window) != 1 ||
+                std::sscanf(geometry.c_str(), " %dx%d+%d+%d +%d+%d", &width, &height, &ignored, &ignored, &left, &top) != 6) {
                 continue;
             }
-            if (width <= 48 && height <= 48) return QRect(x, y, width, height);
+            const auto shown = test_support::shownWindow(x->get(), window);
+            if (width <= 48 && height <= 48 && shown && shown->viewable && shown->parent != x->root()) {
+                return TrayIcon{window, QRect(left, top, width, height)};
+            }
         }
         return std::nullopt;
     }
 
     // requestPanel: the program's request panel, the large window titled "Vantor MCP".
     std::optional<QRect> requestPanel() {
-        for (const auto& frame : framesTitled(QStringLiteral("Vantor MCP"))) {
-            if (frame.width() > 200) return frame;
+        const auto id = requestPanelId();
+        return id ? frameOf(*id) : std::nullopt;
+    }
+    std::optional<std::uint32_t> requestPanelId() {
+        for (const auto id : windowIds(QStringLiteral("Vantor MCP"))) {
+            if (const auto frame = frameOf(id); frame && frame->width() > 200) return id;
         }
         return std::nullopt;
     }
@@ -122,6 +136,11 @@ protected:
                          [](auto) { return std::string(); }});
         MenuView view(model);
         return view.tryItRow().geometry().center();
+    }
+
+    // target: a click at a point of another program's window, which the test found at frame.
+    static ClickTarget target(std::uint32_t window, QRect frame, QPoint at) {
+        return {window, {double(frame.x()), double(frame.y())}, {double(at.x()), double(at.y())}};
     }
 
     test_support::ProgramHome home_;
@@ -150,18 +169,17 @@ TEST_F(ProgramUiX11Test, FirstRunOpensTheWelcomeWindowAndALaterStartDoesnt) {
 TEST_F(ProgramUiX11Test, TryItInThePanelOpensTheRequestPanel) {
     home_.configure(port_, kToken);
     const auto program = startProgram();
-    std::optional<QRect> icon;
+    std::optional<TrayIcon> icon;
     ASSERT_TRUE(pumpUntil([&] { return (icon = trayIcon()).has_value(); }, 10s)) << "the icon is in the tray";
-    pump(300ms);
 
-    clickAt(icon->center());
-    std::vector<QRect> panels;
-    ASSERT_TRUE(pumpUntil([&] { return (panels = framesTitled(QStringLiteral("Vantor MCP Menu"))).size() == 1; }))
+    clickOn([&] { return target(icon->window, icon->frame, icon->frame.center()); }, "the program's tray icon");
+    std::vector<std::uint32_t> panels;
+    ASSERT_TRUE(pumpUntil([&] { return (panels = windowIds(QStringLiteral("Vantor MCP Menu"))).size() == 1; }))
         << "a click on the icon opens the panel";
-    EXPECT_EQ(panels.front().width(), MenuView::kWidth);
-    pump(300ms);
+    const auto panel = frameOf(panels.front()).value_or(QRect());
+    EXPECT_EQ(panel.width(), MenuView::kWidth);
 
-    clickAt(panels.front().topLeft() + tryItRowCentre());
+    clickOn([&] { return target(panels.front(), panel, panel.topLeft() + tryItRowCentre()); }, "Try It in the panel");
     std::optional<QRect> request;
     ASSERT_TRUE(pumpUntil([&] { return (request = requestPanel()).has_value(); }, 5s))
         << "Try It asks for a window in the request panel";
@@ -170,7 +188,9 @@ TEST_F(ProgramUiX11Test, TryItInThePanelOpensTheRequestPanel) {
     saveScreen(request->adjusted(-20, -40, 20, 20), "try-it-request-panel");
 
     // "Not Now": the test ends without a window; the panel shows no result line then.
-    pressKey("Escape");
+    const auto requestId = requestPanelId();
+    ASSERT_TRUE(requestId);
+    pressKey(*requestId, "Escape");
     EXPECT_TRUE(pumpUntil([&] { return !requestPanel().has_value(); }));
 }
 

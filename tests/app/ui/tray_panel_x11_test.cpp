@@ -69,16 +69,13 @@ protected:
             QIcon(symbolPixmap(QStringLiteral("MenuBarIcon"), QSizeF(22, 22), Qt::black, 1)));
         panel->attach(*icon);
         icon->show();
-        ASSERT_TRUE(pumpUntil([&] { return !icon->geometry().isEmpty(); })) << "the icon should be in the tray";
-        // The tray places its icons in its own time.
-        pump(300ms);
+        ASSERT_NO_FATAL_FAILURE(waitUntilInTray(*icon));
     }
 
     void openByClickingTheIcon() {
-        clickAt(icon->geometry().center());
+        clickIcon(*icon);
         ASSERT_TRUE(pumpUntil([&] { return panel->isOpen(); })) << "a click on the icon opens the panel";
         ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
-        pump(200ms);
     }
 
     QRect panelFrame() {
@@ -110,8 +107,8 @@ protected:
 };
 
 TEST_F(TrayPanelX11Test, ClickingTheTrayIconOpensAndClosesThePanel) {
-    start();
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     const QRect frame = panelFrame();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_EQ(frame.width(), 320);
@@ -122,21 +119,21 @@ TEST_F(TrayPanelX11Test, ClickingTheTrayIconOpensAndClosesThePanel) {
     EXPECT_TRUE(connect().promptRow().isVisible()) << "a fresh installation shows Connect Your AI open";
     saveScreen(frame.adjusted(-8, -8, 8, 8), "menu-panel-expanded");
 
-    clickAt(icon->geometry().center());
+    clickIcon(*icon);
     ASSERT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "a click on the icon closes the open panel";
     pump(500ms);
     EXPECT_FALSE(panel->isOpen()) << "the same click doesn't open it again";
 
-    openByClickingTheIcon();
-    pressKey("Escape");
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
+    pressKey(panel->view(), "Escape");
     EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); }));
 }
 
 TEST_F(TrayPanelX11Test, CollapsedOnceAClientHasConnected) {
     settings.setBool(setting::kHasConnectedClient, true);
     host.lastClient().set("Claude Code");
-    start();
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     EXPECT_EQ(panel->view().statusLabel().text(), "Connected: Claude Code");
     EXPECT_FALSE(connect().promptRow().isVisible());
     saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-collapsed");
@@ -151,8 +148,8 @@ TEST_F(TrayPanelX11Test, CollapsedOnceAClientHasConnected) {
 
 TEST_F(TrayPanelX11Test, CopySetupPromptPutsThePromptOnTheClipboard) {
     settings.setString(setting::kToken, std::string(48, 'e'));
-    start();
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     auto& row = connect().promptRow();
     ASSERT_EQ(row.title(), "Copy Setup Prompt");
     clickAt(row);
@@ -163,8 +160,8 @@ TEST_F(TrayPanelX11Test, CopySetupPromptPutsThePromptOnTheClipboard) {
 }
 
 TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
-    start();
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     clickAt(connect().manualSetupRow());
     auto& picker = connect().clientPicker();
     ASSERT_TRUE(pumpUntil([&] { return picker.isVisible(); }));
@@ -177,7 +174,7 @@ TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
     const int vsCode = picker.findText(QStringLiteral("VS Code"));
     ASSERT_GE(vsCode, 0);
     const QRect item = list->visualRect(picker.model()->index(vsCode, 0));
-    clickAt(list->viewport()->mapToGlobal(item.center()));
+    clickAt(*list->viewport(), item.center());
     ASSERT_TRUE(pumpUntil([&] { return model->client() == ClientSetup::vsCode; }));
     EXPECT_TRUE(panel->isOpen()) << "picking an app keeps the panel open";
     EXPECT_EQ(settings.getString(setting::kConnectClient), "vsCode");
@@ -201,9 +198,9 @@ TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
 }
 
 TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     shareFiveMinutesWithClaude();
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     auto& stop = panel->view().stopSharingRow();
     ASSERT_TRUE(stop.isVisible());
     ASSERT_TRUE(stop.subtitle());
@@ -217,7 +214,7 @@ TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
     clickAt(panel->view().tryItRow());
     ASSERT_TRUE(pumpUntil([&] { return tryRuns == 1; }));
     EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "the panel gets out of the picker's way";
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     EXPECT_EQ(panel->view().tryItRow().subtitle(), QStringLiteral("It works. The picture was thrown away."));
 }
 
@@ -226,9 +223,9 @@ TEST_F(TrayPanelX11Test, SharingSectionStopsTheShareAndRunsTryIt) {
 TEST_F(TrayPanelX11Test, TheSharesEndShowsNoSecondsInTheCLocale) {
     const QLocale saved;
     QLocale::setDefault(QLocale::c());
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     shareFiveMinutesWithClaude();
-    openByClickingTheIcon();
+    ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
     auto& stop = panel->view().stopSharingRow();
     ASSERT_TRUE(stop.subtitle());
     const QString line = *stop.subtitle();

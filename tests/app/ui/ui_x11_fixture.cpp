@@ -13,15 +13,94 @@ namespace app::ui::test {
 
 using namespace std::chrono_literals;
 
-void UiX11Test::clickAt(const QWidget& widget) {
-    clickAt(widget.mapToGlobal(widget.rect().center()));
+namespace {
+
+platform::Point point(QPoint at) {
+    return {double(at.x()), double(at.y())};
 }
 
-void UiX11Test::clickAt(QPoint at) {
-    click({double(at.x()), double(at.y())});
+// trayIconWindow: the window Qt made for the icon in the tray: a top-level widget of its own
+// (one per icon) at the icon's place.
+const QWidget* trayIconWindow(const QSystemTrayIcon& icon) {
+    for (const auto* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("QSystemTrayIconSys") &&
+            widget->mapToGlobal(QPoint(0, 0)) == icon.geometry().topLeft()) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void UiX11Test::clickAt(const QWidget& widget) {
+    clickAt(widget, widget.rect().center());
+}
+
+void UiX11Test::clickAt(const QWidget& widget, QPoint at) {
+    const auto what = widget.metaObject()->className() + (" " + widget.objectName().toStdString());
+    clickOn(
+        [&] {
+            const QWidget* window = widget.window();
+            return ClickTarget{std::uint32_t(window->winId()), point(window->mapToGlobal(QPoint(0, 0))),
+                               point(widget.mapToGlobal(at))};
+        },
+        what);
+}
+
+void UiX11Test::waitUntilInTray(const QSystemTrayIcon& icon) {
+    std::string seen = "no window for the icon";
+    const bool inTray = pumpUntil(
+        [&] {
+            const auto* window = trayIconWindow(icon);
+            if (window == nullptr) return false;
+            const auto shown = test_support::shownWindow(x->get(), std::uint32_t(window->winId()));
+            seen = test_support::describeWindow(x->get(), std::uint32_t(window->winId())) + "; the icon says " +
+                   std::to_string(icon.geometry().x()) + "," + std::to_string(icon.geometry().y());
+            return shown && shown->viewable && shown->parent != x->root() &&
+                   QPoint(shown->x, shown->y) == icon.geometry().topLeft();
+        },
+        10s);
+    ASSERT_TRUE(inTray) << "the tray should take the icon in: " << seen;
+}
+
+void UiX11Test::clickIcon(const QSystemTrayIcon& icon) {
+    clickOn(
+        [&] {
+            const auto* window = trayIconWindow(icon);
+            return ClickTarget{window ? std::uint32_t(window->winId()) : 0u, point(icon.geometry().topLeft()),
+                               point(icon.geometry().center())};
+        },
+        "the tray icon");
+}
+
+void UiX11Test::pressKey(const QWidget& window, const std::string& key) {
+    const auto id = std::uint32_t(window.winId());
+    pressKeyWhen(id, key, [&] {
+        if (window.windowType() == Qt::Popup) return QApplication::activePopupWidget() == &window;
+        return test_support::focusedWindow(x->get()) == id && QGuiApplication::focusWindow() == window.windowHandle();
+    });
+}
+
+void UiX11Test::pressKey(std::uint32_t window, const std::string& key) {
+    pressKeyWhen(window, key, [&] { return test_support::focusedWindow(x->get()) == window; });
 }
 
 void UiX11Test::pressKey(const std::string& key) {
+    const QWidget* window = QApplication::activePopupWidget();
+    if (!window) window = QApplication::activeWindow();
+    ASSERT_NE(window, nullptr) << "no window of this program has the keyboard for " << key;
+    pressKey(*window, key);
+}
+
+void UiX11Test::pressKeyWhen(std::uint32_t window, const std::string& key, const std::function<bool()>& reached) {
+    if (!pumpUntil(reached)) {
+        const auto focus = test_support::focusedWindow(x->get());
+        ADD_FAILURE() << "the key " << key << " wouldn't reach " << test_support::describeWindow(x->get(), window)
+                      << ": the focus is on "
+                      << (focus ? test_support::describeWindow(x->get(), *focus) : std::string("no window"));
+        return;
+    }
     session().runChecked({"xdotool", "key", key});
 }
 
@@ -48,12 +127,9 @@ std::vector<std::uint32_t> UiX11Test::windowIds(const QString& title) {
 }
 
 std::optional<QRect> UiX11Test::frameOf(std::uint32_t window) {
-    auto* c = x->get();
-    const auto geometry = platform::xcbReply(c, xcb_get_geometry(c, window), xcb_get_geometry_reply);
-    const auto origin =
-        platform::xcbReply(c, xcb_translate_coordinates(c, window, x->root(), 0, 0), xcb_translate_coordinates_reply);
-    if (!geometry || !origin) return std::nullopt;
-    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+    const auto shown = test_support::shownWindow(x->get(), window);
+    if (!shown) return std::nullopt;
+    return QRect(shown->x, shown->y, shown->width, shown->height);
 }
 
 std::optional<std::uint32_t> UiX11Test::activeWindow() {
@@ -88,7 +164,7 @@ bool UiX11Test::moveFocusTo(const QWidget& widget, const std::string& key) {
     for (int press = 0; press < 40; ++press) {
         const QWidget* before = QApplication::focusWidget();
         if (before == &widget) return true;
-        pressKey(key);
+        pressKey(*widget.window(), key);
         if (!pumpUntil([&] { return QApplication::focusWidget() != before; })) return false;
     }
     return QApplication::focusWidget() == &widget;

@@ -5,8 +5,11 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QSystemTrayIcon>
+#include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,10 +21,25 @@ namespace app::ui::test {
 // clipboard as another program reads it, the focus, and the close button's request.
 class UiX11Test : public test_support::QtXTest {
 protected:
-    // clickAt: moves the pointer to the middle of a widget and clicks the left button there.
+    // clickAt: clicks the left button in the middle of a shown widget, or at a point of it,
+    // once the X server shows the widget's window where Qt placed it (see clickOn).
     void clickAt(const QWidget& widget);
-    void clickAt(QPoint at);
-    // pressKey: types a key (xdotool's names: "Return", "Escape") into the focused window.
+    void clickAt(const QWidget& widget, QPoint at);
+
+    // waitUntilInTray: waits until the session's tray has taken the icon in and shows it where
+    // the icon says it is; until then its place is the corner Qt made it at. A fatal failure,
+    // saying where the icon's window was, when that doesn't come (ASSERT_NO_FATAL_FAILURE).
+    void waitUntilInTray(const QSystemTrayIcon& icon);
+    // clickIcon: clicks the icon where the tray shows it.
+    void clickIcon(const QSystemTrayIcon& icon);
+    // pressKey: types a key (xdotool's names: "Return", "Escape", "ctrl+q") once the keyboard
+    // reaches window: a top-level widget of this process, or an X window of another program.
+    // A popup of this process takes the keyboard as it shows; any other window once the window
+    // manager gave it the focus (and Qt heard of it). Fails the test, saying which window had
+    // the focus, when that doesn't come.
+    void pressKey(const QWidget& window, const std::string& key);
+    void pressKey(std::uint32_t window, const std::string& key);
+    // pressKey: types a key to the popup or window of this process that has the keyboard now.
     void pressKey(const std::string& key);
     // pasted: what the clipboard holds, as another program reads it (xclip).
     std::string pasted();
@@ -41,6 +59,9 @@ protected:
     // moveFocusTo: presses key ("Tab", "Down") until widget has the keyboard focus, waiting
     // after each press for the focus to move; false when it never gets there.
     bool moveFocusTo(const QWidget& widget, const std::string& key = "Tab");
+
+private:
+    void pressKeyWhen(std::uint32_t window, const std::string& key, const std::function<bool()>& reached);
 };
 
 }  // namespace app::ui::test

@@ -58,7 +58,6 @@ protected:
         EXPECT_TRUE(pumpUntil([&] { return shown(); }));
         const auto id = windowId();
         EXPECT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
-        pump(300ms);
         return id;
     }
 
@@ -191,7 +190,7 @@ TEST_F(WelcomeWindowX11Test, EscapeClosesItAndShowingAgainKeepsItsState) {
     clickAt(view.copyButton());
     ASSERT_TRUE(pumpUntil([&] { return view.copyButton().text() == "Copied"; }));
 
-    pressKey("Escape");
+    pressKey(*welcome->view(), "Escape");
     ASSERT_TRUE(pumpUntil([&] { return !shown(); })) << "Escape closes the guide";
     EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
 

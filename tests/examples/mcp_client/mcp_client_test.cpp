@@ -3,7 +3,7 @@
 #include "app/host/serve_request.hpp"
 #include "app/tools/tool_dispatcher.hpp"
 #include "tests/app/host/host_fixture.hpp"
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

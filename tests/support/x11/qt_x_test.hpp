@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/x11/shown_windows.hpp"
 #include "tests/support/x11/x_session.hpp"
 
 #include "platform/frame.hpp"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +43,22 @@ protected:
 
     // click: moves the pointer to a point of the screen and clicks the left button there.
     void click(platform::Point at);
+
+    // ClickTarget: where a click must land: a window (of any program), the place of its
+    // top-left corner on the screen that the test counts on, and the point to click.
+    struct ClickTarget {
+        std::uint32_t window = 0;
+        platform::Point origin;
+        platform::Point at;
+    };
+    // clickOn: clicks the left button at target's point once the X server shows its window
+    // there: viewable, at the expected place, and under the pointer moved to the point. A window
+    // still being mapped or placed, or a tray icon the tray hasn't taken in yet, would let the
+    // click land on whatever lies below. target is asked again on each try, for a window that
+    // moves meanwhile. When that doesn't come within timeout, fails the test, saying where the
+    // window was and what the pointer was over, and returns false.
+    bool clickOn(const std::function<ClickTarget()>& target, const std::string& what,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // windowsTitled: the frames of the shown windows titled exactly title, as the X server has
     // them.
     std::vector<platform::Rect> windowsTitled(const std::string& title);
@@ -121,18 +139,45 @@ inline void QtXTest::click(platform::Point at) {
                           std::to_string(static_cast<int>(at.y)), "click", "1"});
 }
 
+inline bool QtXTest::clickOn(const std::function<ClickTarget()>& target, const std::string& what,
+                             std::chrono::milliseconds timeout) {
+    auto* c = x->get();
+    std::string seen;
+    const bool ready = pumpUntil(
+        [&] {
+            const auto wanted = target();
+            const auto shown = shownWindow(c, wanted.window);
+            if (!shown || !shown->viewable || shown->x != int(wanted.origin.x) || shown->y != int(wanted.origin.y)) {
+                seen = describeWindow(c, wanted.window) + ", expected at +" + std::to_string(int(wanted.origin.x)) +
+                       "+" + std::to_string(int(wanted.origin.y));
+                return false;
+            }
+            xcb_warp_pointer(c, XCB_WINDOW_NONE, x->root(), 0, 0, 0, 0, static_cast<std::int16_t>(wanted.at.x),
+                             static_cast<std::int16_t>(wanted.at.y));
+            const auto under = windowsUnderPointer(c, x->root());
+            if (std::find(under.begin(), under.end(), wanted.window) != under.end()) return true;
+            seen = "the pointer at " + std::to_string(int(wanted.at.x)) + "," + std::to_string(int(wanted.at.y)) +
+                   " is over " + (under.empty() ? std::string("the root") : describeWindow(c, under.back())) +
+                   ", not over " + describeWindow(c, wanted.window);
+            return false;
+        },
+        timeout);
+    if (!ready) {
+        ADD_FAILURE() << "couldn't click " << what << ": " << seen;
+        return false;
+    }
+    session().runChecked({"xdotool", "click", "1"});
+    return true;
+}
+
 inline std::vector<platform::Rect> QtXTest::windowsTitled(const std::string& title) {
     const auto found = session().run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
     std::vector<platform::Rect> frames;
     std::istringstream ids(found.output);
-    auto* c = x->get();
     for (std::uint32_t id = 0; ids >> id;) {
-        const auto geometry = platform::xcbReply(c, xcb_get_geometry(c, id), xcb_get_geometry_reply);
-        const auto origin = platform::xcbReply(c, xcb_translate_coordinates(c, id, x->root(), 0, 0),
-                                               xcb_translate_coordinates_reply);
-        if (!geometry || !origin) continue;
-        frames.push_back({double(origin->dst_x), double(origin->dst_y), double(geometry->width),
-                          double(geometry->height)});
+        if (const auto shown = shownWindow(x->get(), id)) {
+            frames.push_back({double(shown->x), double(shown->y), double(shown->width), double(shown->height)});
+        }
     }
     return frames;
 }

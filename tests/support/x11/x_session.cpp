@@ -1,5 +1,7 @@
 #include "tests/support/x11/x_session.hpp"
 
+#include "tests/support/required_peer.hpp"
+
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -144,9 +146,9 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
 }
 
 void XTest::SetUp() {
-    if (std::getenv("VANTOR_X_SESSION") == nullptr) {
-        GTEST_SKIP() << "needs the X session of the CTest fixture: run it with ctest -L x11";
-    }
+    requirePeer(std::getenv("VANTOR_X_SESSION") != nullptr,
+                "needs the X session of the CTest fixture: run it with ctest -L x11");
+    if (IsSkipped() || HasFatalFailure()) return;
     session_ = XSession::find();
     ASSERT_TRUE(session_) << "the X session fixture isn't running (no display in "
                           << std::getenv("VANTOR_X_SESSION") << ")";

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include "platform/frame.hpp"
 #include "platform/window_system.hpp"

@@ -4,7 +4,7 @@
 // installed from its lockfile by the project's install step), started on 127.0.0.1 and a free
 // port for one test and stopped with it, and the requests it logged.
 
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include <charconv>
 #include <chrono>

@@ -21,8 +21,10 @@ namespace mcp::testing {
 using Form = std::map<std::string, std::string>;
 
 inline Form readForm(std::string_view body) {
+    // Named, so that it outlives the loop: params() is a view into the URL.
+    boost::urls::url query("http://x/?" + std::string(body));
     Form form;
-    for (const auto& parameter : boost::urls::url("http://x/?" + std::string(body)).params()) {
+    for (const auto& parameter : query.params()) {
         form[parameter.key] = parameter.value;
     }
     return form;

@@ -10,6 +10,7 @@
 #include "tests/mcp/oauth/client/authorization_server_peer.hpp"
 #include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
 #include "tests/mcp/oauth/client/protected_mcp_server.hpp"
+#include "tests/support/required_peer.hpp"
 #include "tests/support/temporary_folder.hpp"
 
 #include <algorithm>
@@ -31,9 +32,9 @@ std::string ping(int id) {
 class ProtectedServerEndToEndTest : public testing::OAuthNetworkTest {
 protected:
     void SetUp() override {
-        if (!AuthorizationServerPeer::installed()) {
-            GTEST_SKIP() << "the authorization server's npm packages are not installed (make deps)";
-        }
+        test_support::requirePeer(AuthorizationServerPeer::installed(),
+                                  "the authorization server's npm packages are not installed (make deps)");
+        if (IsSkipped() || HasFatalFailure()) return;
         // The authorization server signs its access tokens with this key; the MCP server gets
         // the public half, as it would read it from the server's published keys.
         const auto key = (folder_.path() / "signing.pem").string();

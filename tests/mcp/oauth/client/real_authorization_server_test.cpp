@@ -9,6 +9,7 @@
 #include "mcp/oauth/client/token_endpoint_client.hpp"
 #include "tests/mcp/oauth/client/authorization_server_peer.hpp"
 #include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
+#include "tests/support/required_peer.hpp"
 #include "tests/support/temporary_folder.hpp"
 
 namespace mcp {
@@ -23,9 +24,9 @@ constexpr std::string_view kResource = "urn:vantor:test";
 class RealAuthorizationServerTest : public testing::OAuthNetworkTest {
 protected:
     void SetUp() override {
-        if (!AuthorizationServerPeer::installed()) {
-            GTEST_SKIP() << "the authorization server's npm packages are not installed (make deps)";
-        }
+        test_support::requirePeer(AuthorizationServerPeer::installed(),
+                                  "the authorization server's npm packages are not installed (make deps)");
+        if (IsSkipped() || HasFatalFailure()) return;
         const auto key = (folder_.path() / "client.pem").string();
         ASSERT_TRUE(testing::makeP256KeyPair(key));
         privateKey_ = testing::readFile(key);

@@ -1,4 +1,4 @@
-#include "tests/support/x11/child_process.hpp"
+#include "tests/support/child_process.hpp"
 
 #include <fcntl.h>
 #include <poll.h>
