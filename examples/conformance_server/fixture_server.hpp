@@ -3,7 +3,6 @@
 // The fixtures of the conformance server: the tools, resources, prompts and completions that
 // the protocol's conformance suite asks for by name, with the texts it expects back.
 
-#include "examples/http_listener/standing_stream_gate.hpp"
 #include "mcp/server/server.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
@@ -13,24 +12,20 @@
 
 namespace fixture {
 
-using example::StandingStreamGate;
-
 // A 1×1 PNG and a short silent WAV, in base64.
 inline constexpr std::string_view kPNG =
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==";
 inline constexpr std::string_view kWAV =
     "UklGRjQAAABXQVZFZm10IBAAAAABAAEAQB8AAEAfAAABAAgAZGF0YRAAAACAgICAgICAgICAgICAgICA";
 
-// Registers the tools and their handlers on `server`. The tools that talk to the client
-// first wait for `gate`.
-void addTools(const std::shared_ptr<mcp::Server>& server, std::shared_ptr<StandingStreamGate> gate);
+// Registers the tools and their handlers on `server`.
+void addTools(const std::shared_ptr<mcp::Server>& server);
 
 // Registers resources, templates, subscriptions, prompts, completion and the log level.
 void addCatalogue(mcp::Server& server);
 
 // A server declaring every capability the suite looks for, with all the fixtures above.
-inline std::shared_ptr<mcp::Server> makeServer(const boost::asio::any_io_executor& executor,
-                                               std::shared_ptr<StandingStreamGate> gate) {
+inline std::shared_ptr<mcp::Server> makeServer(const boost::asio::any_io_executor& executor) {
     using Capabilities = mcp::Server::Capabilities;
     auto server = std::make_shared<mcp::Server>(
         executor, "vantor-conformance-server", "1.0.0", std::nullopt, std::nullopt,
@@ -39,7 +34,7 @@ inline std::shared_ptr<mcp::Server> makeServer(const boost::asio::any_io_executo
                      .prompts = Capabilities::Prompts{.listChanged = true},
                      .resources = Capabilities::Resources{.subscribe = true, .listChanged = true},
                      .tools = Capabilities::Tools{.listChanged = true}});
-    addTools(server, std::move(gate));
+    addTools(server);
     addCatalogue(*server);
     return server;
 }

@@ -1,9 +1,11 @@
 // The tools of the conformance server. Each returns fixed content, or asks the client
 // (sampling, elicitation) and reports what it answered; the logging and progress tools send
-// their notifications about 50 ms apart before they return.
+// their notifications about 50 ms apart before they return. Whatever a tool sends the client
+// names the tool's request, so that it reaches a client that never opens the standing stream.
 
 #include "fixture_server.hpp"
 
+#include "mcp/http/stateful_http_server_transport.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/server/tool_methods.hpp"
 
@@ -97,12 +99,24 @@ mcp::Elicitation::RequestSchema enumsSchema() {
                                {"maxItems", 3}}}}};
 }
 
-// One tool call: its arguments, the id and token of its request, and the server to ask.
+// An input schema with the keywords of JSON Schema 2020-12 that a client must get unchanged.
+Value schema2020() {
+    const Value stringProperty = Value::Object{{"type", "string"}};
+    return Value::Object{
+        {"$schema", "https://json-schema.org/draft/2020-12/schema"},
+        {"type", "object"},
+        {"$defs", Value::Object{{"address", objectSchema({{"street", stringProperty}, {"city", stringProperty}})}}},
+        {"properties", Value::Object{{"name", stringProperty}, {"address", Value::Object{{"$ref", "#/$defs/address"}}}}},
+        {"additionalProperties", false}};
+}
+
+// One tool call: its arguments, the id and progress token of its request, and the server
+// to ask.
 struct Call {
     mcp::ValueObject arguments;
+    mcp::ID requestID;
     std::optional<mcp::ProgressToken> progressToken;
     std::shared_ptr<mcp::Server> server;
-    std::shared_ptr<StandingStreamGate> gate;
 
     std::string argument(std::string_view name) const {
         const Value* value = arguments.find(name);
@@ -155,9 +169,8 @@ std::vector<FixtureTool> fixtureTools() {
                       .description = "Sends three log messages while it runs.",
                       .inputSchema = objectSchema()},
                      [](Call call) -> asio::awaitable<Result> {
-                         co_await call.gate->wait();
                          for (const std::string_view step : kLogSteps) {
-                             co_await call.server->log(mcp::LogLevel::info, std::nullopt, Value(step));
+                             co_await call.server->log(mcp::LogLevel::info, std::nullopt, Value(step), call.requestID);
                              co_await pause();
                          }
                          co_return textResult("Tool with logging executed successfully");
@@ -166,12 +179,11 @@ std::vector<FixtureTool> fixtureTools() {
                       .description = "Reports progress three times while it runs.",
                       .inputSchema = objectSchema()},
                      [](Call call) -> asio::awaitable<Result> {
-                         co_await call.gate->wait();
                          for (const double progress : kProgressSteps) {
                              if (call.progressToken) {
                                  auto message = mcp::makeMessage<mcp::ProgressNotification>(
                                      {.progressToken = *call.progressToken, .progress = progress, .total = 100.0});
-                                 co_await call.server->notify(std::move(message));
+                                 co_await call.server->notify(std::move(message), call.requestID);
                              }
                              co_await pause();
                          }
@@ -181,10 +193,10 @@ std::vector<FixtureTool> fixtureTools() {
                       .description = "Asks the client's model to answer a prompt.",
                       .inputSchema = objectSchema({{"prompt", stringProperty}}, {"prompt"})},
                      [](Call call) -> asio::awaitable<Result> {
-                         co_await call.gate->wait();
                          auto messages = promptMessages(call.argument("prompt"));
-                         auto answer = co_await call.server->requestSampling(std::move(messages), std::nullopt,
-                                                                             std::nullopt, std::nullopt, std::nullopt, 100);
+                         auto answer = co_await call.server->requestSampling(
+                             std::move(messages), std::nullopt, std::nullopt, std::nullopt, std::nullopt, 100,
+                             std::nullopt, std::nullopt, call.requestID);
                          std::string reply;
                          if (const auto* block = answer.content.single()) {
                              if (const auto* text = std::get_if<mcp::Sampling::Message::Content::ContentBlock::Text>(
@@ -198,35 +210,51 @@ std::vector<FixtureTool> fixtureTools() {
                       .description = "Asks the user for a reply.",
                       .inputSchema = objectSchema({{"message", stringProperty}}, {"message"})},
                      [](Call call) -> asio::awaitable<Result> {
-                         co_await call.gate->wait();
-                         auto answer = co_await call.server->requestElicitation(call.argument("message"),
-                                                                                responseSchema());
+                         auto answer = co_await call.server->requestElicitation(
+                             call.argument("message"), responseSchema(), std::nullopt, std::nullopt, call.requestID);
                          co_return textResult("User response: " + describe(answer));
                      }});
     tools.push_back({{.name = "test_elicitation_sep1034_defaults",
                       .description = "Asks the user for fields that all have defaults.",
                       .inputSchema = objectSchema()},
                      [](Call call) -> asio::awaitable<Result> {
-                         co_await call.gate->wait();
                          auto answer = co_await call.server->requestElicitation(
-                             "Please review and update the form fields with defaults", defaultsSchema());
+                             "Please review and update the form fields with defaults", defaultsSchema(), std::nullopt,
+                             std::nullopt, call.requestID);
                          co_return textResult("Elicitation completed: " + describe(answer));
                      }});
     tools.push_back({{.name = "test_elicitation_sep1330_enums",
                       .description = "Asks the user to choose from each kind of enumeration.",
                       .inputSchema = objectSchema()},
                      [](Call call) -> asio::awaitable<Result> {
-                         co_await call.gate->wait();
-                         auto answer = co_await call.server->requestElicitation("Please select options from the enums",
-                                                                                enumsSchema());
+                         auto answer = co_await call.server->requestElicitation(
+                             "Please select options from the enums", enumsSchema(), std::nullopt, std::nullopt,
+                             call.requestID);
                          co_return textResult("Elicitation completed: " + describe(answer));
+                     }});
+    tools.push_back({{.name = "json_schema_2020_12_tool",
+                      .description = "Tool with JSON Schema 2020-12 features",
+                      .inputSchema = schema2020()},
+                     [](Call) -> asio::awaitable<Result> { co_return textResult("JSON Schema 2020-12 tool called"); }});
+    tools.push_back({{.name = "test_reconnection",
+                      .description = "Closes its event stream before it answers, so that the client must resume "
+                                     "the stream to read the answer.",
+                      .inputSchema = objectSchema()},
+                     [](Call call) -> asio::awaitable<Result> {
+                         // The server runs on the stateful transport in this program.
+                         if (const auto transport = std::dynamic_pointer_cast<mcp::StatefulHTTPServerTransport>(
+                                 call.server->connection())) {
+                             co_await transport->closeSSEStream(call.requestID.description());
+                         }
+                         co_await pause();
+                         co_return textResult("Reconnection test completed successfully");
                      }});
     return tools;
 }
 
 }  // namespace
 
-void addTools(const std::shared_ptr<mcp::Server>& server, std::shared_ptr<StandingStreamGate> gate) {
+void addTools(const std::shared_ptr<mcp::Server>& server) {
     auto tools = std::make_shared<std::vector<FixtureTool>>(fixtureTools());
     server->withMethodHandler<mcp::ListTools>(
         [tools](mcp::ListTools::Parameters) -> asio::awaitable<mcp::ListTools::Result> {
@@ -236,14 +264,14 @@ void addTools(const std::shared_ptr<mcp::Server>& server, std::shared_ptr<Standi
         });
     // The server owns its handlers, so the handler holds it weakly.
     server->withMethodHandler<mcp::CallTool>(
-        [tools, gate, weak = std::weak_ptr<mcp::Server>(server)](mcp::CallTool::Parameters params)
-            -> asio::awaitable<Result> {
+        [tools, weak = std::weak_ptr<mcp::Server>(server)](
+            mcp::CallTool::Parameters params, const mcp::HandlerContext& context) -> asio::awaitable<Result> {
             const auto self = weak.lock();
             if (!self) throw mcp::MCPError::internalError("The server has gone");
             for (const auto& entry : *tools) {
                 if (entry.tool.name != params.name) continue;
-                Call call{params.arguments.value_or(mcp::ValueObject{}),
-                          params._meta ? params._meta->progressToken() : std::nullopt, self, gate};
+                Call call{params.arguments.value_or(mcp::ValueObject{}), context.id,
+                          params._meta ? params._meta->progressToken() : std::nullopt, self};
                 auto result = co_await entry.body(std::move(call));
                 co_return result;
             }

@@ -14,14 +14,17 @@
 
 #include <boost/asio/any_io_executor.hpp>
 
+#include <cstdint>
 #include <memory>
+
+// How long a client waits before it resumes a stream the server closed (test_reconnection's).
+constexpr std::int64_t kRetryInterval = 500;
 
 int main(int argc, char** argv) {
     namespace asio = boost::asio;
     // A full run of the suite leaves a few dozen ended sessions in the table.
     return example::serveOnLoopback("conformance_server", argc, argv, "", [](const asio::any_io_executor& executor) {
-        auto sessions = std::make_shared<example::SessionTable>(executor, fixture::makeServer,
-                                                                example::SessionTable::Gates::standingStream);
+        auto sessions = std::make_shared<example::SessionTable>(executor, fixture::makeServer, kRetryInterval);
         return std::make_shared<const example::RequestHandler>(
             [sessions](mcp::HTTPRequest request) { return sessions->handle(std::move(request)); });
     });

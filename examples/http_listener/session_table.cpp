@@ -4,8 +4,9 @@
 
 namespace example {
 
-SessionTable::SessionTable(boost::asio::any_io_executor executor, MakeServer makeServer, Gates gates)
-    : executor_(std::move(executor)), makeServer_(std::move(makeServer)), gates_(gates) {}
+SessionTable::SessionTable(boost::asio::any_io_executor executor, MakeServer makeServer,
+                           std::optional<std::int64_t> retryInterval)
+    : executor_(std::move(executor)), makeServer_(std::move(makeServer)), retryInterval_(retryInterval) {}
 
 boost::asio::awaitable<mcp::HTTPResponse> SessionTable::handle(mcp::HTTPRequest request) {
     if (const auto sessionID = request.header(mcp::HTTPHeaderName::sessionID)) {
@@ -14,19 +15,15 @@ boost::asio::awaitable<mcp::HTTPResponse> SessionTable::handle(mcp::HTTPRequest 
             co_return mcp::HTTPResponse(mcp::HTTPResponse::Error{
                 404, mcp::MCPError::invalidRequest("Not Found: Invalid or expired session ID"), std::nullopt, {}});
         }
-        const bool opensStandingStream = request.method == "GET";
-        auto response = co_await session->second.transport->handleRequest(std::move(request));
-        if (opensStandingStream && response.statusCode() == 200 && session->second.gate) session->second.gate->open();
-        co_return response;
+        co_return co_await session->second.transport->handleRequest(std::move(request));
     }
-    auto transport = mcp::StatefulHTTPServerTransport::make(executor_);
-    auto gate = gates_ == Gates::standingStream ? std::make_shared<StandingStreamGate>(executor_) : nullptr;
-    auto server = makeServer_(executor_, gate);
+    auto transport = mcp::StatefulHTTPServerTransport::make(executor_, nullptr, nullptr, retryInterval_);
+    auto server = makeServer_(executor_);
     co_await server->start(transport);
     auto response = co_await transport->handleRequest(std::move(request));
     for (const auto& [name, value] : response.headers()) {
         if (mcp::equalsIgnoringCase(name, mcp::HTTPHeaderName::sessionID)) {
-            sessions_.emplace(value, Session{std::move(transport), std::move(server), std::move(gate)});
+            sessions_.emplace(value, Session{std::move(transport), std::move(server)});
             co_return response;
         }
     }

@@ -6,7 +6,6 @@
 // learn the session has been terminated. Everything runs on the program's one thread, so the
 // table needs no strand of its own.
 
-#include "examples/http_listener/standing_stream_gate.hpp"
 #include "mcp/http/http_request.hpp"
 #include "mcp/http/http_response.hpp"
 #include "mcp/http/stateful_http_server_transport.hpp"
@@ -15,25 +14,24 @@
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace example {
 
 class SessionTable {
 public:
-    // Makes the server of a new session; `gate` is the session's standing-stream gate, null
-    // for a table without gates.
-    using MakeServer = std::function<std::shared_ptr<mcp::Server>(const boost::asio::any_io_executor& executor,
-                                                                  std::shared_ptr<StandingStreamGate> gate)>;
+    // Makes the server of a new session.
+    using MakeServer = std::function<std::shared_ptr<mcp::Server>(const boost::asio::any_io_executor& executor)>;
 
-    // Whether each session gets a `StandingStreamGate`, opened once a GET has opened the
-    // session's standing stream.
-    enum class Gates { none, standingStream };
-
-    SessionTable(boost::asio::any_io_executor executor, MakeServer makeServer, Gates gates = Gates::none);
+    // `retryInterval` (milliseconds) goes into the "retry" field of every stream's first event,
+    // telling a client how long to wait before it resumes a stream the server closed.
+    SessionTable(boost::asio::any_io_executor executor, MakeServer makeServer,
+                 std::optional<std::int64_t> retryInterval = std::nullopt);
 
     // The answer to `request`: a 404 for an unknown session id.
     boost::asio::awaitable<mcp::HTTPResponse> handle(mcp::HTTPRequest request);
@@ -42,12 +40,11 @@ private:
     struct Session {
         std::shared_ptr<mcp::StatefulHTTPServerTransport> transport;
         std::shared_ptr<mcp::Server> server;
-        std::shared_ptr<StandingStreamGate> gate;
     };
 
     boost::asio::any_io_executor executor_;
     MakeServer makeServer_;
-    Gates gates_;
+    std::optional<std::int64_t> retryInterval_;
     std::map<std::string, Session> sessions_;
 };
 

@@ -88,11 +88,7 @@ std::shared_ptr<mcp::Server> makeServer(const asio::any_io_executor& executor) {
 int main(int argc, char** argv) {
     return example::serveOnLoopback("stateful_http_server", argc, argv, "Listening on ",
                                     [](const asio::any_io_executor& executor) {
-                                        auto sessions = std::make_shared<example::SessionTable>(
-                                            executor, [](const asio::any_io_executor& serverExecutor,
-                                                         std::shared_ptr<example::StandingStreamGate>) {
-                                                return makeServer(serverExecutor);
-                                            });
+                                        auto sessions = std::make_shared<example::SessionTable>(executor, makeServer);
                                         return std::make_shared<const example::RequestHandler>(
                                             [sessions](mcp::HTTPRequest request) {
                                                 return sessions->handle(std::move(request));

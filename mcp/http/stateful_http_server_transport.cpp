@@ -105,8 +105,17 @@ asio::awaitable<void> StatefulHTTPServerTransport::disconnect() {
 }
 
 asio::awaitable<void> StatefulHTTPServerTransport::send(std::string message) {
-    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> asio::awaitable<void> {
-        self->route(std::move(message));
+    auto body = [self = shared_from_this(), message = std::move(message)]() -> asio::awaitable<void> {
+        self->route(message, std::nullopt);
+        co_return;
+    };
+    co_await onStrand(strand_, std::move(body));
+}
+
+asio::awaitable<void> StatefulHTTPServerTransport::sendRelated(std::string message, const ID& relatedRequestID) {
+    auto body = [self = shared_from_this(), message = std::move(message),
+                 requestID = relatedRequestID.description()]() -> asio::awaitable<void> {
+        self->route(message, requestID);
         co_return;
     };
     co_await onStrand(strand_, std::move(body));
@@ -239,20 +248,29 @@ HTTPResponse StatefulHTTPServerTransport::handleDELETERequest(const HTTPRequest&
     return HTTPResponse(HTTPResponse::OK{std::move(headers)});
 }
 
-void StatefulHTTPServerTransport::route(std::string message) {
+void StatefulHTTPServerTransport::route(const std::string& message,
+                                        const std::optional<std::string>& relatedRequestID) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (terminated_) throw MCPError::connectionClosed();
     const auto kind = JSONRPCMessageKind::classify(message);
     if (!kind) {
         logger_.warning("Could not classify outgoing message for routing");
         return;
     }
-    // The server's own requests and notifications go to the standing stream, also when they
-    // concern a request whose stream is open.
-    if (kind->type != JSONRPCMessageKind::Type::response) {
-        routeServerInitiatedMessage(message);
+    if (kind->type == JSONRPCMessageKind::Type::response) {
+        routeResponse(message, kind->id.value_or(""));
         return;
     }
-    routeResponse(message, kind->id.value_or(""));
+    // The server's own requests and notifications go to the standing stream while one is open,
+    // also when they concern a request whose stream is open. Without it, one sent while a
+    // request is served goes where its client is listening anyway: that request's stream. A
+    // client that never opens the standing stream would otherwise never see a tool's progress,
+    // nor the sampling request the tool then waits on for good.
+    if (relatedRequestID && !standaloneStream_ && requestsInFlight_.contains(*relatedRequestID)) {
+        routeToRequestStream(message, *relatedRequestID);
+        return;
+    }
+    routeServerInitiatedMessage(message);
 }
 
 void StatefulHTTPServerTransport::routeResponse(const std::string& message, const std::string& requestID) {

@@ -6,8 +6,11 @@
 // answered at once with a Server-Sent Events stream of its own, on which the server's
 // response arrives later, after which the stream ends. Notifications and responses from the
 // client get 202. A GET opens the one standing stream that carries the server's own requests
-// and notifications; a GET with "Last-Event-ID" resumes a broken stream by replaying what the
-// client missed. DELETE ends the session.
+// and notifications; while none is open, those the server sends while it serves a request
+// (progress, log lines, sampling and the like, sent with `sendRelated`) travel on that
+// request's stream instead, since a client needn't open the standing one. A GET with
+// "Last-Event-ID" resumes a broken stream by replaying what the client missed. DELETE ends
+// the session.
 //
 // The transport knows no sockets: the embedding HTTP server hands it each request as an
 // `HTTPRequest` and writes out the `HTTPResponse` it returns, writing a stream reply's chunks
@@ -88,6 +91,13 @@ public:
     // Routes the response to the request `id` as `send` does, without reading the message.
     boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;
 
+    // Routes a request or notification sent while the client's request `relatedRequestID` is
+    // served: to the standing GET stream when one is open, as `send` does; otherwise to the
+    // stream of that request while it awaits its response (stored with that stream's events,
+    // so that a resume of it replays the message). A response, or a request already
+    // answered, is routed as `send` routes it.
+    boost::asio::awaitable<void> sendRelated(std::string message, const ID& relatedRequestID) override;
+
     // The client's messages, in arrival order; the same stream on every call.
     std::shared_ptr<MessageStream> receive() override { return incoming_; }
 
@@ -123,7 +133,8 @@ private:
                                              const HTTPRequest& request);
     HTTPResponse openRequestStream(Value message, const std::string& requestID, const HTTPRequest& request);
     HTTPResponse handleDELETERequest(const HTTPRequest& request);
-    void route(std::string message);
+    // relatedRequestID: the request being served when the server sent the message, if known.
+    void route(const std::string& message, const std::optional<std::string>& relatedRequestID);
     void routeToRequestStream(const std::string& message, const std::string& requestID);
     void routeResponse(const std::string& message, const std::string& requestID);
     void closeRequestStream(const std::string& requestID);

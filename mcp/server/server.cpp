@@ -16,6 +16,23 @@ namespace mcp {
 
 namespace asio = boost::asio;
 
+namespace {
+
+// Hands `bytes` to `transport`: as the answer to `answering`, or as a message sent while
+// `relatedRequestID` is served, or plainly.
+asio::awaitable<void> sendOver(Transport& transport, std::string bytes, const std::optional<ID>& answering,
+                               const std::optional<ID>& relatedRequestID) {
+    if (answering) {
+        co_await transport.sendResponse(std::move(bytes), *answering);
+    } else if (relatedRequestID) {
+        co_await transport.sendRelated(std::move(bytes), *relatedRequestID);
+    } else {
+        co_await transport.send(std::move(bytes));
+    }
+}
+
+}  // namespace
+
 Server::Server(asio::any_io_executor executor, std::string name, std::string version, std::optional<std::string> title,
                std::optional<std::string> instructions, Capabilities capabilities, Configuration configuration)
     : strand_(strandOf(executor)),
@@ -113,27 +130,26 @@ asio::awaitable<void> Server::waitOnStrand() {
 
 // Writing
 
-asio::awaitable<void> Server::sendOnStrand(Value message) {
-    auto sending = [self = shared_from_this(), message = std::move(message)]() mutable {
-        return self->sendMessage(std::move(message));
+asio::awaitable<void> Server::sendOnStrand(Value message, std::optional<ID> relatedRequestID) {
+    auto sending = [self = shared_from_this(), message = std::move(message),
+                    relatedRequestID = std::move(relatedRequestID)]() mutable {
+        return self->sendMessage(std::move(message), std::nullopt, std::move(relatedRequestID));
     };
     co_await onStrand(strand_, std::move(sending));
 }
 
-asio::awaitable<void> Server::sendMessage(Value message, std::optional<ID> answering) {
+asio::awaitable<void> Server::sendMessage(Value message, std::optional<ID> answering,
+                                          std::optional<ID> relatedRequestID) {
     if (!connection_) throw MCPError::internalError("Server connection not initialized");
-    return sendBytes(writeJSON(message, KeyOrder::sorted), std::move(answering));
+    return sendBytes(writeJSON(message, KeyOrder::sorted), std::move(answering), std::move(relatedRequestID));
 }
 
-asio::awaitable<void> Server::sendBytes(std::string bytes, std::optional<ID> answering) {
+asio::awaitable<void> Server::sendBytes(std::string bytes, std::optional<ID> answering,
+                                        std::optional<ID> relatedRequestID) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Server connection not initialized");
-    if (answering) {
-        co_await transport->sendResponse(std::move(bytes), *answering);
-    } else {
-        co_await transport->send(std::move(bytes));
-    }
+    co_await sendOver(*transport, std::move(bytes), answering, relatedRequestID);
 }
 
 asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {
@@ -143,14 +159,16 @@ asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> re
 
 // Requests to the client
 
-void Server::startRequest(ID id, Value message, AnyPendingRequest pending) {
+void Server::startRequest(ID id, Value message, AnyPendingRequest pending, std::optional<ID> relatedRequestID) {
     // Posted, never run at once, even from the strand: a request that fails before its first
     // wait (a send that throws straight away) would otherwise resume its caller inside
     // `sendRequest`'s initiation, which still uses its own state and the caller's cancellation
     // slot afterwards.
     auto sending = [self = shared_from_this(), id = std::move(id), message = std::move(message),
-                    pending = std::move(pending)]() mutable {
-        asio::co_spawn(self->strand_, self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending)),
+                    pending = std::move(pending), relatedRequestID = std::move(relatedRequestID)]() mutable {
+        asio::co_spawn(self->strand_,
+                       self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending),
+                                                 std::move(relatedRequestID)),
                        [self](std::exception_ptr error) {
                            if (!error) return;
                            self->logger().error("Failed to send request", [&error] {
@@ -161,7 +179,8 @@ void Server::startRequest(ID id, Value message, AnyPendingRequest pending) {
     asio::post(strand_, std::move(sending));
 }
 
-asio::awaitable<void> Server::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending) {
+asio::awaitable<void> Server::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending,
+                                                  std::optional<ID> relatedRequestID) {
     const auto transport = connection_;
     std::string bytes;
     std::exception_ptr failure;
@@ -184,7 +203,7 @@ asio::awaitable<void> Server::sendRequestOnStrand(ID id, Value message, AnyPendi
     pendingRequests_.emplace(id, std::move(pending));
 
     try {
-        co_await transport->send(std::move(bytes));
+        co_await sendOver(*transport, std::move(bytes), std::nullopt, relatedRequestID);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -162,14 +162,20 @@ public:
     template <Method M>
     boost::asio::awaitable<void> send(Response<M> response) {
         Value message = mcp::encode(response);
-        co_await sendOnStrand(std::move(message));
+        co_await sendOnStrand(std::move(message), std::nullopt);
     }
 
     // Writes a notification to the client; throws as `send` does.
+    //
+    // `relatedRequestID`, here, in `sendRequest` and in the ways below of asking and telling
+    // the client: the id of the client's request being served when the message goes out
+    // (`HandlerContext::id`), for a progress report, a log line or a question that a handler
+    // sends on its way. The transport may then carry the message beside that request's
+    // answer, which over HTTP is what reaches a client that listens for nothing else.
     template <Notification N>
-    boost::asio::awaitable<void> notify(Message<N> message) {
+    boost::asio::awaitable<void> notify(Message<N> message, std::optional<ID> relatedRequestID = std::nullopt) {
         Value encoded = mcp::encode(message);
-        co_await sendOnStrand(std::move(encoded));
+        co_await sendOnStrand(std::move(encoded), std::move(relatedRequestID));
     }
 
     // Sends a request to the client and waits for its answer, without a time limit: until
@@ -179,12 +185,14 @@ public:
     // `M::Result`, and `boost::system::system_error` operation_aborted when cancelled; the
     // request is no longer pending then, and a late answer to it is dropped.
     template <Method M>
-    boost::asio::awaitable<typename M::Result> sendRequest(Request<M> request) {
-        auto initiation = [self = shared_from_this(), id = request.id,
-                           message = mcp::encode(request)](auto continuation) mutable {
+    boost::asio::awaitable<typename M::Result> sendRequest(Request<M> request,
+                                                          std::optional<ID> relatedRequestID = std::nullopt) {
+        auto initiation = [self = shared_from_this(), id = request.id, message = mcp::encode(request),
+                           relatedRequestID = std::move(relatedRequestID)](auto continuation) mutable {
             boost::asio::cancellation_slot slot = boost::asio::get_associated_cancellation_slot(continuation);
             self->startRequest(id, std::move(message),
-                               AnyPendingRequest(PendingRequest<typename M::Result>{std::move(continuation)}));
+                               AnyPendingRequest(PendingRequest<typename M::Result>{std::move(continuation)}),
+                               std::move(relatedRequestID));
             // After `startRequest`, so that the request is pending before a cancellation can
             // look for it: both go through the strand in order.
             self->abandonRequestOnCancellation(slot, std::move(id));
@@ -212,32 +220,36 @@ public:
         std::optional<std::string> systemPrompt, std::optional<Sampling::ContextInclusion> includeContext,
         std::optional<double> temperature, std::int64_t maxTokens,
         std::optional<std::vector<std::string>> stopSequences = std::nullopt,
-        std::optional<Metadata> meta = std::nullopt);
+        std::optional<Metadata> meta = std::nullopt, std::optional<ID> relatedRequestID = std::nullopt);
 
     // "elicitation/create" in form mode: asks the user for the fields of `requestedSchema`.
     // "mode" is sent only when `mode` is given.
     boost::asio::awaitable<CreateElicitation::Result> requestElicitation(
         std::string message, Elicitation::RequestSchema requestedSchema,
-        std::optional<Elicitation::Mode> mode = std::nullopt, std::optional<Metadata> meta = std::nullopt);
+        std::optional<Elicitation::Mode> mode = std::nullopt, std::optional<Metadata> meta = std::nullopt,
+        std::optional<ID> relatedRequestID = std::nullopt);
 
     // "elicitation/create" in URL mode: sends the user to `url`.
     boost::asio::awaitable<CreateElicitation::Result> requestElicitation(std::string message, std::string url,
                                                                          std::string elicitationId,
-                                                                         std::optional<Metadata> meta = std::nullopt);
+                                                                         std::optional<Metadata> meta = std::nullopt,
+                                                                         std::optional<ID> relatedRequestID = std::nullopt);
 
     // "roots/list": the client's roots (the result's "_meta" is dropped).
-    boost::asio::awaitable<std::vector<Root>> listRoots();
+    boost::asio::awaitable<std::vector<Root>> listRoots(std::optional<ID> relatedRequestID = std::nullopt);
 
     // Sends one "notifications/message", whatever the level the client asked for and
     // whatever it declared. Throws as `notify` does.
-    boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, Value data);
+    boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, Value data,
+                                     std::optional<ID> relatedRequestID = std::nullopt);
 
     // The same with any codable `data`, sent as its JSON form; what encoding it throws is
     // thrown before anything is sent.
     template <Codable T>
-    boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, T data) {
+    boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, T data,
+                                     std::optional<ID> relatedRequestID = std::nullopt) {
         Value value = mcp::encode(data);
-        co_await log(level, std::move(logger), std::move(value));
+        co_await log(level, std::move(logger), std::move(value), std::move(relatedRequestID));
     }
 
     // In strict mode, throws `MCPError` methodNotFound unless the client declared `feature`
@@ -292,15 +304,20 @@ private:
     boost::asio::awaitable<void> startOnStrand(std::shared_ptr<Transport> transport, InitializeHook initializeHook);
     boost::asio::awaitable<void> stopOnStrand();
     boost::asio::awaitable<void> waitOnStrand();
-    boost::asio::awaitable<void> sendOnStrand(Value message);
-    // answering: the id of the request that message answers, when it is a response to one.
-    boost::asio::awaitable<void> sendMessage(Value message, std::optional<ID> answering = std::nullopt);
-    boost::asio::awaitable<void> sendBytes(std::string bytes, std::optional<ID> answering);
-    void startRequest(ID id, Value message, AnyPendingRequest pending);
+    // answering: the id of the request that message answers, when it is a response to one;
+    // relatedRequestID: for a request or notification, the client's request being served.
+    boost::asio::awaitable<void> sendOnStrand(Value message, std::optional<ID> relatedRequestID);
+    boost::asio::awaitable<void> sendMessage(Value message, std::optional<ID> answering = std::nullopt,
+                                             std::optional<ID> relatedRequestID = std::nullopt);
+    boost::asio::awaitable<void> sendBytes(std::string bytes, std::optional<ID> answering,
+                                           std::optional<ID> relatedRequestID = std::nullopt);
+    void startRequest(ID id, Value message, AnyPendingRequest pending, std::optional<ID> relatedRequestID);
     void abandonRequestOnCancellation(boost::asio::cancellation_slot slot, ID id);
     template <Method M>
-    boost::asio::awaitable<typename M::Result> requestFromClient(ClientFeature feature, typename M::Parameters params);
-    boost::asio::awaitable<void> sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending);
+    boost::asio::awaitable<typename M::Result> requestFromClient(ClientFeature feature, typename M::Parameters params,
+                                                                 std::optional<ID> relatedRequestID);
+    boost::asio::awaitable<void> sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending,
+                                                     std::optional<ID> relatedRequestID);
     // logger: the transport's logger; while there is none, one that discards everything.
     const logging::Logger& logger() const noexcept;
 

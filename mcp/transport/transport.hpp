@@ -62,6 +62,15 @@ public:
         return send(std::move(message));
     }
 
+    // Hands one request or notification that goes out while the peer's request
+    // `relatedRequestID` is being served (a progress report, a log line, a question back to
+    // the peer) as `send` does. A transport that answers each request on a channel of its
+    // own may carry the message there. Throws as `send` does. By default, `send`.
+    virtual boost::asio::awaitable<void> sendRelated(std::string message,
+                                                     [[maybe_unused]] const ID& relatedRequestID) {
+        return send(std::move(message));
+    }
+
     // The stream of incoming messages. Called once; the caller reads it to its end.
     virtual std::shared_ptr<MessageStream> receive() = 0;
 };

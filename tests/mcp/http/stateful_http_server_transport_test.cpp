@@ -315,6 +315,45 @@ TEST_F(StatefulHTTPServerTransportTest, SendsTheServersOwnMessagesToTheStandingS
     EXPECT_EQ(second.headers().at(1), (std::pair<std::string, std::string>{"MCP-Session-Id", "session-1"}));
 }
 
+TEST_F(StatefulHTTPServerTransportTest, CarriesWhatTheServerSendsWhileServingARequestOnItsStreamUntilAStandingOneOpens) {
+    initialize();                                            // 1_1, 1_2
+    const auto requestStream = handle(post(request("2")));  // 2_3
+    nextMessage();
+    const std::string serverRequest = R"({"jsonrpc":"2.0","id":"s1","method":"sampling/createMessage"})";
+    const auto sendRelated = [&](const std::string& message, const ID& relatedRequestID) {
+        await(transport_->sendRelated(message, relatedRequestID));
+    };
+    sendRelated(notification(1), ID(2));        // 2_4
+    sendRelated(serverRequest, ID(2));          // 2_5
+    sendRelated(notification(2), ID("9"));      // _GET_stream_6: no such request in flight
+    const auto standing = handle(get());        // _GET_stream_7
+    EXPECT_EQ(nextChunk(standing), primingEvent("_GET_stream_7")) << "nothing stored for it is sent";
+    sendRelated(notification(3), ID("2"));      // _GET_stream_8: the standing stream comes first
+    send(result("2"));                          // 2_9
+    sendRelated(notification(4), ID(2));        // _GET_stream_10: the request has been answered
+
+    EXPECT_EQ(readToEnd(requestStream),
+              (std::vector{primingEvent("2_3"), messageEvent("2_4", notification(1)), messageEvent("2_5", serverRequest),
+                           messageEvent("2_9", result("2"))}));
+    EXPECT_EQ(nextChunk(standing), messageEvent("_GET_stream_8", notification(3)));
+    EXPECT_EQ(nextChunk(standing), messageEvent("_GET_stream_10", notification(4)));
+}
+
+TEST_F(StatefulHTTPServerTransportTest, KeepsWhatTheServerSendsWhileServingARequestWhoseStreamClosedForItsResume) {
+    initialize();                                            // 1_1, 1_2
+    const auto requestStream = handle(post(request("3")));  // 3_3
+    nextMessage();
+    await(transport_->closeSSEStream("3"));
+    await(transport_->sendRelated(notification(1), ID(3)));  // 3_4, stored only
+    EXPECT_EQ(readToEnd(requestStream), (std::vector{primingEvent("3_3")}));
+
+    const auto resumed = handle(get("3_3"));
+    EXPECT_EQ(nextChunk(resumed), messageEvent("3_4", notification(1)));
+    EXPECT_EQ(nextChunk(resumed), primingEvent("3_5"));
+    send(result("3"));
+    EXPECT_EQ(readToEnd(resumed), (std::vector{messageEvent("3_6", result("3"))}));
+}
+
 TEST_F(StatefulHTTPServerTransportTest, OpensAStandingStreamWithoutPrimingForOldClients) {
     initialize();
     const auto standing = handle(get(std::nullopt, "2024-11-05"));

@@ -3,6 +3,7 @@
 #include "mcp/server/server.hpp"
 
 #include "mcp/json/json.hpp"
+#include "tests/mcp/server/noting_end.hpp"
 #include "tests/mcp/server_harness.hpp"
 
 #include <boost/asio/bind_cancellation_slot.hpp>
@@ -111,6 +112,51 @@ TEST_F(ServerClientRequests, WritesEachRequestAsExpected) {
     }
 }
 
+TEST_F(ServerClientRequests, TellsTheTransportWhichRequestIsBeingServedWhenGivenIt) {
+    std::vector<std::string> noted;
+    startServer({}, [&noted](std::shared_ptr<InMemoryTransport> end) {
+        return std::make_shared<testing::NotingEnd>(std::move(end), noted);
+    });
+    const ID served(5);
+    const Elicitation::RequestSchema schema{.properties = {{"name", ValueObject{{"type", "string"}}}}};
+    auto progress = [&]() -> asio::awaitable<void> {
+        auto message = makeMessage<ProgressNotification>({.progressToken = ProgressToken("t"), .progress = 1});
+        co_await server_->notify(std::move(message), served);
+    };
+    auto sampling = [&]() -> asio::awaitable<void> {
+        std::vector<Sampling::Message> messages(1, Sampling::Message::user("Hi"));
+        co_await server_->requestSampling(std::move(messages), std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                          10, std::nullopt, std::nullopt, served);
+    };
+    auto form = [&]() -> asio::awaitable<void> {
+        co_await server_->requestElicitation("Who?", schema, std::nullopt, std::nullopt, served);
+    };
+    auto url = [&]() -> asio::awaitable<void> {
+        co_await server_->requestElicitation("Sign in", "https://example.com", "e-1", std::nullopt, served);
+    };
+    auto roots = [&]() -> asio::awaitable<void> { co_await server_->listRoots(served); };
+    auto ping = [&]() -> asio::awaitable<void> { co_await server_->sendRequest(makeRequest<Ping>(ID("p"), {}), served); };
+    auto logWith = [&]() -> asio::awaitable<void> { co_await server_->log(LogLevel::info, std::nullopt, Value("x"), served); };
+    auto logWithout = [&]() -> asio::awaitable<void> { co_await server_->log(LogLevel::info, std::nullopt, Value("x")); };
+    const struct {
+        std::string_view name;
+        std::function<asio::awaitable<void>()> call;
+        std::string_view note;
+    } kCases[] = {
+        {"progress", progress, "about 5"}, {"sampling", sampling, "about 5"}, {"form elicitation", form, "about 5"},
+        {"url elicitation", url, "about 5"}, {"roots", roots, "about 5"},     {"ping", ping, "about 5"},
+        {"log", logWith, "about 5"},        {"log of no request", logWithout, "-"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        noted.clear();
+        // The requests stay unanswered; stopping the server ends them.
+        start(c.call());
+        nextReply();
+        EXPECT_EQ(noted, std::vector<std::string>{std::string(c.note)});
+    }
+}
+
 TEST_F(ServerClientRequests, ConcurrentRequestsGetTheirOwnAnswers) {
     startServer();
     auto first = start(server_->requestSampling({Sampling::Message::user("one")}, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 10));
@@ -146,7 +192,7 @@ TEST_F(ServerClientRequests, AServerNeverStartedSendsNothing) {
         co_await server_->requestSampling(std::vector<Sampling::Message>(), std::nullopt, std::nullopt, std::nullopt, std::nullopt, 1);
     };
     auto elicitation = [&]() -> asio::awaitable<void> { co_await server_->requestElicitation("m", "u", "e"); };
-    auto log = [&]() -> asio::awaitable<void> { co_await server_->log(LogLevel::info, std::nullopt, "x"); };
+    auto log = [&]() -> asio::awaitable<void> { co_await server_->log(LogLevel::info, std::nullopt, Value("x")); };
     const std::function<asio::awaitable<void>()> kCalls[] = {roots, sampling, elicitation, log};
     for (const auto& call : kCalls) {
         auto outcome = start(call());

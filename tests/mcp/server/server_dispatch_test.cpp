@@ -1,6 +1,7 @@
 #include "mcp/server/server.hpp"
 
 #include "mcp/server/tool_methods.hpp"
+#include "tests/mcp/server/noting_end.hpp"
 #include "tests/mcp/server_harness.hpp"
 
 #include <gtest/gtest.h>
@@ -127,31 +128,6 @@ TEST_F(ServerDispatch, AnswersEachMessageAsTheProtocolSays) {
     }
 }
 
-// The server's end of an in-memory pair that notes, for each message the server writes, the
-// id it says the message answers ("-" for none).
-class AnswerNotingEnd final : public Transport {
-public:
-    AnswerNotingEnd(std::shared_ptr<InMemoryTransport> inner, std::vector<std::string>& noted)
-        : inner_(std::move(inner)), noted_(noted) {}
-
-    const logging::Logger& logger() const override { return inner_->logger(); }
-    asio::awaitable<void> connect() override { return inner_->connect(); }
-    asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
-    std::shared_ptr<MessageStream> receive() override { return inner_->receive(); }
-    asio::awaitable<void> send(std::string message) override {
-        noted_.push_back("-");
-        return inner_->send(std::move(message));
-    }
-    asio::awaitable<void> sendResponse(std::string message, const ID& id) override {
-        noted_.push_back(id.description());
-        return inner_->send(std::move(message));
-    }
-
-private:
-    std::shared_ptr<InMemoryTransport> inner_;
-    std::vector<std::string>& noted_;
-};
-
 TEST_F(ServerDispatch, NamesTheRequestEachAnswerIsFor) {
     const struct {
         std::string_view name;
@@ -170,7 +146,7 @@ TEST_F(ServerDispatch, NamesTheRequestEachAnswerIsFor) {
         std::vector<std::string> noted;
         makeServer();
         startServer({}, [&noted](std::shared_ptr<InMemoryTransport> end) {
-            return std::make_shared<AnswerNotingEnd>(std::move(end), noted);
+            return std::make_shared<testing::NotingEnd>(std::move(end), noted);
         });
         send(c.line);
         repliesBeforeSentinel();
