@@ -209,7 +209,8 @@ asio::awaitable<void> Client::serveRequest(Request<AnyMethod> request, std::shar
     std::optional<Response<AnyMethod>> answer;
     std::exception_ptr failure;
     const auto handler = methodHandlers_.find(request.method);
-    if (handler == methodHandlers_.end()) {
+    const bool handled = handler != methodHandlers_.end();
+    if (!handled) {
         if (const auto* log = logger()) {
             log->warning("No handler registered for method",
                          [&request] { return logging::Logger::Metadata{{"method", request.method}}; });
@@ -229,17 +230,22 @@ asio::awaitable<void> Client::serveRequest(Request<AnyMethod> request, std::shar
     // The server no longer wants the answer, whether the handler finished or not.
     if (task->cancelled) co_return;
 
-    if (failure) answer.emplace(Response<AnyMethod>{id, detail::toMCPError(failure)});
-    failure = nullptr;
+    // An error answer (no handler, or the handler failed) goes once. When the handler's own
+    // answer can't be sent, one error answer with the reason follows it. The completion
+    // handler logs an error answer that couldn't be sent.
+    if (!handled || failure) {
+        if (failure) answer.emplace(Response<AnyMethod>{id, detail::toMCPError(failure)});
+        co_await sendResponse(*answer);
+        co_return;
+    }
+    std::exception_ptr sendFailure;
     try {
         co_await sendResponse(*answer);
     } catch (...) {
-        failure = std::current_exception();
+        sendFailure = std::current_exception();
     }
-    if (!failure) co_return;
-    // The answer couldn't be sent: one more try, with the reason instead of the answer. When
-    // that fails too, the completion handler logs it.
-    const Response<AnyMethod> errorAnswer{id, detail::toMCPError(failure)};
+    if (!sendFailure) co_return;
+    const Response<AnyMethod> errorAnswer{id, detail::toMCPError(sendFailure)};
     co_await sendResponse(errorAnswer);
 }
 

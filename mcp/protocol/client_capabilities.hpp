@@ -4,6 +4,7 @@
 // (`Client::Configuration`).
 
 #include "mcp/json/codec.hpp"
+#include "mcp/json/codec_hash.hpp"
 #include "mcp/json/value.hpp"
 
 #include <optional>
@@ -111,3 +112,14 @@ struct Codec<ClientConfiguration> {
 };
 
 }  // namespace mcp
+
+template <>
+struct std::hash<mcp::ClientCapabilities> : mcp::CodecHash<mcp::ClientCapabilities> {};
+template <>
+struct std::hash<mcp::ClientCapabilities::Sampling> : mcp::CodecHash<mcp::ClientCapabilities::Sampling> {};
+template <>
+struct std::hash<mcp::ClientCapabilities::Elicitation> : mcp::CodecHash<mcp::ClientCapabilities::Elicitation> {};
+template <>
+struct std::hash<mcp::ClientCapabilities::Roots> : mcp::CodecHash<mcp::ClientCapabilities::Roots> {};
+template <>
+struct std::hash<mcp::ClientConfiguration> : mcp::CodecHash<mcp::ClientConfiguration> {};

@@ -4,6 +4,7 @@
 // initialize handshake with the same record; `Client::Info` and `Server::Info` name it.
 
 #include "mcp/json/codec.hpp"
+#include "mcp/json/codec_hash.hpp"
 #include "mcp/protocol/icon.hpp"
 
 #include <optional>
@@ -39,3 +40,6 @@ struct Codec<Implementation> {
 };
 
 }  // namespace mcp
+
+template <>
+struct std::hash<mcp::Implementation> : mcp::CodecHash<mcp::Implementation> {};

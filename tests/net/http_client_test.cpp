@@ -275,8 +275,10 @@ TEST_F(HttpClientTest, ShutdownCancelsEveryRequestAndRefusesNewOnes) {
 
 TEST_F(HttpClientTest, OversizedAnswersFailWithAClearError) {
     ScriptedHttpServer server([](const RecordedRequest& request) {
-        if (request.target == "/length") return Reply{.body = std::string(100, 'x')};
-        if (request.target == "/chunked") return Reply{.chunks = {std::string(60, 'x'), std::string(60, 'x')}};
+        if (request.target == "/length/99") return Reply{.body = std::string(99, 'x')};
+        if (request.target == "/length/100") return Reply{.body = std::string(100, 'x')};
+        if (request.target == "/chunked/99") return Reply{.chunks = {std::string(60, 'x'), std::string(39, 'x')}};
+        if (request.target == "/chunked/100") return Reply{.chunks = {std::string(60, 'x'), std::string(40, 'x')}};
         return Reply{.headers = {{"X-Big", std::string(2000, 'h')}}};
     });
     HttpClientOptions options;
@@ -286,12 +288,41 @@ TEST_F(HttpClientTest, OversizedAnswersFailWithAClearError) {
 
     struct Case {
         const char* path;
-        Error want;
+        std::optional<Error> want;
     };
-    for (const auto& [path, want] : {Case{"/length", Error::bodyTooLarge}, Case{"/chunked", Error::bodyTooLarge},
+    for (const auto& [path, want] : {Case{"/length/99", std::nullopt}, Case{"/length/100", Error::bodyTooLarge},
+                                     Case{"/chunked/99", std::nullopt}, Case{"/chunked/100", Error::bodyTooLarge},
                                      Case{"/header", Error::headerTooLarge}}) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(failure(client->fetch(request(server.url(path)))), want);
+        if (want) {
+            EXPECT_EQ(failure(client->fetch(request(server.url(path)))), *want);
+        } else {
+            EXPECT_EQ(await(client->fetch(request(server.url(path)))).body.size(), 99u) << "exactly the limit";
+        }
+    }
+}
+
+// Connections come back to the pool as their responses end; it keeps as many per host as
+// allowed and closes the rest, so the next round of requests opens only the difference.
+TEST_F(HttpClientTest, KeepsAtMostTheAllowedIdleConnectionsPerHost) {
+    // Chunked, so that no body has ended with its head.
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.chunks = {"ok"}}; });
+    // Three requests at once, each on its own connection, read to the end together.
+    const auto round = [&](std::shared_ptr<HttpClient> client) {
+        std::vector<ResponseStream> streams;
+        for (int i = 0; i < 3; ++i) streams.push_back(await(client->start(request(server.url()))));
+        for (auto& stream : streams) EXPECT_EQ(await(stream.readAll(100)), "ok");
+    };
+    for (const std::size_t kept : {0u, 2u, 3u}) {
+        SCOPED_TRACE(kept);
+        const int before = server.connectionsAccepted();
+        HttpClientOptions options;
+        options.maxIdleConnectionsPerHost = kept;
+        auto client = makeClient(options);
+        round(client);
+        round(client);
+        EXPECT_EQ(server.connectionsAccepted() - before, static_cast<int>(3 + 3 - kept));
+        client->shutdown();
     }
 }
 

@@ -72,6 +72,8 @@ asio::awaitable<void> HTTPClientTransport::connect() {
         if (self->connected_) co_return;
         self->connected_ = true;
         self->initialSessionIDSignalPending_ = true;
+        // Logged first: the listening starts at once, on this strand.
+        self->logger_.debug("HTTP transport connected");
         if (self->streaming_) {
             self->listening_ = true;
             asio::co_spawn(self->strand_, self->startListeningForServerEvents(),
@@ -85,7 +87,6 @@ asio::awaitable<void> HTTPClientTransport::connect() {
                                }
                            });
         }
-        self->logger_.debug("HTTP transport connected");
     };
     co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
 }

@@ -165,6 +165,13 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
     const bool isStandingStream = kind == StreamKind::standing;
     const auto stillWanted = [&] { return isStandingStream ? isListening() : connected_; };
     std::optional<std::int64_t> announcedRetry;
+    const auto completed = [&] {
+        logger_.debug("✓ SSE event stream completed", [&] {
+            return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed)},
+                                     {"hadData", boolText(hadData)}};
+        });
+        return hadData;
+    };
     bool ended = false;
     while (!ended) {
         std::string chunk = co_await response.readSome();
@@ -198,7 +205,7 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                 logger_.debug("⏹️ SSE processing cancelled",
                               [&] { return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed)}}; });
                 response.discard();
-                co_return hadData;
+                co_return completed();
             }
             logger_.trace("SSE event received", [&] {
                 return logging::Metadata{{"type", event->event.value_or("message")}, {"id", event->id.value_or("none")}};
@@ -226,10 +233,7 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
             }
         }
     }
-    logger_.debug("✓ SSE event stream completed", [&] {
-        return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed)}, {"hadData", boolText(hadData)}};
-    });
-    co_return hadData;
+    co_return completed();
 }
 
 }  // namespace mcp

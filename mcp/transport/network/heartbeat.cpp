@@ -1,5 +1,7 @@
 #include "mcp/transport/network/heartbeat.hpp"
 
+#include <boost/container_hash/hash.hpp>
+
 #include <algorithm>
 #include <ctime>
 
@@ -55,3 +57,8 @@ std::string Heartbeat::timestampText() const {
 }
 
 }  // namespace mcp::network
+
+std::size_t std::hash<mcp::network::Heartbeat>::operator()(const mcp::network::Heartbeat& heartbeat) const noexcept {
+    const auto frame = heartbeat.rawValue();
+    return boost::hash_range(frame.begin(), frame.end());
+}

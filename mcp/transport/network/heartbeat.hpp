@@ -11,7 +11,9 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -53,3 +55,9 @@ struct Heartbeat {
 };
 
 }  // namespace mcp::network
+
+// The hash of the frame, as equality compares frames.
+template <>
+struct std::hash<mcp::network::Heartbeat> {
+    std::size_t operator()(const mcp::network::Heartbeat& heartbeat) const noexcept;
+};

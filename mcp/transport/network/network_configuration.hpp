@@ -6,7 +6,9 @@
 // `BufferConfiguration`.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace mcp::network {
@@ -61,3 +63,18 @@ struct BufferConfiguration {
 };
 
 }  // namespace mcp::network
+
+// Hashes that agree with ==: all fields in declaration order; an absent buffer size differs from
+// every present one.
+template <>
+struct std::hash<mcp::network::HeartbeatConfiguration> {
+    std::size_t operator()(const mcp::network::HeartbeatConfiguration& configuration) const noexcept;
+};
+template <>
+struct std::hash<mcp::network::ReconnectionConfiguration> {
+    std::size_t operator()(const mcp::network::ReconnectionConfiguration& configuration) const noexcept;
+};
+template <>
+struct std::hash<mcp::network::BufferConfiguration> {
+    std::size_t operator()(const mcp::network::BufferConfiguration& configuration) const noexcept;
+};

@@ -66,7 +66,8 @@ TEST(ResourceMethods, ResultsReadAndWrite) {
 TEST(ResourceMethods, NotificationValuesAreMarkers) {
     EXPECT_EQ(encodeJSON(ResourceListChangedNotification{}), "{}");
     EXPECT_EQ(decodeJSON<ResourceUpdatedNotification>("[1,2]"), ResourceUpdatedNotification{});
-    EXPECT_EQ(std::hash<ResourceListChangedNotification>{}({}), std::hash<ResourceListChangedNotification>{}({}));
+    EXPECT_EQ(std::hash<ResourceListChangedNotification>{}(decodeJSON<ResourceListChangedNotification>("[1,2]")),
+              std::hash<ResourceListChangedNotification>{}({}));
 }
 
 // What the envelopes make of each method's "params".

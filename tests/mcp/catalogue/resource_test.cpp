@@ -143,9 +143,9 @@ TEST(ResourceDescription, EqualityAndHashCoverEveryMember) {
     withoutIcons.icons.reset();
     EXPECT_NE(base, withMeta);
     EXPECT_NE(base, withoutIcons);
-    auto copy = base;
-    EXPECT_EQ(base, copy);
-    EXPECT_EQ(std::hash<Resource>{}(base), std::hash<Resource>{}(copy));
+    const std::hash<Resource> hash;
+    EXPECT_NE(hash(base), hash(withMeta));
+    EXPECT_NE(hash(base), hash(withoutIcons));
 }
 
 }  // namespace

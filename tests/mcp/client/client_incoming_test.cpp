@@ -10,6 +10,7 @@
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -126,6 +127,53 @@ TEST_F(ClientIncoming, ServerRequestsAreAnsweredUnderTheirIds) {
     EXPECT_TRUE(logged("warning No handler registered for method"));
 }
 
+// The handler's own answer that can't be sent is followed by one error answer saying why; an
+// error answer (no handler, a failed handler) goes once, and when it can't be sent that is logged.
+TEST_F(ClientIncoming, AnAnswerThatCantBeSentIsFollowedByOneErrorAnswerAtMost) {
+    const struct {
+        std::string_view name, request;
+        int failingSends;
+        // The outcome of each answer the client tried to send, as an error code or "result".
+        std::vector<std::string> attempts;
+        bool loggedFailure;
+    } cases[] = {
+        {"no handler", R"({"jsonrpc":"2.0","id":1,"method":"roots/list"})", 1, {"-32601"}, true},
+        {"a failed handler", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"x"}})", 1, {"-32603"},
+         true},
+        {"an answer that can't go", R"({"jsonrpc":"2.0","id":1,"method":"ping"})", 1, {"result", "-32603"}, false},
+        {"an answer and its error answer that can't go", R"({"jsonrpc":"2.0","id":1,"method":"ping"})", 2,
+         {"result", "-32603"}, true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        client_ = makeClient();
+        client_->withMethodHandler<Ping>([](Empty) -> asio::awaitable<Empty> { co_return Empty{}; });
+        client_->withMethodHandler<CallTool>(
+            [](CallTool::Parameters) -> asio::awaitable<CallTool::Result> { throw std::runtime_error("boom"); });
+        connectScripted();
+        script_->onSend = [failing = std::make_shared<int>(row.failingSends)](const Value& message) {
+            if (!message.objectValue()->contains("method") && (*failing)-- > 0) throw std::runtime_error("pipe broke");
+        };
+        script_->deliver(std::string(row.request));
+        runUntil([&] { return answers().size() == row.attempts.size(); });
+        settle();
+
+        std::vector<std::string> attempts;
+        for (const auto& answer : answers()) {
+            attempts.push_back(answer.succeeded() ? "result" : std::to_string(answer.error()->code()));
+        }
+        EXPECT_EQ(attempts, row.attempts);
+        ASSERT_EQ(countLogged("error Failed to send error response"), row.loggedFailure ? 1 : 0);
+        if (row.loggedFailure) {
+            EXPECT_EQ(script_->metadataOf("Failed to send error response")->at("error").description(), "pipe broke");
+        }
+        if (row.attempts.size() == 2) {
+            EXPECT_EQ(answers()[1], (Response<AnyMethod>{ID(1), MCPError::internalError("pipe broke")}));
+        }
+        await(client_->disconnect());
+    }
+}
+
 TEST_F(ClientIncoming, AServerRequestHandlerMayAwaitTheServer) {
     // The handler's own request is answered while the handler runs: the loop must not wait
     // for the handler before reading on.
@@ -163,6 +211,7 @@ TEST_F(ClientIncoming, TheServersCancellationStopsTheHandlerAndSuppressesTheAnsw
     runUntil([&] { return aborted; });
     settle();
     EXPECT_TRUE(answers().empty());
+    EXPECT_FALSE(logged("error Failed to send error response")) << "nothing was to be sent";
     EXPECT_EQ(client_->serverRequestsInProgress(), 0u);
     const auto metadata = script_->metadataOf("Received cancellation notification");
     ASSERT_TRUE(metadata);

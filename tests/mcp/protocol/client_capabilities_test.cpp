@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace mcp {
 namespace {
 
@@ -46,6 +48,27 @@ TEST(ClientCapabilities, Equality) {
     EXPECT_EQ(a, b);
     EXPECT_NE(ClientCapabilities{.roots = ClientCapabilities::Roots{false}}, ClientCapabilities{.roots = ClientCapabilities::Roots{}});
     EXPECT_EQ(ClientCapabilities(), decodeJSON<ClientCapabilities>("{}"));
+}
+
+template <class T>
+std::size_t hashOf(const T& value) {
+    return std::hash<T>{}(value);
+}
+
+TEST(ClientCapabilities, HashesAgreeWithEquality) {
+    using Sampling = ClientCapabilities::Sampling;
+    using Elicitation = ClientCapabilities::Elicitation;
+    const auto a = decodeJSON<ClientCapabilities>(R"({"experimental":{"x":1,"y":"2"}})");
+    const auto b = decodeJSON<ClientCapabilities>(R"({"experimental":{"y":"2","x":1}})");
+    EXPECT_EQ(hashOf(a), hashOf(b)) << "equal despite the order of their entries";
+    EXPECT_NE(hashOf(a), hashOf(decodeJSON<ClientCapabilities>(R"({"experimental":{"x":1,"y":2}})")));
+    EXPECT_NE(hashOf(ClientCapabilities{.roots = ClientCapabilities::Roots{false}}),
+              hashOf(ClientCapabilities{.roots = ClientCapabilities::Roots{}}));
+    EXPECT_NE(hashOf(ClientCapabilities{.sampling = Sampling{}}), hashOf(ClientCapabilities{}));
+    // One flag each, but not the same one.
+    EXPECT_NE(hashOf(Sampling{.tools = Sampling::Tools{}}), hashOf(Sampling{.context = Sampling::Context{}}));
+    EXPECT_NE(hashOf(Elicitation{.form = Elicitation::Form{}}), hashOf(Elicitation{.url = Elicitation::URL{}}));
+    EXPECT_NE(hashOf(ClientConfiguration::defaultConfiguration()), hashOf(ClientConfiguration::strictConfiguration()));
 }
 
 TEST(ClientConfiguration, ReadsAndWrites) {

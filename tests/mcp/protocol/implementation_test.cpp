@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace mcp {
 namespace {
 
@@ -27,6 +29,17 @@ TEST(Implementation, ReadsAndWrites) {
         SCOPED_TRACE(c.in);
         EXPECT_EQ(testing::readAndWrite<Implementation>(c.in), c.out);
     }
+}
+
+TEST(Implementation, HashesAgreeWithEquality) {
+    const std::hash<Implementation> hash;
+    const auto read = decodeJSON<Implementation>(R"({"version":"1","name":"a","icons":[{"src":"i"}]})");
+    const Implementation built{.name = "a", .version = "1", .icons = std::vector<Icon>{{.src = "i"}}};
+    EXPECT_EQ(read, built);
+    EXPECT_EQ(hash(read), hash(built));
+    EXPECT_NE(hash(built), hash(Implementation{.name = "a", .version = "1"}));
+    EXPECT_NE(hash(Implementation{.name = "a", .version = "1", .icons = std::vector<Icon>{}}),
+              hash(Implementation{.name = "a", .version = "1"}));
 }
 
 }  // namespace

@@ -8,12 +8,17 @@
 #include "logging/logger.hpp"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mcp::testing {
 
 class LogLines {
 public:
+    // Reads `journal`, which other loggers may record into as well.
+    explicit LogLines(logging::testing::Journal journal = logging::testing::makeJournal())
+        : journal_(std::move(journal)) {}
+
     // A logger labelled `label` that records every level into this journal.
     logging::Logger logger(std::string label = "test") const {
         return logging::Logger(std::move(label), logging::testing::RecordingLogHandler(journal_));
@@ -34,7 +39,7 @@ public:
     void clear() const { journal_->clear(); }
 
 private:
-    logging::testing::Journal journal_ = logging::testing::makeJournal();
+    logging::testing::Journal journal_;
 };
 
 }  // namespace mcp::testing

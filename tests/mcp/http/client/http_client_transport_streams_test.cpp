@@ -4,6 +4,7 @@
 #include "tests/mcp/http/client/transport_fixture.hpp"
 #include "tests/mcp/transport/message_text.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -158,6 +159,53 @@ TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
     const auto requests = gets(server);
     EXPECT_GE(requests[1].receivedAt - requests[0].receivedAt, std::chrono::milliseconds(100));
     finish(*transport);
+}
+
+TEST_F(HTTPClientTransportStreamsTest, AGetAnsweredWithAnErrorIsTriedAgainAfterEveryPause) {
+    std::atomic<int> served = 0;
+    ScriptedHttpServer server([&](const RecordedRequest&) {
+        // The first stream shortens the pause and ends; every later GET fails.
+        if (served++ == 0) return events({"retry: 100\nid: 1\n\n"});
+        return Reply{.status = 500};
+    });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return logged("❌ SSE connection error (attempt #4): Internal error: HTTP error: 500"); });
+    finish(*transport);
+
+    std::vector<std::string> errors;
+    for (const auto& line : log_.lines()) {
+        if (line.starts_with("error ")) errors.push_back(line);
+    }
+    errors.resize(3);
+    EXPECT_EQ(errors, (std::vector<std::string>{
+                          "error ❌ SSE connection error (attempt #2): Internal error: HTTP error: 500",
+                          "error ❌ SSE connection error (attempt #3): Internal error: HTTP error: 500",
+                          "error ❌ SSE connection error (attempt #4): Internal error: HTTP error: 500",
+                      }));
+    EXPECT_EQ(gets(server).at(3).header("Last-Event-ID"), "1");
+}
+
+// The pause between two GETs is 3000 ms until the server announces another; disconnect() cuts
+// it short and the loop ends at once.
+TEST_F(HTTPClientTransportStreamsTest, DisconnectDuringThePauseEndsTheLoop) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 500}; });
+    auto transport = makeTransport(server, 0);
+    pollUntil([&] { return logged("⏳ Waiting before SSE reconnection"); });
+    await(transport->disconnect());
+    runUntil([&] { return logged("⏹️ SSE retry loop exited"); });
+
+    const auto lines = log_.lines();
+    const auto pause = std::find(lines.begin(), lines.end(), "debug ⏳ Waiting before SSE reconnection retryMs=3000");
+    ASSERT_NE(pause, lines.end());
+    EXPECT_EQ(std::vector<std::string>(pause, lines.end()),
+              (std::vector<std::string>{
+                  "debug ⏳ Waiting before SSE reconnection retryMs=3000",
+                  "debug HTTP clienttransport disconnected",
+                  "debug ⏹️ SSE task cancelled",
+                  "debug 🔄 End of retry loop iteration isCancelled=true isConnected=false willContinue=false",
+                  "debug ⏹️ SSE retry loop exited isCancelled=true isConnected=false totalAttempts=2",
+              }));
+    EXPECT_EQ(gets(server).size(), 1u);
 }
 
 TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {

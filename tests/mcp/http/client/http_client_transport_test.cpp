@@ -202,6 +202,17 @@ TEST_F(HTTPClientTransportTest, AnExpiredSessionIsForgottenSoTheNextPostGoesWith
     EXPECT_EQ(server.requests().at(2).header("MCP-Session-Id"), std::nullopt);
 }
 
+TEST_F(HTTPClientTransportTest, AChallengeStillGivesItsSessionId) {
+    ScriptedHttpServer server([](const RecordedRequest&) {
+        return Reply{.status = 401, .headers = {{"MCP-Session-Id", "s-401"}}};
+    });
+    auto transport = makeTransport(server);
+    EXPECT_EQ(sendFailure(*transport), "Authentication required");
+    EXPECT_EQ(await(transport->sessionID()), "s-401");
+    EXPECT_EQ(sendFailure(*transport), "Authentication required");
+    EXPECT_EQ(server.requests().at(1).header("MCP-Session-Id"), "s-401");
+}
+
 TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothing) {
     ScriptedHttpServer server([](const RecordedRequest& request) {
         if (request.body == "batch") {

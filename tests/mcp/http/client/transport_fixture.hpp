@@ -8,6 +8,7 @@
 
 #include "tests/logging/recording_log_handler.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
+#include "tests/mcp/transport/log_lines.hpp"
 #include "tests/support/http/scripted_http_server.hpp"
 
 #include <boost/url/parse.hpp>
@@ -52,6 +53,8 @@ protected:
     }
 
     logging::testing::Journal journal_ = logging::testing::makeJournal();
+    // The same records, as "level message key=value ...".
+    LogLines log_{journal_};
 };
 
 }  // namespace mcp::testing

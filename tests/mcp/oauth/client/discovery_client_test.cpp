@@ -4,6 +4,8 @@
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
 
+#include <atomic>
+
 namespace mcp {
 namespace {
 
@@ -184,13 +186,16 @@ TEST_F(DiscoveryClientTest, NamesTheRefusedAddressWhenNoServerIsLeft) {
 }
 
 TEST_F(DiscoveryClientTest, FollowsAtMostThreeRedirectsEachCheckedLikeTheFirstURL) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    std::atomic<int> port = 0;
+    ScriptedHttpServer server([&port](const RecordedRequest& request) {
         const std::map<std::string, std::string> hops = {
             {"/.well-known/oauth-protected-resource/a", "/one"},
             {"/one", "two"},
             {"/two", "/three"},
             {"/three", "/four"},
             {"/.well-known/oauth-protected-resource/b", "https://10.0.0.5/metadata"},
+            // Plain http to a host that is not loopback by its name, though it resolves there.
+            {"/.well-known/oauth-protected-resource/c", "http://metadata.example:" + std::to_string(port) + "/final"},
             {"/.well-known/oauth-protected-resource", "/final"},
         };
         if (const auto hop = hops.find(request.target); hop != hops.end()) {
@@ -201,7 +206,8 @@ TEST_F(DiscoveryClientTest, FollowsAtMostThreeRedirectsEachCheckedLikeTheFirstUR
         }
         return notFound();
     });
-    auto session = makeClient();
+    port = server.port();
+    auto session = makeClient({{"metadata.example", "127.0.0.1"}});
 
     // Three redirects lead to /three, whose redirect is not followed: the candidate fails.
     auto resource = fetchResource(server.url("/a"), *session);
@@ -214,6 +220,14 @@ TEST_F(DiscoveryClientTest, FollowsAtMostThreeRedirectsEachCheckedLikeTheFirstUR
     EXPECT_EQ(resource.authorizationServers, std::vector{boost::urls::url("https://as.example.com")});
     EXPECT_EQ(targets(server).at(6), "/.well-known/oauth-protected-resource/b");
     EXPECT_EQ(targets(server).at(7), "/.well-known/oauth-protected-resource");
+
+    // So does a redirect to plain http beyond loopback: the next candidate is asked instead.
+    resource = fetchResource(server.url("/c"), *session);
+    EXPECT_EQ(resource.authorizationServers, std::vector{boost::urls::url("https://as.example.com")});
+    const auto seen = targets(server);
+    EXPECT_EQ(std::vector<std::string>(seen.begin() + 9, seen.end()),
+              (std::vector<std::string>{"/.well-known/oauth-protected-resource/c",
+                                        "/.well-known/oauth-protected-resource", "/final"}));
 }
 
 TEST_F(DiscoveryClientTest, AChallengedMetadataURLOnAPrivateAddressEndsTheFetch) {

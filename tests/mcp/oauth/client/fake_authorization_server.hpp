@@ -74,7 +74,7 @@ public:
     std::vector<std::string> tokenAuthorizations() const {
         std::vector<std::string> seen;
         for (const auto& request : server_.requests()) {
-            if (request.target == "/token") seen.push_back(request.header("Authorization").value_or(""));
+            if (request.target.ends_with("/token")) seen.push_back(request.header("Authorization").value_or(""));
         }
         return seen;
     }
@@ -92,11 +92,21 @@ public:
         std::lock_guard lock(mutex_);
         refreshStatus_ = status;
     }
+    // Serves `json` at `path`, in place of the document the server would serve there. Any path
+    // ending in "/token" is a token endpoint.
+    void setDocument(std::string path, std::string json) {
+        std::lock_guard lock(mutex_);
+        documents_.insert_or_assign(std::move(path), std::move(json));
+    }
 
 private:
     Reply answer(const RecordedRequest& request) {
         const auto target = boost::urls::parse_origin_form(request.target).value();
         const std::string path(target.path());
+        {
+            std::lock_guard lock(mutex_);
+            if (const auto document = documents_.find(path); document != documents_.end()) return json(document->second);
+        }
         if (path == "/.well-known/oauth-protected-resource/mcp") {
             return json(R"({"resource":")" + base_ + R"(/mcp","authorization_servers":[")" + base_ +
                         R"("],"scopes_supported":["read"]})");
@@ -123,7 +133,7 @@ private:
             }
             return Reply{.status = 302, .headers = {{"Location", redirect + "?code=code-1&state=" + state}}};
         }
-        if (path == "/token") {
+        if (path.ends_with("/token")) {
             const auto form = readForm(request.body);
             std::lock_guard lock(mutex_);
             tokenRequests_.push_back(form);
@@ -160,6 +170,7 @@ private:
     std::optional<int> refreshStatus_;
     std::string tokenLifetime_ = "3600";
     std::string registrationReply_ = R"({"client_id":"registered-1"})";
+    std::map<std::string, std::string> documents_;
     Resource resource_ = Resource::requiresToken;
     std::vector<std::string> issued_;
     ScriptedHttpServer server_;

@@ -10,6 +10,7 @@ namespace mcp {
 namespace {
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
+using Kind = OAuthAuthorizationError::Kind;
 using Clock = std::chrono::system_clock;
 using testing::FakeAuthorizationServer;
 
@@ -25,6 +26,50 @@ protected:
 
     static OAuthConfiguration codeGrant() {
         return OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode, Authentication::none(""));
+    }
+
+    // A confidential client: no registration, no authorization request, one token request.
+    static OAuthConfiguration clientCredentials(OAuthConfiguration::EndpointOverrides overrides = {}) {
+        return OAuthConfiguration(OAuthConfiguration::GrantType::clientCredentials,
+                                  Authentication::clientSecretBasic("c1", "s1"), {}, std::move(overrides));
+    }
+
+    // A code-grant configuration whose access-token provider answers `answer` and keeps what it
+    // was told in `seen`.
+    static OAuthConfiguration providing(std::optional<std::string> answer,
+                                        std::optional<OAuthConfiguration::AccessTokenProviderContext>& seen) {
+        return OAuthConfiguration(
+            OAuthConfiguration::GrantType::authorizationCode, Authentication::none("c1"), {}, {}, std::nullopt, "Test",
+            {},
+            [answer, &seen](const OAuthConfiguration::AccessTokenProviderContext& context,
+                            net::HttpClient&) -> boost::asio::awaitable<std::optional<std::string>> {
+                seen = context;
+                co_return answer;
+            });
+    }
+
+    // The authorization server metadata of the fake server with `tokenEndpoint`, or none.
+    std::string serverDocument(std::optional<std::string> tokenEndpoint) const {
+        std::string document = R"({"issuer":")" + as.base() + "\"";
+        if (tokenEndpoint) document += R"(,"token_endpoint":")" + *tokenEndpoint + "\"";
+        return document + "}";
+    }
+
+    // The targets the fake server saw after the first `count`.
+    std::vector<std::string> targetsAfter(std::size_t count) const {
+        const auto targets = as.targets();
+        return std::vector<std::string>(targets.begin() + static_cast<std::ptrdiff_t>(count), targets.end());
+    }
+
+    // The OAuth error that a 401 challenge fails with.
+    std::optional<OAuthAuthorizationError> challengeFailure(OAuthAuthorizer& authorizer, net::HttpClient& session) {
+        try {
+            challenge(authorizer, 401, {}, std::nullopt, session);
+        } catch (const OAuthAuthorizationError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "the challenge did not fail with an OAuth error";
+        return std::nullopt;
     }
 
     OAuthAccessToken storedToken(std::string value, std::chrono::seconds expiresIn, std::string resource) {
@@ -75,6 +120,9 @@ TEST_F(OAuthAuthorizerTest, AuthorizesWithTheCodeFlowAfterA401) {
     EXPECT_EQ(grant.at("resource"), as.base() + "/mcp");
     EXPECT_EQ(grant.at("scope"), "read");
     EXPECT_EQ(PKCE::makeChallenge(grant.at("code_verifier")), as.codeChallenge());
+    // RFC 7636 allows 43 to 128 characters.
+    EXPECT_GE(grant.at("code_verifier").size(), 43u);
+    EXPECT_LE(grant.at("code_verifier").size(), 128u);
 
     const auto token = storage->load();
     ASSERT_TRUE(token);
@@ -304,23 +352,212 @@ TEST_F(OAuthAuthorizerTest, ConcurrentChallengesShareOneAuthorization) {
 }
 
 TEST_F(OAuthAuthorizerTest, StoresAProvidedTokenWithoutAnyGrant) {
+    const struct {
+        std::string_view name;
+        std::optional<std::string> answer;
+        std::string header;
+        std::size_t tokenRequests;
+    } cases[] = {
+        {"a token", "provided", "Bearer provided", 0},
+        {"an empty string", "", "Bearer at-1", 1},
+        {"nothing", std::nullopt, "Bearer at-1", 1},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        storage->clear();
+        FakeAuthorizationServer server;
+        std::optional<OAuthConfiguration::AccessTokenProviderContext> seen;
+        auto authorizer = makeAuthorizer(providing(row.answer, seen));
+        auto session = makeClient();
+        EXPECT_TRUE(await(authorizer->handleChallenge(401, bearer(R"(scope="read")"), server.endpoint(), std::nullopt,
+                                                      *session)));
+        EXPECT_EQ(authorizer->authorizationHeader(server.endpoint()), row.header);
+        EXPECT_EQ(server.tokenRequests().size(), row.tokenRequests);
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(seen->statusCode, 401);
+        EXPECT_EQ(seen->challengedScope, "read");
+        EXPECT_EQ(seen->tokenEndpoint, boost::urls::url(server.base() + "/token"));
+    }
+}
+
+// A token endpoint that can't be resolved leaves nothing to refresh at: the challenge is
+// answered by a full authorization, here by the provider.
+TEST_F(OAuthAuthorizerTest, ARefreshWithoutATokenEndpointAuthorizesAnew) {
+    as.setDocument("/.well-known/oauth-authorization-server", serverDocument(std::nullopt));
     std::optional<OAuthConfiguration::AccessTokenProviderContext> seen;
-    OAuthConfiguration configuration(
-        OAuthConfiguration::GrantType::authorizationCode, Authentication::none("c1"), {}, {}, std::nullopt, "Test", {},
-        [&](const OAuthConfiguration::AccessTokenProviderContext& context,
-            net::HttpClient&) -> boost::asio::awaitable<std::optional<std::string>> {
-            seen = context;
-            co_return "provided";
-        });
-    auto authorizer = makeAuthorizer(std::move(configuration));
+    auto authorizer = makeAuthorizer(providing("provided", seen));
     auto session = makeClient();
-    EXPECT_TRUE(challenge(*authorizer, 401, bearer(R"(scope="read")"), std::nullopt, *session));
+    storeRefreshableToken("rt-0");
+
+    EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
     EXPECT_EQ(authorizer->authorizationHeader(as.endpoint()), "Bearer provided");
     EXPECT_TRUE(as.tokenRequests().empty());
     ASSERT_TRUE(seen);
-    EXPECT_EQ(seen->statusCode, 401);
-    EXPECT_EQ(seen->challengedScope, "read");
-    EXPECT_EQ(seen->tokenEndpoint, boost::urls::url(as.base() + "/token"));
+    EXPECT_EQ(seen->tokenEndpoint, std::nullopt);
+}
+
+TEST_F(OAuthAuthorizerTest, ReusesTheDiscoveredMetadataUntilAChallengeNamesOther) {
+    const std::string base = as.base();
+    as.setDocument("/other-metadata",
+                   R"({"resource":")" + base + R"(/mcp","authorization_servers":[")" + base + R"(/as2"]})");
+    as.setDocument("/.well-known/oauth-authorization-server/as2",
+                   R"({"issuer":")" + base + R"(/as2","token_endpoint":")" + base + R"(/as2/token"})");
+    auto authorizer = makeAuthorizer(clientCredentials());
+    auto session = makeClient();
+    const auto first = bearer(R"(resource_metadata=")" + base + R"(/.well-known/oauth-protected-resource/mcp")");
+    const auto other = bearer(R"(resource_metadata=")" + base + R"(/other-metadata")");
+    const struct {
+        std::string_view name;
+        net::HeaderMap headers;
+        std::vector<std::string> targets;
+        std::string authorizationServer;
+    } steps[] = {
+        {"the first challenge discovers", first,
+         {"/.well-known/oauth-protected-resource/mcp", "/.well-known/oauth-authorization-server", "/token"}, base},
+        {"a challenge naming no metadata", {}, {"/token"}, base},
+        {"a challenge naming the same metadata", first, {"/token"}, base},
+        // Metadata, server metadata and the selected server all go: as2 is found anew.
+        {"a challenge naming other metadata", other,
+         {"/other-metadata", "/.well-known/oauth-authorization-server/as2", "/as2/token"}, base + "/as2"},
+        {"a challenge naming the other metadata again", other, {"/as2/token"}, base + "/as2"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        storage->clear();
+        const auto before = as.targets().size();
+        EXPECT_TRUE(challenge(*authorizer, 401, step.headers, std::nullopt, *session));
+        EXPECT_EQ(targetsAfter(before), step.targets);
+        EXPECT_EQ(storage->load()->authorizationServer, boost::urls::url(step.authorizationServer));
+    }
+}
+
+TEST_F(OAuthAuthorizerTest, UsesOnlyMetadataThatFitsTheEndpoint) {
+    const std::string servers = R"("authorization_servers":[")" + as.base() + R"("])";
+    const auto resource = [&](std::string_view value) {
+        return R"({"resource":)" + std::string(value) + "," + servers + "}";
+    };
+    const auto server = serverDocument(as.base() + "/token");
+    const struct {
+        std::string_view name;
+        std::string resourceDocument, serverDocument;
+        std::optional<Kind> refusal;
+        std::string description;
+    } cases[] = {
+        {"no resource", "{" + servers + "}", server, std::nullopt, ""},
+        {"a blank resource", resource(R"(" \n ")"), server, std::nullopt, ""},
+        // Passed over for the endpoint's origin, which is the same server here.
+        {"no authorization server", R"({"authorization_servers":[]})", server, std::nullopt, ""},
+        {"a resource that is no URI", resource(R"(" not a uri ")"), server, Kind::invalidResourceURI,
+         "Invalid resource URI: Protected resource metadata contains an invalid resource URI: not a uri"},
+        {"another resource", resource(R"("https://api.example.com/mcp")"), server, Kind::protectedResourceMismatch,
+         "Protected resource metadata resource mismatch. Expected " + as.base() + "/mcp, got https://api.example.com/mcp"},
+        {"no token endpoint", "{" + servers + "}", serverDocument(std::nullopt), Kind::tokenEndpointMissing,
+         "Authorization server metadata is missing token_endpoint"},
+        {"a token endpoint on a private address", "{" + servers + "}", serverDocument("https://10.0.0.5/token"),
+         Kind::privateIPAddressBlocked,
+         "Token endpoint resolves to a private or reserved IP address which is blocked for SSRF protection: "
+         "https://10.0.0.5/token"},
+    };
+    auto session = makeClient();
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        storage->clear();
+        as.setDocument("/.well-known/oauth-protected-resource/mcp", row.resourceDocument);
+        as.setDocument("/.well-known/oauth-authorization-server", row.serverDocument);
+        auto authorizer = makeAuthorizer(clientCredentials());
+        if (!row.refusal) {
+            EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
+            EXPECT_TRUE(authorizer->authorizationHeader(as.endpoint()));
+            continue;
+        }
+        const auto failure = challengeFailure(*authorizer, *session);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->kind(), *row.refusal);
+        EXPECT_EQ(failure->what(), row.description);
+    }
+}
+
+TEST_F(OAuthAuthorizerTest, FollowsTheConfiguredEndpoints) {
+    const std::string base = as.base();
+    as.setDocument("/configured-metadata",
+                   R"({"resource":")" + base + R"(/mcp","authorization_servers":[")" + base + R"("]})");
+    as.setDocument("/.well-known/oauth-authorization-server/as2",
+                   R"({"issuer":")" + base + R"(/as2","token_endpoint":")" + base + R"(/as2/token"})");
+    auto session = makeClient();
+    auto authorizer = makeAuthorizer(clientCredentials({
+        .protectedResourceMetadataURL = boost::urls::url(base + "/configured-metadata"),
+        .authorizationServerURL = boost::urls::url(base + "/as2"),
+        .tokenEndpoint = boost::urls::url(base + "/configured/token"),
+        .resource = boost::urls::url(base),
+    }));
+    EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
+    EXPECT_EQ(as.targets(), (std::vector<std::string>{"/configured-metadata", "/.well-known/oauth-authorization-server/as2",
+                                                      "/configured/token"}));
+    EXPECT_EQ(as.tokenRequests().at(0).at("resource"), base);
+
+    storage->clear();
+    auto mismatched = makeAuthorizer(clientCredentials({.resource = boost::urls::url(base + "/other")}));
+    const auto failure = challengeFailure(*mismatched, *session);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), Kind::protectedResourceMismatch);
+}
+
+// A token endpoint the program configured is its own choice; one that metadata names must not
+// lead into a private network.
+TEST_F(OAuthAuthorizerTest, OnlyATokenEndpointFromMetadataIsRefusedOnAPrivateAddress) {
+    constexpr std::string_view kPrivate = "https://10.0.0.5/token";
+    auto session = makeClient();
+    auto configured = makeAuthorizer(clientCredentials({.tokenEndpoint = boost::urls::url(kPrivate)}));
+    try {
+        challenge(*configured, 401, {}, std::nullopt, *session);
+        ADD_FAILURE() << "a token was obtained";
+    } catch (const OAuthAuthorizationError& error) {
+        ADD_FAILURE() << error.what();
+    } catch (const std::exception&) {
+        // The test's connector refused the address, without a packet sent.
+    }
+    EXPECT_EQ(connector_->beyondLoopback, 1) << "the configured endpoint was asked";
+    connector_->beyondLoopback = 0;
+
+    as.setDocument("/.well-known/oauth-authorization-server", serverDocument(std::string(kPrivate)));
+    auto fromMetadata = makeAuthorizer(clientCredentials());
+    const auto failure = challengeFailure(*fromMetadata, *session);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), Kind::privateIPAddressBlocked);
+}
+
+// A registered secret that has expired makes the client a public one again, which registers
+// anew at the next authorization.
+TEST_F(OAuthAuthorizerTest, RegistersAgainOnceTheRegisteredSecretHasExpired) {
+    const struct {
+        std::string_view name;
+        std::string expiresAt;
+        bool registersAgain;
+    } cases[] = {
+        {"expired", "1", true},
+        {"never expires", "0", false},
+        {"expires in 2100", "4102444800", false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        storage->clear();
+        FakeAuthorizationServer server;
+        server.setRegistrationReply(R"({"client_id":"registered-1","client_secret":"s3",)"
+                                    R"("token_endpoint_auth_method":"client_secret_post","client_secret_expires_at":)" +
+                                    row.expiresAt + "}");
+        auto authorizer = makeAuthorizer(codeGrant());
+        auto session = makeClient();
+        EXPECT_TRUE(await(authorizer->handleChallenge(401, {}, server.endpoint(), std::nullopt, *session)));
+        server.setRegistrationReply(R"({"client_id":"registered-2"})");
+        storage->clear();
+        EXPECT_TRUE(await(authorizer->handleChallenge(401, {}, server.endpoint(), std::nullopt, *session)));
+
+        const auto targets = server.targets();
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), "/register"), row.registersAgain ? 2 : 1);
+        const auto grant = server.tokenRequests().back();
+        EXPECT_EQ(grant.at("client_id"), row.registersAgain ? "registered-2" : "registered-1");
+        EXPECT_EQ(grant.contains("client_secret"), !row.registersAgain);
+    }
 }
 
 TEST(OAuthAuthorizerRules, NormalizesAuthorizationServersAndLabelsOperations) {

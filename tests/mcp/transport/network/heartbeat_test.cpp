@@ -72,6 +72,15 @@ TEST(Heartbeat, DecodesOnlyWholeFramesWithTheMarker) {
     EXPECT_FALSE(*decoded == Heartbeat(afterReference(std::chrono::microseconds(1001000))));
 }
 
+TEST(Heartbeat, HashesItsFrame) {
+    const std::hash<Heartbeat> hash;
+    // Two instants in the same millisecond make one frame.
+    EXPECT_EQ(hash(Heartbeat(afterReference(std::chrono::microseconds(1000400)))),
+              hash(Heartbeat(afterReference(std::chrono::microseconds(1000900)))));
+    EXPECT_NE(hash(Heartbeat(afterReference(std::chrono::microseconds(1000900)))),
+              hash(Heartbeat(afterReference(std::chrono::microseconds(1001000)))));
+}
+
 TEST(Heartbeat, RecognisesTheMarkerAlone) {
     const std::string marker = "\xF0\x9F\x92\x93";
     EXPECT_TRUE(Heartbeat::isHeartbeat(marker));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace mcp::network {
 namespace {
@@ -28,6 +29,28 @@ TEST(NetworkConfiguration, PresetsDifferOnlyWhereTheySay) {
     EXPECT_EQ(BufferConfiguration::defaultConfiguration().maxReceiveBufferSize, 10485760);
     EXPECT_EQ(BufferConfiguration::unlimited().maxReceiveBufferSize, std::nullopt);
     EXPECT_NE(BufferConfiguration::unlimited(), BufferConfiguration{0});
+}
+
+template <class T>
+std::size_t hashOf(const T& value) {
+    return std::hash<T>{}(value);
+}
+
+// Values equal by == must hash alike, even when built differently; a field that == looks at
+// must reach the hash too.
+TEST(NetworkConfiguration, HashesAgreeWithEquality) {
+    EXPECT_EQ((HeartbeatConfiguration{true, -0.0}), (HeartbeatConfiguration{true, 0.0}));
+    EXPECT_EQ(hashOf(HeartbeatConfiguration{true, -0.0}), hashOf(HeartbeatConfiguration{true, 0.0}));
+    EXPECT_EQ((ReconnectionConfiguration{true, 5, -0.0}), (ReconnectionConfiguration{true, 5, 0.0}));
+    EXPECT_EQ(hashOf(ReconnectionConfiguration{true, 5, -0.0}), hashOf(ReconnectionConfiguration{true, 5, 0.0}));
+
+    EXPECT_NE(hashOf(HeartbeatConfiguration::defaultConfiguration()), hashOf(HeartbeatConfiguration::disabled()));
+    EXPECT_NE(hashOf(HeartbeatConfiguration{true, 15.0}), hashOf(HeartbeatConfiguration{true, 16.0}));
+    EXPECT_NE(hashOf(ReconnectionConfiguration::defaultConfiguration()), hashOf(ReconnectionConfiguration::disabled()));
+    EXPECT_NE(hashOf(ReconnectionConfiguration{true, 5, 1.5}), hashOf(ReconnectionConfiguration{true, 6, 1.5}));
+    EXPECT_NE(hashOf(ReconnectionConfiguration{true, 5, 1.5}), hashOf(ReconnectionConfiguration{true, 5, 2.0}));
+    EXPECT_NE(hashOf(BufferConfiguration::unlimited()), hashOf(BufferConfiguration{0}));
+    EXPECT_NE(hashOf(BufferConfiguration{1024}), hashOf(BufferConfiguration{1025}));
 }
 
 TEST(HeartbeatConfiguration, KeepsThePauseBetweenHeartbeatsSane) {
