@@ -3,11 +3,10 @@
 #include "platform/detail/ini.hpp"
 #include "platform/detail/private_folder.hpp"
 #include "platform/error.hpp"
+#include "platform/session/user_folders.hpp"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -162,19 +161,7 @@ std::string IniSettings::getOrCreateString(std::string_view key, const std::func
 }
 
 std::filesystem::path defaultSettingsFile() {
-    std::filesystem::path base;
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || *home == '\0') {
-            const passwd* user = ::getpwuid(::geteuid());
-            home = user ? user->pw_dir : nullptr;
-        }
-        if (!home || *home == '\0') throw Error("Can't find the home folder for the settings");
-        base = std::filesystem::path(home) / ".config";
-    }
-    return base / "vantor-mcp" / "settings.ini";
+    return userConfigFolder() / "vantor-mcp" / "settings.ini";
 }
 
 }  // namespace platform

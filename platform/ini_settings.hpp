@@ -28,9 +28,10 @@ private:
     std::filesystem::path file_;
 };
 
-// defaultSettingsFile: "$XDG_CONFIG_HOME/vantor-mcp/settings.ini", where an unset, empty or
-// relative XDG_CONFIG_HOME means "$HOME/.config" (the home folder from the password database
-// when HOME is unset). Throws platform::Error when no home folder can be found.
+// defaultSettingsFile: "vantor-mcp/settings.ini" in userConfigFolder: with an unset, empty or
+// relative XDG_CONFIG_HOME, "$HOME/.config/vantor-mcp/settings.ini" (the home folder from the
+// password database when HOME is unset). Throws platform::Error when no home folder can be
+// found.
 std::filesystem::path defaultSettingsFile();
 
 }  // namespace platform

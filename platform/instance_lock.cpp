@@ -3,9 +3,9 @@
 #include "platform/detail/private_folder.hpp"
 #include "platform/error.hpp"
 #include "platform/ini_settings.hpp"
+#include "platform/session/user_folders.hpp"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -47,9 +47,7 @@ InstanceLock::~InstanceLock() {
 }
 
 std::filesystem::path defaultInstanceLockFile() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-        return std::filesystem::path(runtime) / kLockFileName;
-    }
+    if (auto runtime = userRuntimeFolder()) return *runtime / kLockFileName;
     return defaultSettingsFile().parent_path() / kLockFileName;
 }
 

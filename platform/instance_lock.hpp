@@ -28,9 +28,10 @@ private:
     int fd_ = -1;
 };
 
-// defaultInstanceLockFile: "$XDG_RUNTIME_DIR/vantor-mcp.lock"; when XDG_RUNTIME_DIR is unset,
-// empty or relative, "vantor-mcp.lock" in the settings folder (defaultSettingsFile), which is
-// private to the user too. Throws platform::Error when neither can be found.
+// defaultInstanceLockFile: "vantor-mcp.lock" in the user's runtime folder (userRuntimeFolder:
+// XDG_RUNTIME_DIR, else "/run/user/<uid>" when the system made it for the user); without one,
+// in the settings folder (defaultSettingsFile), which is private to the user too. Throws
+// platform::Error when none can be found.
 std::filesystem::path defaultInstanceLockFile();
 
 }  // namespace platform

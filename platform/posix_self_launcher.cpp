@@ -1,5 +1,6 @@
 #include "platform/posix_self_launcher.hpp"
 
+#include "platform/detail/spawning.hpp"
 #include "platform/error.hpp"
 #include "platform/linux_process_info.hpp"
 
@@ -13,33 +14,11 @@
 #include <thread>
 #include <utility>
 
-extern char** environ;
-
 namespace platform {
 
 namespace {
 
-// SpawnSetup: the attributes and file actions of one posix_spawn, destroyed with it.
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        ::posix_spawnattr_init(&attributes_);
-        ::posix_spawn_file_actions_init(&actions_);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-    ~SpawnSetup() {
-        ::posix_spawn_file_actions_destroy(&actions_);
-        ::posix_spawnattr_destroy(&attributes_);
-    }
-
-    posix_spawnattr_t* attributes() { return &attributes_; }
-    posix_spawn_file_actions_t* actions() { return &actions_; }
-
-private:
-    posix_spawnattr_t attributes_{};
-    posix_spawn_file_actions_t actions_{};
-};
+using detail::SpawnSetup;
 
 void check(int result, const std::string& what) {
     if (result != 0) throw errnoError(what, result);
@@ -50,10 +29,12 @@ void check(int result, const std::string& what) {
 PosixSelfLauncher::PosixSelfLauncher()
     : PosixSelfLauncher("/proc/self/exe", {LinuxProcessInfo().executablePath()}) {}
 
-PosixSelfLauncher::PosixSelfLauncher(std::string executable, std::vector<std::string> argv)
-    : executable_(std::move(executable)), argv_(std::move(argv)) {}
+PosixSelfLauncher::PosixSelfLauncher(std::string executable, std::vector<std::string> argv,
+                                     EnvironmentSource environment)
+    : executable_(std::move(executable)), argv_(std::move(argv)), environment_(std::move(environment)) {}
 
 void PosixSelfLauncher::launchDetached() {
+    const auto entries = environmentEntries(environment_());
     const std::string what = "Can't start " + (argv_.empty() ? executable_ : argv_.front());
     SpawnSetup setup;
 
@@ -76,13 +57,11 @@ void PosixSelfLauncher::launchDetached() {
     check(::posix_spawn_file_actions_addclosefrom_np(actions, STDERR_FILENO + 1), what);
     check(::posix_spawn_file_actions_addchdir_np(actions, "/"), what);
 
-    std::vector<char*> argv;
-    argv.reserve(argv_.size() + 1);
-    for (auto& argument : argv_) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
+    const auto argv = detail::cStrings(argv_);
+    const auto environment = detail::cStrings(entries);
     pid_t pid = 0;
-    check(::posix_spawn(&pid, executable_.c_str(), actions, setup.attributes(), argv.data(), environ), what);
+    check(::posix_spawn(&pid, executable_.c_str(), actions, setup.attributes(), argv.data(), environment.data()),
+          what);
 
     std::thread([pid] {
         int status = 0;

@@ -19,6 +19,12 @@ inline constexpr std::string_view kToolsListChangedLine =
 // What every error line for a request that couldn't be delivered starts with.
 inline constexpr std::string_view kUnreachablePrefix = "Vantor MCP isn't reachable: ";
 
+// Why the program couldn't be started, after kUnreachablePrefix: there is no desktop session
+// to show it in, neither in the bridge's environment nor in the user's service manager.
+inline constexpr std::string_view kNoDesktopSessionText =
+    "no desktop session was found to start it in (no DISPLAY in the environment the AI app gave "
+    "it, nor in the user's service manager); start Vantor MCP from your desktop once.";
+
 // The error line for an object whose id is no string, whole number or null: the client gets
 // it at once, under id null, as JSON-RPC asks for a request whose id can't be read.
 inline constexpr std::string_view kBadIDLine =

@@ -10,7 +10,7 @@ namespace app {
 
 // The text of the host's 401 answer, after "Invalid Request: ".
 inline constexpr std::string_view kMissingTokenText =
-    "Missing or wrong access token. Copy the connection settings from the Vantor MCP menu bar item.";
+    "Missing or wrong access token. Copy the connection settings from the Vantor MCP tray icon.";
 
 // carriesAccessToken: whether an Authorization value is exactly "Bearer " and token: same
 // letter case, one blank, nothing before or after. Takes the same time whatever part of the

@@ -1,5 +1,6 @@
 #include "app/program/run_stdio_bridge.hpp"
 
+#include "app/bridge/bridge_messages.hpp"
 #include "app/bridge/parent_watchdog.hpp"
 #include "app/common/reopening.hpp"
 #include "app/bridge/stdio_bridge.hpp"
@@ -9,6 +10,9 @@
 #include "platform/linux_process_info.hpp"
 #include "platform/openssl_random.hpp"
 #include "platform/posix_self_launcher.hpp"
+#include "platform/session/desktop_session.hpp"
+#include "platform/session/user_folders.hpp"
+#include "platform/session/user_manager.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,6 +46,17 @@ void writeLine(int fd, std::string_view line) {
     }
 }
 
+// programEnvironment: the environment to start the program in: the user's desktop session,
+// found even when the AI app gave the bridge none of its variables. Throws platform::Error
+// with kNoDesktopSessionText when there is none, so that the agent learns why at once.
+platform::Environment programEnvironment() {
+    auto environment = platform::desktopSessionEnvironment(
+        platform::processEnvironment(), {platform::userConfigFolder(), platform::systemRuntimeFolder(::geteuid())},
+        platform::userManagerEnvironment);
+    if (!environment) throw platform::Error(std::string(kNoDesktopSessionText));
+    return *environment;
+}
+
 }  // namespace
 
 int runStdioBridge() {
@@ -64,7 +79,8 @@ int runStdioBridge() {
     HttpHostClient host;
     // The program it starts shows no running notice should it find itself running already.
     platform::PosixSelfLauncher launcher(
-        "/proc/self/exe", {platform::LinuxProcessInfo().executablePath(), std::string(kFromBridgeArgument)});
+        "/proc/self/exe", {platform::LinuxProcessInfo().executablePath(), std::string(kFromBridgeArgument)},
+        programEnvironment);
     StdioBridge bridge({*settings, random, host, launcher, [replies](std::string_view line) { writeLine(replies, line); }});
     std::ios::sync_with_stdio(false);
     bridge.run(std::cin);

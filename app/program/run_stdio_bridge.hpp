@@ -9,7 +9,9 @@ namespace app {
 // ParentWatchdog checks every 3 seconds that the process that started it is still there.
 // Returns 0 at the end of input (the watchdog ends the process itself with 0); 1, after a
 // message on standard error, when the settings store or standard output can't be set up.
-// Makes no Qt application and needs no display.
+// Makes no Qt application and needs no display: a program it starts goes into the user's
+// desktop session, which it finds in its own environment or else through the user's service
+// manager (desktopSessionEnvironment); without one the client learns that at once.
 int runStdioBridge();
 
 }  // namespace app

@@ -24,7 +24,7 @@ constexpr std::string_view kAfterCommand =
 // the token itself.
 constexpr std::string_view kClosing =
     " with an \"Authorization: Bearer <token>\" header. Ask me for the token: it's under Manual Setup → "
-    "Other app (HTTP) in the Vantor MCP menu bar panel.\n\n"
+    "Other app (HTTP) in the panel of the Vantor MCP tray icon.\n\n"
     "Keep every other server in the config as it is. Then tell me whether I need to restart the app or "
     "reload its MCP servers before the look tools show up.\n\n"
     "If you can't change your own settings, give me short step-by-step instructions for your app instead.";

@@ -14,7 +14,9 @@ struct ChildProcess {
 
     // Starts `command` (its first element is looked up on PATH). Throws std::system_error.
     static ChildProcess start(const std::vector<std::string>& command);
-    // Closes our ends of the pipes, so the server sees the end of its input, and waits for it.
-    // Returns its exit status (128 + the signal for one that was killed).
+    // Closes our ends of the pipes, so the server sees the end of its input, and waits for it
+    // to end: a server still running 2 seconds later gets SIGTERM, and one still running 2
+    // seconds after that SIGKILL. Returns its exit status (128 + the signal for one that was
+    // killed), -1 when it can't be waited for.
     int finish();
 };

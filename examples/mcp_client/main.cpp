@@ -6,8 +6,9 @@
 // With a URL it speaks Streamable HTTP (the token, if given, goes out as a bearer token);
 // after "--" it starts the command and speaks to it over its standard input and output.
 // It prints "server: NAME", one "tool: NAME" line per tool and, for a call, "result: " and
-// the result's content as JSON ("error: " instead when the tool reports a failure). Exits 0,
-// or 1 with the reason on standard error.
+// the result's content as JSON ("error: " instead when the tool reports a failure). Exits 0;
+// 1 with the reason on standard error; 2 with the usage when the arguments are wrong. A server
+// it started gets 2 seconds after the end of its input to end, then SIGTERM, then SIGKILL.
 
 #include "examples/mcp_client/child_process.hpp"
 

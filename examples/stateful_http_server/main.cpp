@@ -9,7 +9,7 @@
 //               "capabilities":{},"clientInfo":{"name":"curl","version":"1"}}}'
 //
 // then send the "MCP-Session-Id" it answers with on every later request: tools/list,
-// tools/call "echo" or "progress", a GET for the standing stream (with "Last-Event-ID" to
+// tools/call "echo" or "progress" (with "_meta":{"progressToken":…} in its params), a GET for the standing stream (with "Last-Event-ID" to
 // resume one), a DELETE to end the session. Port 0 picks a free port; the program prints the
 // address it listens on.
 
@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,9 @@ namespace {
 
 namespace asio = boost::asio;
 
-// "echo" returns its text; "progress" sends `count` progress notifications, which travel on
-// the session's standing GET stream (and are kept for a resume while none is open).
+// "echo" returns its text; "progress" sends `count` progress notifications under the request's
+// progress token (none when the request carries no token), which travel on the session's
+// standing GET stream (and are kept for a resume while none is open).
 std::shared_ptr<mcp::Server> makeServer(const asio::any_io_executor& executor) {
     auto server = std::make_shared<mcp::Server>(
         executor, "stateful-http-server-example", "1.0", std::nullopt, std::nullopt,
@@ -65,12 +67,15 @@ std::shared_ptr<mcp::Server> makeServer(const asio::any_io_executor& executor) {
             }
             if (params.name == "progress") {
                 const auto total = count && count->intValue() ? *count->intValue() : 3;
-                for (std::int64_t step = 1; step <= total; ++step) {
+                // Progress is reported only under the token the caller chose for this request;
+                // a caller that gave none asked for no progress.
+                const auto token = params._meta ? params._meta->progressToken() : std::nullopt;
+                for (std::int64_t step = 1; token && step <= total; ++step) {
                     const auto notifying = weak.lock();
                     if (!notifying) break;
                     // Named before the co_await: GCC 12 destroys a temporary inside one twice.
                     auto message = mcp::makeMessage<mcp::ProgressNotification>(
-                        {.progressToken = mcp::ProgressToken("progress"),
+                        {.progressToken = *token,
                          .progress = static_cast<double>(step),
                          .total = static_cast<double>(total)});
                     co_await notifying->notify(std::move(message));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -35,6 +36,10 @@ bool running(pid_t pid) {
 ProgramHome::ProgramHome() {
     std::filesystem::create_directories(folder() / "runtime");
     std::filesystem::permissions(folder() / "runtime", std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(binFolder());
+    const auto manager = binFolder() / "systemctl";
+    std::ofstream(manager) << "#!/bin/sh\necho 'Failed to connect to bus: No medium found' >&2\nexit 1\n";
+    std::filesystem::permissions(manager, std::filesystem::perms::owner_all);
 }
 
 ProgramHome::~ProgramHome() {
@@ -65,11 +70,13 @@ std::vector<std::string> ProgramHome::environment(const std::string& display) co
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string_view text = *entry;
         if (text.starts_with("DISPLAY=") || text.starts_with("XDG_CONFIG_HOME=") ||
-            text.starts_with("XDG_RUNTIME_DIR=")) {
+            text.starts_with("XDG_RUNTIME_DIR=") || text.starts_with("PATH=")) {
             continue;
         }
         result.emplace_back(text);
     }
+    const char* path = std::getenv("PATH");
+    result.push_back("PATH=" + binFolder().string() + ":" + (path ? path : "/usr/bin:/bin"));
     result.push_back("XDG_CONFIG_HOME=" + (folder() / "config").string());
     result.push_back("XDG_RUNTIME_DIR=" + (folder() / "runtime").string());
     if (!display.empty()) result.push_back("DISPLAY=" + display);

@@ -14,9 +14,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -190,6 +193,114 @@ TEST_F(ProgramX11Test, BridgeTellsTheClientAfterTheProgramWasRestarted) {
     const auto status = bridge.wait(10s);
     ASSERT_TRUE(status) << "the bridge ends with its input";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
+// The bridge as an AI app starts it when told nothing else: with HOME and PATH alone (and the
+// sanitizer runtime's options of this build), so with no DISPLAY and no XDG variables. PATH
+// leads first to the test's own systemctl, which answers as the user's service manager does
+// with the environment the desktop session published there. The bridge's lookup is the real
+// one; only the manager is the test's.
+class BareBridgeX11Test : public ProgramX11Test {
+protected:
+    void SetUp() override {
+        ProgramX11Test::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        // HOME/.config is where the bridge and a program started by the desktop find the
+        // settings without XDG_CONFIG_HOME: the home's settings.
+        std::filesystem::create_directory_symlink("config", home_.folder() / ".config");
+    }
+
+    std::filesystem::path managerCalls() const { return home_.folder() / "manager-calls"; }
+    std::string path() const { return home_.binFolder().string() + ":/usr/bin:/bin"; }
+
+    // sessionManager: the test's systemctl, which knows the test's X session: `systemctl
+    // --user show-environment` notes the call in managerCalls() and prints the session's
+    // variables as systemd does.
+    void sessionManager() const {
+        const auto answer = home_.folder() / "manager-output";
+        std::ofstream(answer) << "DISPLAY=" << session().display << "\nXDG_RUNTIME_DIR="
+                              << (home_.folder() / "runtime").string()
+                              << "\nXDG_SESSION_TYPE=x11\nXDG_CURRENT_DESKTOP=$'Openbox test'\n";
+        const auto file = home_.binFolder() / "systemctl";
+        {
+            std::ofstream script(file);
+            script << "#!/bin/sh\n"
+                   << "[ \"$*\" = '--user show-environment' ] || exit 64\n"
+                   << "echo called >>'" << managerCalls().string() << "'\n"
+                   << "exec cat '" << answer.string() << "'\n";
+        }
+        std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    }
+
+    // desktopEnvironment: what the desktop session gives the programs it starts.
+    std::vector<std::string> desktopEnvironment() const {
+        auto env = sanitizerOptions();
+        for (const auto& entry : {"HOME=" + home_.folder().string(), "PATH=" + path(), "DISPLAY=" + session().display,
+                                  "XDG_RUNTIME_DIR=" + (home_.folder() / "runtime").string()}) {
+            env.push_back(entry);
+        }
+        return env;
+    }
+
+    // bareBridge: `vantor-mcp --stdio` under `env -i`, with the lines as its whole input.
+    std::unique_ptr<ChildProcess> bareBridge(const std::vector<std::string_view>& lines) {
+        const auto file = home_.folder() / ("input-" + std::to_string(++inputs_));
+        {
+            std::ofstream out(file);
+            for (auto line : lines) out << line << '\n';
+        }
+        std::vector<std::string> command{"sh", "-c", R"(exec env -i "$@" <"$IN")", "sh",
+                                         "HOME=" + home_.folder().string(), "PATH=" + path()};
+        for (const auto& option : sanitizerOptions()) command.push_back(option);
+        command.push_back(kVantorMCP);
+        command.push_back("--stdio");
+        return std::make_unique<ChildProcess>(command, std::vector<std::string>{"IN=" + file.string(),
+                                                                                "PATH=/usr/bin:/bin"});
+    }
+
+    // finish: what the bridge wrote until it ended, and how it ended.
+    static test_support::ToolResult finish(ChildProcess& bridge) {
+        auto output = bridge.readAll(60s);
+        const auto status = bridge.wait(10s);
+        return {status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1, std::move(output)};
+    }
+
+    int managerCallCount() const {
+        std::ifstream in(managerCalls());
+        int count = 0;
+        for (std::string line; std::getline(in, line);) ++count;
+        return count;
+    }
+
+private:
+    static std::vector<std::string> sanitizerOptions() {
+        std::vector<std::string> options;
+        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+            if (const char* value = std::getenv(name)) options.push_back(std::string(name) + "=" + value);
+        }
+        return options;
+    }
+};
+
+TEST_F(BareBridgeX11Test, StartsTheProgramInTheDesktopSessionTheServiceManagerKnows) {
+    sessionManager();
+    ASSERT_TRUE(home_.programs().empty());
+    auto bridge = bareBridge({kInitializeLine, kInitializedLine, "", kToolsListLine});
+    expectMainRoad(finish(*bridge));
+    EXPECT_EQ(managerCallCount(), 1);
+    EXPECT_EQ(home_.programs().size(), 1u) << "one program, holding the home's lock";
+    EXPECT_TRUE(test_support::eventually([&] { return trayShowsTheProgram(); }))
+        << "the program shows its icon in the session's tray";
+}
+
+TEST_F(BareBridgeX11Test, ReachesTheProgramTheDesktopStarted) {
+    sessionManager();
+    ChildProcess program({kVantorMCP}, desktopEnvironment());
+    ASSERT_TRUE(test_support::eventually([&] { return listening(); }, 20s)) << "the program should listen";
+    auto bridge = bareBridge({kInitializeLine, kInitializedLine, "", kToolsListLine});
+    expectMainRoad(finish(*bridge));
+    EXPECT_EQ(managerCallCount(), 0) << "nothing to start";
+    EXPECT_EQ(home_.programs().size(), 1u);
 }
 
 }  // namespace

@@ -186,10 +186,12 @@ protected:
         return std::make_unique<CurlStream>(curlCommand("GET", headers, std::nullopt));
     }
 
-    Reply callProgress(const std::string& session, int id, int count) {
-        return post(R"({"jsonrpc":"2.0","id":)" + std::to_string(id) +
-                        R"(,"method":"tools/call","params":{"name":"progress","arguments":{"count":)" +
-                        std::to_string(count) + "}}}",
+    // callProgress: a call of the "progress" tool, with the progress token "progress-<id>"
+    // unless withToken is false.
+    Reply callProgress(const std::string& session, int id, int count, bool withToken = true) {
+        const std::string meta = withToken ? R"("_meta":{"progressToken":"progress-)" + std::to_string(id) + R"("},)" : "";
+        return post(R"({"jsonrpc":"2.0","id":)" + std::to_string(id) + R"(,"method":"tools/call","params":{)" + meta +
+                        R"("name":"progress","arguments":{"count":)" + std::to_string(count) + "}}}",
                     {sessionHeader(session)});
     }
 
@@ -237,7 +239,11 @@ TEST_F(StatefulHTTPServerExample, CarriesTheServersMessagesOnOneStandingStream) 
     EXPECT_EQ(second.status, 409);
     EXPECT_NE(second.body.find("Conflict: Only one SSE stream is allowed per session"), std::string::npos);
 
-    const auto called = callProgress(session, 2, 2);
+    // A call without a progress token gets no progress: the first notifications on the
+    // stream are the next call's, under the token that call chose.
+    const auto untracked = callProgress(session, 2, 2, false);
+    EXPECT_NE(untracked.body.find(R"("text":"done")"), std::string::npos) << untracked.body;
+    const auto called = callProgress(session, 3, 2);
     EXPECT_NE(called.body.find(R"("text":"done")"), std::string::npos) << called.body;
     for (int step = 1; step <= 2; ++step) {
         SCOPED_TRACE(step);
@@ -245,6 +251,7 @@ TEST_F(StatefulHTTPServerExample, CarriesTheServersMessagesOnOneStandingStream) 
         ASSERT_EQ(event.size(), 3u);
         EXPECT_EQ(event[1], "event: message");
         EXPECT_NE(event[2].find(R"("method":"notifications/progress")"), std::string::npos) << event[2];
+        EXPECT_NE(event[2].find(R"("progressToken":"progress-3")"), std::string::npos) << event[2];
     }
 }
 

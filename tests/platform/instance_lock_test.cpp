@@ -1,6 +1,7 @@
 #include "platform/instance_lock.hpp"
 
 #include "platform/error.hpp"
+#include "platform/session/user_folders.hpp"
 #include "tests/support/temporary_folder.hpp"
 
 #include <gtest/gtest.h>
@@ -91,15 +92,20 @@ TEST(InstanceLock, UnusableFileThrows) {
 }
 
 TEST(InstanceLock, DefaultFile) {
+    // Without XDG_RUNTIME_DIR the lock is where a program started in the desktop session finds
+    // it: the system's runtime folder for the user, when this machine has one.
+    const auto system = systemRuntimeFolder(::geteuid());
+    const std::string fallback = system ? (*system / "vantor-mcp.lock").string()
+                                        : "/home/someone/.config/vantor-mcp/vantor-mcp.lock";
     const struct {
         const char* name;
         std::optional<std::string> runtime;
         std::string want;
     } kCases[] = {
         {"runtime folder", "/run/user/1000", "/run/user/1000/vantor-mcp.lock"},
-        {"no runtime folder", std::nullopt, "/home/someone/.config/vantor-mcp/vantor-mcp.lock"},
-        {"empty runtime folder", "", "/home/someone/.config/vantor-mcp/vantor-mcp.lock"},
-        {"relative runtime folder", "run", "/home/someone/.config/vantor-mcp/vantor-mcp.lock"},
+        {"no runtime folder", std::nullopt, fallback},
+        {"empty runtime folder", "", fallback},
+        {"relative runtime folder", "run", fallback},
     };
     ScopedVariable config("XDG_CONFIG_HOME", "/home/someone/.config");
     for (const auto& c : kCases) {

@@ -106,6 +106,32 @@ TEST(PosixSelfLauncher, StartsADetachedProcessWithNothingOfOurs) {
     EXPECT_EQ(std::stoull(text.substr(ignored + 8, 16), nullptr, 16) & 0x7fffffffULL, 0u) << text;
 }
 
+TEST(PosixSelfLauncher, StartsTheProgramWithTheEnvironmentGiven) {
+    test_support::TemporaryFolder folder;
+    const auto report = folder.path() / "report";
+    PosixSelfLauncher launcher("/bin/sh", {"sh", "-c", R"(echo "$DISPLAY ${HOME-no home}" >"$REPORT"; echo end >>"$REPORT")"},
+                               [&] {
+                                   return Environment{{"DISPLAY", ":7"}, {"REPORT", report.string()}};
+                               });
+    launcher.launchDetached();
+    EXPECT_EQ(waitForReport(report), ":7 no home\nend\n");
+}
+
+TEST(PosixSelfLauncher, EnvironmentThatRefusesIsTheError) {
+    int asked = 0;
+    PosixSelfLauncher launcher("/nonexistent/vantor-mcp", {"vantor-mcp"}, [&]() -> Environment {
+        ++asked;
+        throw Error("no desktop session");
+    });
+    try {
+        launcher.launchDetached();
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_STREQ(error.what(), "no desktop session");
+    }
+    EXPECT_EQ(asked, 1);
+}
+
 TEST(PosixSelfLauncher, MissingExecutableThrows) {
     PosixSelfLauncher launcher("/nonexistent/vantor-mcp", {"vantor-mcp"});
     try {

@@ -54,7 +54,7 @@ TEST(BearerTokenValidator, RefusesWith401AndTheInvalidRequestError) {
               (mcp::HTTPHeaders{{"Content-Type", "application/json"}, {"WWW-Authenticate", "Bearer"}}));
     const auto expected = mcp::parseJSON(
         R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong access token. )"
-        R"(Copy the connection settings from the Vantor MCP menu bar item."},"id":null})");
+        R"(Copy the connection settings from the Vantor MCP tray icon."},"id":null})");
     EXPECT_EQ(mcp::parseJSON(*refusal->bodyData()), expected);
 }
 

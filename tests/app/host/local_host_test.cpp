@@ -65,7 +65,7 @@ TEST_F(LocalHostTest, WithoutTheTokenAnswers401) {
     EXPECT_EQ(answer.header("WWW-Authenticate"), "Bearer");
     EXPECT_EQ(mcp::parseJSON(answer.body),
               mcp::parseJSON(R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or wrong )"
-                             R"(access token. Copy the connection settings from the Vantor MCP menu bar item."},"id":null})"));
+                             R"(access token. Copy the connection settings from the Vantor MCP tray icon."},"id":null})"));
 }
 
 TEST_F(LocalHostTest, WithTheTokenListsToolsAndInitializes) {

@@ -121,8 +121,8 @@ TEST_F(ServeRequestTest, WithoutTheTokenAnswers401WithTheJSONRPCError) {
                   (mcp::HTTPHeaders{{"Content-Type", "application/json"}, {"WWW-Authenticate", "Bearer"}}));
         EXPECT_EQ(mcp::parseJSON(*response.bodyData()),
                   mcp::parseJSON(R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Missing or )"
-                                 R"(wrong access token. Copy the connection settings from the Vantor MCP menu bar )"
-                                 R"(item."},"id":null})"));
+                                 R"(wrong access token. Copy the connection settings from the Vantor MCP tray icon."},)"
+                                 R"("id":null})"));
     }
 }
 

@@ -28,7 +28,7 @@ std::string expectedPrompt(std::string_view quotedPath, std::string_view endpoin
            "- Only if you can't launch commands, Streamable HTTP: URL " +
            std::string(endpoint) +
            " with an \"Authorization: Bearer <token>\" header. Ask me for the token: it's under Manual "
-           "Setup → Other app (HTTP) in the Vantor MCP menu bar panel.\n"
+           "Setup → Other app (HTTP) in the panel of the Vantor MCP tray icon.\n"
            "\n"
            "Keep every other server in the config as it is. Then tell me whether I need to restart the app "
            "or reload its MCP servers before the look tools show up.\n"

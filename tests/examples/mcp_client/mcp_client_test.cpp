@@ -64,6 +64,26 @@ TEST(ExampleClient, CallsAToolOfAServerItStartsOverStdio) {
                                                  R"(result: [{"type":"text","text":"hi"}])"));
 }
 
+TEST(ExampleClient, EndsAServerThatOutlivesItsInput) {
+    // The server answers, then stays after its input has ended: the client ends it with
+    // SIGTERM, or with SIGKILL when it ignores that, and ends itself as usual.
+    const struct {
+        const char* name;
+        const char* script;
+    } kCases[] = {
+        {"ends on SIGTERM", R"("$0"; exec sleep 600)"},
+        {"ignores SIGTERM", R"(trap '' TERM; "$0"; exec sleep 600)"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const auto run = runClient({"--call", "echo", "--arguments", R"({"text":"hi"})", "--", "sh", "-c", c.script,
+                                    STDIO_SERVER_PATH});
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_THAT(linesOf(run.output), ElementsAre("server: stdio-server-example", "tool: echo",
+                                                     R"(result: [{"type":"text","text":"hi"}])"));
+    }
+}
+
 TEST(ExampleClient, SpeaksToServersWithAndWithoutSessionsOneClientAfterAnother) {
     const struct {
         const char* name;
