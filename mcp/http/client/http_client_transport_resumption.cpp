@@ -60,6 +60,7 @@ asio::awaitable<void> HTTPClientTransport::readOrResumeAnswerStream(net::Respons
         // Nothing tells the server where to pick up, and no other stream is bound to bring
         // the answer: waiting on would be waiting for ever.
         if (breakage) std::rethrow_exception(breakage);
+        logger_.warning("POST SSE stream ended before its response, without an event ID to resume from");
         throw awaited.unanswered("the event stream ended without it, with no event ID to resume from");
     }
     co_await resumeAnswerStream(std::move(*lastEventID), awaited);

@@ -165,6 +165,15 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
     const bool isStandingStream = kind == StreamKind::standing;
     const auto stillWanted = [&] { return isStandingStream ? isListening() : connected_; };
     std::optional<std::int64_t> announcedRetry;
+    const auto takeAnnouncedRetry = [&] {
+        if (const auto retry = parser.announcedReconnectionTime(); retry && retry != announcedRetry) {
+            announcedRetry = retry;
+            // The parser keeps the value within 100 ms ... 60 s.
+            retryInterval_ = *retry;
+            logger_.debug("SSE retry interval updated",
+                          [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
+        }
+    };
     const auto completed = [&] {
         logger_.debug("✓ SSE event stream completed", [&] {
             return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed)},
@@ -180,14 +189,6 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
             ended = true;
         } else {
             parser.consume(std::string_view(chunk));
-        }
-        // A "retry" counts also in a block that makes no event, as a server's lone "retry:" block.
-        if (const auto retry = parser.announcedReconnectionTime(); retry && retry != announcedRetry) {
-            announcedRetry = retry;
-            // The parser keeps the value within 100 ms ... 60 s.
-            retryInterval_ = *retry;
-            logger_.debug("SSE retry interval updated",
-                          [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
         }
         while (true) {
             std::optional<eventsource::Event> event;
@@ -215,6 +216,7 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                 logger_.debug("Stored event ID for resumability",
                               [&] { return logging::Metadata{{"eventID", *event->id}}; });
             }
+            takeAnnouncedRetry();
             if (!event->data.empty()) {
                 // A consumer that falls behind holds the stream here: nothing more is read
                 // until it takes some (the rest of this chunk waits in the parser).
@@ -232,6 +234,8 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                 co_return hadData;
             }
         }
+        // A "retry" counts also in a block that makes no event, as a server's lone "retry:" block.
+        takeAnnouncedRetry();
     }
     co_return completed();
 }

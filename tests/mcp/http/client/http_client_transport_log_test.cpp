@@ -92,7 +92,8 @@ TEST_F(HTTPClientTransportLogTest, AWholeExchangeLogsEachStep) {
     await(transport->send(R"({"jsonrpc":"2.0","id":1,"method":"initialize"})"));
     await(transport->send(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})"));
     await(transport->send(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"));
-    await(transport->send(R"({"jsonrpc":"2.0","id":3,"method":"ping"})"));
+    EXPECT_EQ(sendFailure(*transport, R"({"jsonrpc":"2.0","id":3,"method":"ping"})"),
+              "No response to request 3: the event stream ended without it, with no event ID to resume from");
     EXPECT_EQ(sendFailure(*transport, R"({"jsonrpc":"2.0","id":4,"method":"ping"})"), "Session expired");
     await(transport->send(R"({"jsonrpc":"2.0","id":5,"method":"ping"})"));
     await(transport->disconnect());

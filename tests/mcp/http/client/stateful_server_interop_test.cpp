@@ -78,12 +78,12 @@ protected:
 
 TEST_F(StatefulServerInterop, AnswersAndServerMessagesArriveAndAGapIsReplayedAfterTheReconnect) {
     pollUntil([&] { return standingStreamsOpened() == 1; });
-    await(transport_->send(request(2, "tools/call", R"({"name":"progress","arguments":{"count":1}})")));
+    await(transport_->send(request(2, "tools/call", R"({"name":"progress","arguments":{"count":1},"_meta":{"progressToken":"p2"}})")));
     EXPECT_EQ(kinds(2), (std::multiset<std::string>{"notifications/progress", "result"}))
         << "the answer came on the POST's stream, the notification on the standing one";
 
     relay_.dropAll();
-    await(transport_->send(request(3, "tools/call", R"({"name":"progress","arguments":{"count":2}})")));
+    await(transport_->send(request(3, "tools/call", R"({"name":"progress","arguments":{"count":2},"_meta":{"progressToken":"p3"}})")));
     EXPECT_EQ(kinds(1), (std::multiset<std::string>{"result"}));
     EXPECT_EQ(kinds(2), (std::multiset<std::string>{"notifications/progress", "notifications/progress"}))
         << "the notifications sent while the standing stream was down arrive after the reconnect";
