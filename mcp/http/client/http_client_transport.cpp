@@ -52,7 +52,8 @@ HTTPClientTransport::HTTPClientTransport(const asio::any_io_executor& executor, 
       maxResumptions_(options.maxResumptions),
       incoming_(MessageStream::make(kIncomingMessageCapacity)),
       strand_(asio::make_strand(executor)),
-      http_(net::HttpClient::make(strand_, std::move(options.http))),
+      http_(net::HttpClient::make(strand_, options.http)),
+      shortExchanges_(net::HttpClient::make(strand_, std::move(options.http))),
       protocolVersion_(std::move(options.protocolVersion)),
       listeningWait_(strand_) {}
 
@@ -63,6 +64,7 @@ std::shared_ptr<HTTPClientTransport> HTTPClientTransport::make(const asio::any_i
 
 HTTPClientTransport::~HTTPClientTransport() {
     http_->shutdown();
+    shortExchanges_->shutdown();
     incoming_->finish();
 }
 
@@ -99,6 +101,7 @@ asio::awaitable<void> HTTPClientTransport::disconnect() {
         self->stopListening();
         for (auto* wait : self->resumptionWaits_) wait->cancel();
         self->http_->shutdown();
+        self->shortExchanges_->shutdown();
         self->incoming_->finish();
         self->initialSessionIDSignalPending_ = false;
         self->logger_.debug("HTTP clienttransport disconnected");
@@ -153,10 +156,11 @@ asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
     const auto key = operationKey(message);
     const auto awaited = AwaitedResponses::of(message);
     const int maxAttempts = authorizer_ ? authorizer_->maxAuthorizationAttempts() : 1;
+    auto& http = awaited.empty() ? *shortExchanges_ : *http_;
     for (int resends = 0;; ++resends) {
         std::optional<HTTPAuthenticationChallengeError> challenge;
         try {
-            auto response = co_await http_->start(postRequest(message));
+            auto response = co_await http.start(postRequest(message));
             co_await processResponse(std::move(response), awaited);
             co_return;
         } catch (const HTTPAuthenticationChallengeError& error) {
@@ -166,7 +170,7 @@ asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
         bool again = false;
         try {
             again = co_await authorizer_->handleChallenge(challenge->statusCode(), toHeaderMap(challenge->headers()),
-                                                          endpoint_, key, *http_);
+                                                          endpoint_, key, *shortExchanges_);
         } catch (const std::exception& error) {
             throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
         }
@@ -182,7 +186,7 @@ asio::awaitable<void> HTTPClientTransport::prepareAuthorization() {
         throw MCPError::internalError("Authorization flow failed: " + std::string(error.what()));
     }
     try {
-        co_await authorizer_->prepareAuthorization(endpoint_, *http_);
+        co_await authorizer_->prepareAuthorization(endpoint_, *shortExchanges_);
     } catch (const std::exception& error) {
         // The server decides whether the request goes through without it.
         logger_.debug([&] { return "Authorization preparation failed: " + std::string(error.what()); });

@@ -190,7 +190,13 @@ private:
 
     // Everything below is touched only on strand_.
     boost::asio::strand<boost::asio::any_io_executor> strand_;
+    // Requests, whose answers may come as streams that hold their connections for long, and
+    // the GETs of event streams.
     std::shared_ptr<net::HttpClient> http_;
+    // Messages that carry no request (answers to the server, notifications) and the
+    // authorization's own exchanges, each over at once: connections of their own, so that they
+    // never queue behind streams holding every connection, while those streams may wait on them.
+    std::shared_ptr<net::HttpClient> shortExchanges_;
     std::optional<std::string> sessionID_;
     std::optional<std::string> protocolVersion_;
     bool connected_ = false;

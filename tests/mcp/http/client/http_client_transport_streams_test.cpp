@@ -4,7 +4,11 @@
 #include "tests/mcp/http/client/transport_fixture.hpp"
 #include "tests/mcp/transport/message_text.hpp"
 
+#include <boost/json.hpp>
+
 #include <algorithm>
+#include <map>
+#include <set>
 #include <atomic>
 #include <mutex>
 
@@ -241,6 +245,52 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
     pollUntil([&] { return gets(server).size() == 2; });
     EXPECT_EQ(gets(server).at(1).header("Last-Event-ID"), std::nullopt) << "a POST stream's id is not resumed by GET";
     EXPECT_EQ(gets(server).at(1).header("MCP-Session-Id"), "s-1") << "the GET answer's session id is kept";
+    finish(*transport);
+}
+
+// Every call's answer stream waits for the client's answer to a request the server sent on it:
+// with more such calls open than the client keeps connections to the server, the answers must
+// still get through, or every call waits on the others for good.
+TEST_F(HTTPClientTransportStreamsTest, AnswersToTheServerPassWhileEveryConnectionHoldsAStream) {
+    const int calls = static_cast<int>(net::HttpClientOptions{}.maxConnectionsPerHost) + 2;
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<ChunkFeed>> waitingCalls;
+    ScriptedHttpServer server([&](const RecordedRequest& request) {
+        if (request.method == "GET") return Reply{.status = 405};
+        const auto message = boost::json::parse(request.body).as_object();
+        const auto id = boost::json::serialize(message.at("id"));
+        std::lock_guard lock(mutex);
+        if (message.contains("method")) {
+            auto feed = std::make_shared<ChunkFeed>();
+            waitingCalls[id] = feed;
+            feed->push("data: {\"jsonrpc\":\"2.0\",\"id\":\"ask-" + id + "\",\"method\":\"ping\"}\n\n");
+            return eventStream(feed);
+        }
+        const auto callID = std::string(message.at("id").as_string()).substr(4);
+        const auto feed = waitingCalls.at(callID);
+        feed->push("data: {\"jsonrpc\":\"2.0\",\"id\":" + callID + ",\"result\":{}}\n\n");
+        feed->finish();
+        return Reply{.status = 202};
+    });
+    auto transport = makeTransport(server, 0);
+    auto incoming = transport->receive();
+    std::vector<std::shared_ptr<Outcome<void>>> sends;
+    for (int id = 1; id <= calls; ++id) {
+        sends.push_back(start(transport->send(R"({"jsonrpc":"2.0","id":)" + std::to_string(id) +
+                                              R"(,"method":"tools/call"})")));
+    }
+    std::set<std::string> answered;
+    while (answered.size() < static_cast<std::size_t>(calls)) {
+        const auto message = boost::json::parse(testing::textOf(await(incoming->next())).value()).as_object();
+        if (message.contains("method")) {
+            sends.push_back(start(transport->send(R"({"jsonrpc":"2.0","id":)" + boost::json::serialize(message.at("id")) +
+                                                  R"(,"result":{}})")));
+        } else {
+            answered.insert(boost::json::serialize(message.at("id")));
+        }
+    }
+    runUntil([&] { return std::all_of(sends.begin(), sends.end(), [](const auto& send) { return send->done; }); });
+    for (const auto& send : sends) EXPECT_FALSE(send->error);
     finish(*transport);
 }
 
