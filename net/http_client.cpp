@@ -183,10 +183,13 @@ asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
         operation->connection = pool_->take(poolKey);
         if (!operation->connection) {
             try {
-                auto room = co_await pool_->reserve(poolKey, operation->signal.slot());
+                auto granted = co_await pool_->reserve(poolKey, operation->signal.slot());
+                operation->connection = std::move(granted.connection);
                 operation->throwIfCancelled();
-                co_await openConnection(*operation, request, poolKey);
-                operation->connection->room = std::move(room);
+                if (!operation->connection) {
+                    co_await openConnection(*operation, request, poolKey);
+                    operation->connection->room = std::move(granted.room);
+                }
             } catch (...) {
                 operation->release(false);
                 // A cancelled resolve or connect ends with the step's own abort error.

@@ -13,7 +13,7 @@
 
 namespace net::detail {
 
-boost::asio::awaitable<ConnectionPool::Room> ConnectionPool::reserve(std::string key,
+boost::asio::awaitable<ConnectionPool::Grant> ConnectionPool::reserve(std::string key,
                                                                      boost::asio::cancellation_slot cancellation) {
     // Not a coroutine: GCC 12 copies a closure that is a temporary inside a co_await expression
     // bytewise, which would release its shared pointer twice.
@@ -27,7 +27,7 @@ boost::asio::awaitable<ConnectionPool::Room> ConnectionPool::reserve(std::string
                 if (auto& open = self->open_[key]; open < self->maxOpenPerKey_) {
                     ++open;
                     lock.unlock();
-                    complete(waiter, nullptr, self->makeRoom(key));
+                    complete(waiter, nullptr, Grant{.room = self->makeRoom(key)});
                     return;
                 }
                 self->waiting_[key].push_back(waiter);
@@ -50,20 +50,26 @@ ConnectionPool::Room ConnectionPool::makeRoom(const std::string& key) {
     });
 }
 
+std::shared_ptr<ConnectionPool::Waiter> ConnectionPool::takeWaiter(const std::string& key) {
+    const auto waiting = waiting_.find(key);
+    if (waiting == waiting_.end()) return nullptr;
+    auto next = std::move(waiting->second.front());
+    waiting->second.pop_front();
+    if (waiting->second.empty()) waiting_.erase(waiting);
+    return next;
+}
+
 void ConnectionPool::free(const std::string& key) {
     std::shared_ptr<Waiter> next;
     {
         std::lock_guard lock(mutex_);
-        if (const auto waiting = waiting_.find(key); waiting != waiting_.end()) {
-            next = std::move(waiting->second.front());
-            waiting->second.pop_front();
-            if (waiting->second.empty()) waiting_.erase(waiting);
-        } else if (const auto open = open_.find(key); open != open_.end() && --open->second == 0) {
-            open_.erase(open);
+        next = takeWaiter(key);
+        if (!next) {
+            if (const auto open = open_.find(key); open != open_.end() && --open->second == 0) open_.erase(open);
         }
     }
     // The room passes on to the first waiter, so the count stays.
-    if (next) complete(next, nullptr, makeRoom(key));
+    if (next) complete(next, nullptr, Grant{.room = makeRoom(key)});
 }
 
 void ConnectionPool::abandon(const std::string& key, const std::shared_ptr<Waiter>& waiter) {
@@ -78,17 +84,16 @@ void ConnectionPool::abandon(const std::string& key, const std::shared_ptr<Waite
         queue.erase(found);
         if (queue.empty()) waiting_.erase(waiting);
     }
-    complete(waiter, std::make_exception_ptr(boost::system::system_error(boost::asio::error::operation_aborted)),
-             nullptr);
+    complete(waiter, std::make_exception_ptr(boost::system::system_error(boost::asio::error::operation_aborted)), {});
 }
 
 // Runs the waiter's handler on its own executor. The cancellation slot is cleared there, where
 // its signal is emitted, and never from inside the slot's own handler.
-void ConnectionPool::complete(const std::shared_ptr<Waiter>& waiter, std::exception_ptr error, Room room) {
+void ConnectionPool::complete(const std::shared_ptr<Waiter>& waiter, std::exception_ptr error, Grant grant) {
     const auto executor = waiter->executor;
-    boost::asio::post(executor, [waiter, error, room = std::move(room)]() mutable {
+    boost::asio::post(executor, [waiter, error, grant = std::move(grant)]() mutable {
         if (waiter->cancellation.is_connected()) waiter->cancellation.clear();
-        std::move(waiter->handler)(error, std::move(room));
+        std::move(waiter->handler)(error, std::move(grant));
     });
 }
 
@@ -117,20 +122,29 @@ std::unique_ptr<Connection> ConnectionPool::take(const std::string& key) {
 }
 
 void ConnectionPool::put(std::unique_ptr<Connection> connection) {
+    std::shared_ptr<Waiter> next;
     {
         std::lock_guard lock(mutex_);
-        // Closing it frees its room for the request that waits (when it goes, after the lock).
-        if (!closed_ && !waiting_.contains(connection->poolKey())) {
-            auto& connections = idle_[connection->poolKey()];
-            if (connections.size() < maxIdlePerKey_) {
-                connection->idleSince = std::chrono::steady_clock::now();
-                connection->reused = true;
-                connections.push_back(std::move(connection));
-                return;
+        if (!closed_) {
+            next = takeWaiter(connection->poolKey());
+            if (!next) {
+                auto& connections = idle_[connection->poolKey()];
+                if (connections.size() < maxIdlePerKey_) {
+                    connection->idleSince = std::chrono::steady_clock::now();
+                    connection->reused = true;
+                    connections.push_back(std::move(connection));
+                    return;
+                }
             }
         }
     }
-    connection->close();
+    if (!next) {
+        connection->close();
+        return;
+    }
+    // Its room goes with it.
+    connection->reused = true;
+    complete(next, nullptr, Grant{.connection = std::move(connection)});
 }
 
 void ConnectionPool::close() {

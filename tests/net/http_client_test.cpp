@@ -157,7 +157,7 @@ public:
 };
 
 // A server that made the client answer thousands of its requests at once once had it open a
-// connection for each: a few are open per host, and the other requests wait their turn.
+// connection for each: a few are open per host, and the other requests wait their turn for one.
 TEST_F(HttpClientTest, KeepsAFewConnectionsPerHostAndQueuesTheRest) {
     constexpr int kRequests = 5;
     std::vector<std::shared_ptr<ChunkFeed>> feeds;
@@ -188,6 +188,7 @@ TEST_F(HttpClientTest, KeepsAFewConnectionsPerHostAndQueuesTheRest) {
         EXPECT_EQ(*read->value, std::vector<std::string>{"x"});
     }
     EXPECT_EQ(server.requests().size(), static_cast<std::size_t>(kRequests));
+    EXPECT_EQ(connector->opened, 2) << "a connection read to its end passes, kept alive, to the request waiting";
 }
 
 TEST_F(HttpClientTest, AStreamLeftUnreadClosesItsConnection) {
