@@ -40,10 +40,13 @@ tsan: deps
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan -j $(JOBS)
 
+# Every benchmark program, then the library's client beside the reference SDK's client on the
+# same server (calls/s, CPU per call, memory, with 1 and 16 calls in flight).
 bench: deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	tools/run-benchmarks.sh build/release/bench
+	bench/mcp/client/compare_reference.sh build/release
 
 # The local host beside the protocol's reference SDK (req/s, p50, p99 and the ratio, also under
 # other allocators), then the host's instructions per request, counted by callgrind.
