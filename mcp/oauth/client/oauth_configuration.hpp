@@ -259,8 +259,9 @@ private:
     double proactiveRefreshWindowSeconds_;
 };
 
-// What is left out takes the positional constructor's default: the authorization-code grant, a
-// public client without an ID yet (it registers where the server lets it), no fixed endpoints.
+// What is left out takes the positional constructor's default; the grant defaults to the
+// authorization code and the client to a public one without an ID yet, which registers where
+// the server lets it.
 //
 //     OAuthConfiguration configuration({
 //         .grantType = OAuthConfiguration::GrantType::clientCredentials,

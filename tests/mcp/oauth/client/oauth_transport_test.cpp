@@ -8,7 +8,6 @@
 #include "tests/mcp/oauth/client/fake_authorization_server.hpp"
 #include "tests/mcp/transport/message_text.hpp"
 
-#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -106,29 +105,6 @@ TEST_F(OAuthTransportTest, NeverSendsAStoredTokenToAnotherServer) {
     EXPECT_EQ(storage->load()->resource, other.endpoint());
 }
 
-// Stands in for a private network: a connection to kPrivateAddress reaches 127.0.0.1 on the same
-// port instead; anything else beyond loopback is refused without a packet sent.
-class PrivateNetworkStandIn final : public net::Connector {
-public:
-    static constexpr const char* kPrivateAddress = "10.0.0.5";
-
-    boost::asio::awaitable<boost::beast::tcp_stream> connect(boost::asio::any_io_executor executor,
-                                                            std::vector<boost::asio::ip::tcp::endpoint> endpoints,
-                                                            std::chrono::milliseconds timeout) override {
-        for (auto& endpoint : endpoints) {
-            if (endpoint.address() == boost::asio::ip::make_address(kPrivateAddress)) {
-                ++privateConnections;
-                endpoint.address(boost::asio::ip::make_address("127.0.0.1"));
-            } else if (!endpoint.address().is_loopback()) {
-                throw boost::system::system_error(boost::asio::error::connection_refused);
-            }
-        }
-        co_return co_await net::TcpConnector().connect(std::move(executor), std::move(endpoints), timeout);
-    }
-
-    std::atomic<int> privateConnections = 0;
-};
-
 // A program may name its own authorization server on the company network: with the allowance,
 // its metadata, registration, authorization and token endpoints may all be there. Without it,
 // or for a server that the MCP server names, the address is refused and the error names it.
@@ -143,6 +119,8 @@ TEST_F(OAuthTransportTest, AProgramMayAllowItsOwnAuthorizationServerOnAPrivateAd
         {"configured and allowed", true, true, true},
         {"named by the MCP server, allowed", false, true, false},
     };
+    constexpr const char* kPrivateAddress = "10.0.0.5";
+    connector_->privateStandIn = boost::asio::ip::make_address(kPrivateAddress);
     for (const auto& row : kCases) {
         SCOPED_TRACE(row.name);
         FakeAuthorizationServer server;
@@ -164,11 +142,11 @@ TEST_F(OAuthTransportTest, AProgramMayAllowItsOwnAuthorizationServerOnAPrivateAd
             .allowLoopbackHTTPAuthorizationServerEndpoints = true,
             .allowPrivateAddressesForConfiguredAuthorizationServer = row.allowed,
         }));
-        const auto network = std::make_shared<PrivateNetworkStandIn>();
+        const int standInConnectionsBefore = connector_->standInConnections;
         HTTPClientTransportOptions options;
         options.http.resolver = std::make_shared<testing::TableResolver>(
-            std::map<std::string, std::string>{{"localhost", PrivateNetworkStandIn::kPrivateAddress}});
-        options.http.connector = network;
+            std::map<std::string, std::string>{{"localhost", kPrivateAddress}});
+        options.http.connector = connector_;
         options.authorizer = authorizer;
         auto transport = HTTPClientTransport::make(io_.get_executor(), server.endpoint(), std::move(options));
         await(finished(transport->connect()));
@@ -180,12 +158,12 @@ TEST_F(OAuthTransportTest, AProgramMayAllowItsOwnAuthorizationServerOnAPrivateAd
                                                                   "/.well-known/oauth-authorization-server",
                                                                   "/register", "/authorize", "/token", "/mcp"}));
             EXPECT_EQ(server.resourceAuthorizations().back(), "Bearer at-1");
-            EXPECT_GT(network->privateConnections, 0);
+            EXPECT_GT(connector_->standInConnections, standInConnectionsBefore);
         } else {
             EXPECT_EQ(failure, "Authorization flow failed: Authorization server issuer resolves to a private or "
                                "reserved IP address which is blocked for SSRF protection: " +
                                    issuer + "/.well-known/oauth-authorization-server (10.0.0.5)");
-            EXPECT_EQ(network->privateConnections, 0);
+            EXPECT_EQ(connector_->standInConnections, standInConnectionsBefore);
             EXPECT_TRUE(server.tokenRequests().empty());
         }
         await(finished(transport->disconnect()));
