@@ -62,9 +62,9 @@ CreateElicitation::Result acceptDefaults(const CreateElicitation::Parameters& re
 std::shared_ptr<mcp::Client> makeClient(const asio::any_io_executor& executor) {
     mcp::Client::Capabilities capabilities;
     capabilities.elicitation = mcp::Client::Capabilities::Elicitation{.form = mcp::ClientCapabilities::Elicitation::Form{}};
-    auto client = std::make_shared<mcp::Client>(
-        executor, mcp::Client::Options{
-                      .name = "vantor-conformance-client", .version = "1.0.0", .capabilities = std::move(capabilities)});
+    auto client = std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "vantor-conformance-client",
+                                                                               .version = "1.0.0",
+                                                                               .capabilities = std::move(capabilities)});
     client->withElicitationHandler(
         [](CreateElicitation::Parameters request) -> asio::awaitable<CreateElicitation::Result> {
             co_return acceptDefaults(request);

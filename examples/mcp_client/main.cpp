@@ -102,12 +102,12 @@ std::optional<mcp::ValueObject> toolArguments(const Options& options) {
 // The fixed token, or an OAuth client that obtains tokens with its ID and secret; none without.
 std::shared_ptr<mcp::HTTPClientAuthorizer> authorizerFor(const Options& options) {
     using mcp::OAuthConfiguration;
+    using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
     if (options.token) return std::make_shared<mcp::BearerTokenAuthorizer>(*options.token);
     if (!options.clientID) return nullptr;
     return std::make_shared<mcp::OAuthAuthorizer>(OAuthConfiguration({
         .grantType = OAuthConfiguration::GrantType::clientCredentials,
-        .authentication =
-            OAuthConfiguration::TokenEndpointAuthentication::clientSecretBasic(*options.clientID, *options.clientSecret),
+        .authentication = Authentication::clientSecretBasic(*options.clientID, *options.clientSecret),
     }));
 }
 
@@ -128,7 +128,8 @@ asio::awaitable<void> talk(const Options& options, mcp::Client& client) {
 // that fails has let it go already.
 asio::awaitable<void> run(const Options& options, std::shared_ptr<mcp::Transport> transport) {
     const auto executor = co_await asio::this_coro::executor;
-    auto client = std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "mcp_client", .version = "1.0.0"});
+    auto client =
+        std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "mcp_client", .version = "1.0.0"});
     const auto server = co_await client->connect(std::move(transport));
     std::cout << "server: " << server.serverInfo.name << '\n';
     std::exception_ptr failure;
