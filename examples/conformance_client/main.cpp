@@ -62,8 +62,9 @@ CreateElicitation::Result acceptDefaults(const CreateElicitation::Parameters& re
 std::shared_ptr<mcp::Client> makeClient(const asio::any_io_executor& executor) {
     mcp::Client::Capabilities capabilities;
     capabilities.elicitation = mcp::Client::Capabilities::Elicitation{.form = mcp::ClientCapabilities::Elicitation::Form{}};
-    auto client = std::make_shared<mcp::Client>(executor, "vantor-conformance-client", "1.0.0", std::nullopt,
-                                                std::nullopt, std::nullopt, std::nullopt, std::move(capabilities));
+    auto client = std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "vantor-conformance-client",
+                                                                               .version = "1.0.0",
+                                                                               .capabilities = std::move(capabilities)});
     client->withElicitationHandler(
         [](CreateElicitation::Parameters request) -> asio::awaitable<CreateElicitation::Result> {
             co_return acceptDefaults(request);
@@ -100,9 +101,8 @@ asio::awaitable<void> run(boost::urls::url endpoint) {
     } catch (...) {
         failure = std::current_exception();
     }
+    // A connect that failed has let the transport go already; this ends a connection that stands.
     co_await client->disconnect();
-    // A connect that failed left the transport to us.
-    co_await transport->disconnect();
     if (failure) std::rethrow_exception(failure);
 }
 

@@ -1,12 +1,8 @@
 #include "oauth_setup.hpp"
 
 #include "mcp/json/json.hpp"
-#include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorizer.hpp"
 #include "mcp/oauth/client/oauth_configuration.hpp"
-#include "mcp/oauth/client/oauth_scope_selector.hpp"
-#include "mcp/oauth/client/token_storage.hpp"
-#include "mcp/oauth/client/www_authenticate_parser.hpp"
 
 #include <chrono>
 #include <optional>
@@ -68,10 +64,7 @@ std::shared_ptr<mcp::HTTPClientAuthorizer> makeAuthorizer(std::string_view scena
     OAuthConfiguration chosen = configuration(scenario, parsed);
     // The scenarios' authorization servers are plain http on loopback.
     chosen.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
-    return std::make_shared<mcp::OAuthAuthorizer>(std::move(chosen), std::make_shared<mcp::InMemoryTokenStorage>(),
-                                                  std::make_shared<mcp::DefaultOAuthScopeSelector>(),
-                                                  std::make_shared<mcp::DefaultOAuthWWWAuthenticateParser>(),
-                                                  std::make_shared<mcp::DefaultOAuthMetadataDiscovery>());
+    return std::make_shared<mcp::OAuthAuthorizer>(std::move(chosen));
 }
 
 }  // namespace conformance

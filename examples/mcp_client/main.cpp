@@ -1,10 +1,12 @@
 // mcp_client: connects to an MCP server, lists its tools and, if asked, calls one.
 //
-//     mcp_client [--token TOKEN] [--call TOOL [--arguments JSON]] URL
+//     mcp_client [--token TOKEN | --client-id ID --client-secret SECRET] [--call TOOL [--arguments JSON]] URL
 //     mcp_client [--call TOOL [--arguments JSON]] -- COMMAND [ARGUMENT...]
 //
-// With a URL it speaks Streamable HTTP (the token, if given, goes out as a bearer token);
-// after "--" it starts the command and speaks to it over its standard input and output.
+// With a URL it speaks Streamable HTTP: the token, if given, goes out as a bearer token; with
+// a client ID and secret it obtains its tokens with OAuth's client-credentials grant from the
+// authorization server the MCP server names. After "--" it starts the command and speaks to it
+// over its standard input and output.
 // It prints "server: NAME", one "tool: NAME" line per tool and, for a call, "result: " and
 // the result's content as JSON ("error: " instead when the tool reports a failure). Exits 0;
 // 1 with the reason on standard error; 2 with the usage when the arguments are wrong. A server
@@ -15,6 +17,8 @@
 #include "mcp/client/client.hpp"
 #include "mcp/http/client/http_client_transport.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/oauth/client/bearer_token_authorizer.hpp"
+#include "mcp/oauth/client/oauth_authorizer.hpp"
 #include "mcp/transport/stdio_transport.hpp"
 
 #include <boost/asio/co_spawn.hpp>
@@ -37,6 +41,8 @@ namespace {
 
 struct Options {
     std::optional<std::string> token;
+    std::optional<std::string> clientID;
+    std::optional<std::string> clientSecret;
     std::optional<std::string> call;
     std::optional<std::string> arguments;
     std::string url;
@@ -44,7 +50,7 @@ struct Options {
 };
 
 constexpr std::string_view kUsage =
-    "usage: mcp_client [--token TOKEN] [--call TOOL [--arguments JSON]] URL\n"
+    "usage: mcp_client [--token TOKEN | --client-id ID --client-secret SECRET] [--call TOOL [--arguments JSON]] URL\n"
     "       mcp_client [--call TOOL [--arguments JSON]] -- COMMAND [ARGUMENT...]\n";
 
 Options parse(int argc, char** argv) {
@@ -57,6 +63,10 @@ Options parse(int argc, char** argv) {
         };
         if (word == "--token") {
             options.token = value();
+        } else if (word == "--client-id") {
+            options.clientID = value();
+        } else if (word == "--client-secret") {
+            options.clientSecret = value();
         } else if (word == "--call") {
             options.call = value();
         } else if (word == "--arguments") {
@@ -71,7 +81,12 @@ Options parse(int argc, char** argv) {
         }
     }
     if (options.url.empty() == options.command.empty()) throw std::invalid_argument("give a URL or -- COMMAND");
-    if (options.token && !options.command.empty()) throw std::invalid_argument("--token goes with a URL");
+    const bool oauth = options.clientID || options.clientSecret;
+    if ((options.token || oauth) && !options.command.empty()) throw std::invalid_argument("credentials go with a URL");
+    if (oauth && !(options.clientID && options.clientSecret)) {
+        throw std::invalid_argument("--client-id and --client-secret go together");
+    }
+    if (options.token && oauth) throw std::invalid_argument("give --token or a client ID, not both");
     if (options.arguments && !options.call) throw std::invalid_argument("--arguments goes with --call");
     return options;
 }
@@ -84,9 +99,19 @@ std::optional<mcp::ValueObject> toolArguments(const Options& options) {
     return *object;
 }
 
-asio::awaitable<void> talk(const Options& options, mcp::Client& client, std::shared_ptr<mcp::Transport> transport) {
-    const auto server = co_await client.connect(std::move(transport));
-    std::cout << "server: " << server.serverInfo.name << '\n';
+// The fixed token, or an OAuth client that obtains tokens with its ID and secret; none without.
+std::shared_ptr<mcp::HTTPClientAuthorizer> authorizerFor(const Options& options) {
+    using mcp::OAuthConfiguration;
+    using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
+    if (options.token) return std::make_shared<mcp::BearerTokenAuthorizer>(*options.token);
+    if (!options.clientID) return nullptr;
+    return std::make_shared<mcp::OAuthAuthorizer>(OAuthConfiguration({
+        .grantType = OAuthConfiguration::GrantType::clientCredentials,
+        .authentication = Authentication::clientSecretBasic(*options.clientID, *options.clientSecret),
+    }));
+}
+
+asio::awaitable<void> talk(const Options& options, mcp::Client& client) {
     const auto tools = co_await client.listTools();
     for (const auto& tool : tools.tools) std::cout << "tool: " << tool.name << '\n';
     if (options.call) {
@@ -99,17 +124,21 @@ asio::awaitable<void> talk(const Options& options, mcp::Client& client, std::sha
 }
 
 // Talks to the server, then lets the connection go whatever happened: a transport that keeps
-// listening for the server's own messages would otherwise keep the program running.
+// listening for the server's own messages would otherwise keep the program running. A connect
+// that fails has let it go already.
 asio::awaitable<void> run(const Options& options, std::shared_ptr<mcp::Transport> transport) {
-    auto client = std::make_shared<mcp::Client>(co_await asio::this_coro::executor, "mcp_client", "1.0.0");
+    const auto executor = co_await asio::this_coro::executor;
+    auto client =
+        std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "mcp_client", .version = "1.0.0"});
+    const auto server = co_await client->connect(std::move(transport));
+    std::cout << "server: " << server.serverInfo.name << '\n';
     std::exception_ptr failure;
     try {
-        co_await talk(options, *client, transport);
+        co_await talk(options, *client);
     } catch (...) {
         failure = std::current_exception();
     }
     co_await client->disconnect();
-    co_await transport->disconnect();
     if (failure) std::rethrow_exception(failure);
 }
 
@@ -132,15 +161,8 @@ int main(int argc, char** argv) {
     std::optional<ChildProcess> child;
     try {
         if (options.command.empty()) {
-            mcp::HTTPClientTransport::Options transportOptions;
-            if (options.token) {
-                transportOptions.requestModifier = [token = *options.token](net::HttpRequest request) {
-                    request.headers.set("Authorization", "Bearer " + token);
-                    return request;
-                };
-            }
             transport = mcp::HTTPClientTransport::make(io.get_executor(), boost::urls::url(options.url),
-                                                       std::move(transportOptions));
+                                                       {.authorizer = authorizerFor(options)});
         } else {
             child = ChildProcess::start(options.command);
             transport = mcp::StdioTransport::make(io.get_executor(), child->fromChild, child->toChild);

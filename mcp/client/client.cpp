@@ -6,6 +6,7 @@
 #include "mcp/transport/protocol_version_aware.hpp"
 
 #include <boost/asio/bind_cancellation_slot.hpp>
+#include <boost/asio/this_coro.hpp>
 
 #include <algorithm>
 
@@ -26,8 +27,13 @@ Client::Client(asio::any_io_executor executor, std::string name, std::string ver
       capabilities_(std::move(capabilities)),
       configuration_(configuration) {}
 
-const logging::Logger* Client::logger() const noexcept {
-    return connection_ ? &connection_->logger() : nullptr;
+Client::Client(asio::any_io_executor executor, Options options)
+    : Client(std::move(executor), std::move(options.name), std::move(options.version), std::move(options.title),
+             std::move(options.description), std::move(options.websiteUrl), std::move(options.icons),
+             std::move(options.capabilities), options.configuration) {}
+
+const logging::Logger& Client::logger() const noexcept {
+    return connection_ ? connection_->logger() : silentLogger_;
 }
 
 // Connecting
@@ -52,20 +58,32 @@ asio::awaitable<Initialize::Result> Client::connectOnStrand(std::shared_ptr<Tran
         connectFailure = std::current_exception();
     }
     if (connectFailure) {
-        // Without a loop nothing would ever read the answer to a request sent through it.
+        // Without a loop nothing would ever read the answer to a request sent through it; and
+        // what the transport did start (a listening stream, a child's pipes) ends here.
         if (connection_ == transport) connection_.reset();
+        co_await asio::this_coro::reset_cancellation_state();
+        co_await transport->disconnect();
         std::rethrow_exception(connectFailure);
     }
     if (connection_ != transport) throw MCPError::internalError("Client disconnected");
 
-    if (const auto* log = logger()) {
-        log->debug("Client connected", [this] {
-            return logging::Logger::Metadata{{"name", clientInfo_.name}, {"version", clientInfo_.version}};
-        });
-    }
+    logger().debug("Client connected", [this] {
+        return logging::Logger::Metadata{{"name", clientInfo_.name}, {"version", clientInfo_.version}};
+    });
     startMessageLoop(transport);
     registerCancellationHandler();
-    co_return co_await performInitialization();
+    std::exception_ptr handshakeFailure;
+    try {
+        co_return co_await performInitialization();
+    } catch (...) {
+        handshakeFailure = std::current_exception();
+    }
+    // A connection without a handshake serves nothing, and its transport would go on listening
+    // for the server: the caller gets the error and nothing to let go. A cancelled connect
+    // lets it go too, so the cancellation must not cut the disconnect short.
+    co_await asio::this_coro::reset_cancellation_state();
+    if (connection_ == transport) co_await disconnectOnStrand();
+    std::rethrow_exception(handshakeFailure);
 }
 
 void Client::startMessageLoop(std::shared_ptr<Transport> transport) {
@@ -75,11 +93,9 @@ void Client::startMessageLoop(std::shared_ptr<Transport> transport) {
     asio::co_spawn(strand_, receive(std::move(transport), loop_),
                    asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
                        if (!error) return;
-                       if (const auto* log = self->logger()) {
-                           log->error("Error in message handling loop", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       }
+                       self->logger().error("Error in message handling loop", [&error] {
+                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                       });
                    }));
 }
 
@@ -153,12 +169,8 @@ asio::awaitable<void> Client::disconnect() {
 
 asio::awaitable<void> Client::disconnectOnStrand() {
     // Every line goes to the logger of the connection found here, also after it is gone.
-    std::optional<logging::Logger> log;
-    if (connection_) log.emplace(connection_->logger());
-    const auto debug = [&log](const char* message) {
-        if (log) log->debug(message);
-    };
-    debug("Initiating client disconnect...");
+    const logging::Logger log = logger();
+    log.debug("Initiating client disconnect...");
 
     // Taken in one step, so that whatever runs during the waits below finds no connection
     // and no pending request.
@@ -166,22 +178,22 @@ asio::awaitable<void> Client::disconnectOnStrand() {
     auto connection = std::exchange(connection_, nullptr);
     connectionLost_ = false;
     failPendingRequests(MCPError::internalError("Client disconnected"));
-    debug("Pending requests cancelled.");
+    log.debug("Pending requests cancelled.");
 
     if (loop) {
         loop->cancelled = true;
         loop->signal.emit(asio::cancellation_type::terminal);
-        debug("Message loop task cancellation requested.");
+        log.debug("Message loop task cancellation requested.");
     }
     if (connection) {
         co_await connection->disconnect();
-        debug("Transport disconnected.");
+        log.debug("Transport disconnected.");
     }
     if (loop) {
         co_await loop->finished->value();
-        debug("Client message loop task finished.");
+        log.debug("Client message loop task finished.");
     }
-    debug("Client disconnect complete.");
+    log.debug("Client disconnect complete.");
 }
 
 }  // namespace mcp

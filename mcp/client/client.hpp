@@ -5,7 +5,7 @@
 // request that waits for it, and answers the server's own requests through the handlers the
 // program registers.
 //
-//     auto client = std::make_shared<mcp::Client>(executor, "probe", "1.0");
+//     auto client = std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "probe", .version = "1.0"});
 //     mcp::Initialize::Result server = co_await client->connect(transport);
 //     auto request = mcp::makeRequest<mcp::ListTools>(mcp::ID::random(), {});
 //     auto tools = co_await client->send(std::move(request));
@@ -16,8 +16,8 @@
 // expression bytewise, which corrupts the strings it holds.
 //
 // The client is an actor: its state is touched only on its strand. Its public coroutines run
-// their bodies there, so they may be awaited from any executor. It has no logger of its own:
-// it logs through the logger of the transport it holds, and not at all while it holds none.
+// their bodies there, so they may be awaited from any executor. It logs through the logger of
+// the transport it holds, and through a silent one while it holds none.
 //
 // No request waits forever: each is registered before its bytes go out, and every request
 // still pending fails when the client disconnects ("Client disconnected") or when the
@@ -91,12 +91,27 @@ public:
         friend bool operator==(const ToolOutcome&, const ToolOutcome&) = default;
     };
 
+    // What the constructor takes, by name, for designated initializers; what is left out has
+    // the positional constructor's default:
+    //     std::make_shared<mcp::Client>(executor, mcp::Client::Options{.name = "probe", .version = "1.0"})
+    struct Options {
+        std::string name;
+        std::string version;
+        std::optional<std::string> title;
+        std::optional<std::string> description;
+        std::optional<std::string> websiteUrl;
+        std::optional<std::vector<Icon>> icons;
+        Capabilities capabilities;
+        Configuration configuration = Configuration::defaultConfiguration();
+    };
+
     // A client named `name` at `version`, working on a strand of `executor`. It has no
     // connection and no handlers yet.
     Client(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> description = std::nullopt,
            std::optional<std::string> websiteUrl = std::nullopt, std::optional<std::vector<Icon>> icons = std::nullopt,
            Capabilities capabilities = {}, Configuration configuration = Configuration::defaultConfiguration());
+    Client(boost::asio::any_io_executor executor, Options options);
 
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
@@ -117,11 +132,11 @@ public:
     // "initialize" with the latest protocol revision, the capabilities and the client's
     // info, records the server's answer and sends "notifications/initialized". Returns the
     // server's answer. A connection held before is disconnected first (its pending requests
-    // fail with "Client disconnected"). Throws what the transport's `connect` throws (the
-    // client then holds no connection), and what the handshake throws (the connection stays,
-    // and `disconnect` is the way back), except that an answer with a protocol version not in
-    // `Version::supported()` disconnects before it throws `MCPError` internalError. Keeps the
-    // transport until `disconnect`.
+    // fail with "Client disconnected"). Throws what the transport's `connect` throws and what
+    // the handshake throws (an answer with a protocol version not in `Version::supported()`:
+    // `MCPError` internalError); either way the transport is disconnected and let go before
+    // the error is thrown, so the caller has nothing to clean up. Keeps the transport until
+    // `disconnect`.
     boost::asio::awaitable<Initialize::Result> connect(std::shared_ptr<Transport> transport);
 
     // Performs the handshake again on the current connection; throws as `connect` does.
@@ -311,7 +326,8 @@ private:
     boost::asio::awaitable<void> disconnectOnStrand();
     void startMessageLoop(std::shared_ptr<Transport> transport);
     void registerCancellationHandler();
-    const logging::Logger* logger() const noexcept;
+    // The transport's logger; while there is none, one that discards everything.
+    const logging::Logger& logger() const noexcept;
 
     // Typed requests (client_typed_requests.cpp).
     template <Method M>
@@ -373,6 +389,8 @@ private:
     Configuration configuration_;
 
     std::shared_ptr<Transport> connection_;
+    // What logger() gives while there is no transport, so no log line needs a null check.
+    logging::Logger silentLogger_ = givenOrSilentLogger(std::nullopt, "mcp.client");
     std::optional<ServerCapabilities> serverCapabilities_;
     std::optional<std::string> serverVersion_;
     std::optional<std::string> instructions_;

@@ -35,11 +35,9 @@ asio::awaitable<void> Client::abandonRequestOnStrand(ID id) {
 void Client::abandonRequest(ID id) {
     asio::co_spawn(strand_, abandonRequestOnStrand(std::move(id)), [self = shared_from_this()](std::exception_ptr error) {
         if (!error) return;
-        if (const auto* log = self->logger()) {
-            log->error("Failed to send cancellation", [&error] {
-                return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-            });
-        }
+        self->logger().error("Failed to send cancellation", [&error] {
+            return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+        });
     });
 }
 
@@ -80,15 +78,13 @@ asio::awaitable<void> Client::withBatchOnStrand(std::function<asio::awaitable<vo
     batch.closed_ = true;
 
     if (!failure && batch.requests_.empty()) {
-        if (const auto* log = logger()) log->debug("Batch requested but no requests were added.");
+        logger().debug("Batch requested but no requests were added.");
         co_return;
     }
     if (!failure) {
-        if (const auto* log = logger()) {
-            log->debug("Sending batch request", [&batch] {
-                return logging::Logger::Metadata{{"count", std::to_string(batch.requests_.size())}};
-            });
-        }
+        logger().debug("Sending batch request", [&batch] {
+            return logging::Logger::Metadata{{"count", std::to_string(batch.requests_.size())}};
+        });
         try {
             Value::Array requests;
             requests.reserve(batch.requests_.size());

@@ -54,11 +54,9 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
             continue;
         }
         if (streamFailure) {
-            if (const auto* log = logger()) {
-                log->error("Error in message handling loop", [&streamFailure] {
-                    return logging::Logger::Metadata{{"error", detail::errorText(streamFailure)}};
-                });
-            }
+            logger().error("Error in message handling loop", [&streamFailure] {
+                return logging::Logger::Metadata{{"error", detail::errorText(streamFailure)}};
+            });
             lost = true;
             break;
         }
@@ -69,7 +67,7 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
             break;
         }
     }
-    if (const auto* log = logger()) log->debug("Client message handling loop task is terminating.");
+    logger().debug("Client message handling loop task is terminating.");
     // Nothing reads answers any more: the requests still waiting would wait forever.
     if (lost && loop_ == loop) {
         connectionLost_ = true;
@@ -85,14 +83,12 @@ asio::awaitable<void> Client::handleIncoming(IncomingMessage incoming) {
     } catch (const DecodingError&) {
     }
     if (!message) {
-        if (const auto* log = logger()) {
-            log->warning("Unexpected message received by client (not single/batch response or notification)", [&incoming] {
-                logging::Logger::Metadata metadata;
-                std::string bytes = incoming.text();
-                if (detail::isValidUTF8(bytes)) metadata.emplace("message", std::move(bytes));
-                return metadata;
-            });
-        }
+        logger().warning("Unexpected message received by client (not single/batch response or notification)", [&incoming] {
+            logging::Logger::Metadata metadata;
+            std::string bytes = incoming.text();
+            if (detail::isValidUTF8(bytes)) metadata.emplace("message", std::move(bytes));
+            return metadata;
+        });
         co_return;
     }
     if (auto* batch = std::get_if<BatchResponse>(&*message)) {
@@ -121,30 +117,24 @@ void settle(AnyPendingRequest& pending, Response<AnyMethod>& response) {
 }  // namespace
 
 void Client::handleResponse(Response<AnyMethod> response) {
-    if (const auto* log = logger()) log->trace("Processing response", [&response] { return idMetadata(response.id); });
+    logger().trace("Processing response", [&response] { return idMetadata(response.id); });
     auto pending = response.id ? removePendingRequest(*response.id) : std::nullopt;
     if (!pending) {
-        if (const auto* log = logger()) {
-            log->warning("Attempted to handle response for already removed request",
+        logger().warning("Attempted to handle response for already removed request",
                          [&response] { return idMetadata(response.id); });
-        }
         return;
     }
     settle(*pending, response);
 }
 
 void Client::handleBatchResponse(std::vector<Response<AnyMethod>> responses) {
-    if (const auto* log = logger()) {
-        log->trace("Processing batch response",
+    logger().trace("Processing batch response",
                    [&responses] { return logging::Logger::Metadata{{"count", std::to_string(responses.size())}}; });
-    }
     for (auto& response : responses) {
         auto pending = response.id ? removePendingRequest(*response.id) : std::nullopt;
         if (!pending) {
-            if (const auto* log = logger()) {
-                log->warning("Received response in batch for unknown or already handled request ID",
-                             [&response] { return idMetadata(response.id); });
-            }
+            logger().warning("Received response in batch for unknown or already handled request ID",
+                         [&response] { return idMetadata(response.id); });
             continue;
         }
         settle(*pending, response);
@@ -154,22 +144,18 @@ void Client::handleBatchResponse(std::vector<Response<AnyMethod>> responses) {
 // Notifications
 
 asio::awaitable<void> Client::handleMessage(Message<AnyNotification> message) {
-    if (const auto* log = logger()) {
-        log->trace("Processing notification", [&message] { return logging::Logger::Metadata{{"method", message.method}}; });
-    }
+    logger().trace("Processing notification", [&message] { return logging::Logger::Metadata{{"method", message.method}}; });
     const auto registered = notificationHandlers_.find(message.method);
     if (registered == notificationHandlers_.end()) co_return;
-    co_await runNotificationHandlers(registered->second, std::move(message), logger());
+    co_await runNotificationHandlers(registered->second, std::move(message), &logger());
 }
 
 void Client::cancelServerRequest(const Message<CancelledNotification>& message) {
     const auto& [requestId, reason] = message.params;
-    if (const auto* log = logger()) {
-        log->debug("Received cancellation notification", [&] {
-            return logging::Logger::Metadata{{"requestId", requestId ? requestId->description() : "none"},
-                                             {"reason", reason.value_or("none")}};
-        });
-    }
+    logger().debug("Received cancellation notification", [&] {
+        return logging::Logger::Metadata{{"requestId", requestId ? requestId->description() : "none"},
+                                         {"reason", reason.value_or("none")}};
+    });
     if (!requestId) return;
     // The server cancels what it asked of the client; the client's own requests have ids of
     // the client's making and are never settled by it.
@@ -191,30 +177,24 @@ void Client::handleIncomingRequest(Request<AnyMethod> request) {
     auto serving = serveRequest(std::move(request), std::move(task));
     asio::co_spawn(strand_, std::move(serving), asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
                        if (!error) return;
-                       if (const auto* log = self->logger()) {
-                           log->error("Failed to send error response", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       }
+                       self->logger().error("Failed to send error response", [&error] {
+                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                       });
                    }));
 }
 
 asio::awaitable<void> Client::serveRequest(Request<AnyMethod> request, std::shared_ptr<ServerRequestTask> task) {
     const ID id = request.id;
-    if (const auto* log = logger()) {
-        log->trace("Processing incoming request from server", [&request] {
-            return logging::Logger::Metadata{{"method", request.method}, {"id", request.id.description()}};
-        });
-    }
+    logger().trace("Processing incoming request from server", [&request] {
+        return logging::Logger::Metadata{{"method", request.method}, {"id", request.id.description()}};
+    });
     std::optional<Response<AnyMethod>> answer;
     std::exception_ptr failure;
     const auto handler = methodHandlers_.find(request.method);
     const bool handled = handler != methodHandlers_.end();
     if (!handled) {
-        if (const auto* log = logger()) {
-            log->warning("No handler registered for method",
+        logger().warning("No handler registered for method",
                          [&request] { return logging::Logger::Metadata{{"method", request.method}}; });
-        }
         answer.emplace(Response<AnyMethod>{id, MCPError::methodNotFound("Unknown method: " + request.method)});
     } else if (!task->cancelled) {
         const auto box = handler->second;

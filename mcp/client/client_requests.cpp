@@ -23,11 +23,9 @@ asio::awaitable<void> Client::sendRequestOnStrand(ID id, Value message, AnyPendi
     asio::co_spawn(strand_, transmitRequest(connection_, std::move(id), std::move(bytes)),
                    [self = shared_from_this()](std::exception_ptr error) {
                        if (!error) return;
-                       if (const auto* log = self->logger()) {
-                           log->error("Failed to send request", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       }
+                       self->logger().error("Failed to send request", [&error] {
+                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                       });
                    });
     co_return;
 }

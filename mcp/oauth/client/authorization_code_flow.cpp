@@ -124,7 +124,7 @@ boost::asio::awaitable<std::string> OAuthAuthorizationCodeFlow::perform(
     request.headers.set("Accept", "text/html, application/json");
     // The login page, if any, is of no use, and the connection is not kept for other requests.
     request.headers.set("Connection", "close");
-    detail::refusePrivateAddresses(request, "Authorization endpoint");
+    if (!allowPrivateAddresses_) detail::refusePrivateAddresses(request, "Authorization endpoint");
     auto response = co_await session.start(std::move(request));
     const int status = response.status();
     const auto location = response.header("Location");

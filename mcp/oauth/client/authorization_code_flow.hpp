@@ -80,9 +80,12 @@ public:
 // on a connection of its own that is closed afterwards, follows no redirect, and reads the code
 // from the redirect's Location (readAuthorizationReply): this works only with a server that
 // redirects at once, without asking anybody. The authorization endpoint is refused when it
-// resolves to a private address.
+// resolves to a private address, unless `allowPrivateAddresses` (the endpoint of a server the
+// program named itself).
 class OAuthAuthorizationCodeFlow final : public OAuthAuthorizationCodeFlowing {
 public:
+    explicit OAuthAuthorizationCodeFlow(bool allowPrivateAddresses = false) : allowPrivateAddresses_(allowPrivateAddresses) {}
+
     boost::urls::url buildURL(boost::urls::url_view authorizationEndpoint, boost::urls::url_view resource,
                               boost::urls::url_view redirectURI, std::string_view clientID,
                               std::string_view codeChallenge, const std::optional<std::set<std::string>>& scopes,
@@ -91,6 +94,9 @@ public:
     boost::asio::awaitable<std::string> perform(boost::urls::url authorizationURL, boost::urls::url redirectURI,
                                                 std::string state, std::shared_ptr<OAuthAuthorizationDelegate> delegate,
                                                 net::HttpClient& session) const override;
+
+private:
+    bool allowPrivateAddresses_;
 };
 
 }  // namespace mcp

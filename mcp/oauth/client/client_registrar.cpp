@@ -88,7 +88,7 @@ boost::asio::awaitable<std::optional<OAuthClientRegistration>> OAuthClientRegist
     request.headers.set("Content-Type", "application/json");
     request.headers.set("Accept", "application/json");
     request.body = registrationRequestBody(configuration);
-    detail::refusePrivateAddresses(request, std::string(kContext));
+    if (!allowPrivateAddresses_) detail::refusePrivateAddresses(request, std::string(kContext));
     const auto response = co_await session.fetch(std::move(request));
     co_return readRegistrationReply(response.status, response.body);
 }

@@ -70,9 +70,12 @@ public:
 
 // OAuthClientRegistrar: a JSON POST to the registration endpoint, which must pass the
 // authorization-server URL check ("Client registration endpoint"). Redirects are not followed.
+// With `allowPrivateAddresses` (the endpoint of a server the program named itself) the
+// endpoint may resolve to a private address.
 class OAuthClientRegistrar final : public OAuthClientRegistering {
 public:
-    explicit OAuthClientRegistrar(OAuthURLValidator urlValidator) : urlValidator_(urlValidator) {}
+    explicit OAuthClientRegistrar(OAuthURLValidator urlValidator, bool allowPrivateAddresses = false)
+        : urlValidator_(urlValidator), allowPrivateAddresses_(allowPrivateAddresses) {}
 
     boost::asio::awaitable<std::optional<OAuthClientRegistration>> registerClientIfNeeded(
         OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata,
@@ -80,6 +83,7 @@ public:
 
 private:
     OAuthURLValidator urlValidator_;
+    bool allowPrivateAddresses_;
 };
 
 }  // namespace mcp

@@ -18,6 +18,7 @@ namespace {
 using Kind = OAuthAuthorizationError::Kind;
 
 constexpr int kMaxRedirects = 3;
+constexpr std::string_view kIssuerContext = "Authorization server issuer";
 
 // What every URL on the way to a document must pass: the first URL and each redirect target.
 struct HopCheck {
@@ -86,8 +87,10 @@ std::optional<Document> readDocument(const net::HttpResponse& response) {
 }  // namespace
 
 OAuthDiscoveryClient::OAuthDiscoveryClient(std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery,
-                                           OAuthURLValidator urlValidator)
-    : metadataDiscovery_(std::move(metadataDiscovery)), urlValidator_(urlValidator) {
+                                           OAuthURLValidator urlValidator, bool allowPrivateAuthorizationServers)
+    : metadataDiscovery_(std::move(metadataDiscovery)),
+      urlValidator_(urlValidator),
+      allowPrivateAuthorizationServers_(allowPrivateAuthorizationServers) {
     if (!metadataDiscovery_) throw std::logic_error("OAuthDiscoveryClient needs a metadata discovery");
 }
 
@@ -119,10 +122,9 @@ boost::asio::awaitable<OAuthProtectedResourceMetadata> OAuthDiscoveryClient::fet
 
 boost::asio::awaitable<DiscoveredAuthorizationServer> OAuthDiscoveryClient::fetchAuthorizationServerMetadata(
     std::vector<boost::urls::url> servers, net::HttpClient& session) const {
-    const HopCheck check{[this](boost::urls::url_view url) {
-                             urlValidator_.validateAuthorizationServer(url, "Authorization server issuer");
-                         },
-                         "Authorization server issuer"};
+    HopCheck check{[this](boost::urls::url_view url) { urlValidator_.validateAuthorizationServer(url, kIssuerContext); },
+                   std::string(kIssuerContext)};
+    if (allowPrivateAuthorizationServers_) check.privateAddressContext.reset();
     std::optional<OAuthAuthorizationError> firstMismatch;
     // A server refused for its address is named in the failure, with the address, rather than
     // left for a bare "failed to discover".
@@ -133,7 +135,7 @@ boost::asio::awaitable<DiscoveredAuthorizationServer> OAuthDiscoveryClient::fetc
         } catch (const OAuthAuthorizationError&) {
             continue;
         }
-        if (server.has_authority() && isPrivateIPHost(server.host_address())) {
+        if (check.privateAddressContext && server.has_authority() && isPrivateIPHost(server.host_address())) {
             if (!firstRefusal) {
                 firstRefusal = OAuthAuthorizationError::privateIPAddressBlocked(
                     *check.privateAddressContext, std::string(server.buffer()), std::string(server.host_address()));

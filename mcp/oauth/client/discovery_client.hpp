@@ -66,9 +66,13 @@ public:
 // Each metadata request is a GET with "Accept: application/json" and no credentials. Redirects
 // are followed up to three times, each target checked like the URL that led to it (the same
 // URL rule, the same refusal of private addresses); a refused target fails the candidate.
+// With `allowPrivateAuthorizationServers` (for a server the program named itself), the
+// authorization servers and their metadata URLs may be on private addresses; a redirect to a
+// private IP literal is refused all the same.
 class OAuthDiscoveryClient final : public OAuthDiscoveryFetching {
 public:
-    OAuthDiscoveryClient(std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery, OAuthURLValidator urlValidator);
+    OAuthDiscoveryClient(std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery, OAuthURLValidator urlValidator,
+                         bool allowPrivateAuthorizationServers = false);
 
     const OAuthMetadataDiscovering& metadataDiscovery() const override { return *metadataDiscovery_; }
 
@@ -82,6 +86,7 @@ public:
 private:
     std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery_;
     OAuthURLValidator urlValidator_;
+    bool allowPrivateAuthorizationServers_;
 };
 
 }  // namespace mcp

@@ -144,6 +144,7 @@ OAuthAuthorizer::TokenEndpoint OAuthAuthorizer::resolveTokenEndpoint(
     if (!metadata.tokenEndpoint) throw OAuthAuthorizationError::make(Kind::tokenEndpointMissing);
     constexpr std::string_view kContext = "Token endpoint";
     urlValidator_.validateAuthorizationServer(*metadata.tokenEndpoint, kContext);
+    if (privateServerAllowed_) return {*metadata.tokenEndpoint, std::nullopt};
     refusePrivateLiteral(*metadata.tokenEndpoint, kContext);
     return {*metadata.tokenEndpoint, std::string(kContext)};
 }
@@ -206,7 +207,7 @@ boost::asio::awaitable<void> OAuthAuthorizer::runAuthorizationCodeFlow(const boo
     }
     constexpr std::string_view kContext = "Authorization endpoint";
     urlValidator_.validateAuthorizationServer(*metadata.authorizationEndpoint, kContext);
-    refusePrivateLiteral(*metadata.authorizationEndpoint, kContext);
+    if (!privateServerAllowed_) refusePrivateLiteral(*metadata.authorizationEndpoint, kContext);
     const auto& redirectURI = configuration_.authorizationRedirectURI();
     urlValidator_.validateRedirectURI(redirectURI);
     requireS256Support(metadata);

@@ -1,10 +1,10 @@
 #include "mcp/oauth/client/oauth_authorizer.hpp"
 
 #include "mcp/detail/ascii.hpp"
+#include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/whitespace.hpp"
 
-#include <stdexcept>
 
 namespace mcp {
 namespace {
@@ -18,10 +18,10 @@ std::map<std::string, std::string> refreshGrant(const std::string& refreshToken)
     return {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken}};
 }
 
-template <class T>
-std::shared_ptr<T> required(std::shared_ptr<T> pointer, const char* what) {
-    if (!pointer) throw std::invalid_argument(std::string("OAuthAuthorizer needs ") + what);
-    return pointer;
+// `given`, or the library's own `Default` when it is empty.
+template <class Default, class T>
+std::shared_ptr<T> givenOr(std::shared_ptr<T> given) {
+    return given ? std::move(given) : std::make_shared<Default>();
 }
 
 }  // namespace
@@ -31,13 +31,16 @@ OAuthAuthorizer::OAuthAuthorizer(OAuthConfiguration configuration, std::shared_p
                                  std::shared_ptr<const OAuthWWWAuthenticateParsing> challengeParser,
                                  std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery)
     : configuration_(std::move(configuration)),
-      tokenStorage_(required(std::move(tokenStorage), "a token storage")),
-      scopeSelector_(required(std::move(scopeSelector), "a scope selector")),
-      challengeParser_(required(std::move(challengeParser), "a challenge parser")),
-      metadataDiscovery_(required(std::move(metadataDiscovery), "a metadata discovery")),
+      tokenStorage_(givenOr<InMemoryTokenStorage>(std::move(tokenStorage))),
+      scopeSelector_(givenOr<DefaultOAuthScopeSelector>(std::move(scopeSelector))),
+      challengeParser_(givenOr<DefaultOAuthWWWAuthenticateParser>(std::move(challengeParser))),
+      metadataDiscovery_(givenOr<DefaultOAuthMetadataDiscovery>(std::move(metadataDiscovery))),
+      privateServerAllowed_(configuration_.allowPrivateAddressesForConfiguredAuthorizationServer() &&
+                            configuration_.endpointOverrides().authorizationServerURL.has_value()),
       urlValidator_(configuration_.allowLoopbackHTTPAuthorizationServerEndpoints()),
-      discoveryClient_(metadataDiscovery_, urlValidator_),
-      clientRegistrar_(urlValidator_) {}
+      discoveryClient_(metadataDiscovery_, urlValidator_, privateServerAllowed_),
+      clientRegistrar_(urlValidator_, privateServerAllowed_),
+      authCodeFlow_(privateServerAllowed_) {}
 
 int OAuthAuthorizer::maxAuthorizationAttempts() const {
     return configuration_.retryPolicy().maxAuthorizationAttempts();

@@ -6,10 +6,7 @@
 // the authorization server's metadata, registers the client when it has no credentials, runs the
 // configured grant and stores the token.
 //
-//     auto authorizer = std::make_shared<OAuthAuthorizer>(configuration,
-//         std::make_shared<InMemoryTokenStorage>(), std::make_shared<DefaultOAuthScopeSelector>(),
-//         std::make_shared<DefaultOAuthWWWAuthenticateParser>(),
-//         std::make_shared<DefaultOAuthMetadataDiscovery>());
+//     auto authorizer = std::make_shared<OAuthAuthorizer>(configuration);
 //     options.authorizer = authorizer;   // HTTPClientTransportOptions
 //
 // A stored token is sent only to endpoints of the resource it was issued for, and never within
@@ -46,12 +43,13 @@ public:
     using Scopes = std::set<std::string>;
 
     // Copies `configuration` (only its authentication changes later, after a registration) and
-    // reads its loopback allowance once, for every URL check. Shares the other arguments; none
-    // may be null (std::invalid_argument).
-    OAuthAuthorizer(OAuthConfiguration configuration, std::shared_ptr<TokenStorage> tokenStorage,
-                    std::shared_ptr<const OAuthScopeSelecting> scopeSelector,
-                    std::shared_ptr<const OAuthWWWAuthenticateParsing> challengeParser,
-                    std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery);
+    // reads its two allowances once, for every check. Shares the other arguments; each left
+    // empty is the library's own: InMemoryTokenStorage, DefaultOAuthScopeSelector,
+    // DefaultOAuthWWWAuthenticateParser and DefaultOAuthMetadataDiscovery.
+    explicit OAuthAuthorizer(OAuthConfiguration configuration, std::shared_ptr<TokenStorage> tokenStorage = nullptr,
+                             std::shared_ptr<const OAuthScopeSelecting> scopeSelector = nullptr,
+                             std::shared_ptr<const OAuthWWWAuthenticateParsing> challengeParser = nullptr,
+                             std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery = nullptr);
 
     int maxAuthorizationAttempts() const override;
     // Throws the https-or-loopback refusal for the "MCP endpoint".
@@ -146,6 +144,9 @@ private:
     const std::shared_ptr<const OAuthScopeSelecting> scopeSelector_;
     const std::shared_ptr<const OAuthWWWAuthenticateParsing> challengeParser_;
     const std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery_;
+    // Whether the configured authorization server, and every endpoint its metadata names, may
+    // be on a private address: the program named that server itself.
+    const bool privateServerAllowed_;
     const OAuthURLValidator urlValidator_;
     const OAuthDiscoveryClient discoveryClient_;
     const OAuthTokenEndpointClient tokenEndpointClient_;

@@ -82,6 +82,16 @@ OAuthConfiguration::OAuthConfiguration(GrantType grantType, TokenEndpointAuthent
       authorizationDelegate_(std::move(authorizationDelegate)),
       proactiveRefreshWindowSeconds_(proactiveRefreshWindowSeconds) {}
 
+OAuthConfiguration::OAuthConfiguration(Options options)
+    : OAuthConfiguration(options.grantType, std::move(options.authentication), options.retryPolicy,
+                         std::move(options.endpointOverrides), std::move(options.authorizationRedirectURI),
+                         std::move(options.clientName), std::move(options.additionalTokenRequestParameters),
+                         std::move(options.accessTokenProvider), std::move(options.authorizationDelegate),
+                         options.proactiveRefreshWindowSeconds) {
+    allowLoopbackHTTPAuthorizationServerEndpoints_ = options.allowLoopbackHTTPAuthorizationServerEndpoints;
+    allowPrivateAddressesForConfiguredAuthorizationServer_ = options.allowPrivateAddressesForConfiguredAuthorizationServer;
+}
+
 boost::urls::url OAuthConfiguration::defaultRedirectURI() {
     const auto port = kFirstDynamicPort + detail::randomBelow(kDynamicPortCount);
     return boost::urls::url("http://127.0.0.1:" + std::to_string(port) + "/callback");

@@ -167,9 +167,14 @@ public:
     using AccessTokenProvider = std::function<boost::asio::awaitable<std::optional<std::string>>(
         const AccessTokenProviderContext& context, net::HttpClient& session)>;
 
+    // Options: the constructor's arguments by name, with the two allowances, for designated
+    // initializers (defined below the class).
+    struct Options;
+
     // Stores every argument unchanged and validates nothing: a bad redirect URI is refused when
     // the authorization-code grant runs. Without `authorizationRedirectURI` the configuration
     // draws its own (see defaultRedirectURI) once, here; copies keep it.
+    explicit OAuthConfiguration(Options options);
     OAuthConfiguration(GrantType grantType, TokenEndpointAuthentication authentication,
                        RetryPolicy retryPolicy = {}, EndpointOverrides endpointOverrides = {},
                        std::optional<boost::urls::url> authorizationRedirectURI = std::nullopt,
@@ -215,6 +220,18 @@ public:
     void setAllowLoopbackHTTPAuthorizationServerEndpoints(bool allow) noexcept {
         allowLoopbackHTTPAuthorizationServerEndpoints_ = allow;
     }
+    // Whether the authorization server the program names in `endpointOverrides` may be reached
+    // on a private network address (a name on the company network, 10.0.0.5), and with it every
+    // endpoint the flow then calls for that server: its metadata, and the token, authorization
+    // and registration endpoints that metadata names. A server an MCP server names is refused
+    // on a private address whatever this says. False on every new configuration; read once,
+    // when the authorizer is made.
+    bool allowPrivateAddressesForConfiguredAuthorizationServer() const noexcept {
+        return allowPrivateAddressesForConfiguredAuthorizationServer_;
+    }
+    void setAllowPrivateAddressesForConfiguredAuthorizationServer(bool allow) noexcept {
+        allowPrivateAddressesForConfiguredAuthorizationServer_ = allow;
+    }
     const boost::urls::url& authorizationRedirectURI() const noexcept { return authorizationRedirectURI_; }
     const std::map<std::string, std::string>& additionalTokenRequestParameters() const noexcept {
         return additionalTokenRequestParameters_;
@@ -233,12 +250,35 @@ private:
     RetryPolicy retryPolicy_;
     EndpointOverrides endpointOverrides_;
     bool allowLoopbackHTTPAuthorizationServerEndpoints_ = false;
+    bool allowPrivateAddressesForConfiguredAuthorizationServer_ = false;
     boost::urls::url authorizationRedirectURI_;
     std::map<std::string, std::string> additionalTokenRequestParameters_;
     std::string clientName_;
     AccessTokenProvider accessTokenProvider_;
     std::shared_ptr<OAuthAuthorizationDelegate> authorizationDelegate_;
     double proactiveRefreshWindowSeconds_;
+};
+
+// What is left out takes the positional constructor's default; the grant defaults to the
+// authorization code and the client to a public one without an ID yet, which registers where
+// the server lets it.
+//
+//     OAuthConfiguration configuration({
+//         .grantType = OAuthConfiguration::GrantType::clientCredentials,
+//         .authentication = OAuthConfiguration::TokenEndpointAuthentication::clientSecretBasic(id, secret)});
+struct OAuthConfiguration::Options {
+    GrantType grantType = GrantType::authorizationCode;
+    TokenEndpointAuthentication authentication = TokenEndpointAuthentication::none("");
+    RetryPolicy retryPolicy;
+    EndpointOverrides endpointOverrides;
+    std::optional<boost::urls::url> authorizationRedirectURI;
+    std::string clientName = "MCP Client";
+    std::map<std::string, std::string> additionalTokenRequestParameters;
+    AccessTokenProvider accessTokenProvider;
+    std::shared_ptr<OAuthAuthorizationDelegate> authorizationDelegate;
+    double proactiveRefreshWindowSeconds = 0;
+    bool allowLoopbackHTTPAuthorizationServerEndpoints = false;
+    bool allowPrivateAddressesForConfiguredAuthorizationServer = false;
 };
 
 }  // namespace mcp

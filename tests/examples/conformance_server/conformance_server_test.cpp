@@ -30,9 +30,9 @@ protected:
         options.streaming = false;
         auto transport =
             HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server_.url()).value(), options);
-        client_ = std::make_shared<Client>(io_.get_executor(), "test", "1", std::nullopt, std::nullopt, std::nullopt,
-                                           std::nullopt,
-                                           Client::Capabilities{.sampling = ClientCapabilities::Sampling{}});
+        client_ = std::make_shared<Client>(
+            io_.get_executor(),
+            Client::Options{.name = "test", .version = "1", .capabilities = {.sampling = ClientCapabilities::Sampling{}}});
         client_->onNotification<ProgressNotification>(
             [this](Message<ProgressNotification> message) -> asio::awaitable<void> {
                 progress_.push_back(message.params.progress);

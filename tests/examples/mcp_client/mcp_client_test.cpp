@@ -115,7 +115,10 @@ TEST(ExampleClient, SpeaksToServersWithAndWithoutSessionsOneClientAfterAnother) 
 TEST(ExampleClient, RefusesWrongUsage) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, {"--token"}, {"--arguments", "{}", "http://127.0.0.1:1/mcp"},
-          {"--call", "echo", "--arguments", "[1]", "http://127.0.0.1:1/mcp"}}) {
+          {"--call", "echo", "--arguments", "[1]", "http://127.0.0.1:1/mcp"},
+          {"--client-id", "id", "http://127.0.0.1:1/mcp"},
+          {"--token", "t", "--client-id", "id", "--client-secret", "s", "http://127.0.0.1:1/mcp"},
+          {"--token", "t", "--", STDIO_SERVER_PATH}}) {
         const auto run = runClient(arguments);
         EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments) << run.output;
     }

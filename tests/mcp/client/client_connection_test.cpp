@@ -9,6 +9,7 @@
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -118,6 +119,55 @@ TEST_F(ClientConnection, AFailedTransportConnectLeavesNoConnection) {
     EXPECT_THROW(await(client_->connect(script_)), MCPError);
     EXPECT_FALSE(client_->connection());
     EXPECT_TRUE(script_->sent.empty());
+    // Whatever the transport did start ends: the caller has nothing to let go.
+    EXPECT_EQ(script_->disconnectCalls, 1);
+}
+
+// A handshake that fails once used to leave the transport connected (and listening) until the
+// caller disconnected the client and the transport by hand.
+TEST_F(ClientConnection, AFailedHandshakeLetsTheTransportGo) {
+    struct Case {
+        const char* name;
+        std::function<void(testing::ScriptedTransport&)> script;
+        const char* want;
+    };
+    const Case kCases[] = {
+        {"the initialize request can't be sent",
+         [](testing::ScriptedTransport& script) {
+             script.sendFailure = std::make_exception_ptr(MCPError::connectionClosed());
+         },
+         "Connection closed"},
+        {"the server answers initialize with an error",
+         [](testing::ScriptedTransport& script) {
+             script.answerInitialize = false;
+             script.onSend = [&script](const Value& message) {
+                 const auto* id = message.objectValue()->find("id");
+                 script.deliver(R"({"jsonrpc":"2.0","id":)" + writeJSON(*id) +
+                                R"(,"error":{"code":-32602,"message":"Unsupported capabilities"}})");
+             };
+         },
+         "Invalid params: Unsupported capabilities"},
+        {"the stream ends before the answer",
+         [](testing::ScriptedTransport& script) {
+             script.answerInitialize = false;
+             script.onSend = [&script](const Value&) { script.endStream(); };
+         },
+         "Internal error: Client connection lost"},
+    };
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.name);
+        makeClient();
+        script_ = std::make_shared<testing::ScriptedTransport>();
+        test.script(*script_);
+        const auto connecting = start(client_->connect(script_));
+        runUntil([&] { return connecting->done; });
+        EXPECT_EQ(errorText(*connecting), test.want);
+        EXPECT_FALSE(client_->connection());
+        EXPECT_EQ(script_->disconnectCalls, 1);
+        EXPECT_FALSE(script_->connected);
+        EXPECT_EQ(client_->pendingRequestCount(), 0u);
+        script_->onSend = nullptr;
+    }
 }
 
 TEST_F(ClientConnection, RequestsThatCannotBeSentFailAtOnce) {

@@ -31,8 +31,10 @@ protected:
 
     std::shared_ptr<Client> makeClient(Client::Capabilities capabilities = {},
                                        Client::Configuration configuration = Client::Configuration::defaultConfiguration()) {
-        client_ = std::make_shared<Client>(io_.get_executor(), "test-client", "2.0", std::nullopt, std::nullopt,
-                                           std::nullopt, std::nullopt, std::move(capabilities), configuration);
+        client_ = std::make_shared<Client>(io_.get_executor(), Client::Options{.name = "test-client",
+                                                                               .version = "2.0",
+                                                                               .capabilities = std::move(capabilities),
+                                                                               .configuration = configuration});
         return client_;
     }
 

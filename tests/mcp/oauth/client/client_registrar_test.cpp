@@ -20,8 +20,10 @@ using GrantType = OAuthConfiguration::GrantType;
 using Kind = OAuthAuthorizationError::Kind;
 
 OAuthConfiguration configuration(Authentication authentication, GrantType grant = GrantType::authorizationCode) {
-    return OAuthConfiguration(grant, std::move(authentication), {}, {}, boost::urls::url("http://127.0.0.1:50000/callback"),
-                              "Vantor Test");
+    return OAuthConfiguration({.grantType = grant,
+                               .authentication = std::move(authentication),
+                               .authorizationRedirectURI = boost::urls::url("http://127.0.0.1:50000/callback"),
+                               .clientName = "Vantor Test"});
 }
 
 TEST(ClientRegistrar, DecidesWhetherTheClientMustRegister) {

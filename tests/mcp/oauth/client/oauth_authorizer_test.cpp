@@ -1,6 +1,5 @@
 #include "mcp/oauth/client/oauth_authorizer.hpp"
 
-#include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/pkce.hpp"
 #include "tests/mcp/oauth/client/fake_authorization_server.hpp"
@@ -18,10 +17,7 @@ class OAuthAuthorizerTest : public testing::OAuthNetworkTest {
 protected:
     std::shared_ptr<OAuthAuthorizer> makeAuthorizer(OAuthConfiguration configuration) {
         configuration.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
-        return std::make_shared<OAuthAuthorizer>(std::move(configuration), storage,
-                                                 std::make_shared<DefaultOAuthScopeSelector>(),
-                                                 std::make_shared<DefaultOAuthWWWAuthenticateParser>(),
-                                                 std::make_shared<DefaultOAuthMetadataDiscovery>());
+        return std::make_shared<OAuthAuthorizer>(std::move(configuration), storage);
     }
 
     static OAuthConfiguration codeGrant() {
@@ -30,8 +26,9 @@ protected:
 
     // A confidential client: no registration, no authorization request, one token request.
     static OAuthConfiguration clientCredentials(OAuthConfiguration::EndpointOverrides overrides = {}) {
-        return OAuthConfiguration(OAuthConfiguration::GrantType::clientCredentials,
-                                  Authentication::clientSecretBasic("c1", "s1"), {}, std::move(overrides));
+        return OAuthConfiguration({.grantType = OAuthConfiguration::GrantType::clientCredentials,
+                                   .authentication = Authentication::clientSecretBasic("c1", "s1"),
+                                   .endpointOverrides = std::move(overrides)});
     }
 
     // A code-grant configuration whose access-token provider answers `answer` and keeps what it
@@ -39,13 +36,13 @@ protected:
     static OAuthConfiguration providing(std::optional<std::string> answer,
                                         std::optional<OAuthConfiguration::AccessTokenProviderContext>& seen) {
         return OAuthConfiguration(
-            OAuthConfiguration::GrantType::authorizationCode, Authentication::none("c1"), {}, {}, std::nullopt, "Test",
-            {},
-            [answer, &seen](const OAuthConfiguration::AccessTokenProviderContext& context,
-                            net::HttpClient&) -> boost::asio::awaitable<std::optional<std::string>> {
-                seen = context;
-                co_return answer;
-            });
+            {.authentication = Authentication::none("c1"),
+             .clientName = "Test",
+             .accessTokenProvider = [answer, &seen](const OAuthConfiguration::AccessTokenProviderContext& context,
+                                                    net::HttpClient&) -> boost::asio::awaitable<std::optional<std::string>> {
+                 seen = context;
+                 co_return answer;
+             }});
     }
 
     // The authorization server metadata of the fake server with `tokenEndpoint`, or none.
@@ -263,8 +260,7 @@ TEST_F(OAuthAuthorizerTest, AuthorizesAnewInTheSameChallengeWhenTheRefreshIsRefu
 
 TEST_F(OAuthAuthorizerTest, RefreshesATokenAheadOfItsExpiryOnceTheServerIsKnown) {
     const auto withWindow = [](double window) {
-        return OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode, Authentication::none(""), {}, {},
-                                  std::nullopt, "Test", {}, nullptr, nullptr, window);
+        return OAuthConfiguration({.clientName = "Test", .proactiveRefreshWindowSeconds = window});
     };
     auto session = makeClient();
     for (const double window : {0.0, 300.0}) {
@@ -299,9 +295,7 @@ TEST_F(OAuthAuthorizerTest, RefreshesATokenAheadOfItsExpiryOnceTheServerIsKnown)
 // A storage shared with the client of another server may hold that server's token: its refresh
 // token must not go to this server's authorization server, ahead of time or on a 401.
 TEST_F(OAuthAuthorizerTest, NeverRefreshesATokenOfAnotherResource) {
-    auto authorizer = makeAuthorizer(OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode,
-                                                        Authentication::none(""), {}, {}, std::nullopt, "Test", {},
-                                                        nullptr, nullptr, 300));
+    auto authorizer = makeAuthorizer(OAuthConfiguration({.clientName = "Test", .proactiveRefreshWindowSeconds = 300}));
     auto session = makeClient();
     EXPECT_TRUE(challenge(*authorizer, 401, {}, std::nullopt, *session));
     auto foreign = storedToken("foreign", std::chrono::seconds(100), "http://127.0.0.1:1/mcp");

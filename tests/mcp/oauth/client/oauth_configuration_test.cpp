@@ -49,12 +49,16 @@ TEST(OAuthConfiguration, CopiesKeepTheirRedirectPortAndExplicitURIsStayUnchecked
     EXPECT_EQ(custom.authorizationRedirectURI().buffer(), "myapp://callback#frag");
 }
 
-TEST(OAuthConfiguration, StartsWithoutLoopbackHttpForAuthorizationServers) {
+TEST(OAuthConfiguration, StartsWithoutLoopbackHttpOrPrivateAddressesForAuthorizationServers) {
     auto configuration = makeConfiguration();
     EXPECT_FALSE(configuration.allowLoopbackHTTPAuthorizationServerEndpoints());
+    EXPECT_FALSE(configuration.allowPrivateAddressesForConfiguredAuthorizationServer());
     configuration.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
+    configuration.setAllowPrivateAddressesForConfiguredAuthorizationServer(true);
     EXPECT_TRUE(configuration.allowLoopbackHTTPAuthorizationServerEndpoints());
+    EXPECT_TRUE(configuration.allowPrivateAddressesForConfiguredAuthorizationServer());
     EXPECT_FALSE(makeConfiguration().allowLoopbackHTTPAuthorizationServerEndpoints());
+    EXPECT_FALSE(Configuration(Configuration::Options{}).allowPrivateAddressesForConfiguredAuthorizationServer());
 }
 
 TEST(OAuthConfiguration, RetryPolicyRaisesValuesBelowOne) {
@@ -131,6 +135,22 @@ TEST(OAuthConfiguration, StoresItsArgumentsUnchanged) {
     EXPECT_EQ(configuration.proactiveRefreshWindowSeconds(), -10);
     EXPECT_FALSE(configuration.accessTokenProvider());
     EXPECT_EQ(OAuthTokenExpirySkew::defaultSeconds, 30.0);
+}
+
+TEST(OAuthConfiguration, OptionsLeftOutTakeThePositionalDefaults) {
+    const Configuration named({.clientName = "Named", .allowLoopbackHTTPAuthorizationServerEndpoints = true,
+                               .allowPrivateAddressesForConfiguredAuthorizationServer = true});
+    const Configuration positional(Configuration::GrantType::authorizationCode, Authentication::none(""));
+    EXPECT_EQ(named.grantType(), positional.grantType());
+    EXPECT_EQ(named.authentication(), positional.authentication());
+    EXPECT_EQ(named.retryPolicy().maxAuthorizationAttempts(), positional.retryPolicy().maxAuthorizationAttempts());
+    EXPECT_FALSE(named.endpointOverrides().authorizationServerURL);
+    EXPECT_EQ(named.authorizationRedirectURI().port().size(), 5u) << "a drawn default redirect URI";
+    EXPECT_EQ(named.clientName(), "Named");
+    EXPECT_EQ(positional.clientName(), "MCP Client");
+    EXPECT_EQ(named.proactiveRefreshWindowSeconds(), 0);
+    EXPECT_TRUE(named.allowLoopbackHTTPAuthorizationServerEndpoints());
+    EXPECT_TRUE(named.allowPrivateAddressesForConfiguredAuthorizationServer());
 }
 
 }  // namespace

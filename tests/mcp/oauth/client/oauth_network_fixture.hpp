@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,14 +44,19 @@ private:
 
 // Connects to loopback addresses only; anything else is refused without a packet sent, and
 // counted: a test that sees such an attempt has found a request that should not have been made.
+// A test may name one private address that stands for the private network: connections to it
+// reach 127.0.0.1 on the same port instead.
 class LoopbackOnlyConnector final : public net::Connector {
 public:
     boost::asio::awaitable<boost::beast::tcp_stream> connect(boost::asio::any_io_executor executor,
                                                             std::vector<boost::asio::ip::tcp::endpoint> endpoints,
                                                             std::chrono::milliseconds timeout) override {
         ++attempts;
-        for (const auto& endpoint : endpoints) {
-            if (!endpoint.address().is_loopback()) {
+        for (auto& endpoint : endpoints) {
+            if (privateStandIn && endpoint.address() == *privateStandIn) {
+                ++standInConnections;
+                endpoint.address(boost::asio::ip::address_v4::loopback());
+            } else if (!endpoint.address().is_loopback()) {
                 ++beyondLoopback;
                 throw boost::system::system_error(boost::asio::error::connection_refused);
             }
@@ -60,6 +66,8 @@ public:
 
     std::atomic<int> attempts = 0;
     std::atomic<int> beyondLoopback = 0;
+    std::optional<boost::asio::ip::address> privateStandIn;
+    std::atomic<int> standInConnections = 0;
 };
 
 // `task`, with a value for the fixture to hold.

@@ -5,7 +5,6 @@
 
 #include "mcp/client/client.hpp"
 #include "mcp/http/client/http_client_transport.hpp"
-#include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorizer.hpp"
 #include "tests/mcp/oauth/client/authorization_server_peer.hpp"
 #include "tests/mcp/oauth/client/oauth_network_fixture.hpp"
@@ -54,17 +53,13 @@ protected:
 
     // A client that registers itself and runs the authorization-code grant.
     std::shared_ptr<OAuthAuthorizer> makeAuthorizer(double proactiveRefreshWindowSeconds = 0) {
-        return makeAuthorizer(OAuthConfiguration(OAuthConfiguration::GrantType::authorizationCode,
-                                                 Authentication::none(""), {}, {}, std::nullopt, "End-to-end test", {},
-                                                 nullptr, nullptr, proactiveRefreshWindowSeconds));
+        return makeAuthorizer(OAuthConfiguration(
+            {.clientName = "End-to-end test", .proactiveRefreshWindowSeconds = proactiveRefreshWindowSeconds}));
     }
 
     std::shared_ptr<OAuthAuthorizer> makeAuthorizer(OAuthConfiguration configuration) {
         configuration.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
-        return std::make_shared<OAuthAuthorizer>(std::move(configuration), storage_,
-                                                 std::make_shared<DefaultOAuthScopeSelector>(),
-                                                 std::make_shared<DefaultOAuthWWWAuthenticateParser>(),
-                                                 std::make_shared<DefaultOAuthMetadataDiscovery>());
+        return std::make_shared<OAuthAuthorizer>(std::move(configuration), storage_);
     }
 
     std::shared_ptr<HTTPClientTransport> makeTransport(std::shared_ptr<OAuthAuthorizer> authorizer) {
