@@ -49,8 +49,8 @@
 #include "mcp/protocol/server_capabilities.hpp"
 #include "mcp/protocol/utility_messages.hpp"
 #include "mcp/server/tool_methods.hpp"
-#include "mcp/transport/cancellation_error.hpp"
-#include "mcp/transport/shared_result.hpp"
+#include "mcp/async/cancellation_error.hpp"
+#include "mcp/async/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include <boost/asio/any_io_executor.hpp>

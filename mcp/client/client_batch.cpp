@@ -3,7 +3,7 @@
 #include "mcp/client/client_batch.hpp"
 
 #include "mcp/server/detail/error_conversion.hpp"
-#include "mcp/transport/cancellation_error.hpp"
+#include "mcp/async/cancellation_error.hpp"
 
 namespace mcp {
 

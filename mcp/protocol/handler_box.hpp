@@ -18,7 +18,7 @@
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/protocol/method.hpp"
-#include "mcp/transport/cancellation_error.hpp"
+#include "mcp/async/cancellation_error.hpp"
 
 #include <boost/asio/awaitable.hpp>
 
