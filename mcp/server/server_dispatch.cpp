@@ -3,9 +3,9 @@
 #include "mcp/server/server.hpp"
 #include "mcp/server/server_batch.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/json/try_decode.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 #include "mcp/protocol/notification_handlers.hpp"
 
 #include <boost/asio/as_tuple.hpp>
