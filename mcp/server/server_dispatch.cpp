@@ -3,6 +3,7 @@
 #include "mcp/server/server.hpp"
 #include "mcp/server/server_batch.hpp"
 
+#include "mcp/http/http_context_providing.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/json/try_decode.hpp"
 #include "mcp/protocol/detail/error_conversion.hpp"

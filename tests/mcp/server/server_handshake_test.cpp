@@ -1,5 +1,6 @@
 #include "mcp/server/server.hpp"
 
+#include "mcp/http/http_context_providing.hpp"
 #include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/server_harness.hpp"
 
