@@ -1,7 +1,7 @@
 #include "mcp/server/server.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/http/http_context_providing.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/server_harness.hpp"
 
 #include <gtest/gtest.h>
