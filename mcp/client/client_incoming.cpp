@@ -5,8 +5,8 @@
 #include "mcp/client/client.hpp"
 
 #include "mcp/detail/utf8.hpp"
+#include "mcp/handlers/notification_handlers.hpp"
 #include "mcp/protocol/detail/error_conversion.hpp"
-#include "mcp/protocol/notification_handlers.hpp"
 #include "mcp/protocol/server_message.hpp"
 
 #include <boost/asio/as_tuple.hpp>

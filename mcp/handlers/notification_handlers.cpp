@@ -1,4 +1,4 @@
-#include "mcp/protocol/notification_handlers.hpp"
+#include "mcp/handlers/notification_handlers.hpp"
 
 #include "mcp/protocol/detail/error_conversion.hpp"
 

@@ -1,4 +1,4 @@
-#include "mcp/protocol/handler_box.hpp"
+#include "mcp/handlers/handler_box.hpp"
 
 #include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/json/json.hpp"
