@@ -1,6 +1,6 @@
 #include "app/common/tidy.hpp"
 
-#include "mcp/oauth/whitespace.hpp"
+#include "mcp/detail/whitespace.hpp"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -38,7 +38,7 @@ std::size_t prefixOfGraphemes(std::string_view text, std::size_t limit) {
 std::string joinedWords(std::string_view text) {
     std::string joined;
     joined.reserve(text.size());
-    for (const auto word : mcp::splitAtWhitespace(text)) {
+    for (const auto word : mcp::detail::splitAtWhitespace(text)) {
         if (!joined.empty()) joined += ' ';
         joined += word;
     }

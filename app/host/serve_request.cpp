@@ -8,14 +8,14 @@
 #include "app/common/tidy.hpp"
 #include "app/tools/tool_catalogue.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/http/accept_header_validator.hpp"
 #include "mcp/http/content_type_validator.hpp"
 #include "mcp/http/http_header_name.hpp"
 #include "mcp/http/origin_validator.hpp"
 #include "mcp/http/protocol_version_validator.hpp"
-#include "mcp/server/server.hpp"
 #include "mcp/http/stateless_http_server_transport.hpp"
-#include "mcp/server/tool_methods.hpp"
+#include "mcp/server/server.hpp"
 
 #include "platform/on_main.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mcp/server/tool.hpp"
+#include "mcp/catalogue/tool.hpp"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mcp/server/tool_content.hpp"
+#include "mcp/catalogue/tool_content.hpp"
 #include "mcp/json/value.hpp"
 
 #include "platform/task.hpp"

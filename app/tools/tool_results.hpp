@@ -2,7 +2,7 @@
 
 #include "app/looking/window_share.hpp"
 
-#include "mcp/server/tool_content.hpp"
+#include "mcp/catalogue/tool_content.hpp"
 #include "mcp/json/value.hpp"
 
 #include <optional>

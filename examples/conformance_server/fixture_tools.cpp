@@ -5,9 +5,9 @@
 
 #include "fixture_server.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/http/stateful_http_server_transport.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/server/tool_methods.hpp"
 
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>

@@ -15,9 +15,9 @@
 
 #include "examples/http_listener/loopback_server.hpp"
 #include "examples/http_listener/session_table.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/protocol/utility_messages.hpp"
 #include "mcp/server/server.hpp"
-#include "mcp/server/tool_methods.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>

@@ -9,9 +9,9 @@
 //
 // Port 0 picks a free port; the program prints the address it listens on.
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/http/stateless_http_server_transport.hpp"
 #include "mcp/server/server.hpp"
-#include "mcp/server/tool_methods.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/co_spawn.hpp>

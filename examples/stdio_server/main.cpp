@@ -7,8 +7,8 @@
 // The program exits 0 at the end of its input, once every answer has been written, and on
 // SIGINT or SIGTERM. Either way the descriptors' flags are as it found them.
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/server/server.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "mcp/transport/stdio_transport.hpp"
 
 #include <boost/asio/co_spawn.hpp>

@@ -13,12 +13,12 @@
 // preferences' priorities must lie in 0...1.
 
 #include "mcp/catalogue/sampling.hpp"
+#include "mcp/catalogue/tool.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/json/codec_hash.hpp"
 #include "mcp/json/value.hpp"
 #include "mcp/protocol/metadata.hpp"
 #include "mcp/protocol/unit_interval.hpp"
-#include "mcp/server/tool.hpp"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "mcp/client/client.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 #include "mcp/transport/protocol_version_aware.hpp"
 
 #include <boost/asio/bind_cancellation_slot.hpp>

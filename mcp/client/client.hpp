@@ -27,6 +27,8 @@
 //
 // A client must be owned by a `std::shared_ptr`: its message loop keeps it alive while it runs.
 
+#include "mcp/async/cancellation_error.hpp"
+#include "mcp/async/shared_result.hpp"
 #include "mcp/catalogue/completion.hpp"
 #include "mcp/catalogue/elicitation.hpp"
 #include "mcp/catalogue/logging_messages.hpp"
@@ -34,10 +36,11 @@
 #include "mcp/catalogue/resource_methods.hpp"
 #include "mcp/catalogue/roots.hpp"
 #include "mcp/catalogue/sampling_request.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
+#include "mcp/handlers/handler_box.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/protocol/client_capabilities.hpp"
 #include "mcp/protocol/envelopes.hpp"
-#include "mcp/protocol/handler_box.hpp"
 #include "mcp/protocol/icon.hpp"
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/implementation.hpp"
@@ -48,9 +51,6 @@
 #include "mcp/protocol/request_context.hpp"
 #include "mcp/protocol/server_capabilities.hpp"
 #include "mcp/protocol/utility_messages.hpp"
-#include "mcp/server/tool_methods.hpp"
-#include "mcp/transport/cancellation_error.hpp"
-#include "mcp/transport/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include <boost/asio/any_io_executor.hpp>

@@ -2,8 +2,8 @@
 
 #include "mcp/client/client_batch.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
-#include "mcp/transport/cancellation_error.hpp"
+#include "mcp/async/cancellation_error.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 
 namespace mcp {
 

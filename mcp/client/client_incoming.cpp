@@ -5,9 +5,9 @@
 #include "mcp/client/client.hpp"
 
 #include "mcp/detail/utf8.hpp"
-#include "mcp/protocol/notification_handlers.hpp"
+#include "mcp/handlers/notification_handlers.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 #include "mcp/protocol/server_message.hpp"
-#include "mcp/server/detail/error_conversion.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>

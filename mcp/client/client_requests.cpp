@@ -2,7 +2,7 @@
 
 #include "mcp/client/client.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 
 namespace mcp {
 

@@ -24,7 +24,9 @@
 //     // ... write it out; later requests of the session go to the same transport.
 
 #include "mcp/http/detail/event_store.hpp"
+#include "mcp/http/http_context_providing.hpp"
 #include "mcp/http/http_validation.hpp"
+#include "mcp/http/session_id_generator.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include "logging/logger.hpp"

@@ -13,6 +13,7 @@
 //     HTTPResponse response = co_await transport->handleRequest(std::move(request));
 //     co_await server->stop();
 
+#include "mcp/http/http_context_providing.hpp"
 #include "mcp/http/http_validation.hpp"
 #include "mcp/transport/transport.hpp"
 

@@ -1,8 +1,8 @@
 #include "mcp/oauth/bearer_token_validator.hpp"
 
 #include "mcp/detail/url.hpp"
+#include "mcp/detail/whitespace.hpp"
 #include "mcp/http/http_header_name.hpp"
-#include "mcp/oauth/whitespace.hpp"
 #include "mcp/oauth/www_authenticate.hpp"
 
 #include <stdexcept>
@@ -21,14 +21,14 @@ struct ExtractedToken {
 };
 
 ExtractedToken extractBearerToken(std::string_view header) {
-    const auto trimmed = trimWhitespace(header);
+    const auto trimmed = detail::trimWhitespace(header);
     if (trimmed.empty()) return {{}, "Authorization header is empty"};
-    const auto pieces = splitAtWhitespace(trimmed, 1);
+    const auto pieces = detail::splitAtWhitespace(trimmed, 1);
     if (pieces.size() != 2) return {{}, "Authorization header must be in the form: Bearer <token>"};
     if (!equalsIgnoringCase(pieces[0], "Bearer")) return {{}, "Authorization scheme must be Bearer"};
-    const auto token = trimWhitespace(pieces[1]);
+    const auto token = detail::trimWhitespace(pieces[1]);
     if (token.empty()) return {{}, "Bearer token is empty"};
-    if (containsWhitespace(token)) return {{}, "Bearer token must not contain whitespace"};
+    if (detail::containsWhitespace(token)) return {{}, "Bearer token must not contain whitespace"};
     return {token, {}};
 }
 

@@ -17,7 +17,7 @@
 
 #include "mcp/json/codec.hpp"
 #include "mcp/json/value.hpp"
-#include "mcp/transport/one_shot.hpp"
+#include "mcp/async/one_shot.hpp"
 
 #include <exception>
 #include <memory>

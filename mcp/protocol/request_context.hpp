@@ -11,7 +11,7 @@
 //     auto first = co_await (context.value() || timer.async_wait(use_awaitable));
 
 #include "mcp/protocol/id.hpp"
-#include "mcp/transport/shared_result.hpp"
+#include "mcp/async/shared_result.hpp"
 
 #include <boost/asio/awaitable.hpp>
 

@@ -8,8 +8,8 @@
 //     static const auto tools = std::make_shared<const FixedResult<ListTools>>(ListTools::Result{myTools});
 //     server->withFixedResult<ListTools>(tools);
 
+#include "mcp/handlers/handler_box.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/protocol/handler_box.hpp"
 
 #include <boost/asio/awaitable.hpp>
 

@@ -27,10 +27,10 @@
 #include "mcp/catalogue/logging_messages.hpp"
 #include "mcp/catalogue/roots.hpp"
 #include "mcp/catalogue/sampling_request.hpp"
-#include "mcp/protocol/client_capabilities.hpp"
+#include "mcp/handlers/handler_box.hpp"
 #include "mcp/json/codec.hpp"
+#include "mcp/protocol/client_capabilities.hpp"
 #include "mcp/protocol/envelopes.hpp"
-#include "mcp/protocol/handler_box.hpp"
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/implementation.hpp"
 #include "mcp/protocol/initialize.hpp"
@@ -38,10 +38,10 @@
 #include "mcp/protocol/method.hpp"
 #include "mcp/protocol/pending_request.hpp"
 #include "mcp/protocol/server_capabilities.hpp"
-#include "mcp/transport/transport.hpp"
 #include "mcp/protocol/utility_messages.hpp"
 #include "mcp/server/fixed_result.hpp"
 #include "mcp/transport/strand_hop.hpp"
+#include "mcp/transport/transport.hpp"
 
 #include <boost/asio/any_completion_handler.hpp>
 #include <boost/asio/any_io_executor.hpp>

@@ -1,7 +1,7 @@
 #include "mcp/server/server_batch.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 
 #include <string>
 

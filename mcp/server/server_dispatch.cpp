@@ -3,10 +3,11 @@
 #include "mcp/server/server.hpp"
 #include "mcp/server/server_batch.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/handlers/notification_handlers.hpp"
+#include "mcp/http/http_context_providing.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/json/try_decode.hpp"
-#include "mcp/protocol/notification_handlers.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>

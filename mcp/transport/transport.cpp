@@ -1,7 +1,5 @@
 #include "mcp/transport/transport.hpp"
 
-#include "mcp/detail/uuid.hpp"
-
 #include "logging/no_op_log_handler.hpp"
 
 #include <utility>
@@ -12,7 +10,5 @@ logging::Logger givenOrSilentLogger(std::optional<logging::Logger> given, std::s
     if (given) return std::move(*given);
     return logging::Logger(std::move(label), logging::NoOpLogHandler());
 }
-
-std::string UUIDSessionIDGenerator::generateSessionID() { return detail::randomUUID(); }
 
 }  // namespace mcp

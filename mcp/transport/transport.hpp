@@ -5,7 +5,6 @@
 
 #include "mcp/transport/async_queue.hpp"
 #include "mcp/transport/incoming_message.hpp"
-#include "mcp/http/http_request.hpp"
 #include "mcp/protocol/id.hpp"
 
 #include "logging/logger.hpp"
@@ -73,30 +72,6 @@ public:
 
     // The stream of incoming messages. Called once; the caller reads it to its end.
     virtual std::shared_ptr<MessageStream> receive() = 0;
-};
-
-// A transport that knows the HTTP request behind each JSON-RPC request it delivered (the
-// HTTP server transports). The server passes that request to the handler that serves it.
-class HTTPContextProviding {
-public:
-    virtual ~HTTPContextProviding() = default;
-
-    // The HTTP request that carried the JSON-RPC request `id`, while that request is being
-    // handled; absent otherwise.
-    virtual boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(const ID& id) = 0;
-};
-
-// Makes the ids of new HTTP sessions.
-class SessionIDGenerator {
-public:
-    virtual ~SessionIDGenerator() = default;
-    virtual std::string generateSessionID() = 0;
-};
-
-// The default: a fresh random UUID in its upper-case 36-character form.
-class UUIDSessionIDGenerator final : public SessionIDGenerator {
-public:
-    std::string generateSessionID() override;
 };
 
 }  // namespace mcp

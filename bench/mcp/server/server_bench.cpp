@@ -2,9 +2,9 @@
 // in-process transport, and the whole life of a server, which the local host builds, starts
 // and stops around every HTTP request.
 
-#include "mcp/transport/in_memory_transport.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/server/server.hpp"
-#include "mcp/server/tool_methods.hpp"
+#include "mcp/transport/in_memory_transport.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>

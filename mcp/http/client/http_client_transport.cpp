@@ -1,8 +1,8 @@
 #include "mcp/http/client/http_client_transport.hpp"
 
+#include "mcp/detail/whitespace.hpp"
+#include "mcp/http/client/http_authentication_challenge_error.hpp"
 #include "mcp/http/http_header_name.hpp"
-#include "mcp/oauth/http_authentication_challenge_error.hpp"
-#include "mcp/oauth/whitespace.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 
 #include "net/error.hpp"
@@ -138,7 +138,7 @@ std::optional<std::string> HTTPClientTransport::operationKey(std::string_view me
     if (error || !parsed.is_object()) return std::nullopt;
     const auto* method = parsed.as_object().if_contains("method");
     if (!method || !method->is_string()) return std::nullopt;
-    const auto trimmed = trimWhitespace(method->as_string());
+    const auto trimmed = detail::trimWhitespace(method->as_string());
     if (trimmed.empty()) return std::nullopt;
     return std::string(trimmed);
 }

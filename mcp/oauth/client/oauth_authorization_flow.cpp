@@ -5,11 +5,11 @@
 
 #include "mcp/detail/url.hpp"
 #include "mcp/detail/uuid.hpp"
+#include "mcp/detail/whitespace.hpp"
 #include "mcp/oauth/client/detail/expiry_time.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
 #include "mcp/oauth/client/pkce.hpp"
 #include "mcp/oauth/client/private_address.hpp"
-#include "mcp/oauth/whitespace.hpp"
 
 #include <algorithm>
 
@@ -84,7 +84,7 @@ boost::asio::awaitable<OAuthProtectedResourceMetadata> OAuthAuthorizer::resolveP
 void OAuthAuthorizer::validateProtectedResourceMetadata(const OAuthProtectedResourceMetadata& metadata,
                                                         const boost::urls::url& endpoint) const {
     if (!metadata.resource) return;
-    const std::string resource(trimWhitespace(*metadata.resource));
+    const std::string resource(detail::trimWhitespace(*metadata.resource));
     if (resource.empty()) return;
     const auto url = detail::parseURL(resource);
     if (!url) {

@@ -1,9 +1,9 @@
 #include "mcp/oauth/client/oauth_authorizer.hpp"
 
 #include "mcp/detail/ascii.hpp"
+#include "mcp/detail/whitespace.hpp"
 #include "mcp/oauth/client/metadata_discovery.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
-#include "mcp/oauth/whitespace.hpp"
 
 
 namespace mcp {
@@ -240,7 +240,7 @@ bool OAuthAuthorizer::authorizationServerMatches(boost::urls::url_view a, boost:
 }
 
 std::string OAuthAuthorizer::operationKeyLabel(const std::optional<std::string>& operationKey) {
-    const auto trimmed = operationKey ? trimWhitespace(*operationKey) : std::string_view();
+    const auto trimmed = operationKey ? detail::trimWhitespace(*operationKey) : std::string_view();
     return trimmed.empty() ? std::string("<unknown>") : std::string(trimmed);
 }
 

@@ -1,6 +1,6 @@
 #include "mcp/oauth/client/oauth_scope_selector.hpp"
 
-#include "mcp/oauth/whitespace.hpp"
+#include "mcp/detail/whitespace.hpp"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -44,7 +44,7 @@ std::optional<std::set<std::string>> DefaultOAuthScopeSelector::selectScopes(
 
 std::set<std::string> DefaultOAuthScopeSelector::parseScopeString(std::string_view text) const {
     std::set<std::string> scopes;
-    for (const auto piece : splitAtWhitespace(text)) scopes.emplace(piece);
+    for (const auto piece : detail::splitAtWhitespace(text)) scopes.emplace(piece);
     return scopes;
 }
 

@@ -2,11 +2,11 @@
 
 #include "mcp/detail/ascii.hpp"
 #include "mcp/detail/base64.hpp"
+#include "mcp/detail/whitespace.hpp"
 #include "mcp/json/json.hpp"
 #include "mcp/oauth/client/detail/form_encoding.hpp"
 #include "mcp/oauth/client/detail/oauth_request.hpp"
 #include "mcp/oauth/client/oauth_authorization_error.hpp"
-#include "mcp/oauth/whitespace.hpp"
 
 #include <type_traits>
 
@@ -52,7 +52,7 @@ OAuthTokenResponse readTokenEndpointReply(int statusCode, std::string_view body)
         throw OAuthAuthorizationError::tokenRequestFailed(statusCode, oauthErrorCode(body));
     }
     auto response = Codec<OAuthTokenResponse>::decode(parseJSON(body), {});
-    if (response.accessToken.empty() || detail::asciiLowercase(trimWhitespace(response.tokenType)) != "bearer") {
+    if (response.accessToken.empty() || detail::asciiLowercase(detail::trimWhitespace(response.tokenType)) != "bearer") {
         throw OAuthAuthorizationError::make(OAuthAuthorizationError::Kind::tokenResponseInvalid);
     }
     return response;

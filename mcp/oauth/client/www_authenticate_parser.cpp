@@ -1,7 +1,7 @@
 #include "mcp/oauth/client/www_authenticate_parser.hpp"
 
 #include "mcp/detail/ascii.hpp"
-#include "mcp/oauth/whitespace.hpp"
+#include "mcp/detail/whitespace.hpp"
 
 #include <algorithm>
 #include <string>
@@ -31,7 +31,7 @@ std::vector<std::string> splitItems(std::string_view text) {
     bool insideQuotes = false;
     bool escaped = false;
     const auto store = [&] {
-        const auto trimmed = trimWhitespace(current);
+        const auto trimmed = detail::trimWhitespace(current);
         if (!trimmed.empty()) items.emplace_back(trimmed);
         current.clear();
     };
@@ -56,17 +56,17 @@ bool isBearerItem(std::string_view item) {
     if (item.size() < kSchemeName.size()) return false;
     if (detail::asciiLowercase(item.substr(0, kSchemeName.size())) != kSchemeName) return false;
     const auto rest = item.substr(kSchemeName.size());
-    return rest.empty() || findWhitespace(rest) == 0;
+    return rest.empty() || detail::findWhitespace(rest) == 0;
 }
 
 bool startsNewChallenge(std::string_view item) {
     if (isBearerItem(item)) return true;
     const auto equals = item.find('=');
     if (equals != std::string_view::npos) {
-        const auto name = trimWhitespace(item.substr(0, equals));
-        if (!containsWhitespace(name) && isToken(name)) return false;
+        const auto name = detail::trimWhitespace(item.substr(0, equals));
+        if (!detail::containsWhitespace(name) && isToken(name)) return false;
     }
-    const auto blank = findWhitespace(item);
+    const auto blank = detail::findWhitespace(item);
     if (blank != std::string_view::npos) return isToken(item.substr(0, blank));
     return isToken(item);
 }
@@ -95,8 +95,8 @@ void readParameter(std::string_view item, std::map<std::string, std::string>& pa
     if (equals == std::string_view::npos) return;
     const auto value = item.substr(equals + 1);
     if (value.empty()) return;
-    const auto name = detail::asciiLowercase(trimWhitespace(item.substr(nameBegin, equals - nameBegin)));
-    parameters[name] = unquote(trimWhitespace(value));
+    const auto name = detail::asciiLowercase(detail::trimWhitespace(item.substr(nameBegin, equals - nameBegin)));
+    parameters[name] = unquote(detail::trimWhitespace(value));
 }
 
 }  // namespace
@@ -107,13 +107,13 @@ std::optional<OAuthBearerChallenge> DefaultOAuthWWWAuthenticateParser::parseBear
         if (!equalsIgnoringCase(name, "WWW-Authenticate")) continue;
         field = field ? *field + ", " + value : value;
     }
-    if (!field || trimWhitespace(*field).empty()) return std::nullopt;
+    if (!field || detail::trimWhitespace(*field).empty()) return std::nullopt;
 
-    const auto items = splitItems(trimWhitespace(*field));
+    const auto items = splitItems(detail::trimWhitespace(*field));
     const auto bearer = std::find_if(items.begin(), items.end(), [](const std::string& item) { return isBearerItem(item); });
     if (bearer == items.end()) return std::nullopt;
 
-    std::string parameterText(trimWhitespace(std::string_view(*bearer).substr(kSchemeName.size())));
+    std::string parameterText(detail::trimWhitespace(std::string_view(*bearer).substr(kSchemeName.size())));
     for (auto item = std::next(bearer); item != items.end() && !startsNewChallenge(*item); ++item) {
         if (!parameterText.empty()) parameterText += ',';
         parameterText += *item;

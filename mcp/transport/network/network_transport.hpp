@@ -19,7 +19,7 @@
 #include "mcp/transport/network/network_connection.hpp"
 #include "mcp/transport/network/network_frame_reader.hpp"
 #include "mcp/transport/network/sleep_set.hpp"
-#include "mcp/transport/shared_result.hpp"
+#include "mcp/async/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 #include "mcp/transport/turn_queue.hpp"
 

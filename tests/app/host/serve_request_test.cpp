@@ -5,8 +5,8 @@
 #include "app/tools/tool_catalogue.hpp"
 #include "app/common/tool_error.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/server/tool_methods.hpp"
 
 #include "platform/fake/memory_settings.hpp"
 #include "platform/fake/virtual_scheduler.hpp"

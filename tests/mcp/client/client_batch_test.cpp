@@ -2,7 +2,7 @@
 
 #include "tests/mcp/client/client_fixture.hpp"
 
-#include "mcp/transport/cancellation_error.hpp"
+#include "mcp/async/cancellation_error.hpp"
 #include "mcp/transport/stdio_transport.hpp"
 #include "tests/mcp/transport/pipe.hpp"
 

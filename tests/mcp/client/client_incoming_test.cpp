@@ -2,7 +2,7 @@
 
 #include "tests/mcp/client/client_fixture.hpp"
 
-#include "mcp/server/tool_methods.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 #include "tests/mcp/server_harness.hpp"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "mcp/http/stateless_http_server_transport.hpp"
 
-#include "mcp/protocol/initialize.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/protocol/initialize.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/server/server.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/io_test_fixture.hpp"
 #include "tests/mcp/transport/message_text.hpp"
 

@@ -3,8 +3,8 @@
 
 #include "mcp/server/server.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/server_harness.hpp"
 #include "tests/mcp/transport/log_lines.hpp"
 

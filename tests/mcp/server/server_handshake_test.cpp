@@ -1,6 +1,7 @@
 #include "mcp/server/server.hpp"
 
-#include "mcp/server/tool_methods.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
+#include "mcp/http/http_context_providing.hpp"
 #include "tests/mcp/server_harness.hpp"
 
 #include <gtest/gtest.h>

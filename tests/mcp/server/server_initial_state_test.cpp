@@ -1,8 +1,8 @@
 #include "mcp/server/server.hpp"
 
 #include "mcp/catalogue/resource.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/protocol/initialize.hpp"
-#include "mcp/server/tool_methods.hpp"
 
 #include <boost/asio/io_context.hpp>
 

@@ -1,7 +1,7 @@
 #include "mcp/server/server.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "tests/logging/recording_log_handler.hpp"
 #include "tests/mcp/server_harness.hpp"
 

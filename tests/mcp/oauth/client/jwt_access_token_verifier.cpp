@@ -1,8 +1,8 @@
 #include "tests/mcp/oauth/client/jwt_access_token_verifier.hpp"
 
 #include "mcp/detail/base64.hpp"
+#include "mcp/detail/whitespace.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/oauth/whitespace.hpp"
 
 #include <openssl/bio.h>
 #include <openssl/bn.h>
@@ -98,7 +98,7 @@ std::optional<BearerTokenInfo> JWTAccessTokenVerifier::verify(std::string_view t
         }
         if (const auto* scope = stringMember(*object, "scope")) {
             info.scopes.emplace();
-            for (const auto word : splitAtWhitespace(*scope)) info.scopes->emplace(word);
+            for (const auto word : detail::splitAtWhitespace(*scope)) info.scopes->emplace(word);
         }
         if (const Value* expiry = object->find("exp"); expiry && expiry->intValue()) {
             info.expiresAt = std::chrono::system_clock::time_point(std::chrono::seconds(*expiry->intValue()));

@@ -1,6 +1,7 @@
 #include "tests/mcp/oauth/client/protected_mcp_server.hpp"
 
 #include "examples/http_listener/http_listener.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/http/accept_header_validator.hpp"
 #include "mcp/http/content_type_validator.hpp"
 #include "mcp/http/origin_validator.hpp"
@@ -12,7 +13,6 @@
 #include "mcp/oauth/protected_resource_metadata_validator.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/server/server.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "tests/mcp/oauth/client/jwt_access_token_verifier.hpp"
 
 #include <boost/asio/co_spawn.hpp>

@@ -11,12 +11,12 @@
 // Members are written in the order name, title, description, inputSchema, outputSchema,
 // annotations, icons, _meta. "description" is the one member written as null when absent;
 // every other optional member is left out, and empty annotations are not written at all.
-// The items of a tool's result are `Tool::Content` ("mcp/tool_content.hpp").
+// The items of a tool's result are `Tool::Content` ("mcp/catalogue/tool_content.hpp").
 
 #include "mcp/json/codec.hpp"
+#include "mcp/json/value.hpp"
 #include "mcp/protocol/icon.hpp"
 #include "mcp/protocol/metadata.hpp"
-#include "mcp/json/value.hpp"
 
 #include <cstddef>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "mcp/oauth/whitespace.hpp"
+#include "mcp/detail/whitespace.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace mcp {
+namespace mcp::detail {
 namespace {
 
 std::vector<std::string> strings(const std::vector<std::string_view>& views) {
@@ -69,4 +69,4 @@ TEST(Whitespace, TrimsAndDetectsWhiteSpace) {
 }
 
 }  // namespace
-}  // namespace mcp
+}  // namespace mcp::detail

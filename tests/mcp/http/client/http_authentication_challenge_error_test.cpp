@@ -1,4 +1,4 @@
-#include "mcp/oauth/http_authentication_challenge_error.hpp"
+#include "mcp/http/client/http_authentication_challenge_error.hpp"
 
 #include <gtest/gtest.h>
 

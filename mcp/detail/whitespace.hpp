@@ -1,6 +1,6 @@
 #pragma once
 
-// White-space handling shared by the OAuth code: Authorization headers and scope texts are split
+// White-space handling shared by the OAuth code and the HTTP client transport: Authorization headers and scope texts are split
 // and trimmed at characters with the Unicode White_Space property (line breaks included), not
 // only at ASCII blanks.
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace mcp {
+namespace mcp::detail {
 
 // isUnicodeWhitespace: whether `codePoint` has the Unicode White_Space property.
 bool isUnicodeWhitespace(char32_t codePoint) noexcept;
@@ -31,4 +31,4 @@ std::size_t findWhitespace(std::string_view text) noexcept;
 std::vector<std::string_view> splitAtWhitespace(std::string_view text,
                                                 std::optional<std::size_t> maxSplits = std::nullopt);
 
-}  // namespace mcp
+}  // namespace mcp::detail

@@ -1,4 +1,4 @@
-#include "mcp/server/tool_content.hpp"
+#include "mcp/catalogue/tool_content.hpp"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "mcp/server/tool_methods.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 
 namespace mcp {
 

@@ -1,6 +1,6 @@
-#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 
-#include "mcp/protocol/handler_box.hpp"
+#include "mcp/async/cancellation_error.hpp"
 
 #include <boost/asio/error.hpp>
 #include <boost/system/system_error.hpp>

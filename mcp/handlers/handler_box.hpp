@@ -12,13 +12,13 @@
 //
 // Boxes hold no mutable state and may be called from any coroutine, several at a time.
 
+#include "mcp/async/cancellation_error.hpp"
+#include "mcp/http/http_request.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/protocol/envelopes.hpp"
-#include "mcp/http/http_request.hpp"
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/protocol/method.hpp"
-#include "mcp/transport/cancellation_error.hpp"
 
 #include <boost/asio/awaitable.hpp>
 

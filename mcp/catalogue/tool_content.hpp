@@ -15,9 +15,9 @@
 
 #include "mcp/catalogue/content_item.hpp"
 #include "mcp/catalogue/resource.hpp"
+#include "mcp/catalogue/tool.hpp"
 #include "mcp/json/codec.hpp"
 #include "mcp/protocol/metadata.hpp"
-#include "mcp/server/tool.hpp"
 
 #include <cstddef>
 #include <optional>

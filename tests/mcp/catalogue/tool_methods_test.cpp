@@ -1,7 +1,7 @@
-#include "mcp/server/tool_methods.hpp"
+#include "mcp/catalogue/tool_methods.hpp"
 
-#include "mcp/protocol/envelopes.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/protocol/envelopes.hpp"
 #include "tests/mcp/read_and_write.hpp"
 
 #include <gtest/gtest.h>

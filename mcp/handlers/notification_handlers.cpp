@@ -1,6 +1,6 @@
-#include "mcp/protocol/notification_handlers.hpp"
+#include "mcp/handlers/notification_handlers.hpp"
 
-#include "mcp/server/detail/error_conversion.hpp"
+#include "mcp/protocol/detail/error_conversion.hpp"
 
 #include <exception>
 

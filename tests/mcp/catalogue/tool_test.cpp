@@ -1,4 +1,4 @@
-#include "mcp/server/tool.hpp"
+#include "mcp/catalogue/tool.hpp"
 
 #include "mcp/json/json.hpp"
 #include "tests/mcp/read_and_write.hpp"

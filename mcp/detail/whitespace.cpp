@@ -1,11 +1,11 @@
-#include "mcp/oauth/whitespace.hpp"
+#include "mcp/detail/whitespace.hpp"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
 #include <cstdint>
 
-namespace mcp {
+namespace mcp::detail {
 namespace {
 
 // One decoded character: its code point (negative for a malformed byte sequence) and where it
@@ -88,4 +88,4 @@ std::vector<std::string_view> splitAtWhitespace(std::string_view text,
     return pieces;
 }
 
-}  // namespace mcp
+}  // namespace mcp::detail

@@ -11,12 +11,12 @@
 // "content" are written even when empty. "params" may be left out of a "tools/list" request
 // but not of a "tools/call" one.
 
+#include "mcp/catalogue/tool.hpp"
+#include "mcp/catalogue/tool_content.hpp"
 #include "mcp/json/codec.hpp"
+#include "mcp/json/value.hpp"
 #include "mcp/protocol/metadata.hpp"
 #include "mcp/protocol/method.hpp"
-#include "mcp/server/tool.hpp"
-#include "mcp/server/tool_content.hpp"
-#include "mcp/json/value.hpp"
 
 #include <optional>
 #include <string>

@@ -3,8 +3,8 @@
 // runNotificationHandlers: how the server and the client run the handlers registered for a
 // notification they received.
 
+#include "mcp/handlers/handler_box.hpp"
 #include "mcp/protocol/envelopes.hpp"
-#include "mcp/protocol/handler_box.hpp"
 
 #include "logging/logger.hpp"
 

@@ -1,6 +1,6 @@
-#include "mcp/transport/shared_result.hpp"
+#include "mcp/async/shared_result.hpp"
 
-#include "mcp/transport/one_shot.hpp"
+#include "mcp/async/one_shot.hpp"
 #include "tests/mcp/coroutine_runner.hpp"
 
 #include <gtest/gtest.h>

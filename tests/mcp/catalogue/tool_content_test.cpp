@@ -1,4 +1,4 @@
-#include "mcp/server/tool_content.hpp"
+#include "mcp/catalogue/tool_content.hpp"
 
 #include "mcp/json/json.hpp"
 #include "tests/mcp/read_and_write.hpp"

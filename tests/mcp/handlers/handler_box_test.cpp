@@ -1,7 +1,7 @@
-#include "mcp/protocol/handler_box.hpp"
+#include "mcp/handlers/handler_box.hpp"
 
+#include "mcp/catalogue/tool_methods.hpp"
 #include "mcp/json/json.hpp"
-#include "mcp/server/tool_methods.hpp"
 #include "mcp/protocol/utility_messages.hpp"
 #include "tests/mcp/coroutine_runner.hpp"
 

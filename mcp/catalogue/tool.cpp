@@ -1,4 +1,4 @@
-#include "mcp/server/tool.hpp"
+#include "mcp/catalogue/tool.hpp"
 
 namespace mcp {
 
