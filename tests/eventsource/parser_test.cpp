@@ -265,6 +265,37 @@ TEST(Parser, QueueLeftPartlyFullDoesNotGrowWithoutEnd) {
     EXPECT_EQ(next, 1000);
 }
 
+TEST(Parser, QueueLeftPartlyFullKeepsRefusalsAndDataInOrder) {
+    // Each chunk finishes a refused event, two events and half of the next one; the owner takes
+    // two entries per chunk, so the backlog grows and the parser compacts it while a block is open.
+    Parser parser(Parser::Limits{.maxLineBytes = 64, .maxEventBytes = 16});
+    std::vector<std::string> taken;
+    const auto take = [&] {
+        try {
+            auto event = parser.getNextEvent();
+            if (!event) return false;
+            taken.push_back(event->data);
+        } catch (const SizeLimitError&) {
+            taken.emplace_back("refused");
+        }
+        return true;
+    };
+    std::vector<std::string> want;
+    parser.consume("data: "sv);
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        parser.consume(n + "a\ndata: " + n + "b\n\ndata: 0123456789abcdefXYZ\n\ndata: " + n + "c\n\ndata: ");
+        want.insert(want.end(), {n + "a\n" + n + "b", "refused", n + "c"});
+        take();
+        take();
+    }
+    parser.consume("end\n\n"sv);
+    want.emplace_back("end");
+    while (take()) {
+    }
+    EXPECT_EQ(taken, want);
+}
+
 TEST(Parser, OversizedLinesAndEventsAreRefusedAndTheStreamGoesOn) {
     const Parser::Limits limits{.maxLineBytes = 16, .maxEventBytes = 32};
     const std::string lineRefused = SizeLimitError(SizeLimitError::Kind::line, 16).what();
