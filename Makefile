@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 # The sanitizers' options and the leak suppressions are in the test presets (CMakePresets.json),
 # so `ctest --preset dev` alone runs the tests as `make test` does.
 
-.PHONY: deps configure build run test tsan bench bench-host clean
+.PHONY: deps configure build run test tsan bench bench-host bench-eventsource clean
 
 deps:
 	tools/install-deps.sh
@@ -55,6 +55,12 @@ bench-host: deps
 	cmake --build --preset release -j $(JOBS) --target host_serve http_load
 	bench/app/host/compare_reference.sh build/release
 	bench/app/host/count_instructions.sh build/release
+
+# The event-stream parser beside an npm parser on the same input (MB/s and the ratio).
+bench-eventsource: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target eventsource_bench
+	bench/eventsource/compare_reference.sh build/release
 
 clean:
 	rm -rf build

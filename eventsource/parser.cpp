@@ -31,23 +31,61 @@ std::optional<std::int64_t> positiveInteger(std::string_view value) {
     return number;
 }
 
-// The first CR or LF in [from, end), or `end`. Sixteen bytes at a time: most lines of a stream
-// are short, and one pass that looks for both bytes beats two library searches per line.
-const char* findLineEnd(const char* from, const char* end) noexcept {
+// Where a line ends, and whether the bytes before it were all ASCII.
+struct LineScan {
+    const char* end;
+    bool ascii;
+};
+
+// The first CR or LF in [from, end), or `end`, and whether every byte before it is below 0x80.
+// One pass over each byte answers both: most lines of a stream are short and plain ASCII, and
+// a line found ASCII here needs no UTF-8 check afterwards.
+LineScan findLineEnd(const char* from, const char* end) noexcept {
+    unsigned highBits = 0;
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const auto lineEnds = [&](__m128i bytes) {
+        return _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn));
+    };
+    // Long stretches without a line end (the data of a JSON message) go 64 bytes a step; the
+    // step that holds the line end is left to the 16-byte loop below to locate it.
+    __m128i high64 = _mm_setzero_si128();
+    for (; end - from >= 64; from += 64) {
+        const auto* block = reinterpret_cast<const __m128i*>(from);
+        const __m128i a = _mm_loadu_si128(block);
+        const __m128i b = _mm_loadu_si128(block + 1);
+        const __m128i c = _mm_loadu_si128(block + 2);
+        const __m128i d = _mm_loadu_si128(block + 3);
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(lineEnds(a), lineEnds(b)), _mm_or_si128(lineEnds(c), lineEnds(d)));
+        if (_mm_movemask_epi8(hits) != 0) break;
+        high64 = _mm_or_si128(high64, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+    }
+    highBits = static_cast<unsigned>(_mm_movemask_epi8(high64));
     for (; end - from >= 16; from += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn));
-        if (const int mask = _mm_movemask_epi8(hits); mask != 0) return from + __builtin_ctz(static_cast<unsigned>(mask));
+        const __m128i hits = lineEnds(bytes);
+        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0) {
+            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+            highBits |= high & ((1U << at) - 1U);
+            return {from + at, highBits == 0};
+        }
+        highBits |= high;
     }
 #endif
     for (; from != end; ++from) {
-        if (*from == '\n' || *from == '\r') return from;
+        if (*from == '\n' || *from == '\r') break;
+        highBits |= static_cast<unsigned char>(*from) & 0x80U;
     }
-    return end;
+    return {from, highBits == 0};
 }
+
+// Splits a line at its first colon into field name and value, without searching far: no
+// field this parser knows has a name longer than five bytes, so a line whose first six bytes
+// hold no colon names an unknown field (or is one) and is ignored.
+constexpr std::size_t kLongestFieldName = 5;
 
 }  // namespace
 
@@ -65,6 +103,7 @@ void Parser::consume(std::uint8_t byte) {
     if (c != '\r' && c != '\n' && !skippingLine_ && lineBuffer_.size() < limits_.maxLineBytes) {
         sawCR_ = false;
         lineBuffer_.push_back(c);
+        lineBufferAscii_ = lineBufferAscii_ && byte < 0x80;
         return;
     }
     consume(std::string_view(&c, 1));
@@ -81,14 +120,15 @@ void Parser::consume(std::string_view bytes) {
         if (*p == '\n') ++p;
     }
     while (p != end) {
-        const char* lineEnd = findLineEnd(p, end);
-        if (lineEnd == end) {
-            appendToLine({p, static_cast<std::size_t>(end - p)});
+        const LineScan scan = findLineEnd(p, end);
+        const std::string_view line(p, static_cast<std::size_t>(scan.end - p));
+        if (scan.end == end) {
+            appendToLine(line, scan.ascii);
             return;
         }
-        endLine({p, static_cast<std::size_t>(lineEnd - p)});
-        p = lineEnd + 1;
-        if (*lineEnd == '\r') {
+        endLine(line, scan.ascii);
+        p = scan.end + 1;
+        if (*scan.end == '\r') {
             if (p == end) {
                 sawCR_ = true;
                 return;
@@ -98,19 +138,21 @@ void Parser::consume(std::string_view bytes) {
     }
 }
 
-void Parser::appendToLine(std::string_view bytes) {
+void Parser::appendToLine(std::string_view bytes, bool ascii) {
     if (skippingLine_) return;
     if (bytes.size() > limits_.maxLineBytes - lineBuffer_.size()) {
         skippingLine_ = true;
         // The refused bytes may be many; their storage is not kept.
         std::string().swap(lineBuffer_);
+        lineBufferAscii_ = true;
         refuse(SizeLimitError::Kind::line, limits_.maxLineBytes);
         return;
     }
     lineBuffer_.append(bytes);
+    lineBufferAscii_ = lineBufferAscii_ && ascii;
 }
 
-void Parser::endLine(std::string_view rest) {
+void Parser::endLine(std::string_view rest, bool ascii) {
     if (skippingLine_) {
         skippingLine_ = false;
         return;
@@ -120,19 +162,29 @@ void Parser::endLine(std::string_view rest) {
             refuse(SizeLimitError::Kind::line, limits_.maxLineBytes);
             return;
         }
-        processRawLine(rest);
+        processRawLine(rest, ascii);
         return;
     }
-    appendToLine(rest);
+    appendToLine(rest, ascii);
     if (skippingLine_) {
         skippingLine_ = false;
         return;
     }
-    processRawLine(lineBuffer_);
-    lineBuffer_.clear();
+    processBufferedLine();
 }
 
-void Parser::processRawLine(std::string_view raw) {
+void Parser::processBufferedLine() {
+    processRawLine(lineBuffer_, lineBufferAscii_);
+    lineBuffer_.clear();
+    lineBufferAscii_ = true;
+}
+
+void Parser::processRawLine(std::string_view raw, bool ascii) {
+    // An ASCII line holds neither a byte-order mark nor ill-formed UTF-8.
+    if (ascii) {
+        processLine(raw);
+        return;
+    }
     if (raw.starts_with(kByteOrderMark)) raw.remove_prefix(kByteOrderMark.size());
     processLine(detail::wellFormedUtf8(raw, repairScratch_));
 }
@@ -144,42 +196,57 @@ void Parser::processLine(std::string_view line) {
         return;
     }
     if (line.front() == ':') return;
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) {
+    const std::size_t searched = std::min(line.size(), kLongestFieldName + 1);
+    std::size_t nameLength = 0;
+    while (nameLength != searched && line[nameLength] != ':') ++nameLength;
+    if (nameLength == line.size()) {
         processField(line, {});
         return;
     }
-    std::string_view value = line.substr(colon + 1);
+    if (nameLength > kLongestFieldName) return;
+    std::string_view value = line.substr(nameLength + 1);
     if (value.starts_with(' ')) value.remove_prefix(1);
-    processField(line.substr(0, colon), value);
+    processField(line.substr(0, nameLength), value);
 }
 
 void Parser::processField(std::string_view name, std::string_view value) {
-    if (name == "data") {
-        sawDataField_ = true;
-        appendData(value);
-    } else if (name == "event") {
-        currentEventType_.emplace(value);
-    } else if (name == "id") {
-        if (value.find('\0') != std::string_view::npos) return;
-        currentEventId_.emplace(value);
-        lastEventId_.assign(value);
-    } else if (name == "retry") {
-        setRetry(value);
+    switch (name.size()) {
+    case 4:
+        if (name == "data") {
+            sawDataField_ = true;
+            appendData(value);
+        }
+        return;
+    case 5:
+        if (name == "event") {
+            current_.event.emplace(value);
+        } else if (name == "retry") {
+            setRetry(value);
+        }
+        return;
+    case 2:
+        if (name == "id" && std::find(value.begin(), value.end(), '\0') == value.end()) {
+            current_.id.emplace(value);
+            lastEventId_.assign(value);
+        }
+        return;
+    default:
+        return;
     }
 }
 
 void Parser::appendData(std::string_view value) {
     if (blockRefused_) return;
-    const std::size_t separator = currentData_.empty() ? 0 : 1;
-    if (value.size() + separator > limits_.maxEventBytes - currentData_.size()) {
+    std::string& data = current_.data;
+    const std::size_t separator = data.empty() ? 0 : 1;
+    if (value.size() + separator > limits_.maxEventBytes - data.size()) {
         blockRefused_ = true;
-        std::string().swap(currentData_);
+        std::string().swap(data);
         refuse(SizeLimitError::Kind::event, limits_.maxEventBytes);
         return;
     }
-    if (separator != 0) currentData_ += '\n';
-    currentData_.append(value);
+    if (separator != 0) data += '\n';
+    data.append(value);
 }
 
 void Parser::setRetry(std::string_view value) {
@@ -187,27 +254,24 @@ void Parser::setRetry(std::string_view value) {
     if (!milliseconds) return;
     reconnectionTime_ = std::clamp(*milliseconds, static_cast<std::int64_t>(limits_.minReconnectionTime.count()),
                                    static_cast<std::int64_t>(limits_.maxReconnectionTime.count()));
-    currentRetry_ = *reconnectionTime_;
+    current_.retry = *reconnectionTime_;
+}
+
+bool Parser::blockPending() const noexcept {
+    return !current_.data.empty() || current_.id || current_.event || sawDataField_;
 }
 
 void Parser::dispatchEvent() {
-    const bool pending = !currentData_.empty() || currentEventId_ || currentEventType_ || sawDataField_;
-    if (pending && !blockRefused_) {
-        queue_.emplace_back(Event{
-            .id = std::move(currentEventId_),
-            .event = std::move(currentEventType_),
-            .data = std::move(currentData_),
-            .retry = currentRetry_,
-        });
-    }
+    // The block's event moves into the queue as it is: no field is copied.
+    if (blockPending() && !blockRefused_) queue_.emplace_back(std::move(current_));
     clearBlock();
 }
 
 void Parser::clearBlock() {
-    currentEventId_.reset();
-    currentEventType_.reset();
-    currentData_.clear();
-    currentRetry_.reset();
+    current_.id.reset();
+    current_.event.reset();
+    current_.data.clear();
+    current_.retry.reset();
     blockRefused_ = false;
 }
 
@@ -218,8 +282,19 @@ void Parser::refuse(SizeLimitError::Kind kind, std::size_t limit) {
 
 std::optional<Event> Parser::getNextEvent() {
     if (queueHead_ == queue_.size()) return std::nullopt;
-    Entry entry = std::move(queue_[queueHead_++]);
-    if (queueHead_ == queue_.size()) {
+    Entry& entry = queue_[queueHead_];
+    if (auto* refusal = std::get_if<SizeLimitError>(&entry)) {
+        SizeLimitError error = std::move(*refusal);
+        popQueued();
+        throw error;
+    }
+    std::optional<Event> event(std::in_place, std::move(std::get<Event>(entry)));
+    popQueued();
+    return event;
+}
+
+void Parser::popQueued() {
+    if (++queueHead_ == queue_.size()) {
         queue_.clear();
         queueHead_ = 0;
     } else if (queueHead_ >= kCompactAfter && queueHead_ * 2 >= queue_.size()) {
@@ -227,8 +302,6 @@ std::optional<Event> Parser::getNextEvent() {
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_));
         queueHead_ = 0;
     }
-    if (auto* refusal = std::get_if<SizeLimitError>(&entry)) throw std::move(*refusal);
-    return std::move(std::get<Event>(entry));
 }
 
 void Parser::finish() {
@@ -238,10 +311,9 @@ void Parser::finish() {
     if (skippingLine_) {
         skippingLine_ = false;
     } else if (!lineBuffer_.empty()) {
-        processRawLine(lineBuffer_);
-        lineBuffer_.clear();
+        processBufferedLine();
     }
-    if (!currentData_.empty() || currentEventId_ || currentEventType_) processLine({});
+    if (!current_.data.empty() || current_.id || current_.event) processLine({});
     // What is left of a block that made no event belongs to this body: a "data" or "retry"
     // line of it must not reach an event of the next body.
     clearBlock();

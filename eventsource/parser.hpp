@@ -87,27 +87,30 @@ public:
 private:
     using Entry = std::variant<Event, SizeLimitError>;
 
-    void appendToLine(std::string_view bytes);
-    void endLine(std::string_view rest);
-    void processRawLine(std::string_view raw);
+    void appendToLine(std::string_view bytes, bool ascii);
+    void endLine(std::string_view rest, bool ascii);
+    void processBufferedLine();
+    void processRawLine(std::string_view raw, bool ascii);
     void processLine(std::string_view line);
     void processField(std::string_view name, std::string_view value);
     void appendData(std::string_view value);
     void setRetry(std::string_view value);
+    bool blockPending() const noexcept;
     void dispatchEvent();
     void clearBlock();
     void refuse(SizeLimitError::Kind kind, std::size_t limit);
+    void popQueued();
 
     Limits limits_;
 
-    std::optional<std::string> currentEventId_;
-    std::optional<std::string> currentEventType_;
-    std::string currentData_;
-    std::optional<std::int64_t> currentRetry_;
+    // The event of the current block, as far as its lines have made it.
+    Event current_;
     std::string lastEventId_;
     std::optional<std::int64_t> reconnectionTime_;
 
     std::string lineBuffer_;
+    // Every byte in lineBuffer_ is below 0x80, as the line scan found.
+    bool lineBufferAscii_ = true;
     bool sawCR_ = false;
     // The current line passed the line limit: its remaining bytes are skipped.
     bool skippingLine_ = false;

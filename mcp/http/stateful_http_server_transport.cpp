@@ -1,5 +1,6 @@
 #include "mcp/http/stateful_http_server_transport.hpp"
 
+#include "eventsource/writer.hpp"
 #include "mcp/http/accept_header_validator.hpp"
 #include "mcp/http/content_type_validator.hpp"
 #include "mcp/http/http_header_name.hpp"
@@ -197,7 +198,7 @@ HTTPResponse StatefulHTTPServerTransport::handlePOSTRequest(const HTTPRequest& r
     }
     // The id becomes part of the ids of its stream's events, where a line break or NUL would end
     // the field and let the rest of the id write events of its own into the client's stream.
-    if (!isValidSSEField(requestID)) {
+    if (!eventsource::isValidSSEField(requestID)) {
         return refusal(400, MCPError::invalidRequest("Bad Request: Request id can't hold a line break or NUL"));
     }
     // A second stream under the same id would take the first one's place and leave its reply
@@ -287,7 +288,7 @@ void StatefulHTTPServerTransport::routeResponse(const std::string& message, cons
 void StatefulHTTPServerTransport::routeToRequestStream(const std::string& message, const std::string& requestID) {
     const std::string eventID = storedEvents_.store(requestID, message);
     if (const auto stream = requestStreams_.find(requestID); stream != requestStreams_.end()) {
-        stream->second->push(encodeSSEEvent(makeMessageEvent(message, eventID)));
+        stream->second->push(eventsource::encodeSSEEvent(makeMessageEvent(message, eventID)));
         return;
     }
     logger_.debug("No active stream for request, message stored for replay",

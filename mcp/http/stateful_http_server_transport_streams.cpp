@@ -4,6 +4,7 @@
 
 #include "mcp/http/stateful_http_server_transport.hpp"
 
+#include "eventsource/writer.hpp"
 #include "mcp/http/http_header_name.hpp"
 #include "mcp/protocol/initialize.hpp"
 #include "mcp/protocol/mcp_error.hpp"
@@ -39,7 +40,7 @@ HTTPResponse StatefulHTTPServerTransport::handleGETRequest(const HTTPRequest& re
 void StatefulHTTPServerTransport::routeServerInitiatedMessage(const std::string& message) {
     const std::string eventID = storedEvents_.store(std::string(kStandaloneStreamID), message);
     if (standaloneStream_) {
-        standaloneStream_->push(encodeSSEEvent(makeMessageEvent(message, eventID)));
+        standaloneStream_->push(eventsource::encodeSSEEvent(makeMessageEvent(message, eventID)));
         return;
     }
     logger_.debug("No standalone GET stream connected, message stored for replay");
@@ -51,7 +52,7 @@ HTTPResponse StatefulHTTPServerTransport::resumeStream(const std::string& lastEv
 
     auto stream = EventStream::make();
     for (const auto& [eventID, message] : replay->events) {
-        stream->push(encodeSSEEvent(makeMessageEvent(message, eventID)));
+        stream->push(eventsource::encodeSSEEvent(makeMessageEvent(message, eventID)));
     }
 
     // The stream this one replaces is finished: its client has reconnected, and an HTTP reply
@@ -80,7 +81,7 @@ void StatefulHTTPServerTransport::sendPrimingEvent(const std::string& streamID, 
     // Revisions are dates, so text order is release order.
     if (protocolVersion < kFirstRevisionWithPrimingEvents) return;
     const std::string eventID = storedEvents_.store(streamID, std::nullopt);
-    stream.push(encodeSSEEvent(SSEEvent{.id = eventID, .event = std::nullopt, .data = {}, .retry = retryInterval_}));
+    stream.push(eventsource::encodeSSEEvent(eventsource::Event{.id = eventID, .event = std::nullopt, .data = {}, .retry = retryInterval_}));
 }
 
 HTTPResponse StatefulHTTPServerTransport::streamReply(std::shared_ptr<EventStream> stream) const {

@@ -163,6 +163,7 @@ const std::vector<Fixture>& fixtures() {
          60'000},
         {"comment queues nothing", ": keep-alive\n\n", {}, ""},
         {"unknown field queues nothing", "foo: bar\nfoo\n\n", {}, ""},
+        {"longer names that start with a field's name", "datadata: x\nidentity: 1\nevents\nretrying:5\n\n", {}, ""},
         {"field names are case-sensitive", "Data: x\nID: 3\n\n", {}, ""},
         {"CR LF line ends",
          "id: 1\r\nevent: e\r\ndata: a\r\ndata: b\r\n\r\n",
@@ -189,6 +190,15 @@ const std::vector<Fixture>& fixtures() {
          {data("a"), data("b")},
          ""},
         {"ill-formed UTF-8 replaced", "data: \xFF\xE2\x82\n\n", {data("\xEF\xBF\xBD\xEF\xBF\xBD")}, ""},
+        // Long lines are scanned many bytes at a time; a non-ASCII byte anywhere in them counts.
+        {"ill-formed UTF-8 at the start of a long line",
+         "data: \xFF" "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\n\n",
+         {data("\xEF\xBF\xBD" "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz")},
+         ""},
+        {"ill-formed UTF-8 at the end of a long line",
+         "data: 0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\xFF\n\n",
+         {data("0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\xEF\xBF\xBD")},
+         ""},
         {"well-formed UTF-8 kept", "data: caf\xC3\xA9 \xF0\x9F\x98\x80\n\n", {data("caf\xC3\xA9 \xF0\x9F\x98\x80")}, ""},
         {"unterminated last line finished at the end", "data: a", {data("a")}, ""},
         {"block without blank line finished at the end", "data: a\n", {data("a")}, ""},
@@ -253,6 +263,37 @@ TEST(Parser, QueueLeftPartlyFullDoesNotGrowWithoutEnd) {
     }
     while (auto event = parser.getNextEvent()) EXPECT_EQ(*event, data(std::to_string(next++)));
     EXPECT_EQ(next, 1000);
+}
+
+TEST(Parser, QueueLeftPartlyFullKeepsRefusalsAndDataInOrder) {
+    // Each chunk finishes a refused event, two events and half of the next one; the owner takes
+    // two entries per chunk, so the backlog grows and the parser compacts it while a block is open.
+    Parser parser(Parser::Limits{.maxLineBytes = 64, .maxEventBytes = 16});
+    std::vector<std::string> taken;
+    const auto take = [&] {
+        try {
+            auto event = parser.getNextEvent();
+            if (!event) return false;
+            taken.push_back(event->data);
+        } catch (const SizeLimitError&) {
+            taken.emplace_back("refused");
+        }
+        return true;
+    };
+    std::vector<std::string> want;
+    parser.consume("data: "sv);
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        parser.consume(n + "a\ndata: " + n + "b\n\ndata: 0123456789abcdefXYZ\n\ndata: " + n + "c\n\ndata: ");
+        want.insert(want.end(), {n + "a\n" + n + "b", "refused", n + "c"});
+        take();
+        take();
+    }
+    parser.consume("end\n\n"sv);
+    want.emplace_back("end");
+    while (take()) {
+    }
+    EXPECT_EQ(taken, want);
 }
 
 TEST(Parser, OversizedLinesAndEventsAreRefusedAndTheStreamGoesOn) {
