@@ -121,7 +121,7 @@ TEST_F(TrayPanelX11Test, ClickingTheTrayIconOpensAndClosesThePanel) {
 
     clickIcon(*icon);
     ASSERT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "a click on the icon closes the open panel";
-    pump(500ms);
+    ASSERT_NO_FATAL_FAILURE(settle());
     EXPECT_FALSE(panel->isOpen()) << "the same click doesn't open it again";
 
     ASSERT_NO_FATAL_FAILURE(openByClickingTheIcon());
@@ -165,12 +165,10 @@ TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
     clickAt(connect().manualSetupRow());
     auto& picker = connect().clientPicker();
     ASSERT_TRUE(pumpUntil([&] { return picker.isVisible(); }));
-    pump(200ms);
 
     clickAt(picker);
     auto* list = picker.view();
     ASSERT_TRUE(pumpUntil([&] { return list->isVisible(); })) << "the app list opens";
-    pump(200ms);
     const int vsCode = picker.findText(QStringLiteral("VS Code"));
     ASSERT_GE(vsCode, 0);
     const QRect item = list->visualRect(picker.model()->index(vsCode, 0));
@@ -178,7 +176,7 @@ TEST_F(TrayPanelX11Test, ManualSetupCopiesTheSettingsOfThePickedApp) {
     ASSERT_TRUE(pumpUntil([&] { return model->client() == ClientSetup::vsCode; }));
     EXPECT_TRUE(panel->isOpen()) << "picking an app keeps the panel open";
     EXPECT_EQ(settings.getString(setting::kConnectClient), "vsCode");
-    pump(200ms);
+    settle();
     saveScreen(panelFrame().adjusted(-8, -8, 8, 8), "menu-panel-manual-setup");
 
     auto& copy = connect().settingsRow();
