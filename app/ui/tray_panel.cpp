@@ -16,10 +16,6 @@ namespace app::ui {
 
 namespace {
 
-// A click on the icon closes the open popup on its way in; if the same click then reaches the
-// icon, it must not open the panel again.
-constexpr qint64 kSameClickMs = 400;
-
 platform::Rect toRect(const QRect& rect) {
     return {double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())};
 }
@@ -53,7 +49,7 @@ void TrayPanel::toggle() {
         close();
         return;
     }
-    if (closedByIconClick_ && closedAt_.isValid() && closedAt_.elapsed() < kSameClickMs) return;
+    if (closedByIconClick_ && closedAt_.isValid() && closedAt_.elapsed() < kSameClick.count()) return;
     open();
 }
 

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <memory>
 
 class QSystemTrayIcon;
@@ -22,6 +23,11 @@ namespace app::ui {
 // Main thread only. Keeps a reference to the model, which must outlive it.
 class TrayPanel final : public QObject {
 public:
+    // kSameClick: a click on the icon closes the open panel (a popup) on its way in; a click
+    // that reaches the icon sooner than this after such a close is taken for the same click
+    // and doesn't open the panel again.
+    static constexpr std::chrono::milliseconds kSameClick{400};
+
     explicit TrayPanel(MenuModel& model, QObject* parent = nullptr);
     ~TrayPanel() override;
 

@@ -1,6 +1,9 @@
 #include "tests/app/program_fixture.hpp"
 
+#include "tests/support/child_process.hpp"
+
 #include "platform/ini_settings.hpp"
+#include "platform/reopen_socket.hpp"
 
 #include <signal.h>
 #include <unistd.h>
@@ -59,6 +62,25 @@ void ProgramHome::configure(unsigned short port, const std::string& token) {
     settings.setInt("port", port);
     settings.setString("token", token);
     settings.setBool("hasSeenWelcome", true);
+}
+
+std::filesystem::path ProgramHome::reopenSocket() const {
+    return platform::reopenSocketFile(lockFile());
+}
+
+bool ProgramHome::startsTaken() const {
+    const auto sockets = runTool({"ss", "--unix", "--all", "--no-header"}, environment());
+    std::istringstream lines(sockets.output);
+    for (std::string line; std::getline(lines, line);) {
+        // "u_dgr UNCONN 0 0 /path/vantor-mcp.sock 1234 * 0": the third column is the queue.
+        std::istringstream columns(line);
+        std::string kind, state, local;
+        long queued = 0, sending = 0;
+        if (columns >> kind >> state >> queued >> sending >> local && local == reopenSocket().string()) {
+            return queued == 0;
+        }
+    }
+    return false;
 }
 
 std::optional<std::string> ProgramHome::setting(const std::string& key) const {

@@ -45,6 +45,11 @@ public:
 
     // programs: the running tray programs (vantor-mcp without "--stdio") of this home.
     std::vector<pid_t> programs() const;
+    // reopenSocket: where the running program hears later starts of itself.
+    std::filesystem::path reopenSocket() const;
+    // startsTaken: whether the running program has read every message that later starts sent
+    // to its reopen socket: none waits in the socket's queue, as ss reports it.
+    bool startsTaken() const;
     // endPrograms: ends them with SIGTERM and waits until they are gone.
     void endPrograms() const;
 

@@ -4,6 +4,7 @@
 #include "tests/app/bridge/client_lines.hpp"
 #include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
+#include "tests/app/program_x11.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/x11/x_session.hpp"
 
@@ -78,11 +79,7 @@ protected:
         }
     }
 
-    // trayShowsTheProgram: whether the tray host has embedded a window of the program.
-    bool trayShowsTheProgram() const {
-        const auto tree = session().runChecked({"xwininfo", "-root", "-tree"});
-        return tree.find(R"("Vantor MCP": ("vantor-mcp" "vantor-mcp"))") != std::string::npos;
-    }
+    bool trayShowsTheProgram() const { return test_support::trayShowsTheProgram(session()); }
 
     // startProgram: the program as the user starts it, once it listens.
     std::unique_ptr<ChildProcess> startProgram() {
@@ -139,8 +136,17 @@ TEST_F(ProgramX11Test, PortTakenByAnotherProgramLeavesItRunning) {
     boost::asio::io_context context;
     boost::asio::ip::tcp::acceptor other(context, {boost::asio::ip::address_v4::loopback(), port_});
     ChildProcess program({kVantorMCP}, environment());
-    EXPECT_TRUE(test_support::eventually([&] { return trayShowsTheProgram(); })) << "the tray icon shows all the same";
-    EXPECT_EQ(program.wait(1s), std::nullopt) << "the program runs on";
+    // No port to wait for: the program is up once its event loop answers on a window of its own.
+    ASSERT_TRUE(test_support::eventually([&] { return session().answersPing(program.pid(), 1s); }, 20s))
+        << "the program should come up: " << (program.wait(0s) ? "it ended" : "it runs, but shows no window");
+    EXPECT_TRUE(test_support::eventually([&] { return trayShowsTheProgram(); }))
+        << "the tray icon shows all the same; the session's windows: "
+        << session().runChecked({"xwininfo", "-root", "-tree"});
+    // It runs on, and listens as soon as the port is free and a start by the bridge tells it so.
+    other.close();
+    EXPECT_EQ(test_support::runTool({kVantorMCP, "--from-bridge"}, environment()).exitCode, 0);
+    EXPECT_TRUE(test_support::eventually([&] { return listening(); }, 20s))
+        << (program.wait(0s) ? "the program ended" : "the program runs, but doesn't listen");
 }
 
 TEST_F(ProgramX11Test, BridgeStartsExactlyOneProgram) {

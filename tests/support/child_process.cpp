@@ -47,6 +47,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    // Nothing else of the test's: a socket it holds (a port it took, a connection) must end
+    // when the test closes it, not live on in the program it started.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     auto args = pointers(argv);
     auto env = pointers(environment);
     const int result = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data());

@@ -59,7 +59,11 @@ protected:
                             answer = given;
                         });
         EXPECT_TRUE(pumpUntil([&] { return panelFrame().has_value(); })) << "the panel should appear";
-        pump(200ms);
+        // Placed: the server has what this process asked for, and the window manager has
+        // focused the panel, which it does once it has mapped it where it goes.
+        settle();
+        EXPECT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); }))
+            << "the panel should take the focus; the focus is on " << activeWindow();
         return panelFrame().value_or(Rect{});
     }
 

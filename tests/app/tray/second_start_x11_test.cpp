@@ -3,6 +3,7 @@
 
 #include "tests/app/host/host_fixture.hpp"
 #include "tests/app/program_fixture.hpp"
+#include "tests/app/program_x11.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/x11/x_session.hpp"
 
@@ -13,7 +14,6 @@
 #include <chrono>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -43,14 +43,30 @@ protected:
         }
     }
 
-    // windowsNamedLikeTheProgram: the shown windows titled "Vantor MCP": the tray icon's and
-    // the notices.
-    std::size_t windowsNamedLikeTheProgram() const {
-        const auto found = session().run({"xdotool", "search", "--onlyvisible", "--name", "^Vantor MCP$"});
-        std::istringstream ids(found.output);
-        std::size_t count = 0;
-        for (std::string id; ids >> id;) ++count;
-        return count;
+    // notices: the windows of the program titled "Vantor MCP" (shown ones only, or all) other
+    // than its tray icon: its running notices. (Qt's hidden leader window, titled so too, has
+    // no class.)
+    std::vector<std::string> notices(bool shownOnly) const {
+        std::vector<std::string> search{"xdotool", "search", "--name", "^Vantor MCP$"};
+        if (shownOnly) search.insert(search.begin() + 2, "--onlyvisible");
+        std::istringstream ids(session().run(search).output);
+        std::vector<std::string> found;
+        for (std::string id; ids >> id;) {
+            const auto names = session().run({"xprop", "-id", id, "WM_CLASS"}).output;
+            if (names.find(R"("vantor-mcp", "vantor-mcp")") != std::string::npos && !session().inTray(std::stoul(id))) {
+                found.push_back(id);
+            }
+        }
+        return found;
+    }
+
+    // handledStarts: waits until the program has read what the starts sent to its socket, and
+    // has answered a ping after that: a notice it showed for them is then a window the server
+    // has (mapped, or waiting for the window manager to map it).
+    void handledStarts(pid_t program) const {
+        ASSERT_TRUE(test_support::eventually([&] { return home_.startsTaken(); }, 10s))
+            << "the program should read its socket " << home_.reopenSocket();
+        ASSERT_TRUE(session().answersPing(program)) << "the program should answer after that";
     }
 
     ProgramHome home_;
@@ -60,26 +76,31 @@ protected:
 TEST_F(SecondStartX11Test, ShowsTheRunningNoticeInTheFirstAndExits0) {
     ChildProcess program({kVantorMCP}, environment());
     ASSERT_TRUE(test_support::eventually([&] { return listening(); }, 20s)) << "the program should listen";
-    // The tray takes the icon in its own time.
-    std::this_thread::sleep_for(500ms);
-    const auto before = windowsNamedLikeTheProgram();
+    ASSERT_TRUE(test_support::eventually([&] { return test_support::trayShowsTheProgram(session()); }))
+        << "the program's icon should come into the tray";
+    ASSERT_EQ(notices(false), std::vector<std::string>{}) << session().runChecked({"xwininfo", "-root", "-tree"});
 
     const auto bridgeStart = test_support::runTool({kVantorMCP, "--from-bridge"}, environment());
     EXPECT_EQ(bridgeStart.exitCode, 0);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(windowsNamedLikeTheProgram(), before) << "a start made by the bridge shows nothing";
+    ASSERT_NO_FATAL_FAILURE(handledStarts(program.pid()));
+    EXPECT_EQ(notices(false), std::vector<std::string>{}) << "a start made by the bridge shows nothing";
 
     const auto again = test_support::runTool({kVantorMCP}, environment());
     EXPECT_EQ(again.exitCode, 0);
-    EXPECT_TRUE(test_support::eventually([&] { return windowsNamedLikeTheProgram() == before + 1; }))
-        << "the running program shows its notice";
+    std::vector<std::string> first;
+    EXPECT_TRUE(test_support::eventually([&] { return (first = notices(true)).size() == 1; }))
+        << "the running program shows its notice; shown: " << first.size();
     EXPECT_EQ(home_.programs().size(), 1u);
     session().saveScreen("running-notice-second-start");
 
+    // A third start shows a new notice in the place of the first.
     const auto third = test_support::runTool({kVantorMCP}, environment());
     EXPECT_EQ(third.exitCode, 0);
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(windowsNamedLikeTheProgram(), before + 1) << "one notice at a time";
+    ASSERT_NO_FATAL_FAILURE(handledStarts(program.pid()));
+    std::vector<std::string> shown;
+    EXPECT_TRUE(test_support::eventually([&] { return (shown = notices(true)).size() == 1 && shown != first; }))
+        << "one notice at a time; shown: " << shown.size();
+    EXPECT_EQ(notices(false), shown);
     EXPECT_TRUE(listening());
 }
 

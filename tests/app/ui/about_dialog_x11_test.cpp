@@ -22,7 +22,7 @@ TEST_F(AboutDialogX11Test, LinksTakeTheLinkColour) {
     AboutDialog about({"1.4.2", [] { return std::string("mailto:support@vantormcp.app"); }, [](const QUrl&) {}});
     about.present();
     ASSERT_TRUE(pumpUntil([&] { return about.isVisible(); }));
-    pump(300ms);
+    settle();
     const QString credits = about.credits().text();
     const QString linkColour = "color:" + about.palette().color(QPalette::Link).name(QColor::HexArgb);
     EXPECT_EQ(credits.count("<a "), 2) << credits.toStdString();

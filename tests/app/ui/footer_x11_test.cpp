@@ -148,7 +148,7 @@ TEST_F(FooterX11Test, FooterRowsOpenTheGuideTheUpdateCheckAndAbout) {
     ASSERT_NO_FATAL_FAILURE(open());
     clickAt(footer().aboutRow());
     ASSERT_TRUE(pumpUntil([&] { return about().isVisible(); }));
-    pump(300ms);
+    settle();
     const QString credits = about().credits().text();
     EXPECT_NE(credits.indexOf("support@vantormcp.app"), -1);
     EXPECT_NE(credits.indexOf("mailto:support@vantormcp.app?subject=Vantor%20MCP%201.4.2%20%28%3F%29&amp;body="), -1);
@@ -250,7 +250,7 @@ TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     EXPECT_NE(shown->sketch(), nullptr);
     EXPECT_EQ(shown->tip(), nullptr);
     EXPECT_EQ(shown->width(), 380);
-    pump(300ms);
+    settle();
     saveScreen(shown->frameGeometry().adjusted(-4, -4, 4, 4), "running-notice");
 
     // Without a tray the notice says so, and what to do; a second notice replaces the first.

@@ -22,7 +22,7 @@ TEST_F(RunningNoticeLookX11Test, DoneIsAWideDefaultButtonAndNoTextIsCut) {
     for (const auto place : {MenuBarIcon::Place::visible, MenuBarIcon::Place::noRoom}) {
         notice.show(place);
         ASSERT_TRUE(pumpUntil([&] { return notice.window() != nullptr && notice.window()->isVisible(); }));
-        pump(300ms);
+        settle();
         const auto* shown = notice.window();
         EXPECT_TRUE(shown->doneButton().isDefault());
         EXPECT_EQ(shown->doneButton().width(), 200);

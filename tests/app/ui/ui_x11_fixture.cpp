@@ -33,21 +33,6 @@ const QWidget* trayIconWindow(const QSystemTrayIcon& icon) {
 
 }  // namespace
 
-void UiX11Test::clickAt(const QWidget& widget) {
-    clickAt(widget, widget.rect().center());
-}
-
-void UiX11Test::clickAt(const QWidget& widget, QPoint at) {
-    const auto what = widget.metaObject()->className() + (" " + widget.objectName().toStdString());
-    clickOn(
-        [&] {
-            const QWidget* window = widget.window();
-            return ClickTarget{std::uint32_t(window->winId()), point(window->mapToGlobal(QPoint(0, 0))),
-                               point(widget.mapToGlobal(at))};
-        },
-        what);
-}
-
 void UiX11Test::waitUntilInTray(const QSystemTrayIcon& icon) {
     std::string seen = "no window for the icon";
     const bool inTray = pumpUntil(

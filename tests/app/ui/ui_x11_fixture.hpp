@@ -21,11 +21,6 @@ namespace app::ui::test {
 // clipboard as another program reads it, the focus, and the close button's request.
 class UiX11Test : public test_support::QtXTest {
 protected:
-    // clickAt: clicks the left button in the middle of a shown widget, or at a point of it,
-    // once the X server shows the widget's window where Qt placed it (see clickOn).
-    void clickAt(const QWidget& widget);
-    void clickAt(const QWidget& widget, QPoint at);
-
     // waitUntilInTray: waits until the session's tray has taken the icon in and shows it where
     // the icon says it is; until then its place is the corner Qt made it at. A fatal failure,
     // saying where the icon's window was, when that doesn't come (ASSERT_NO_FATAL_FAILURE).

@@ -100,7 +100,7 @@ TEST_F(WelcomeWindowX11Test, FirstRunOpensItCentredInFrontAndLaterStartsDont) {
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
         return label->text() == "Vantor MCP lives in your system tray.";
     })) << "the tray, as every other view calls it";
-    pump(200ms);
+    settle();
     EXPECT_EQ(test_support::clippedLabels(view), std::vector<std::string>{});
     saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window");
 
@@ -110,7 +110,7 @@ TEST_F(WelcomeWindowX11Test, FirstRunOpensItCentredInFrontAndLaterStartsDont) {
     EXPECT_EQ(settings.getBool(setting::kHasSeenWelcome), true);
 
     startProgram();
-    pump(500ms);
+    settle();
     EXPECT_EQ(welcome->view(), nullptr) << "a later start opens no guide";
     EXPECT_TRUE(windowIds(kTitle).empty());
 }
@@ -129,7 +129,7 @@ TEST_F(WelcomeWindowX11Test, CopyPromptThenTheConnectionAsItHappens) {
     ASSERT_TRUE(pumpUntil([&] { return view.statusLabel().text() == "Connected: Claude Code"; }));
     EXPECT_FALSE(view.copyButton().isVisible());
     EXPECT_TRUE(view.connectedMark().isVisible());
-    pump(200ms);
+    settle();
     if (const auto frame = frameOf(windowId())) saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window-connected");
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -40,6 +41,11 @@ protected:
                    std::chrono::milliseconds timeout = std::chrono::seconds(3));
     // pump: runs the event loop for a while.
     void pump(std::chrono::milliseconds duration);
+    // settle: turns the event loop until this process has handled every event the X server sent
+    // it before now (it answers a ping sent to a window of its own), and what that handling
+    // posted: a click or key sent before has had its effect, the exposed windows are painted.
+    // For checks that something did NOT happen, and for pictures of what the screen shows.
+    void settle();
 
     // click: moves the pointer to a point of the screen and clicks the left button there.
     void click(platform::Point at);
@@ -59,6 +65,10 @@ protected:
     // window was and what the pointer was over, and returns false.
     bool clickOn(const std::function<ClickTarget()>& target, const std::string& what,
                  std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // clickAt: clicks the left button in the middle of a shown widget of this process, or at a
+    // point of it, once the X server shows the widget's window where Qt placed it (clickOn).
+    void clickAt(const QWidget& widget);
+    void clickAt(const QWidget& widget, QPoint at);
     // windowsTitled: the frames of the shown windows titled exactly title, as the X server has
     // them.
     std::vector<platform::Rect> windowsTitled(const std::string& title);
@@ -134,6 +144,28 @@ inline void QtXTest::pump(std::chrono::milliseconds duration) {
     pumpUntil([] { return false; }, duration);
 }
 
+inline void QtXTest::settle() {
+    // A window of this process that is never shown: it answers pings all the same.
+    static QWidget* const pinged = [] {
+        auto* widget = new QWidget;
+        widget->winId();
+        return widget;
+    }();
+    const auto window = static_cast<xcb_window_t>(pinged->winId());
+    const std::string display = session().display;
+    // Twice: the second answer also sends the server the requests (a window moved, painted)
+    // that the events handled before the first one posted for later.
+    for (int round = 0; round < 2; ++round) {
+        auto answered = std::async(std::launch::async, [display, window] { return answersPing(display, {window}); });
+        ASSERT_TRUE(pumpUntil([&] { return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                              std::chrono::seconds(10)) &&
+                    answered.get())
+            << "this process didn't answer its own ping";
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
 inline void QtXTest::click(platform::Point at) {
     session().runChecked({"xdotool", "mousemove", std::to_string(static_cast<int>(at.x)),
                           std::to_string(static_cast<int>(at.y)), "click", "1"});
@@ -168,6 +200,22 @@ inline bool QtXTest::clickOn(const std::function<ClickTarget()>& target, const s
     }
     session().runChecked({"xdotool", "click", "1"});
     return true;
+}
+
+inline void QtXTest::clickAt(const QWidget& widget) {
+    clickAt(widget, widget.rect().center());
+}
+
+inline void QtXTest::clickAt(const QWidget& widget, QPoint at) {
+    const auto point = [](QPoint p) { return platform::Point{double(p.x()), double(p.y())}; };
+    const auto what = widget.metaObject()->className() + (" " + widget.objectName().toStdString());
+    clickOn(
+        [&] {
+            const QWidget* window = widget.window();
+            return ClickTarget{std::uint32_t(window->winId()), point(window->mapToGlobal(QPoint(0, 0))),
+                               point(widget.mapToGlobal(at))};
+        },
+        what);
 }
 
 inline std::vector<platform::Rect> QtXTest::windowsTitled(const std::string& title) {

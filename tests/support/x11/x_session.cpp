@@ -1,6 +1,7 @@
 #include "tests/support/x11/x_session.hpp"
 
 #include "tests/support/required_peer.hpp"
+#include "tests/support/x11/shown_windows.hpp"
 
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -63,6 +66,26 @@ std::string XSession::runChecked(const std::vector<std::string>& argv) const {
     for (const auto& arg : argv) command += arg + " ";
     EXPECT_EQ(result.exitCode, 0) << command << "printed: " << result.output;
     return result.output;
+}
+
+std::vector<std::uint32_t> XSession::windowsOf(pid_t pid) const {
+    const auto found = run({"xdotool", "search", "--pid", std::to_string(pid)});
+    std::vector<std::uint32_t> ids;
+    std::istringstream text(found.output);
+    for (std::uint32_t id = 0; text >> id;) ids.push_back(id);
+    return ids;
+}
+
+bool XSession::answersPing(pid_t pid, std::chrono::milliseconds timeout) const {
+    const auto windows = windowsOf(pid);
+    return !windows.empty() && test_support::answersPing(display, windows, timeout);
+}
+
+bool XSession::inTray(std::uint32_t window) const {
+    const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(xcb_connect(display.c_str(), nullptr),
+                                                                                &xcb_disconnect);
+    return xcb_connection_has_error(connection.get()) == 0 &&
+           insideWindowOfClass(connection.get(), window, "Trayer");
 }
 
 std::string XSession::saveScreenshot(const platform::FrameImage& image,

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,6 +37,13 @@ struct XSession {
     ToolResult run(const std::vector<std::string>& argv) const;
     // runChecked: run, failing the test unless the tool exits with 0; returns its output.
     std::string runChecked(const std::vector<std::string>& argv) const;
+    // windowsOf: every window, shown or not, that the program pid made (as its _NET_WM_PID says).
+    std::vector<std::uint32_t> windowsOf(pid_t pid) const;
+    // answersPing: whether the program pid has a window and answers a ping on it within timeout:
+    // then it has handled all that reached it before (see answersPing in shown_windows.hpp).
+    bool answersPing(pid_t pid, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // inTray: whether the window lies in the session's tray (trayer's windows).
+    bool inTray(std::uint32_t window) const;
     // saveScreenshot: writes the image as <artifactsDir>/<name>.png; returns the path.
     std::string saveScreenshot(const platform::FrameImage& image, const std::string& name) const;
     // saveScreen: writes what the first screen shows as <artifactsDir>/<name>.png.
