@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
         if (options.command.empty()) {
             mcp::HTTPClientTransport::Options transportOptions;
             if (options.token) {
-                transportOptions.requestModifier = [token = *options.token](net::HttpRequest request) {
+                transportOptions.requestModifier = [token = *options.token](net::HTTPRequest request) {
                     request.headers.set("Authorization", "Bearer " + token);
                     return request;
                 };

@@ -14,7 +14,7 @@ namespace {
 using test_support::ChunkFeed;
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 
 constexpr std::string_view kInitialize = R"({"jsonrpc":"2.0","id":1,"method":"initialize"})";
 constexpr std::string_view kAnswer = R"({"jsonrpc":"2.0","id":1,"result":{}})";
@@ -30,7 +30,7 @@ Reply events(std::vector<std::string> chunks, std::vector<std::pair<std::string,
 }
 
 // The GETs a server received, in order.
-std::vector<RecordedRequest> gets(const ScriptedHttpServer& server) {
+std::vector<RecordedRequest> gets(const ScriptedHTTPServer& server) {
     auto requests = server.requests();
     std::erase_if(requests, [](const RecordedRequest& request) { return request.method != "GET"; });
     return requests;
@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_F(HTTPClientTransportStreamsTest, AnEventStreamAnswerPassesOnTheDataOfEachEvent) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return Reply{.status = 405};
         return events({"event: message\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/progress\"}\n\n",
                        ": comment\nid: 7\nevent: ping\n", "data: {\"jsonrpc\":\"2.0\",\"id\":1,\"result\":{}}\n\n",
@@ -65,7 +65,7 @@ TEST_F(HTTPClientTransportStreamsTest, AFloodOfEventsWaitsForTheConsumer) {
     std::string flood;
     for (std::size_t i = 0; i < sent; ++i) flood += "data: {\"n\":" + std::to_string(i) + "}\n\n";
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({flood});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -81,7 +81,7 @@ TEST_F(HTTPClientTransportStreamsTest, AFloodOfEventsWaitsForTheConsumer) {
 
 TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesIt) {
     const auto standing = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([standing](const RecordedRequest& request) {
+    ScriptedHTTPServer server([standing](const RecordedRequest& request) {
         if (request.method == "GET") return eventStream(standing);
         return Reply{.headers = {{"Content-Type", "application/json"}, {"MCP-Session-Id", "s-1"}}, .body = std::string(kAnswer)};
     });
@@ -106,7 +106,7 @@ TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesI
 
 TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInitializationTimeout) {
     const auto standing = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([standing](const RecordedRequest&) { return eventStream(standing); });
+    ScriptedHTTPServer server([standing](const RecordedRequest&) { return eventStream(standing); });
     const auto connectedAt = std::chrono::steady_clock::now();
     auto transport = makeTransport(server, 0.3);
     pollUntil([&] { return gets(server).size() == 1; });
@@ -120,7 +120,7 @@ TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInit
 
 TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResumesFromTheLastEventId) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 200\nid: 41\ndata: {\"n\":1}\n\n", "id: 42\ndata: {\"n\":2}\n\n"});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -136,7 +136,7 @@ TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResume
 
 TEST_F(HTTPClientTransportStreamsTest, ALoneRetryBlockSetsTheWaitBeforeTheNextGet) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 200\n\n"});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -150,7 +150,7 @@ TEST_F(HTTPClientTransportStreamsTest, ALoneRetryBlockSetsTheWaitBeforeTheNextGe
 
 TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 1\nid: 1\ndata: {}\n\n"});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -163,7 +163,7 @@ TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
 
 TEST_F(HTTPClientTransportStreamsTest, AGetAnsweredWithAnErrorIsTriedAgainAfterEveryPause) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         // The first stream shortens the pause and ends; every later GET fails.
         if (served++ == 0) return events({"retry: 100\nid: 1\n\n"});
         return Reply{.status = 500};
@@ -188,7 +188,7 @@ TEST_F(HTTPClientTransportStreamsTest, AGetAnsweredWithAnErrorIsTriedAgainAfterE
 // The pause between two GETs is 3000 ms until the server announces another; disconnect() cuts
 // it short and the loop ends at once.
 TEST_F(HTTPClientTransportStreamsTest, DisconnectDuringThePauseEndsTheLoop) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 500}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.status = 500}; });
     auto transport = makeTransport(server, 0);
     pollUntil([&] { return logged("⏳ Waiting before SSE reconnection"); });
     await(transport->disconnect());
@@ -209,7 +209,7 @@ TEST_F(HTTPClientTransportStreamsTest, DisconnectDuringThePauseEndsTheLoop) {
 }
 
 TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 405}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.status = 405}; });
     auto transport = makeTransport(server, 0);
     pollUntil([&] { return logged("⏹️ SSE retry loop exited"); });
     EXPECT_EQ(gets(server).size(), 1u);
@@ -220,7 +220,7 @@ TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
 TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheStandingStreamAlone) {
     const auto standing = std::make_shared<ChunkFeed>();
     std::atomic<int> gotten = 0;
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.method == "GET") {
             if (gotten++ == 0) return eventStream(standing, {{"MCP-Session-Id", "s-1"}});
             return eventStream(std::make_shared<ChunkFeed>());
@@ -246,7 +246,7 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
 
 TEST_F(HTTPClientTransportStreamsTest, DisconnectEndsASendReadingItsEventStream) {
     const auto answer = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.method == "GET") return Reply{.status = 405};
         return eventStream(answer);
     });

@@ -49,7 +49,7 @@ TEST(OAuthConfiguration, CopiesKeepTheirRedirectPortAndExplicitURIsStayUnchecked
     EXPECT_EQ(custom.authorizationRedirectURI().buffer(), "myapp://callback#frag");
 }
 
-TEST(OAuthConfiguration, StartsWithoutLoopbackHttpForAuthorizationServers) {
+TEST(OAuthConfiguration, StartsWithoutLoopbackHTTPForAuthorizationServers) {
     auto configuration = makeConfiguration();
     EXPECT_FALSE(configuration.allowLoopbackHTTPAuthorizationServerEndpoints());
     configuration.setAllowLoopbackHTTPAuthorizationServerEndpoints(true);
