@@ -134,7 +134,7 @@ void Parser::endLine(std::string_view rest) {
 
 void Parser::processRawLine(std::string_view raw) {
     if (raw.starts_with(kByteOrderMark)) raw.remove_prefix(kByteOrderMark.size());
-    processLine(detail::wellFormedUtf8(raw, repairScratch_));
+    processLine(detail::wellFormedUTF8(raw, repairScratch_));
 }
 
 void Parser::processLine(std::string_view line) {
