@@ -162,7 +162,7 @@ asio::awaitable<void> EventSource::runConnection() {
     while (!stop) {
         readyState_ = ReadyState::connecting;
         Request attempt = request_;
-        if (!parser.getLastEventId().empty()) attempt.headers.set("Last-Event-ID", parser.getLastEventId());
+        if (!parser.getLastEventID().empty()) attempt.headers.set("Last-Event-ID", parser.getLastEventID());
 
         std::exception_ptr failure;
         bool finishBody = false;

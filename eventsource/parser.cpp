@@ -162,8 +162,8 @@ void Parser::processField(std::string_view name, std::string_view value) {
         currentEventType_.emplace(value);
     } else if (name == "id") {
         if (value.find('\0') != std::string_view::npos) return;
-        currentEventId_.emplace(value);
-        lastEventId_.assign(value);
+        currentEventID_.emplace(value);
+        lastEventID_.assign(value);
     } else if (name == "retry") {
         setRetry(value);
     }
@@ -191,10 +191,10 @@ void Parser::setRetry(std::string_view value) {
 }
 
 void Parser::dispatchEvent() {
-    const bool pending = !currentData_.empty() || currentEventId_ || currentEventType_ || sawDataField_;
+    const bool pending = !currentData_.empty() || currentEventID_ || currentEventType_ || sawDataField_;
     if (pending && !blockRefused_) {
         queue_.emplace_back(Event{
-            .id = std::move(currentEventId_),
+            .id = std::move(currentEventID_),
             .event = std::move(currentEventType_),
             .data = std::move(currentData_),
             .retry = currentRetry_,
@@ -204,7 +204,7 @@ void Parser::dispatchEvent() {
 }
 
 void Parser::clearBlock() {
-    currentEventId_.reset();
+    currentEventID_.reset();
     currentEventType_.reset();
     currentData_.clear();
     currentRetry_.reset();
@@ -241,7 +241,7 @@ void Parser::finish() {
         processRawLine(lineBuffer_);
         lineBuffer_.clear();
     }
-    if (!currentData_.empty() || currentEventId_ || currentEventType_) processLine({});
+    if (!currentData_.empty() || currentEventID_ || currentEventType_) processLine({});
     // What is left of a block that made no event belongs to this body: a "data" or "retry"
     // line of it must not reach an event of the next body.
     clearBlock();

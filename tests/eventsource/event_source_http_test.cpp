@@ -92,7 +92,7 @@ TEST(EventSourceOverHTTP, AcceptsAnEventStreamTypeInCapitalsWithACharset) {
     EXPECT_TRUE(client.errors.empty());
 }
 
-TEST(EventSourceOverHTTP, ReconnectsAfterRetryWithTheLastEventId) {
+TEST(EventSourceOverHTTP, ReconnectsAfterRetryWithTheLastEventID) {
     auto feed = std::make_shared<ChunkFeed>();
     ScriptedHTTPServer server(inTurn({eventStream("id: 7\nretry: 100\ndata: a\n\n"), openEventStream(feed)}));
     Client client(server);

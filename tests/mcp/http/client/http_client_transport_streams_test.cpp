@@ -79,7 +79,7 @@ TEST_F(HTTPClientTransportStreamsTest, AFloodOfEventsWaitsForTheConsumer) {
     finish(*transport);
 }
 
-TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesIt) {
+TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIDAndCarriesIt) {
     const auto standing = std::make_shared<ChunkFeed>();
     ScriptedHTTPServer server([standing](const RecordedRequest& request) {
         if (request.method == "GET") return eventStream(standing);
@@ -118,7 +118,7 @@ TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInit
     finish(*transport);
 }
 
-TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResumesFromTheLastEventId) {
+TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResumesFromTheLastEventID) {
     std::atomic<int> served = 0;
     ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 200\nid: 41\ndata: {\"n\":1}\n\n", "id: 42\ndata: {\"n\":2}\n\n"});

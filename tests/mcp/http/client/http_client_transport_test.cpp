@@ -202,7 +202,7 @@ TEST_F(HTTPClientTransportTest, AnExpiredSessionIsForgottenSoTheNextPostGoesWith
     EXPECT_EQ(server.requests().at(2).header("MCP-Session-Id"), std::nullopt);
 }
 
-TEST_F(HTTPClientTransportTest, AChallengeStillGivesItsSessionId) {
+TEST_F(HTTPClientTransportTest, AChallengeStillGivesItsSessionID) {
     ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.status = 401, .headers = {{"MCP-Session-Id", "s-401"}}};
     });
