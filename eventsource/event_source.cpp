@@ -61,7 +61,7 @@ bool isEventSourceError(const std::exception_ptr& failure) {
 }  // namespace
 
 std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor, boost::urls::url url) {
-    auto connector = std::make_shared<NetStreamConnector>(net::HttpClient::make(executor));
+    auto connector = std::make_shared<NetStreamConnector>(net::HTTPClient::make(executor));
     return create(std::move(executor), std::move(url), std::move(connector));
 }
 
@@ -162,7 +162,7 @@ asio::awaitable<void> EventSource::runConnection() {
     while (!stop) {
         readyState_ = ReadyState::connecting;
         Request attempt = request_;
-        if (!parser.getLastEventId().empty()) attempt.headers.set("Last-Event-ID", parser.getLastEventId());
+        if (!parser.getLastEventID().empty()) attempt.headers.set("Last-Event-ID", parser.getLastEventID());
 
         std::exception_ptr failure;
         bool finishBody = false;

@@ -25,10 +25,10 @@ private:
 
 }  // namespace
 
-NetStreamConnector::NetStreamConnector(std::shared_ptr<net::HttpClient> client) : client_(std::move(client)) {}
+NetStreamConnector::NetStreamConnector(std::shared_ptr<net::HTTPClient> client) : client_(std::move(client)) {}
 
 boost::asio::awaitable<std::unique_ptr<StreamResponse>> NetStreamConnector::open(const Request& request) {
-    net::HttpRequest get{.method = "GET", .url = request.url, .timeout = request.timeout};
+    net::HTTPRequest get{.method = "GET", .url = request.url, .timeout = request.timeout};
     for (const auto& field : request.headers) get.headers.add(field.name_string(), field.value());
     co_return std::make_unique<NetStreamResponse>(co_await client_->start(std::move(get)));
 }

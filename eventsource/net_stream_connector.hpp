@@ -14,13 +14,13 @@ namespace eventsource {
 class NetStreamConnector : public StreamConnector {
 public:
     // Keeps `client`, which may be shared with other users.
-    explicit NetStreamConnector(std::shared_ptr<net::HttpClient> client);
+    explicit NetStreamConnector(std::shared_ptr<net::HTTPClient> client);
 
     // Throws the client's boost::system::system_error on a failure to connect or send.
     boost::asio::awaitable<std::unique_ptr<StreamResponse>> open(const Request& request) override;
 
 private:
-    std::shared_ptr<net::HttpClient> client_;
+    std::shared_ptr<net::HTTPClient> client_;
 };
 
 }  // namespace eventsource

@@ -186,7 +186,7 @@ void Parser::processRawLine(std::string_view raw, bool ascii) {
         return;
     }
     if (raw.starts_with(kByteOrderMark)) raw.remove_prefix(kByteOrderMark.size());
-    processLine(detail::wellFormedUtf8(raw, repairScratch_));
+    processLine(detail::wellFormedUTF8(raw, repairScratch_));
 }
 
 void Parser::processLine(std::string_view line) {
@@ -227,7 +227,7 @@ void Parser::processField(std::string_view name, std::string_view value) {
     case 2:
         if (name == "id" && std::find(value.begin(), value.end(), '\0') == value.end()) {
             current_.id.emplace(value);
-            lastEventId_.assign(value);
+            lastEventID_.assign(value);
         }
         return;
     default:

@@ -65,7 +65,7 @@ public:
 
     // The id of the last valid "id" line of the stream; empty before any (and after an empty
     // "id" line).
-    const std::string& getLastEventId() const noexcept { return lastEventId_; }
+    const std::string& getLastEventID() const noexcept { return lastEventID_; }
 
     // The reconnection time in milliseconds: the last accepted "retry" value brought into
     // the limits' range, or kDefaultReconnectionTime.
@@ -105,7 +105,7 @@ private:
 
     // The event of the current block, as far as its lines have made it.
     Event current_;
-    std::string lastEventId_;
+    std::string lastEventID_;
     std::optional<std::int64_t> reconnectionTime_;
 
     std::string lineBuffer_;

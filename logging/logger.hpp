@@ -29,7 +29,7 @@ namespace logging {
 //
 //     logging::Logger logger("mcp.transport.stdio", logging::NoOpLogHandler());
 //     logger.debug([&] { return "read " + std::to_string(size) + " bytes"; },
-//                  [&] { return logging::Logger::Metadata{{"session", sessionId}}; });
+//                  [&] { return logging::Logger::Metadata{{"session", sessionID}}; });
 //
 // Every log call is inline: it reads the handler's level and returns at once when the event is
 // below it, without calling any of the callables it was given (message, error, metadata,

@@ -45,7 +45,7 @@ bool isStaleConnection(const error_code& error) {
            error == asio::ssl::error::stream_truncated;
 }
 
-http::request<http::string_body> toBeast(const HttpRequest& request) {
+http::request<http::string_body> toBeast(const HTTPRequest& request) {
     http::request<http::string_body> message;
     message.method_string(request.method);
     const auto target = request.url.encoded_target();
@@ -68,11 +68,11 @@ HeaderMap toHeaderMap(const http::response_parser<http::buffer_body>::value_type
 
 }  // namespace
 
-std::shared_ptr<HttpClient> HttpClient::make(asio::any_io_executor executor, HttpClientOptions options) {
-    return std::shared_ptr<HttpClient>(new HttpClient(std::move(executor), std::move(options)));
+std::shared_ptr<HTTPClient> HTTPClient::make(asio::any_io_executor executor, HTTPClientOptions options) {
+    return std::shared_ptr<HTTPClient>(new HTTPClient(std::move(executor), std::move(options)));
 }
 
-HttpClient::HttpClient(asio::any_io_executor executor, HttpClientOptions options)
+HTTPClient::HTTPClient(asio::any_io_executor executor, HTTPClientOptions options)
     : executor_(std::move(executor)),
       options_(std::move(options)),
       tls_(makeTlsContext(options_.tls)),
@@ -84,16 +84,16 @@ HttpClient::HttpClient(asio::any_io_executor executor, HttpClientOptions options
     if (!options_.connector) options_.connector = std::make_shared<TcpConnector>();
 }
 
-HttpClient::~HttpClient() { shutdown(); }
+HTTPClient::~HTTPClient() { shutdown(); }
 
-void HttpClient::shutdown() {
+void HTTPClient::shutdown() {
     registry_->shutdown();
     pool_->close();
 }
 
-bool HttpClient::isShutDown() const { return registry_->isShutDown(); }
+bool HTTPClient::isShutDown() const { return registry_->isShutDown(); }
 
-asio::awaitable<void> HttpClient::openConnection(detail::Operation& operation, const HttpRequest& request,
+asio::awaitable<void> HTTPClient::openConnection(detail::Operation& operation, const HTTPRequest& request,
                                                  const std::string& poolKey) {
     const std::string host = request.url.host_address();
     auto endpoints = co_await asio::co_spawn(operation.executor, options_.resolver->resolve(host, portOf(request.url)),
@@ -133,7 +133,7 @@ asio::awaitable<void> HttpClient::openConnection(detail::Operation& operation, c
     if (error) throw boost::system::system_error(error);
 }
 
-asio::awaitable<error_code> HttpClient::exchange(detail::Operation& operation, const HttpRequest& request) {
+asio::awaitable<error_code> HTTPClient::exchange(detail::Operation& operation, const HTTPRequest& request) {
     auto& connection = *operation.connection;
     const auto token = [&] {
         return asio::bind_cancellation_slot(operation.signal.slot(), asio::as_tuple(asio::use_awaitable));
@@ -163,7 +163,7 @@ asio::awaitable<error_code> HttpClient::exchange(detail::Operation& operation, c
     co_return error;
 }
 
-asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
+asio::awaitable<ResponseStream> HTTPClient::start(HTTPRequest request) {
     const auto scheme = request.url.scheme_id();
     if (scheme != boost::urls::scheme::http && scheme != boost::urls::scheme::https) {
         fail(Error::unsupportedScheme, std::string(request.url.scheme()));
@@ -221,9 +221,9 @@ asio::awaitable<ResponseStream> HttpClient::start(HttpRequest request) {
     co_return ResponseStream(std::move(operation), status, std::move(headers), options_.readChunkBytes);
 }
 
-asio::awaitable<HttpResponse> HttpClient::fetch(HttpRequest request) {
+asio::awaitable<HTTPResponse> HTTPClient::fetch(HTTPRequest request) {
     auto stream = co_await start(std::move(request));
-    HttpResponse response{stream.status(), stream.headers(), {}};
+    HTTPResponse response{stream.status(), stream.headers(), {}};
     response.body = co_await stream.readAll(options_.maxBodyBytes);
     co_return response;
 }

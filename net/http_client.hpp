@@ -1,23 +1,23 @@
 #pragma once
 
-// HttpClient: a small HTTP/1.1 client for the library's own requests.
+// HTTPClient: a small HTTP/1.1 client for the library's own requests.
 //
-//     auto client = net::HttpClient::make(executor);
-//     net::HttpRequest request{.method = "POST", .url = url, .body = text};
-//     net::HttpResponse response = co_await client->fetch(request);     // whole body
+//     auto client = net::HTTPClient::make(executor);
+//     net::HTTPRequest request{.method = "POST", .url = url, .body = text};
+//     net::HTTPResponse response = co_await client->fetch(request);     // whole body
 //     net::ResponseStream stream = co_await client->start(request);     // head, then pieces
 //
 // What it does, and what it leaves out on purpose:
 // - Redirects are never followed: a 3xx answer is returned like any other, so whoever sent
 //   the request decides (credentials never travel to a place nobody checked).
-// - Timeouts are idle timeouts (HttpRequest::timeout), restarted by every connect, write
+// - Timeouts are idle timeouts (HTTPRequest::timeout), restarted by every connect, write
 //   and read; a stream that keeps delivering never times out.
 // - Connections are kept alive and reused for the same scheme, host and port, once a
 //   response was read to its end; a response left unread closes its connection. At most
-//   HttpClientOptions::maxConnectionsPerHost are open per host; further requests queue.
+//   HTTPClientOptions::maxConnectionsPerHost are open per host; further requests queue.
 // - https checks the peer's certificate chain and host name (TLS 1.2 or later, SNI).
 // - No cookies, caching, compression, proxies or HTTP/2.
-// - Response heads are bounded by HttpClientOptions::maxHeaderBytes; bodies read whole by
+// - Response heads are bounded by HTTPClientOptions::maxHeaderBytes; bodies read whole by
 //   fetch() by maxBodyBytes.
 //
 // Thread safety: the client may be shared by coroutines on different executors and strands.
@@ -45,7 +45,7 @@ class Operation;
 class OperationRegistry;
 }  // namespace detail
 
-struct HttpClientOptions {
+struct HTTPClientOptions {
     // The largest response head (status line and fields) accepted.
     std::size_t maxHeaderBytes = 64 * 1024;
     // The largest body fetch() takes in; ResponseStream::readAll takes its own limit.
@@ -66,25 +66,25 @@ struct HttpClientOptions {
     std::shared_ptr<Connector> connector;
 };
 
-class HttpClient : public std::enable_shared_from_this<HttpClient> {
+class HTTPClient : public std::enable_shared_from_this<HTTPClient> {
 public:
     // A client whose connections are made on `executor`. Throws boost::system::system_error
     // when a configured TLS authority can't be read.
-    static std::shared_ptr<HttpClient> make(boost::asio::any_io_executor executor, HttpClientOptions options = {});
+    static std::shared_ptr<HTTPClient> make(boost::asio::any_io_executor executor, HTTPClientOptions options = {});
 
-    ~HttpClient();
-    HttpClient(const HttpClient&) = delete;
-    HttpClient& operator=(const HttpClient&) = delete;
+    ~HTTPClient();
+    HTTPClient(const HTTPClient&) = delete;
+    HTTPClient& operator=(const HTTPClient&) = delete;
 
     // Sends `request` and returns once the response head has arrived. Throws
     // boost::system::system_error: Error::cancelled after shutdown(), Error::timedOut,
     // Error::unsupportedScheme, Error::invalidURL, Error::unsafeHeader (before anything is
     // sent), Error::headerTooLarge, or the error of the resolver, the connector, TLS or the
     // network.
-    boost::asio::awaitable<ResponseStream> start(HttpRequest request);
+    boost::asio::awaitable<ResponseStream> start(HTTPRequest request);
 
     // start(), then the whole body (at most maxBodyBytes, else Error::bodyTooLarge).
-    boost::asio::awaitable<HttpResponse> fetch(HttpRequest request);
+    boost::asio::awaitable<HTTPResponse> fetch(HTTPRequest request);
 
     // Cancels every request in flight (they fail with Error::cancelled), closes the idle
     // connections and refuses every later request with Error::cancelled. From any thread;
@@ -92,18 +92,18 @@ public:
     void shutdown();
     bool isShutDown() const;
 
-    const HttpClientOptions& options() const noexcept { return options_; }
+    const HTTPClientOptions& options() const noexcept { return options_; }
 
 private:
-    HttpClient(boost::asio::any_io_executor executor, HttpClientOptions options);
+    HTTPClient(boost::asio::any_io_executor executor, HTTPClientOptions options);
 
-    boost::asio::awaitable<void> openConnection(detail::Operation& operation, const HttpRequest& request,
+    boost::asio::awaitable<void> openConnection(detail::Operation& operation, const HTTPRequest& request,
                                                 const std::string& poolKey);
     boost::asio::awaitable<boost::system::error_code> exchange(detail::Operation& operation,
-                                                               const HttpRequest& request);
+                                                               const HTTPRequest& request);
 
     boost::asio::any_io_executor executor_;
-    HttpClientOptions options_;
+    HTTPClientOptions options_;
     boost::asio::ssl::context tls_;
     std::shared_ptr<detail::ConnectionPool> pool_;
     std::shared_ptr<detail::OperationRegistry> registry_;

@@ -1,6 +1,6 @@
 #pragma once
 
-// HttpRequest and HttpResponse: one HTTP exchange as plain values.
+// HTTPRequest and HTTPResponse: one HTTP exchange as plain values.
 
 #include "net/header_map.hpp"
 
@@ -14,7 +14,7 @@
 
 namespace net {
 
-struct HttpRequest {
+struct HTTPRequest {
     // "GET", "POST", ... sent as given.
     std::string method = "GET";
     // An absolute http or https URL; its path and query are the request target.
@@ -33,7 +33,7 @@ struct HttpRequest {
 };
 
 // A response read to its end.
-struct HttpResponse {
+struct HTTPResponse {
     int status = 0;
     HeaderMap headers;
     std::string body;

@@ -1,7 +1,7 @@
 #pragma once
 
 // ResponseStream: a response whose head has arrived and whose body is read piece by piece,
-// as it arrives. Made by HttpClient::start.
+// as it arrives. Made by HTTPClient::start.
 //
 //     auto response = co_await client->start(request);
 //     while (true) {

@@ -94,7 +94,7 @@ HostReply send(beast::flat_buffer& buffer, const Target& target, http::request<h
 
 }  // namespace
 
-HostReply HttpHostClient::post(const std::string& url, const Headers& headers, const std::string& body) {
+HostReply HTTPHostClient::post(const std::string& url, const Headers& headers, const std::string& body) {
     const auto target = targetOf(url);
     http::request<http::string_body> request(http::verb::post, target.path, 11);
     for (const auto& [name, value] : headers) request.set(name, value);
@@ -102,7 +102,7 @@ HostReply HttpHostClient::post(const std::string& url, const Headers& headers, c
     return send(buffer_, target, std::move(request), timeouts_.post);
 }
 
-void HttpHostClient::probe(const std::string& url) {
+void HTTPHostClient::probe(const std::string& url) {
     const auto target = targetOf(url);
     send(buffer_, target, http::request<http::string_body>(http::verb::post, target.path, 11), timeouts_.probe);
 }

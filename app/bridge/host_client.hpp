@@ -58,13 +58,13 @@ struct HostTimeouts {
     std::chrono::steady_clock::duration probe = std::chrono::seconds(60);
 };
 
-// HttpHostClient: HostClient over one new TCP connection per request (the host closes each
+// HTTPHostClient: HostClient over one new TCP connection per request (the host closes each
 // after its answer). Each exchange waits on its own socket (DeadlineSocket) and reads into a
 // buffer kept for the client's life, so that a post costs the connection and little else;
 // hence one thread at a time.
-class HttpHostClient final : public HostClient {
+class HTTPHostClient final : public HostClient {
 public:
-    explicit HttpHostClient(HostTimeouts timeouts = {}) : timeouts_(timeouts) {}
+    explicit HTTPHostClient(HostTimeouts timeouts = {}) : timeouts_(timeouts) {}
 
     HostReply post(const std::string& url, const Headers& headers, const std::string& body) override;
     void probe(const std::string& url) override;

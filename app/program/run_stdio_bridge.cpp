@@ -76,7 +76,7 @@ int runStdioBridge() {
         return 1;
     }
     platform::OpenSSLRandom random;
-    HttpHostClient host;
+    HTTPHostClient host;
     // The program it starts shows no running notice should it find itself running already.
     platform::PosixSelfLauncher launcher(
         "/proc/self/exe", {platform::LinuxProcessInfo().executablePath(), std::string(kFromBridgeArgument)},

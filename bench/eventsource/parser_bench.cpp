@@ -133,7 +133,7 @@ void LongLineWithoutEnd(benchmark::State& state) {
 }
 BENCHMARK(LongLineWithoutEnd);
 
-void IllFormedUtf8(benchmark::State& state) {
+void IllFormedUTF8(benchmark::State& state) {
     static const std::string stream = [] {
         std::string line = "data: ";
         for (int i = 0; i < 40; ++i) line += "\xFF\xE2\x82 ok ";
@@ -143,7 +143,7 @@ void IllFormedUtf8(benchmark::State& state) {
     }();
     feedInChunks(state, stream, 16 * 1024);
 }
-BENCHMARK(IllFormedUtf8);
+BENCHMARK(IllFormedUTF8);
 
 }  // namespace
 

@@ -50,7 +50,7 @@ void roundTrips(benchmark::State& state, bool keepAlive) {
     asio::io_context io;
     mcp::HTTPClientTransport::Options options;
     if (!keepAlive) {
-        options.requestModifier = [](net::HttpRequest request) {
+        options.requestModifier = [](net::HTTPRequest request) {
             request.headers.set("Connection", "close");
             return request;
         };

@@ -35,7 +35,7 @@ bool isAscii(std::string_view text) noexcept {
     return true;
 }
 
-void repairUtf8(std::string& out, std::string_view text) {
+void repairUTF8(std::string& out, std::string_view text) {
     out.clear();
     const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = begin + text.size();
@@ -59,13 +59,13 @@ void repairUtf8(std::string& out, std::string_view text) {
     out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(end - run));
 }
 
-std::string_view wellFormedUtf8(std::string_view text, std::string& scratch) {
+std::string_view wellFormedUTF8(std::string_view text, std::string& scratch) {
     if (isAscii(text)) return text;
     const auto* const end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
     for (const auto* p = reinterpret_cast<const unsigned char*>(text.data()); p != end;) {
         const std::ptrdiff_t scanned = *p < 0x80 ? 1 : scanSequence(p, end);
         if (scanned < 0) {
-            repairUtf8(scratch, text);
+            repairUTF8(scratch, text);
             return scratch;
         }
         p += scanned;

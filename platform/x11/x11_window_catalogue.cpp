@@ -24,8 +24,8 @@ std::string textProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t pr
     return std::string(bytes, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
 }
 
-// latin1ToUtf8: WM_NAME of type STRING is ISO 8859-1.
-std::string latin1ToUtf8(std::string_view text) {
+// latin1ToUTF8: WM_NAME of type STRING is ISO 8859-1.
+std::string latin1ToUTF8(std::string_view text) {
     std::string utf8;
     utf8.reserve(text.size());
     for (const char ch : text) {
@@ -113,7 +113,7 @@ std::string X11WindowCatalogue::title(xcb_window_t window) const {
     auto* c = connection_.get();
     auto name = textProperty(c, window, atoms_.name, atoms_.utf8String);
     if (!name.empty()) return name;
-    return latin1ToUtf8(textProperty(c, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING));
+    return latin1ToUTF8(textProperty(c, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING));
 }
 
 bool X11WindowCatalogue::ordinary(xcb_window_t window) const {

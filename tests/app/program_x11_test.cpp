@@ -72,7 +72,7 @@ protected:
     // listening: whether the program answers on its port.
     bool listening() const {
         try {
-            app::HttpHostClient({1s, 1s}).probe(url());
+            app::HTTPHostClient({1s, 1s}).probe(url());
             return true;
         } catch (const app::HostUnreachable&) {
             return false;

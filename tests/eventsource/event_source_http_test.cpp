@@ -21,11 +21,11 @@ namespace asio = boost::asio;
 using test_support::ChunkFeed;
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 using namespace std::chrono_literals;
 
 // Answers the n-th request with the n-th reply; later requests get the last one.
-ScriptedHttpServer::Script inTurn(std::vector<Reply> replies) {
+ScriptedHTTPServer::Script inTurn(std::vector<Reply> replies) {
     auto next = std::make_shared<std::atomic<std::size_t>>(0);
     return [replies = std::move(replies), next](const RecordedRequest&) {
         return replies[std::min(next->fetch_add(1), replies.size() - 1)];
@@ -42,13 +42,13 @@ Reply openEventStream(std::shared_ptr<ChunkFeed> feed, std::string contentType =
 
 class Client : public testing::EventSourceHarness<NetStreamConnector> {
 public:
-    explicit Client(const ScriptedHttpServer& server)
+    explicit Client(const ScriptedHTTPServer& server)
         : EventSourceHarness(boost::urls::url(server.url("/events")), [](asio::any_io_executor executor) {
-              return std::make_shared<NetStreamConnector>(net::HttpClient::make(executor));
+              return std::make_shared<NetStreamConnector>(net::HTTPClient::make(executor));
           }) {}
 };
 
-TEST(EventSourceOverHttp, RefusedAnswersEndTheClientAfterOneRequest) {
+TEST(EventSourceOverHTTP, RefusedAnswersEndTheClientAfterOneRequest) {
     const struct {
         std::string_view name;
         Reply reply;
@@ -60,7 +60,7 @@ TEST(EventSourceOverHttp, RefusedAnswersEndTheClientAfterOneRequest) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        ScriptedHttpServer server(inTurn({c.reply}));
+        ScriptedHTTPServer server(inTurn({c.reply}));
         Client client(server);
         client.runUntil([&] { return !client.errors.empty(); });
         EXPECT_EQ(client.readyState(), ReadyState::closed);
@@ -71,9 +71,9 @@ TEST(EventSourceOverHttp, RefusedAnswersEndTheClientAfterOneRequest) {
     }
 }
 
-TEST(EventSourceOverHttp, AcceptsAnEventStreamTypeInCapitalsWithACharset) {
+TEST(EventSourceOverHTTP, AcceptsAnEventStreamTypeInCapitalsWithACharset) {
     auto feed = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server(inTurn({openEventStream(feed, "TEXT/EVENT-STREAM; charset=utf-8")}));
+    ScriptedHTTPServer server(inTurn({openEventStream(feed, "TEXT/EVENT-STREAM; charset=utf-8")}));
     Client client(server);
     feed->push("data: hello\n\n");
     client.runUntil([&] { return !client.events.empty(); });
@@ -92,9 +92,9 @@ TEST(EventSourceOverHttp, AcceptsAnEventStreamTypeInCapitalsWithACharset) {
     EXPECT_TRUE(client.errors.empty());
 }
 
-TEST(EventSourceOverHttp, ReconnectsAfterRetryWithTheLastEventId) {
+TEST(EventSourceOverHTTP, ReconnectsAfterRetryWithTheLastEventID) {
     auto feed = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server(inTurn({eventStream("id: 7\nretry: 100\ndata: a\n\n"), openEventStream(feed)}));
+    ScriptedHTTPServer server(inTurn({eventStream("id: 7\nretry: 100\ndata: a\n\n"), openEventStream(feed)}));
     Client client(server);
     client.runUntil([&] { return server.requests().size() == 2; });
     feed->push("data: b\n\n");
@@ -110,7 +110,7 @@ TEST(EventSourceOverHttp, ReconnectsAfterRetryWithTheLastEventId) {
     EXPECT_EQ(server.requests().size(), 2u);
 }
 
-TEST(EventSourceOverHttp, CloseDuringTheReconnectionWaitSendsNothingMore) {
+TEST(EventSourceOverHTTP, CloseDuringTheReconnectionWaitSendsNothingMore) {
     const struct {
         std::string_view name, body;
     } kCases[] = {
@@ -119,7 +119,7 @@ TEST(EventSourceOverHttp, CloseDuringTheReconnectionWaitSendsNothingMore) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        ScriptedHttpServer server(inTurn({eventStream(std::string(c.body))}));
+        ScriptedHTTPServer server(inTurn({eventStream(std::string(c.body))}));
         Client client(server);
         client.runUntil([&] { return !client.errors.empty(); });
         client.close();

@@ -68,7 +68,7 @@ TEST(EventSource, AcceptsTheMediaTypeInAnyCaseWithParameters) {
     EXPECT_TRUE(harness.errors.empty()) << "close() reports nothing";
 }
 
-TEST(EventSource, ReconnectsAfterTheServerHonouringRetryAndSendingTheLastEventId) {
+TEST(EventSource, ReconnectsAfterTheServerHonouringRetryAndSendingTheLastEventID) {
     Harness harness({
         Answer{.chunks = {"id: 1\nretry: 150\ndata: a\n\n"}, .end = Answer::End::fails},
         Answer{.chunks = {"id: 2\ndata: b\n\n"}},

@@ -20,14 +20,14 @@ using namespace std::literals;
 // and what it remembered at the end.
 struct Outcome {
     std::vector<std::variant<Event, std::string>> entries;
-    std::string lastEventId;
+    std::string lastEventID;
     std::int64_t reconnectionTime = 0;
 
     friend bool operator==(const Outcome&, const Outcome&) = default;
 };
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
-    *out << "lastEventId=\"" << outcome.lastEventId << "\" reconnectionTime=" << outcome.reconnectionTime
+    *out << "lastEventID=\"" << outcome.lastEventID << "\" reconnectionTime=" << outcome.reconnectionTime
          << " entries:";
     for (const auto& entry : outcome.entries) {
         *out << "\n  ";
@@ -66,7 +66,7 @@ Outcome parseWith(Parser::Limits limits, const std::function<void(Parser&, const
         parser.finish();
         drain(parser, outcome);
     }
-    outcome.lastEventId = parser.getLastEventId();
+    outcome.lastEventID = parser.getLastEventID();
     outcome.reconnectionTime = parser.getReconnectionTime();
     return outcome;
 }
@@ -114,7 +114,7 @@ struct Fixture {
     std::string_view name;
     std::string_view input;
     std::vector<std::variant<Event, std::string>> events;
-    std::string lastEventId;
+    std::string lastEventID;
     std::int64_t reconnectionTime = kDefault;
     // A second body the same parser reads after `input` has ended; none when empty.
     std::string_view nextBody = {};
@@ -226,7 +226,7 @@ const std::vector<Fixture>& fixtures() {
 TEST(Parser, FixtureStreamsGiveTheirEventsHoweverTheyAreSplit) {
     for (const auto& fixture : fixtures()) {
         SCOPED_TRACE(fixture.name);
-        expectSameForEveryFeeding(fixture.input, Outcome{fixture.events, fixture.lastEventId, fixture.reconnectionTime},
+        expectSameForEveryFeeding(fixture.input, Outcome{fixture.events, fixture.lastEventID, fixture.reconnectionTime},
                                   {}, fixture.nextBody);
     }
 }
@@ -241,14 +241,14 @@ TEST(Parser, GetNextEventOnAnEmptyQueueGivesNothing) {
     EXPECT_FALSE(parser.hasQueuedEvent());
 }
 
-TEST(Parser, KeepsIdAndRetryAcrossFinishForTheNextBody) {
+TEST(Parser, KeepsIDAndRetryAcrossFinishForTheNextBody) {
     Parser parser;
     parser.consume("id: 4\nretry: 500\ndata: a"sv);
     parser.finish();
     EXPECT_EQ(parser.getNextEvent(), (Event{.id = "4", .data = "a", .retry = 500}));
     parser.consume("data: b\n\n"sv);
     EXPECT_EQ(parser.getNextEvent(), data("b"));
-    EXPECT_EQ(parser.getLastEventId(), "4");
+    EXPECT_EQ(parser.getLastEventID(), "4");
     EXPECT_EQ(parser.getReconnectionTime(), 500);
 }
 
@@ -303,7 +303,7 @@ TEST(Parser, OversizedLinesAndEventsAreRefusedAndTheStreamGoesOn) {
     const struct {
         std::string_view name, input;
         std::vector<std::variant<Event, std::string>> entries;
-        std::string lastEventId;
+        std::string lastEventID;
     } kCases[] = {
         {"line at the limit accepted", "data: 0123456789\n\n", {data("0123456789")}, ""},
         {"long line between events",
@@ -331,7 +331,7 @@ TEST(Parser, OversizedLinesAndEventsAreRefusedAndTheStreamGoesOn) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        expectSameForEveryFeeding(c.input, Outcome{c.entries, c.lastEventId, kDefault}, limits);
+        expectSameForEveryFeeding(c.input, Outcome{c.entries, c.lastEventID, kDefault}, limits);
     }
 }
 

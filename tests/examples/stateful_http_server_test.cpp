@@ -255,7 +255,7 @@ TEST_F(StatefulHTTPServerExample, CarriesTheServersMessagesOnOneStandingStream) 
     }
 }
 
-TEST_F(StatefulHTTPServerExample, ResumesByLastEventIdWithTheOriginalIdsThenANewPrimingEvent) {
+TEST_F(StatefulHTTPServerExample, ResumesByLastEventIDWithTheOriginalIDsThenANewPrimingEvent) {
     const auto session = openSession();
     const auto standing = openStandingStream(session);
     const std::string primingID = standing->event().at(0).substr(4);

@@ -16,16 +16,16 @@ namespace asio = boost::asio;
 using test_support::ChunkFeed;
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 
-class HttpClientTest : public testing::NetTestFixture {
+class HTTPClientTest : public testing::NetTestFixture {
 protected:
-    std::shared_ptr<HttpClient> makeClient(HttpClientOptions options = {}) {
-        return HttpClient::make(io_.get_executor(), std::move(options));
+    std::shared_ptr<HTTPClient> makeClient(HTTPClientOptions options = {}) {
+        return HTTPClient::make(io_.get_executor(), std::move(options));
     }
 
     // Starts `request` and reads its body piece by piece.
-    static asio::awaitable<std::vector<std::string>> pieces(std::shared_ptr<HttpClient> client, HttpRequest request) {
+    static asio::awaitable<std::vector<std::string>> pieces(std::shared_ptr<HTTPClient> client, HTTPRequest request) {
         auto stream = co_await client->start(std::move(request));
         std::vector<std::string> read;
         while (true) {
@@ -36,7 +36,7 @@ protected:
     }
 
     // The same, recording each piece as it comes.
-    static asio::awaitable<int> readInto(std::shared_ptr<HttpClient> client, HttpRequest request,
+    static asio::awaitable<int> readInto(std::shared_ptr<HTTPClient> client, HTTPRequest request,
                                          std::vector<std::string>& seen, bool& ended) {
         auto stream = co_await client->start(std::move(request));
         while (true) {
@@ -49,7 +49,7 @@ protected:
     }
 
     // Starts `request`, hands out its cancel handle and waits for a first piece.
-    static asio::awaitable<int> readOnce(std::shared_ptr<HttpClient> client, HttpRequest request,
+    static asio::awaitable<int> readOnce(std::shared_ptr<HTTPClient> client, HTTPRequest request,
                                          CancelHandle& handle, bool& started) {
         auto stream = co_await client->start(std::move(request));
         handle = stream.cancelHandle();
@@ -59,14 +59,14 @@ protected:
     }
 
     // Starts `request` and drops the stream without reading its body.
-    static asio::awaitable<int> headOnly(std::shared_ptr<HttpClient> client, HttpRequest request) {
+    static asio::awaitable<int> headOnly(std::shared_ptr<HTTPClient> client, HTTPRequest request) {
         auto stream = co_await client->start(std::move(request));
         co_return stream.status();
     }
 };
 
-TEST_F(HttpClientTest, SendsTheRequestAsGivenWithHostAndLength) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 200, .body = "ok"}; });
+TEST_F(HTTPClientTest, SendsTheRequestAsGivenWithHostAndLength) {
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.status = 200, .body = "ok"}; });
     auto client = makeClient();
     auto post = request(server.url("/mcp?x=1"), "POST", R"({"a":1})");
     post.headers.add("Accept", "application/json, text/event-stream");
@@ -87,8 +87,8 @@ TEST_F(HttpClientTest, SendsTheRequestAsGivenWithHostAndLength) {
     EXPECT_EQ(recorded.header("Accept-Encoding"), std::nullopt);
 }
 
-TEST_F(HttpClientTest, ReturnsRedirectsAndErrorStatusesWithoutFollowingThem) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+TEST_F(HTTPClientTest, ReturnsRedirectsAndErrorStatusesWithoutFollowingThem) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.target == "/old") {
             return Reply{.status = 307, .headers = {{"Location", "/new"}, {"Content-Type", "text/html"}}, .body = "moved"};
         }
@@ -103,8 +103,8 @@ TEST_F(HttpClientTest, ReturnsRedirectsAndErrorStatusesWithoutFollowingThem) {
     EXPECT_EQ(server.requests().size(), 1u) << "the redirect was not followed";
 }
 
-TEST_F(HttpClientTest, MergesRepeatedResponseFields) {
-    ScriptedHttpServer server([](const RecordedRequest&) {
+TEST_F(HTTPClientTest, MergesRepeatedResponseFields) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.status = 401,
                      .headers = {{"WWW-Authenticate", "Basic realm=\"x\""}, {"www-authenticate", "Bearer realm=\"y\""}}};
     });
@@ -113,9 +113,9 @@ TEST_F(HttpClientTest, MergesRepeatedResponseFields) {
     EXPECT_EQ(response.headers.get("WWW-Authenticate"), "Basic realm=\"x\", Bearer realm=\"y\"");
 }
 
-TEST_F(HttpClientTest, HandsOutEachPieceOfAStreamAsItArrives) {
+TEST_F(HTTPClientTest, HandsOutEachPieceOfAStreamAsItArrives) {
     const auto feed = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([feed](const RecordedRequest&) {
+    ScriptedHTTPServer server([feed](const RecordedRequest&) {
         return Reply{.status = 200, .headers = {{"Content-Type", "text/event-stream"}}, .feed = feed};
     });
     auto client = makeClient();
@@ -133,8 +133,8 @@ TEST_F(HttpClientTest, HandsOutEachPieceOfAStreamAsItArrives) {
     EXPECT_EQ(seen, (std::vector<std::string>{"data: 1\n\n", "data: 2\n\n"}));
 }
 
-TEST_F(HttpClientTest, SequentialRequestsShareOneConnection) {
-    ScriptedHttpServer server([](const RecordedRequest& request) { return Reply{.body = request.body}; });
+TEST_F(HTTPClientTest, SequentialRequestsShareOneConnection) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) { return Reply{.body = request.body}; });
     auto client = makeClient();
     for (int i = 0; i < 100; ++i) {
         const auto response = await(client->fetch(request(server.url(), "POST", std::to_string(i))));
@@ -158,12 +158,12 @@ public:
 
 // A server that made the client answer thousands of its requests at once once had it open a
 // connection for each: a few are open per host, and the other requests wait their turn for one.
-TEST_F(HttpClientTest, KeepsAFewConnectionsPerHostAndQueuesTheRest) {
+TEST_F(HTTPClientTest, KeepsAFewConnectionsPerHostAndQueuesTheRest) {
     constexpr int kRequests = 5;
     std::vector<std::shared_ptr<ChunkFeed>> feeds;
     for (int i = 0; i < kRequests; ++i) feeds.push_back(std::make_shared<ChunkFeed>());
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) { return Reply{.feed = feeds.at(served++)}; });
+    ScriptedHTTPServer server([&](const RecordedRequest&) { return Reply{.feed = feeds.at(served++)}; });
     const auto connector = std::make_shared<CountingConnector>();
     auto client = makeClient({.maxConnectionsPerHost = 2,
                               .resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"127.0.0.1"}),
@@ -191,8 +191,8 @@ TEST_F(HttpClientTest, KeepsAFewConnectionsPerHostAndQueuesTheRest) {
     EXPECT_EQ(connector->opened, 2) << "a connection read to its end passes, kept alive, to the request waiting";
 }
 
-TEST_F(HttpClientTest, AStreamLeftUnreadClosesItsConnection) {
-    ScriptedHttpServer server([](const RecordedRequest&) {
+TEST_F(HTTPClientTest, AStreamLeftUnreadClosesItsConnection) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.chunks = {"a", "b"}, .chunkDelay = std::chrono::milliseconds(50)};
     });
     auto client = makeClient();
@@ -201,9 +201,9 @@ TEST_F(HttpClientTest, AStreamLeftUnreadClosesItsConnection) {
     EXPECT_EQ(server.connectionsAccepted(), 2);
 }
 
-TEST_F(HttpClientTest, SendsAgainOnANewConnectionWhenTheServerClosedTheIdleOne) {
+TEST_F(HTTPClientTest, SendsAgainOnANewConnectionWhenTheServerClosedTheIdleOne) {
     // Keep-alive by default, yet the server closes right after the reply.
-    ScriptedHttpServer server([](const RecordedRequest&) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.close = true, .raw = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"};
     });
     auto client = makeClient();
@@ -214,10 +214,10 @@ TEST_F(HttpClientTest, SendsAgainOnANewConnectionWhenTheServerClosedTheIdleOne) 
     EXPECT_EQ(server.connectionsAccepted(), 2);
 }
 
-TEST_F(HttpClientTest, AnIdleTimeoutEndsASilentExchangeButNotAStreamThatKeepsTalking) {
+TEST_F(HTTPClientTest, AnIdleTimeoutEndsASilentExchangeButNotAStreamThatKeepsTalking) {
     // The gaps stay well under the timeout: a busy machine (the sanitizers, parallel tests) can
     // hold a chunk back by tens of milliseconds.
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.target == "/silent") return Reply{.delay = std::chrono::seconds(5)};
         return Reply{.chunks = {"1", "2", "3", "4", "5", "6"}, .chunkDelay = std::chrono::milliseconds(100)};
     });
@@ -233,9 +233,9 @@ TEST_F(HttpClientTest, AnIdleTimeoutEndsASilentExchangeButNotAStreamThatKeepsTal
     EXPECT_EQ(read.size(), 6u);
 }
 
-TEST_F(HttpClientTest, CancellingAStreamEndsTheReadUnderWayAtOnce) {
+TEST_F(HTTPClientTest, CancellingAStreamEndsTheReadUnderWayAtOnce) {
     const auto feed = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([feed](const RecordedRequest&) { return Reply{.feed = feed}; });
+    ScriptedHTTPServer server([feed](const RecordedRequest&) { return Reply{.feed = feed}; });
     auto client = makeClient();
     CancelHandle handle;
     bool started = false;
@@ -255,8 +255,8 @@ TEST_F(HttpClientTest, CancellingAStreamEndsTheReadUnderWayAtOnce) {
     }
 }
 
-TEST_F(HttpClientTest, ShutdownCancelsEveryRequestAndRefusesNewOnes) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(5)}; });
+TEST_F(HTTPClientTest, ShutdownCancelsEveryRequestAndRefusesNewOnes) {
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(5)}; });
     auto client = makeClient();
     auto first = start(client->fetch(request(server.url())));
     auto second = start(client->fetch(request(server.url())));
@@ -274,15 +274,15 @@ TEST_F(HttpClientTest, ShutdownCancelsEveryRequestAndRefusesNewOnes) {
     EXPECT_EQ(server.requests().size(), 2u);
 }
 
-TEST_F(HttpClientTest, OversizedAnswersFailWithAClearError) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+TEST_F(HTTPClientTest, OversizedAnswersFailWithAClearError) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.target == "/length/99") return Reply{.body = std::string(99, 'x')};
         if (request.target == "/length/100") return Reply{.body = std::string(100, 'x')};
         if (request.target == "/chunked/99") return Reply{.chunks = {std::string(60, 'x'), std::string(39, 'x')}};
         if (request.target == "/chunked/100") return Reply{.chunks = {std::string(60, 'x'), std::string(40, 'x')}};
         return Reply{.headers = {{"X-Big", std::string(2000, 'h')}}};
     });
-    HttpClientOptions options;
+    HTTPClientOptions options;
     options.maxBodyBytes = 99;
     options.maxHeaderBytes = 1024;
     auto client = makeClient(options);
@@ -305,11 +305,11 @@ TEST_F(HttpClientTest, OversizedAnswersFailWithAClearError) {
 
 // Connections come back to the pool as their responses end; it keeps as many per host as
 // allowed and closes the rest, so the next round of requests opens only the difference.
-TEST_F(HttpClientTest, KeepsAtMostTheAllowedIdleConnectionsPerHost) {
+TEST_F(HTTPClientTest, KeepsAtMostTheAllowedIdleConnectionsPerHost) {
     // Chunked, so that no body has ended with its head.
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.chunks = {"ok"}}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.chunks = {"ok"}}; });
     // Three requests at once, each on its own connection, read to the end together.
-    const auto round = [&](std::shared_ptr<HttpClient> client) {
+    const auto round = [&](std::shared_ptr<HTTPClient> client) {
         std::vector<ResponseStream> streams;
         for (int i = 0; i < 3; ++i) streams.push_back(await(client->start(request(server.url()))));
         for (auto& stream : streams) EXPECT_EQ(await(stream.readAll(100)), "ok");
@@ -317,7 +317,7 @@ TEST_F(HttpClientTest, KeepsAtMostTheAllowedIdleConnectionsPerHost) {
     for (const std::size_t kept : {0u, 2u, 3u}) {
         SCOPED_TRACE(kept);
         const int before = server.connectionsAccepted();
-        HttpClientOptions options;
+        HTTPClientOptions options;
         options.maxIdleConnectionsPerHost = kept;
         auto client = makeClient(options);
         round(client);
@@ -327,7 +327,7 @@ TEST_F(HttpClientTest, KeepsAtMostTheAllowedIdleConnectionsPerHost) {
     }
 }
 
-TEST_F(HttpClientTest, RefusesURLsItCannotSend) {
+TEST_F(HTTPClientTest, RefusesURLsItCannotSend) {
     auto client = makeClient();
     struct Case {
         const char* url;
@@ -340,8 +340,8 @@ TEST_F(HttpClientTest, RefusesURLsItCannotSend) {
     }
 }
 
-TEST_F(HttpClientTest, RefusesAHeaderHoldingCRLFOrNULBeforeWritingAnything) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "ok"}; });
+TEST_F(HTTPClientTest, RefusesAHeaderHoldingCRLFOrNULBeforeWritingAnything) {
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.body = "ok"}; });
     auto client = makeClient();
     struct Case {
         const char* name;
@@ -372,10 +372,10 @@ TEST_F(HttpClientTest, RefusesAHeaderHoldingCRLFOrNULBeforeWritingAnything) {
     EXPECT_EQ(await(client->fetch(clean)).body, "ok") << "a tab is field text";
 }
 
-TEST_F(HttpClientTest, ConnectsOnlyWhereItsResolverSays) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
+TEST_F(HTTPClientTest, ConnectsOnlyWhereItsResolverSays) {
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
     const auto resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"mcp.example.test"});
-    HttpClientOptions options;
+    HTTPClientOptions options;
     options.resolver = resolver;
     auto client = makeClient(options);
     const std::string port = std::to_string(server.port());
@@ -389,9 +389,9 @@ TEST_F(HttpClientTest, ConnectsOnlyWhereItsResolverSays) {
     EXPECT_EQ(server.connectionsAccepted(), 1);
 }
 
-TEST_F(HttpClientTest, AnAddressCheckSeesTheAddressesBeforeAnyConnectionIsMade) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
-    HttpClientOptions options;
+TEST_F(HTTPClientTest, AnAddressCheckSeesTheAddressesBeforeAnyConnectionIsMade) {
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.body = "here"}; });
+    HTTPClientOptions options;
     options.resolver = std::make_shared<testing::LoopbackResolver>(std::vector<std::string>{"mcp.example.test"});
     auto client = makeClient(options);
     const std::string url = "http://mcp.example.test:" + std::to_string(server.port()) + "/";

@@ -65,8 +65,8 @@ protected:
         }
     }
 
-    static HttpRequest request(const std::string& url, std::string method = "GET", std::string body = {}) {
-        HttpRequest made;
+    static HTTPRequest request(const std::string& url, std::string method = "GET", std::string body = {}) {
+        HTTPRequest made;
         made.method = std::move(method);
         made.url = boost::urls::parse_uri(url).value();
         made.body = std::move(body);

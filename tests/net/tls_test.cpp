@@ -11,23 +11,23 @@ namespace {
 
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 using test_support::TestCertificates;
 
 class TlsTest : public testing::NetTestFixture {
 protected:
     void SetUp() override {
         certificates_ = TestCertificates::make();
-        server_ = std::make_unique<ScriptedHttpServer>(
+        server_ = std::make_unique<ScriptedHTTPServer>(
             [](const RecordedRequest&) { return Reply{.body = "secure"}; }, certificates_.serverContext());
     }
 
-    std::shared_ptr<HttpClient> clientTrustingTheTestAuthority() {
-        HttpClientOptions options;
+    std::shared_ptr<HTTPClient> clientTrustingTheTestAuthority() {
+        HTTPClientOptions options;
         options.tls.extraAuthoritiesPem = {certificates_.authorityPem};
         options.resolver = std::make_shared<testing::LoopbackResolver>(
             std::vector<std::string>{"127.0.0.1", "localhost", "wrong.example.test"});
-        return HttpClient::make(io_.get_executor(), options);
+        return HTTPClient::make(io_.get_executor(), options);
     }
 
     std::string url(const std::string& host) const {
@@ -35,11 +35,11 @@ protected:
     }
 
     TestCertificates certificates_;
-    std::unique_ptr<ScriptedHttpServer> server_;
+    std::unique_ptr<ScriptedHTTPServer> server_;
 };
 
 TEST_F(TlsTest, AnUnknownAuthorityIsRefusedByDefault) {
-    auto client = HttpClient::make(io_.get_executor());
+    auto client = HTTPClient::make(io_.get_executor());
     const auto error = failure(client->fetch(request(url("127.0.0.1"))));
     EXPECT_EQ(error.category(), boost::asio::error::get_ssl_category()) << error.message();
     EXPECT_TRUE(server_->requests().empty());

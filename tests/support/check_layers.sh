@@ -4,6 +4,7 @@
 #
 #   check_layers.sh SOURCE_DIR LIBRARY FOLDER...   (FOLDER... from the bottom layer up)
 #
+# A file in a subfolder (LIBRARY/http/client/...) belongs to its top folder (http).
 # Every folder of LIBRARY that holds code must be listed, so that a new one takes its place in
 # the order. Prints each include that points up, and each folder not listed; exits 1 if any.
 set -euo pipefail

@@ -70,7 +70,7 @@ private:
     test_support::TemporaryFolder folder_;
     platform::IniSettings settings_{folder_.path() / "settings.ini"};
     platform::OpenSSLRandom random_;
-    app::HttpHostClient client_;
+    app::HTTPHostClient client_;
     NoLaunch launcher_;
     const std::string line_ = std::string(kToolsList) + "\n";
     std::istringstream input_;

@@ -2,7 +2,7 @@
 
 namespace mcp {
 
-boost::asio::awaitable<void> HTTPClientAuthorizer::prepareAuthorization(const boost::urls::url&, net::HttpClient&) {
+boost::asio::awaitable<void> HTTPClientAuthorizer::prepareAuthorization(const boost::urls::url&, net::HTTPClient&) {
     co_return;
 }
 

@@ -42,12 +42,12 @@ public:
     virtual boost::asio::awaitable<bool> handleChallenge(int statusCode, const net::HeaderMap& headers,
                                                          const boost::urls::url& endpoint,
                                                          std::optional<std::string> operationKey,
-                                                         net::HttpClient& session) = 0;
+                                                         net::HTTPClient& session) = 0;
 
     // Called before each message is posted, e.g. to refresh a token that is about to expire.
     // Its failures are ignored. By default it does nothing.
     virtual boost::asio::awaitable<void> prepareAuthorization(const boost::urls::url& endpoint,
-                                                              net::HttpClient& session);
+                                                              net::HTTPClient& session);
 };
 
 }  // namespace mcp

@@ -52,8 +52,8 @@ HTTPClientTransport::HTTPClientTransport(const asio::any_io_executor& executor, 
       maxResumptions_(options.maxResumptions),
       incoming_(MessageStream::make(kIncomingMessageCapacity)),
       strand_(asio::make_strand(executor)),
-      http_(net::HttpClient::make(strand_, options.http)),
-      shortExchanges_(net::HttpClient::make(strand_, std::move(options.http))),
+      http_(net::HTTPClient::make(strand_, options.http)),
+      shortExchanges_(net::HTTPClient::make(strand_, std::move(options.http))),
       protocolVersion_(std::move(options.protocolVersion)),
       listeningWait_(strand_) {}
 
@@ -193,7 +193,7 @@ asio::awaitable<void> HTTPClientTransport::prepareAuthorization() {
     }
 }
 
-net::HttpRequest HTTPClientTransport::finish(net::HttpRequest request) {
+net::HTTPRequest HTTPClientTransport::finish(net::HTTPRequest request) {
     if (authorizer_) {
         if (auto header = authorizer_->authorizationHeader(endpoint_)) {
             request.headers.set(HTTPHeaderName::authorization, std::move(*header));
@@ -203,8 +203,8 @@ net::HttpRequest HTTPClientTransport::finish(net::HttpRequest request) {
     return request;
 }
 
-net::HttpRequest HTTPClientTransport::postRequest(const std::string& message) {
-    net::HttpRequest request;
+net::HTTPRequest HTTPClientTransport::postRequest(const std::string& message) {
+    net::HTTPRequest request;
     request.method = "POST";
     request.url = endpoint_;
     request.timeout = requestTimeout_;

@@ -51,7 +51,7 @@ namespace mcp {
 // How an `HTTPClientTransport` is made; every field has a usable default.
 struct HTTPClientTransportOptions {
     // The HTTP client's settings: TLS authorities, limits, resolver, connector.
-    net::HttpClientOptions http;
+    net::HTTPClientOptions http;
     // Whether connect() starts listening on the server's own event stream.
     bool streaming = true;
     // How long, in seconds, the listening waits for a session id before it starts anyway.
@@ -60,7 +60,7 @@ struct HTTPClientTransportOptions {
     std::optional<std::string> protocolVersion;
     std::shared_ptr<HTTPClientAuthorizer> authorizer;
     // Applied to every finished request just before it is sent; may change anything.
-    std::function<net::HttpRequest(net::HttpRequest)> requestModifier;
+    std::function<net::HTTPRequest(net::HTTPRequest)> requestModifier;
     std::optional<logging::Logger> logger;
     // The idle timeout of every request: long, because a tool call may wait on a person
     // before its answer comes.
@@ -142,8 +142,8 @@ private:
     boost::asio::awaitable<void> prepareAuthorization();
     // Sets the authorizer's "Authorization" header, when it has one, then applies the
     // request modifier.
-    net::HttpRequest finish(net::HttpRequest request);
-    net::HttpRequest postRequest(const std::string& message);
+    net::HTTPRequest finish(net::HTTPRequest request);
+    net::HTTPRequest postRequest(const std::string& message);
     boost::asio::awaitable<void> processResponse(net::ResponseStream response, AwaitedResponses awaited);
     void processHTTPResponse(int status, const std::string& contentType, const net::HeaderMap& headers);
     void storeSessionID(const net::ResponseStream& response);
@@ -154,7 +154,7 @@ private:
     boost::asio::awaitable<void> waitForInitialSessionID();
     boost::asio::awaitable<void> connectToEventStream();
     // A GET of an event stream, resuming after `lastEventID` when there is one.
-    net::HttpRequest eventStreamRequest(const std::optional<std::string>& lastEventID);
+    net::HTTPRequest eventStreamRequest(const std::optional<std::string>& lastEventID);
 
     // Which stream processSSE() reads: the server's own, a POST's answer, or a GET that
     // resumes a POST's answer (read only until the answers have come, as the server may
@@ -182,7 +182,7 @@ private:
     const bool streaming_;
     const double sseInitializationTimeout_;
     const std::shared_ptr<HTTPClientAuthorizer> authorizer_;
-    const std::function<net::HttpRequest(net::HttpRequest)> requestModifier_;
+    const std::function<net::HTTPRequest(net::HTTPRequest)> requestModifier_;
     const std::chrono::milliseconds requestTimeout_;
     const std::size_t maxMessageBytes_;
     const int maxResumptions_;
@@ -192,11 +192,11 @@ private:
     boost::asio::strand<boost::asio::any_io_executor> strand_;
     // Requests, whose answers may come as streams that hold their connections for long, and
     // the GETs of event streams.
-    std::shared_ptr<net::HttpClient> http_;
+    std::shared_ptr<net::HTTPClient> http_;
     // Messages that carry no request (answers to the server, notifications) and the
     // authorization's own exchanges, each over at once: connections of their own, so that they
     // never queue behind streams holding every connection, while those streams may wait on them.
-    std::shared_ptr<net::HttpClient> shortExchanges_;
+    std::shared_ptr<net::HTTPClient> shortExchanges_;
     std::optional<std::string> sessionID_;
     std::optional<std::string> protocolVersion_;
     bool connected_ = false;

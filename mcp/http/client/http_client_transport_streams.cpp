@@ -108,8 +108,8 @@ asio::awaitable<void> HTTPClientTransport::startListeningForServerEvents() {
     });
 }
 
-net::HttpRequest HTTPClientTransport::eventStreamRequest(const std::optional<std::string>& lastEventID) {
-    net::HttpRequest request;
+net::HTTPRequest HTTPClientTransport::eventStreamRequest(const std::optional<std::string>& lastEventID) {
+    net::HTTPRequest request;
     request.method = "GET";
     request.url = endpoint_;
     request.timeout = requestTimeout_;

@@ -115,7 +115,7 @@ boost::urls::url OAuthAuthorizationCodeFlow::buildURL(boost::urls::url_view auth
 
 boost::asio::awaitable<std::string> OAuthAuthorizationCodeFlow::perform(
     boost::urls::url authorizationURL, boost::urls::url redirectURI, std::string state,
-    std::shared_ptr<OAuthAuthorizationDelegate> delegate, net::HttpClient& session) const {
+    std::shared_ptr<OAuthAuthorizationDelegate> delegate, net::HTTPClient& session) const {
     if (delegate) {
         const auto redirect = co_await delegate->presentAuthorizationURL(authorizationURL);
         co_return extractAuthorizationCode(redirect, redirectURI, state);

@@ -72,7 +72,7 @@ public:
     virtual boost::asio::awaitable<std::string> perform(boost::urls::url authorizationURL, boost::urls::url redirectURI,
                                                         std::string state,
                                                         std::shared_ptr<OAuthAuthorizationDelegate> delegate,
-                                                        net::HttpClient& session) const = 0;
+                                                        net::HTTPClient& session) const = 0;
 };
 
 // OAuthAuthorizationCodeFlow: with a delegate, the delegate presents the URL and hands back the
@@ -93,7 +93,7 @@ public:
 
     boost::asio::awaitable<std::string> perform(boost::urls::url authorizationURL, boost::urls::url redirectURI,
                                                 std::string state, std::shared_ptr<OAuthAuthorizationDelegate> delegate,
-                                                net::HttpClient& session) const override;
+                                                net::HTTPClient& session) const override;
 
 private:
     bool allowPrivateAddresses_;

@@ -28,7 +28,7 @@ std::optional<std::string> BearerTokenAuthorizer::authorizationHeader(const boos
 }
 
 boost::asio::awaitable<bool> BearerTokenAuthorizer::handleChallenge(int, const net::HeaderMap&, const boost::urls::url&,
-                                                                    std::optional<std::string>, net::HttpClient&) {
+                                                                    std::optional<std::string>, net::HTTPClient&) {
     co_return false;
 }
 

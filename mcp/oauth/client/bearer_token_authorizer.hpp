@@ -32,7 +32,7 @@ public:
     boost::asio::awaitable<bool> handleChallenge(int statusCode, const net::HeaderMap& headers,
                                                  const boost::urls::url& endpoint,
                                                  std::optional<std::string> operationKey,
-                                                 net::HttpClient& session) override;
+                                                 net::HTTPClient& session) override;
 
 private:
     std::string header_;

@@ -79,7 +79,7 @@ OAuthClientRegistration readRegistrationReply(int statusCode, std::string_view b
 }
 
 boost::asio::awaitable<std::optional<OAuthClientRegistration>> OAuthClientRegistrar::registerClientIfNeeded(
-    OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata, net::HttpClient& session) const {
+    OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata, net::HTTPClient& session) const {
     if (!needsRegistration(configuration, metadata)) co_return std::nullopt;
     constexpr std::string_view kContext = "Client registration endpoint";
     const auto& endpoint = *metadata.registrationEndpoint;

@@ -65,7 +65,7 @@ public:
     // to a private address, and the HTTP client's errors unchanged.
     virtual boost::asio::awaitable<std::optional<OAuthClientRegistration>> registerClientIfNeeded(
         OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata,
-        net::HttpClient& session) const = 0;
+        net::HTTPClient& session) const = 0;
 };
 
 // OAuthClientRegistrar: a JSON POST to the registration endpoint, which must pass the
@@ -79,7 +79,7 @@ public:
 
     boost::asio::awaitable<std::optional<OAuthClientRegistration>> registerClientIfNeeded(
         OAuthConfiguration configuration, OAuthAuthorizationServerMetadata metadata,
-        net::HttpClient& session) const override;
+        net::HTTPClient& session) const override;
 
 private:
     OAuthURLValidator urlValidator_;

@@ -43,13 +43,13 @@ boost::asio::awaitable<void> throwIfCancelled() {
 
 // GETs `url`, following up to kMaxRedirects redirects that pass `check`. The final response,
 // whatever its status.
-boost::asio::awaitable<net::HttpResponse> getMetadata(net::HttpClient& session, boost::urls::url url,
+boost::asio::awaitable<net::HTTPResponse> getMetadata(net::HTTPClient& session, boost::urls::url url,
                                                       const HopCheck& check) {
     for (int hop = 0;; ++hop) {
         auto request = detail::oauthRequest("GET", url);
         request.headers.set("Accept", "application/json");
         if (check.privateAddressContext) detail::refusePrivateAddresses(request, *check.privateAddressContext);
-        net::HttpResponse response;
+        net::HTTPResponse response;
         try {
             response = co_await session.fetch(std::move(request));
         } catch (const OAuthAuthorizationError&) {
@@ -75,7 +75,7 @@ boost::asio::awaitable<net::HttpResponse> getMetadata(net::HttpClient& session, 
 }
 
 template <class Document>
-std::optional<Document> readDocument(const net::HttpResponse& response) {
+std::optional<Document> readDocument(const net::HTTPResponse& response) {
     if (response.status < 200 || response.status > 299) return std::nullopt;
     try {
         return Codec<Document>::decode(parseJSON(response.body), {});
@@ -96,7 +96,7 @@ OAuthDiscoveryClient::OAuthDiscoveryClient(std::shared_ptr<const OAuthMetadataDi
 
 boost::asio::awaitable<OAuthProtectedResourceMetadata> OAuthDiscoveryClient::fetchProtectedResourceMetadata(
     std::vector<ProtectedResourceMetadataCandidate> candidates, std::optional<boost::urls::url> fallbackIssuer,
-    net::HttpClient& session) const {
+    net::HTTPClient& session) const {
     for (const auto& candidate : candidates) {
         const HopCheck check{
             [this](boost::urls::url_view url) {
@@ -121,7 +121,7 @@ boost::asio::awaitable<OAuthProtectedResourceMetadata> OAuthDiscoveryClient::fet
 }
 
 boost::asio::awaitable<DiscoveredAuthorizationServer> OAuthDiscoveryClient::fetchAuthorizationServerMetadata(
-    std::vector<boost::urls::url> servers, net::HttpClient& session) const {
+    std::vector<boost::urls::url> servers, net::HTTPClient& session) const {
     HopCheck check{[this](boost::urls::url_view url) { urlValidator_.validateAuthorizationServer(url, kIssuerContext); },
                    std::string(kIssuerContext)};
     if (allowPrivateAuthorizationServers_) check.privateAddressContext.reset();

@@ -50,7 +50,7 @@ public:
     // itself (a private address) and cancellation end the fetch.
     virtual boost::asio::awaitable<OAuthProtectedResourceMetadata> fetchProtectedResourceMetadata(
         std::vector<ProtectedResourceMetadataCandidate> candidates, std::optional<boost::urls::url> fallbackIssuer,
-        net::HttpClient& session) const = 0;
+        net::HTTPClient& session) const = 0;
 
     // fetchAuthorizationServerMetadata: the metadata of the first of `servers` that has some
     // whose issuer is the server itself (letter case aside) or is absent. Servers that fail the
@@ -60,7 +60,7 @@ public:
     // authorizationServerIssuerMismatch for the first such document, else
     // authorizationServerMetadataDiscoveryFailed. Cancellation ends the fetch.
     virtual boost::asio::awaitable<DiscoveredAuthorizationServer> fetchAuthorizationServerMetadata(
-        std::vector<boost::urls::url> servers, net::HttpClient& session) const = 0;
+        std::vector<boost::urls::url> servers, net::HTTPClient& session) const = 0;
 };
 
 // Each metadata request is a GET with "Accept: application/json" and no credentials. Redirects
@@ -78,10 +78,10 @@ public:
 
     boost::asio::awaitable<OAuthProtectedResourceMetadata> fetchProtectedResourceMetadata(
         std::vector<ProtectedResourceMetadataCandidate> candidates, std::optional<boost::urls::url> fallbackIssuer,
-        net::HttpClient& session) const override;
+        net::HTTPClient& session) const override;
 
     boost::asio::awaitable<DiscoveredAuthorizationServer> fetchAuthorizationServerMetadata(
-        std::vector<boost::urls::url> servers, net::HttpClient& session) const override;
+        std::vector<boost::urls::url> servers, net::HTTPClient& session) const override;
 
 private:
     std::shared_ptr<const OAuthMetadataDiscovering> metadataDiscovery_;

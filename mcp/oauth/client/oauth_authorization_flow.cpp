@@ -37,7 +37,7 @@ void refusePrivateLiteral(const boost::urls::url& url, std::string_view context)
 }  // namespace
 
 boost::asio::awaitable<OAuthProtectedResourceMetadata> OAuthAuthorizer::resolveProtectedResourceMetadata(
-    const boost::urls::url& endpoint, const std::optional<OAuthBearerChallenge>& challenge, net::HttpClient& session) {
+    const boost::urls::url& endpoint, const std::optional<OAuthBearerChallenge>& challenge, net::HTTPClient& session) {
     const auto challengedURL = challenge ? challenge->resourceMetadataURL() : std::nullopt;
     if (protectedResourceMetadata_) {
         if (!challengedURL || challengedURL == cachedProtectedResourceMetadataURL_) co_return *protectedResourceMetadata_;
@@ -100,7 +100,7 @@ void OAuthAuthorizer::validateProtectedResourceMetadata(const OAuthProtectedReso
 }
 
 boost::asio::awaitable<OAuthAuthorizationServerMetadata> OAuthAuthorizer::resolveAuthorizationServerMetadata(
-    const OAuthProtectedResourceMetadata& resourceMetadata, net::HttpClient& session) {
+    const OAuthProtectedResourceMetadata& resourceMetadata, net::HTTPClient& session) {
     if (authorizationServerMetadata_) co_return *authorizationServerMetadata_;
     std::vector<boost::urls::url> servers;
     if (const auto& configured = configuration_.endpointOverrides().authorizationServerURL) {
@@ -151,7 +151,7 @@ OAuthAuthorizer::TokenEndpoint OAuthAuthorizer::resolveTokenEndpoint(
 
 boost::asio::awaitable<OAuthTokenResponse> OAuthAuthorizer::requestToken(
     std::map<std::string, std::string> grantParameters, const boost::urls::url& resource,
-    const std::optional<Scopes>& requestedScopes, const TokenEndpoint& tokenEndpoint, net::HttpClient& session) const {
+    const std::optional<Scopes>& requestedScopes, const TokenEndpoint& tokenEndpoint, net::HTTPClient& session) const {
     auto parameters = configuration_.additionalTokenRequestParameters();
     for (auto& [name, value] : grantParameters) parameters[name] = std::move(value);
     parameters["resource"] = std::string(resource.buffer());
@@ -165,7 +165,7 @@ boost::asio::awaitable<OAuthTokenResponse> OAuthAuthorizer::requestToken(
 
 boost::asio::awaitable<void> OAuthAuthorizer::runAuthorizationGrant(
     const boost::urls::url& endpoint, const OAuthProtectedResourceMetadata& resourceMetadata,
-    const std::optional<Scopes>& requestedScopes, net::HttpClient& session) {
+    const std::optional<Scopes>& requestedScopes, net::HTTPClient& session) {
     const auto metadata = co_await resolveAuthorizationServerMetadata(resourceMetadata, session);
     co_await ensureClientRegistration(metadata, session);
     const auto resource = resolveResourceURI(endpoint);
@@ -181,7 +181,7 @@ boost::asio::awaitable<void> OAuthAuthorizer::runAuthorizationGrant(
 }
 
 boost::asio::awaitable<void> OAuthAuthorizer::ensureClientRegistration(const OAuthAuthorizationServerMetadata& metadata,
-                                                                       net::HttpClient& session) {
+                                                                       net::HTTPClient& session) {
     if (clientSecretExpiresAt_ && Clock::now() >= *clientSecretExpiresAt_) {
         clientSecretExpiresAt_.reset();
         clientRegistrationAttempted_ = false;
@@ -201,7 +201,7 @@ boost::asio::awaitable<void> OAuthAuthorizer::ensureClientRegistration(const OAu
 boost::asio::awaitable<void> OAuthAuthorizer::runAuthorizationCodeFlow(const boost::urls::url& resource,
                                                                        const std::optional<Scopes>& requestedScopes,
                                                                        const OAuthAuthorizationServerMetadata& metadata,
-                                                                       net::HttpClient& session) {
+                                                                       net::HTTPClient& session) {
     if (!metadata.authorizationEndpoint) {
         throw OAuthAuthorizationError::make(Kind::authorizationServerMetadataDiscoveryFailed);
     }

@@ -65,7 +65,7 @@ std::optional<std::string> OAuthAuthorizer::authorizationHeader(const boost::url
 boost::asio::awaitable<bool> OAuthAuthorizer::handleChallenge(int statusCode, const net::HeaderMap& headers,
                                                               const boost::urls::url& endpoint,
                                                               std::optional<std::string> operationKey,
-                                                              net::HttpClient& session) {
+                                                              net::HTTPClient& session) {
     validateEndpointSecurity(endpoint);
     const auto challenge = challengeParser_->parseBearer(headers.fields());
     if (statusCode == kForbidden) {
@@ -95,7 +95,7 @@ boost::asio::awaitable<bool> OAuthAuthorizer::handleChallenge(int statusCode, co
 boost::asio::awaitable<bool> OAuthAuthorizer::refreshOrAuthorize(const boost::urls::url& endpoint,
                                                                  const std::optional<OAuthBearerChallenge>& challenge,
                                                                  const OAuthAccessToken& token,
-                                                                 net::HttpClient& session) {
+                                                                 net::HTTPClient& session) {
     const auto resourceMetadata = co_await resolveProtectedResourceMetadata(endpoint, challenge, session);
     const auto serverMetadata = co_await resolveAuthorizationServerMetadata(resourceMetadata, session);
     const auto resource = resolveResourceURI(endpoint);
@@ -126,7 +126,7 @@ boost::asio::awaitable<bool> OAuthAuthorizer::refreshOrAuthorize(const boost::ur
 
 boost::asio::awaitable<bool> OAuthAuthorizer::authorize(const boost::urls::url& endpoint,
                                                         const std::optional<OAuthBearerChallenge>& challenge,
-                                                        net::HttpClient& session) {
+                                                        net::HTTPClient& session) {
     const auto resourceMetadata = co_await resolveProtectedResourceMetadata(endpoint, challenge, session);
     const auto requestedScopes = scopeSelector_->selectScopes(challenge ? challenge->scope() : std::nullopt,
                                                               resourceMetadata.scopesSupported);
@@ -136,7 +136,7 @@ boost::asio::awaitable<bool> OAuthAuthorizer::authorize(const boost::urls::url& 
 boost::asio::awaitable<bool> OAuthAuthorizer::stepUp(const boost::urls::url& endpoint,
                                                      const OAuthBearerChallenge& challenge,
                                                      const std::optional<std::string>& operationKey,
-                                                     net::HttpClient& session) {
+                                                     net::HTTPClient& session) {
     const auto resourceMetadata = co_await resolveProtectedResourceMetadata(endpoint, challenge, session);
     auto merged = scopeSelector_->selectScopes(challenge.scope(), resourceMetadata.scopesSupported).value_or(Scopes{});
     if (const auto token = tokenStorage_->load()) merged.insert(token->scopes.begin(), token->scopes.end());
@@ -160,7 +160,7 @@ boost::asio::awaitable<bool> OAuthAuthorizer::provideOrGrant(int statusCode, con
                                                              const std::optional<OAuthBearerChallenge>& challenge,
                                                              const OAuthProtectedResourceMetadata& resourceMetadata,
                                                              const std::optional<Scopes>& requestedScopes,
-                                                             net::HttpClient& session) {
+                                                             net::HTTPClient& session) {
     const auto serverMetadata = co_await resolveAuthorizationServerMetadata(resourceMetadata, session);
     const auto resource = resolveResourceURI(endpoint);
     if (const auto& provider = configuration_.accessTokenProvider()) {
@@ -191,7 +191,7 @@ boost::asio::awaitable<bool> OAuthAuthorizer::provideOrGrant(int statusCode, con
 }
 
 boost::asio::awaitable<void> OAuthAuthorizer::prepareAuthorization(const boost::urls::url& endpoint,
-                                                                   net::HttpClient& session) {
+                                                                   net::HTTPClient& session) {
     const double window = configuration_.proactiveRefreshWindowSeconds();
     if (!(window > 0)) co_return;
     const auto guard = co_await flowLock_.lock();

@@ -65,11 +65,11 @@ public:
     boost::asio::awaitable<bool> handleChallenge(int statusCode, const net::HeaderMap& headers,
                                                  const boost::urls::url& endpoint,
                                                  std::optional<std::string> operationKey,
-                                                 net::HttpClient& session) override;
+                                                 net::HTTPClient& session) override;
     // Refreshes a token for `endpoint`'s resource that expires within the configured window,
     // when the authorization server is known already. Never throws.
     boost::asio::awaitable<void> prepareAuthorization(const boost::urls::url& endpoint,
-                                                      net::HttpClient& session) override;
+                                                      net::HTTPClient& session) override;
 
     // The authorization-server URL as tokens are bound to it: lowered scheme and host, no query
     // or fragment, "/" as the empty path; absent unless http(s) with a host.
@@ -89,43 +89,43 @@ private:
     // Challenge handling; run while flowLock_ is held.
     boost::asio::awaitable<bool> refreshOrAuthorize(const boost::urls::url& endpoint,
                                                     const std::optional<OAuthBearerChallenge>& challenge,
-                                                    const OAuthAccessToken& token, net::HttpClient& session);
+                                                    const OAuthAccessToken& token, net::HTTPClient& session);
     boost::asio::awaitable<bool> authorize(const boost::urls::url& endpoint,
                                            const std::optional<OAuthBearerChallenge>& challenge,
-                                           net::HttpClient& session);
+                                           net::HTTPClient& session);
     boost::asio::awaitable<bool> stepUp(const boost::urls::url& endpoint, const OAuthBearerChallenge& challenge,
-                                        const std::optional<std::string>& operationKey, net::HttpClient& session);
+                                        const std::optional<std::string>& operationKey, net::HTTPClient& session);
     boost::asio::awaitable<bool> provideOrGrant(int statusCode, const boost::urls::url& endpoint,
                                                 const std::optional<OAuthBearerChallenge>& challenge,
                                                 const OAuthProtectedResourceMetadata& resourceMetadata,
                                                 const std::optional<Scopes>& requestedScopes,
-                                                net::HttpClient& session);
+                                                net::HTTPClient& session);
 
     // The steps of an authorization (oauth_authorization_flow.cpp); run while flowLock_ is held.
     boost::asio::awaitable<OAuthProtectedResourceMetadata> resolveProtectedResourceMetadata(
         const boost::urls::url& endpoint, const std::optional<OAuthBearerChallenge>& challenge,
-        net::HttpClient& session);
+        net::HTTPClient& session);
     void validateProtectedResourceMetadata(const OAuthProtectedResourceMetadata& metadata,
                                            const boost::urls::url& endpoint) const;
     boost::asio::awaitable<OAuthAuthorizationServerMetadata> resolveAuthorizationServerMetadata(
-        const OAuthProtectedResourceMetadata& resourceMetadata, net::HttpClient& session);
+        const OAuthProtectedResourceMetadata& resourceMetadata, net::HTTPClient& session);
     boost::urls::url resolveResourceURI(const boost::urls::url& endpoint) const;
     TokenEndpoint resolveTokenEndpoint(const OAuthAuthorizationServerMetadata& metadata) const;
     boost::asio::awaitable<OAuthTokenResponse> requestToken(std::map<std::string, std::string> grantParameters,
                                                             const boost::urls::url& resource,
                                                             const std::optional<Scopes>& requestedScopes,
                                                             const TokenEndpoint& tokenEndpoint,
-                                                            net::HttpClient& session) const;
+                                                            net::HTTPClient& session) const;
     boost::asio::awaitable<void> runAuthorizationGrant(const boost::urls::url& endpoint,
                                                        const OAuthProtectedResourceMetadata& resourceMetadata,
                                                        const std::optional<Scopes>& requestedScopes,
-                                                       net::HttpClient& session);
+                                                       net::HTTPClient& session);
     boost::asio::awaitable<void> ensureClientRegistration(const OAuthAuthorizationServerMetadata& metadata,
-                                                          net::HttpClient& session);
+                                                          net::HTTPClient& session);
     boost::asio::awaitable<void> runAuthorizationCodeFlow(const boost::urls::url& resource,
                                                           const std::optional<Scopes>& requestedScopes,
                                                           const OAuthAuthorizationServerMetadata& metadata,
-                                                          net::HttpClient& session);
+                                                          net::HTTPClient& session);
     // `keptRefreshToken` stays when the response brings no refresh token of its own.
     void storeTokenResponse(const OAuthTokenResponse& response, const std::optional<Scopes>& requestedScopes,
                             const boost::urls::url& resource, const std::optional<std::string>& keptRefreshToken);

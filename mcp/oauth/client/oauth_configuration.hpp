@@ -21,7 +21,7 @@
 #include <vector>
 
 namespace net {
-class HttpClient;
+class HTTPClient;
 }
 
 namespace mcp {
@@ -165,7 +165,7 @@ public:
     // grant runs: a token it answers (absent or "" for none) is used as it is. It gets the HTTP
     // client of the transport for requests of its own, and may run concurrently with itself.
     using AccessTokenProvider = std::function<boost::asio::awaitable<std::optional<std::string>>(
-        const AccessTokenProviderContext& context, net::HttpClient& session)>;
+        const AccessTokenProviderContext& context, net::HTTPClient& session)>;
 
     // Options: the constructor's arguments by name, with the two allowances, for designated
     // initializers (defined below the class).

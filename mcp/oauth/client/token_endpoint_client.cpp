@@ -60,7 +60,7 @@ OAuthTokenResponse readTokenEndpointReply(int statusCode, std::string_view body)
 
 boost::asio::awaitable<OAuthTokenResponse> OAuthTokenEndpointClient::requestToken(
     std::map<std::string, std::string> parameters, boost::urls::url tokenEndpoint, Authentication authentication,
-    net::HttpClient& session, std::optional<std::string> privateAddressContext) const {
+    net::HTTPClient& session, std::optional<std::string> privateAddressContext) const {
     auto request = detail::oauthRequest("POST", tokenEndpoint);
     request.headers.set("Content-Type", "application/x-www-form-urlencoded");
     request.headers.set("Accept", "application/json");

@@ -59,7 +59,7 @@ public:
     // errors unchanged. Never retried.
     virtual boost::asio::awaitable<OAuthTokenResponse> requestToken(
         std::map<std::string, std::string> parameters, boost::urls::url tokenEndpoint,
-        OAuthConfiguration::TokenEndpointAuthentication authentication, net::HttpClient& session,
+        OAuthConfiguration::TokenEndpointAuthentication authentication, net::HTTPClient& session,
         std::optional<std::string> privateAddressContext) const = 0;
 };
 
@@ -70,7 +70,7 @@ class OAuthTokenEndpointClient final : public OAuthTokenRequesting {
 public:
     boost::asio::awaitable<OAuthTokenResponse> requestToken(
         std::map<std::string, std::string> parameters, boost::urls::url tokenEndpoint,
-        OAuthConfiguration::TokenEndpointAuthentication authentication, net::HttpClient& session,
+        OAuthConfiguration::TokenEndpointAuthentication authentication, net::HTTPClient& session,
         std::optional<std::string> privateAddressContext) const override;
 };
 

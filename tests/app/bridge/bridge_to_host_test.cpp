@@ -52,7 +52,7 @@ protected:
     NoToolDispatcher tools;
     ServingContext context{main, status, settings, tools, "1.0"};
     std::shared_ptr<MCPHost> host;
-    HttpHostClient client;
+    HTTPHostClient client;
     NoLaunch launcher;
 };
 

@@ -59,7 +59,7 @@ public:
     std::atomic<int> probes = 0;
 
 private:
-    HttpHostClient client_;
+    HTTPHostClient client_;
 };
 
 class StdioBridgeTest : public testing::Test {

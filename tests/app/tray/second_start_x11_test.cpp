@@ -36,7 +36,7 @@ protected:
 
     bool listening() const {
         try {
-            app::HttpHostClient({1s, 1s}).probe("http://127.0.0.1:" + std::to_string(port_) + "/mcp");
+            app::HTTPHostClient({1s, 1s}).probe("http://127.0.0.1:" + std::to_string(port_) + "/mcp");
             return true;
         } catch (const app::HostUnreachable&) {
             return false;

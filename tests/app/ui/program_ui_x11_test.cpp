@@ -57,7 +57,7 @@ protected:
 
     bool listening() const {
         try {
-            HttpHostClient({1s, 1s}).probe("http://127.0.0.1:" + std::to_string(port_) + "/mcp");
+            HTTPHostClient({1s, 1s}).probe("http://127.0.0.1:" + std::to_string(port_) + "/mcp");
             return true;
         } catch (const HostUnreachable&) {
             return false;

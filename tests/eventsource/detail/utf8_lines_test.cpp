@@ -10,7 +10,7 @@ namespace {
 
 #define FFFD "\xEF\xBF\xBD"
 
-TEST(Utf8Lines, RepairsEachMaximalIllFormedSubpartWithOneReplacement) {
+TEST(UTF8Lines, RepairsEachMaximalIllFormedSubpartWithOneReplacement) {
     constexpr struct {
         std::string_view name, input, want;
     } kCases[] = {
@@ -30,17 +30,17 @@ TEST(Utf8Lines, RepairsEachMaximalIllFormedSubpartWithOneReplacement) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         std::string scratch;
-        EXPECT_EQ(wellFormedUtf8(c.input, scratch), c.want);
+        EXPECT_EQ(wellFormedUTF8(c.input, scratch), c.want);
     }
 }
 
-TEST(Utf8Lines, WellFormedInputIsReturnedInPlace) {
+TEST(UTF8Lines, WellFormedInputIsReturnedInPlace) {
     const std::string_view text = "caf\xC3\xA9 and more than eight bytes";
     std::string scratch;
-    EXPECT_EQ(wellFormedUtf8(text, scratch).data(), text.data());
+    EXPECT_EQ(wellFormedUTF8(text, scratch).data(), text.data());
 }
 
-TEST(Utf8Lines, AsciiCheckLooksAtEveryByte) {
+TEST(UTF8Lines, AsciiCheckLooksAtEveryByte) {
     for (std::size_t position = 0; position < 20; ++position) {
         std::string text(20, 'a');
         text[position] = '\x80';

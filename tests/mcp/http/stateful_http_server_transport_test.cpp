@@ -177,7 +177,7 @@ TEST_F(StatefulHTTPServerTransportTest, InitializeOpensTheSessionAndStreamsItsRe
     }
 }
 
-TEST_F(StatefulHTTPServerTransportTest, RefusesASecondInitializeWithoutAskingForAnotherId) {
+TEST_F(StatefulHTTPServerTransportTest, RefusesASecondInitializeWithoutAskingForAnotherID) {
     initialize();
     const auto again = handle(post(initializeBody("2025-06-18", "2")));
     EXPECT_EQ(describe(again), "400 Invalid Request: Bad Request: Session already initialized");
@@ -185,7 +185,7 @@ TEST_F(StatefulHTTPServerTransportTest, RefusesASecondInitializeWithoutAskingFor
     EXPECT_EQ(generator_->calls, 1);
 }
 
-TEST_F(StatefulHTTPServerTransportTest, RefusesAnInvalidGeneratedSessionIdAndAsksAgainNextTime) {
+TEST_F(StatefulHTTPServerTransportTest, RefusesAnInvalidGeneratedSessionIDAndAsksAgainNextTime) {
     for (const std::string bad : {"", "has space", "caf\xC3\xA9", "tab\there", "bell\x07"}) {
         SCOPED_TRACE(bad);
         make({bad, std::string(kSession)});
@@ -199,7 +199,7 @@ TEST_F(StatefulHTTPServerTransportTest, RefusesAnInvalidGeneratedSessionIdAndAsk
     }
 }
 
-TEST_F(StatefulHTTPServerTransportTest, AnswersItsOwnRefusalsWithTheSessionId) {
+TEST_F(StatefulHTTPServerTransportTest, AnswersItsOwnRefusalsWithTheSessionID) {
     const auto beforeSession = handle(post(request("1")));
     EXPECT_EQ(describe(beforeSession), "400 Invalid Request: Bad Request: Session not initialized");
 
@@ -388,7 +388,7 @@ TEST_F(StatefulHTTPServerTransportTest, ResumingTheStandingStreamReplaysThenPrim
     EXPECT_EQ(nextChunk(resumed), "<end>");
 }
 
-TEST_F(StatefulHTTPServerTransportTest, RefusesAnUnknownLastEventIdAndKeepsTheStandingStream) {
+TEST_F(StatefulHTTPServerTransportTest, RefusesAnUnknownLastEventIDAndKeepsTheStandingStream) {
     initialize();
     const auto standing = handle(get());
     nextChunk(standing);
@@ -442,7 +442,7 @@ TEST_F(StatefulHTTPServerTransportTest, KeepsOnlyTheNewestEventsForResumption) {
                                                notification(static_cast<int>(total - 1))));
 }
 
-TEST_F(StatefulHTTPServerTransportTest, RefusesASecondRequestWithTheIdOfOneInFlight) {
+TEST_F(StatefulHTTPServerTransportTest, RefusesASecondRequestWithTheIDOfOneInFlight) {
     initialize();
     const auto first = handle(post(request("7")));
     nextMessage();
@@ -457,7 +457,7 @@ TEST_F(StatefulHTTPServerTransportTest, RefusesASecondRequestWithTheIdOfOneInFli
     EXPECT_EQ(nextMessage(), request("7"));
 }
 
-TEST_F(StatefulHTTPServerTransportTest, StreamsAResponseToTheRequestOfTheIdItIsGivenWithoutReadingIt) {
+TEST_F(StatefulHTTPServerTransportTest, StreamsAResponseToTheRequestOfTheIDItIsGivenWithoutReadingIt) {
     initialize();
     const auto reply = handle(post(request("5")));
     nextMessage();

@@ -215,7 +215,7 @@ TEST_F(StatelessHTTPServerTransportTest, AnswersARequestWithExactlyTheServersByt
     EXPECT_EQ(reply->value->headers(), (HTTPHeaders{{"Content-Type", "application/json"}}));
 }
 
-TEST_F(StatelessHTTPServerTransportTest, RoutesAResponseByTheIdItIsGivenWithoutReadingIt) {
+TEST_F(StatelessHTTPServerTransportTest, RoutesAResponseByTheIDItIsGivenWithoutReadingIt) {
     // Bytes that name no id of their own: only the given id can take them to their request.
     const std::string answer = "an answer the transport can't read";
     const auto byNumber = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":5,"method":"tools/list"})")));
@@ -288,7 +288,7 @@ TEST_F(StatelessHTTPServerTransportTest, PairsConcurrentRequestsByTheirIds) {
     EXPECT_EQ(describe(*second->value), R"(200 {"jsonrpc":"2.0","id":"two","result":"B"})");
 }
 
-TEST_F(StatelessHTTPServerTransportTest, RefusesASecondRequestWithTheSameIdWhileTheFirstWaits) {
+TEST_F(StatelessHTTPServerTransportTest, RefusesASecondRequestWithTheSameIDWhileTheFirstWaits) {
     const auto firstRequest = post(R"({"jsonrpc":"2.0","id":7,"method":"a"})");
     const auto first = start(transport_->handleRequest(firstRequest));
     nextMessage();

@@ -27,12 +27,12 @@ protected:
     // The request the server wrote next, with its id replaced by "<ID>" after checking that
     // it is an upper-case random UUID string; the id goes to `id`.
     std::string nextRequest(std::string& id) {
-        static const std::regex kIdPattern(R"(^\{"id":"([0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})\")");
+        static const std::regex kIDPattern(R"(^\{"id":"([0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})\")");
         const std::string line = nextReply();
         std::smatch match;
-        if (!std::regex_search(line, match, kIdPattern)) return "no UUID id: " + line;
+        if (!std::regex_search(line, match, kIDPattern)) return "no UUID id: " + line;
         id = match[1];
-        return std::regex_replace(line, kIdPattern, R"({"id":"<ID>")", std::regex_constants::format_first_only);
+        return std::regex_replace(line, kIDPattern, R"({"id":"<ID>")", std::regex_constants::format_first_only);
     }
 
     void answer(const std::string& id, std::string_view result) {

@@ -69,7 +69,7 @@ std::optional<ChunkFeed::Item> ChunkFeed::take(std::function<void()> wake) {
     return item;
 }
 
-struct ScriptedHttpServer::State : std::enable_shared_from_this<State> {
+struct ScriptedHTTPServer::State : std::enable_shared_from_this<State> {
     State(Script script_, std::shared_ptr<asio::ssl::context> tls_)
         : script(std::move(script_)), tls(std::move(tls_)), acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {}
 
@@ -198,33 +198,33 @@ struct ScriptedHttpServer::State : std::enable_shared_from_this<State> {
     }
 };
 
-ScriptedHttpServer::ScriptedHttpServer(Script script, std::shared_ptr<asio::ssl::context> tls)
+ScriptedHTTPServer::ScriptedHTTPServer(Script script, std::shared_ptr<asio::ssl::context> tls)
     : state_(std::make_shared<State>(std::move(script), std::move(tls))) {
     port_ = state_->acceptor.local_endpoint().port();
     asio::co_spawn(state_->io, state_->accept(), asio::detached);
     state_->thread = std::thread([state = state_] { state->io.run(); });
 }
 
-ScriptedHttpServer::~ScriptedHttpServer() {
+ScriptedHTTPServer::~ScriptedHTTPServer() {
     state_->io.stop();
     state_->thread.join();
 }
 
-std::string ScriptedHttpServer::url(std::string_view path) const {
+std::string ScriptedHTTPServer::url(std::string_view path) const {
     return std::string(state_->tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
-std::vector<RecordedRequest> ScriptedHttpServer::requests() const {
+std::vector<RecordedRequest> ScriptedHTTPServer::requests() const {
     std::lock_guard lock(state_->mutex);
     return state_->requests;
 }
 
-int ScriptedHttpServer::connectionsAccepted() const {
+int ScriptedHTTPServer::connectionsAccepted() const {
     std::lock_guard lock(state_->mutex);
     return state_->connections;
 }
 
-bool ScriptedHttpServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+bool ScriptedHTTPServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(state_->mutex);
     return state_->arrived.wait_for(lock, timeout, [&] { return state_->requests.size() >= count; });
 }

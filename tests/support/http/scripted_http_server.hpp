@@ -1,10 +1,10 @@
 #pragma once
 
-// ScriptedHttpServer: an HTTP/1.1 server on 127.0.0.1 (a free port), on a thread of its own,
+// ScriptedHTTPServer: an HTTP/1.1 server on 127.0.0.1 (a free port), on a thread of its own,
 // that answers every request with what the test's script returns for it and records every
 // request and connection. Plain, or TLS with a given certificate.
 //
-//     ScriptedHttpServer server([](const RecordedRequest& request) {
+//     ScriptedHTTPServer server([](const RecordedRequest& request) {
 //         return Reply{.status = 404, .headers = {{"Content-Type", "text/plain"}}, .body = "no"};
 //     });
 //     ... client requests server.url("/mcp") ...
@@ -83,15 +83,15 @@ struct Reply {
     std::optional<std::string> raw;
 };
 
-class ScriptedHttpServer {
+class ScriptedHTTPServer {
 public:
     using Script = std::function<Reply(const RecordedRequest&)>;
 
     // Starts listening at once. With `tls`, every connection speaks TLS first.
-    explicit ScriptedHttpServer(Script script, std::shared_ptr<boost::asio::ssl::context> tls = nullptr);
-    ~ScriptedHttpServer();
-    ScriptedHttpServer(const ScriptedHttpServer&) = delete;
-    ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
+    explicit ScriptedHTTPServer(Script script, std::shared_ptr<boost::asio::ssl::context> tls = nullptr);
+    ~ScriptedHTTPServer();
+    ScriptedHTTPServer(const ScriptedHTTPServer&) = delete;
+    ScriptedHTTPServer& operator=(const ScriptedHTTPServer&) = delete;
 
     std::uint16_t port() const { return port_; }
     // "http://127.0.0.1:<port><path>" (https with TLS).

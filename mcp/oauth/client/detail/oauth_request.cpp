@@ -10,15 +10,15 @@
 
 namespace mcp::detail {
 
-net::HttpRequest oauthRequest(std::string method, boost::urls::url_view url) {
-    net::HttpRequest request;
+net::HTTPRequest oauthRequest(std::string method, boost::urls::url_view url) {
+    net::HTTPRequest request;
     request.method = std::move(method);
     request.url = url;
     request.timeout = kOAuthRequestTimeout;
     return request;
 }
 
-void refusePrivateAddresses(net::HttpRequest& request, std::string context) {
+void refusePrivateAddresses(net::HTTPRequest& request, std::string context) {
     request.addressCheck = [context = std::move(context),
                             url = std::string(request.url.buffer())](const std::vector<boost::asio::ip::tcp::endpoint>& addresses) {
         for (const auto& address : addresses) {

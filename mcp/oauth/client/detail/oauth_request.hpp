@@ -18,13 +18,13 @@ namespace mcp::detail {
 inline constexpr std::chrono::seconds kOAuthRequestTimeout{60};
 
 // oauthRequest: a request with the OAuth client's time-out.
-net::HttpRequest oauthRequest(std::string method, boost::urls::url_view url);
+net::HTTPRequest oauthRequest(std::string method, boost::urls::url_view url);
 
 // refusePrivateAddresses: makes `request` fail with OAuthAuthorizationError
 // privateIPAddressBlocked(`context`, its URL, the refused address) when its host resolves to
 // any private address (see isPrivateIPAddress), before a connection to any of them is made.
 // The connection is made only to the addresses checked.
-void refusePrivateAddresses(net::HttpRequest& request, std::string context);
+void refusePrivateAddresses(net::HTTPRequest& request, std::string context);
 
 // isCancellation: whether `error` means the request or the calling coroutine was cancelled,
 // which must end the OAuth work at once instead of moving on to the next candidate.

@@ -91,7 +91,7 @@ HostileReply HostileReply::status(int status) {
     return withHead(std::to_string(status) + " Hostile", "Content-Length: 0\r\n", "");
 }
 
-struct HostileHttpServer::State {
+struct HostileHTTPServer::State {
     explicit State(Script script_)
         : script(std::move(script_)), acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {}
 
@@ -157,27 +157,27 @@ struct HostileHttpServer::State {
     }
 };
 
-HostileHttpServer::HostileHttpServer(Script script) : state_(std::make_shared<State>(std::move(script))) {
+HostileHTTPServer::HostileHTTPServer(Script script) : state_(std::make_shared<State>(std::move(script))) {
     port_ = state_->acceptor.local_endpoint().port();
     asio::co_spawn(state_->io, state_->accept(), asio::detached);
     state_->thread = std::thread([state = state_] { state->io.run(); });
 }
 
-HostileHttpServer::~HostileHttpServer() {
+HostileHTTPServer::~HostileHTTPServer() {
     state_->io.stop();
     state_->thread.join();
 }
 
-std::string HostileHttpServer::url(std::string_view path) const {
+std::string HostileHTTPServer::url(std::string_view path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
 }
 
-std::string HostileHttpServer::received() const {
+std::string HostileHTTPServer::received() const {
     std::lock_guard lock(state_->mutex);
     return state_->received;
 }
 
-std::vector<HostileRequest> HostileHttpServer::requests() const {
+std::vector<HostileRequest> HostileHTTPServer::requests() const {
     std::lock_guard lock(state_->mutex);
     return state_->requests;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-// HostileHttpServer: an HTTP/1.1 server on 127.0.0.1 (a free port), on a thread of its own,
+// HostileHTTPServer: an HTTP/1.1 server on 127.0.0.1 (a free port), on a thread of its own,
 // that plays a server the client can't trust. It keeps every byte it receives as it came,
 // reads requests with no more checking than it takes to split them (so that a request
 // smuggled into another's head shows up as a request of its own), and answers each with the
 // bytes its script returns, then closes the connection, or with nothing at all.
 //
-//     HostileHttpServer server([](const HostileRequest& request) {
+//     HostileHTTPServer server([](const HostileRequest& request) {
 //         return HostileReply::json(R"({"jsonrpc":"2.0","id":1,"result":{}})");
 //     });
 //     ... the client posts to server.url("/mcp") ...
@@ -50,15 +50,15 @@ struct HostileReply {
     static HostileReply silence() { return HostileReply{.hang = true}; }
 };
 
-class HostileHttpServer {
+class HostileHTTPServer {
 public:
     using Script = std::function<HostileReply(const HostileRequest&)>;
 
     // Starts listening at once.
-    explicit HostileHttpServer(Script script);
-    ~HostileHttpServer();
-    HostileHttpServer(const HostileHttpServer&) = delete;
-    HostileHttpServer& operator=(const HostileHttpServer&) = delete;
+    explicit HostileHTTPServer(Script script);
+    ~HostileHTTPServer();
+    HostileHTTPServer(const HostileHTTPServer&) = delete;
+    HostileHTTPServer& operator=(const HostileHTTPServer&) = delete;
 
     // "http://127.0.0.1:<port><path>".
     std::string url(std::string_view path = "/mcp") const;

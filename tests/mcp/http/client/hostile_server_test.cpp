@@ -28,7 +28,7 @@ namespace mcp {
 namespace {
 
 namespace asio = boost::asio;
-using testing::HostileHttpServer;
+using testing::HostileHTTPServer;
 using testing::HostileReply;
 using testing::HostileRequest;
 using ::testing::HasSubstr;
@@ -91,7 +91,7 @@ void expectNoSplitField(const std::string& received) {
 
 class HostileServerTest : public testing::IOTestFixture {
 protected:
-    std::shared_ptr<HTTPClientTransport> makeTransport(const HostileHttpServer& server) {
+    std::shared_ptr<HTTPClientTransport> makeTransport(const HostileHTTPServer& server) {
         HTTPClientTransport::Options options;
         options.streaming = false;
         options.maxResumptions = kMaxResumptions;
@@ -185,7 +185,7 @@ TEST_F(HostileServerTest, EveryHostileAnswerEndsInAClearErrorAndNoFieldIsEverSpl
     };
     for (const auto& test : kCases) {
         SCOPED_TRACE(test.name);
-        HostileHttpServer server([&](const HostileRequest& request) { return play(test.answers, request); });
+        HostileHTTPServer server([&](const HostileRequest& request) { return play(test.answers, request); });
         auto client = makeClient();
         auto transport = makeTransport(server);
         if (test.failsConnect) {
@@ -202,7 +202,7 @@ TEST_F(HostileServerTest, EveryHostileAnswerEndsInAClearErrorAndNoFieldIsEverSpl
 }
 
 TEST_F(HostileServerTest, AFieldHoldingCRLFOrNULNeverLeavesTheTransport) {
-    HostileHttpServer server([](const HostileRequest&) { return HostileReply::status(202); });
+    HostileHTTPServer server([](const HostileRequest&) { return HostileReply::status(202); });
     auto transport = makeTransport(server);
     await(transport->connect());
     for (const std::string& version : {std::string("2025-06-18\r\nX-Injected: 1"), std::string("2025-06-18\0x", 12)}) {
@@ -219,7 +219,7 @@ TEST_F(HostileServerTest, AFieldHoldingCRLFOrNULNeverLeavesTheTransport) {
 }
 
 TEST_F(HostileServerTest, ACallThatLosesARaceWithATimerIsCancelledOnce) {
-    HostileHttpServer server([](const HostileRequest& request) { return play({}, request); });
+    HostileHTTPServer server([](const HostileRequest& request) { return play({}, request); });
     auto client = makeClient();
     await(client->connect(makeTransport(server)));
 

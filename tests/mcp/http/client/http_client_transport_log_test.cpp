@@ -19,7 +19,7 @@ namespace {
 
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 using Lines = std::vector<std::string>;
 
 Reply events(std::vector<std::string> chunks, std::vector<std::pair<std::string, std::string>> headers = {}) {
@@ -68,7 +68,7 @@ class HTTPClientTransportLogTest : public testing::HTTPClientTransportFixture {}
 // given up on a 405; then each kind of POST answer; then the disconnect.
 TEST_F(HTTPClientTransportLogTest, AWholeExchangeLogsEachStep) {
     std::atomic<int> gets = 0;
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.method == "GET") {
             if (gets++ > 0) return Reply{.status = 405};
             return events({"retry: 100\nid: g-1\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/message\"}\n\n"},
@@ -157,7 +157,7 @@ TEST_F(HTTPClientTransportLogTest, AWholeExchangeLogsEachStep) {
 // Events already read when the reading stops are dropped, and the end of the stream is still
 // logged.
 TEST_F(HTTPClientTransportLogTest, AReadStoppedBetweenEventsLogsItsEnd) {
-    ScriptedHttpServer server([](const RecordedRequest&) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return events({"id: 1\ndata: {\"n\":1}\n\nid: 2\ndata: {\"n\":2}\n\n"});
     });
     // Disconnects while the first event is logged: the second is read after the stop.

@@ -12,7 +12,7 @@ namespace {
 using test_support::ChunkFeed;
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 
 constexpr std::string_view kCall = R"({"jsonrpc":"2.0","id":1,"method":"tools/call"})";
 constexpr std::string_view kAnswer = R"({"jsonrpc":"2.0","id":1,"result":{}})";
@@ -44,7 +44,7 @@ bool resumes(const RecordedRequest& request) {
     return request.method == "GET" && request.header("Last-Event-ID").has_value();
 }
 
-std::vector<RecordedRequest> resumptions(const ScriptedHttpServer& server) {
+std::vector<RecordedRequest> resumptions(const ScriptedHTTPServer& server) {
     auto requests = server.requests();
     std::erase_if(requests, [](const RecordedRequest& request) { return !resumes(request); });
     return requests;
@@ -57,7 +57,7 @@ protected:
     static Reply refuseStandingStream() { return Reply{.status = 405}; }
 
     // The standing stream's GET goes out at once, without waiting for a session id.
-    std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server) {
+    std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHTTPServer& server) {
         return HTTPClientTransportFixture::makeTransport(server, 0);
     }
 
@@ -70,7 +70,7 @@ TEST_F(HTTPClientTransportResumptionTest, AStreamThatStopsBeforeItsAnswerIsResum
         const auto resumed = std::make_shared<ChunkFeed>();
         resumed->push("id: e-2\ndata: \n\n");
         resumed->push("id: e-3\nevent: message\ndata: " + std::string(kAnswer) + "\n\n");
-        ScriptedHttpServer server([&](const RecordedRequest& request) {
+        ScriptedHTTPServer server([&](const RecordedRequest& request) {
             if (resumes(request)) return eventStream(resumed);
             if (request.method == "GET") return refuseStandingStream();
             auto reply = events({});
@@ -108,7 +108,7 @@ TEST_F(HTTPClientTransportResumptionTest, AResumptionThatCannotBringTheAnswerFai
     };
     for (const auto& test : kCases) {
         SCOPED_TRACE(test.name);
-        ScriptedHttpServer server([&](const RecordedRequest& request) {
+        ScriptedHTTPServer server([&](const RecordedRequest& request) {
             if (resumes(request)) return test.resumption;
             if (request.method == "GET") return refuseStandingStream();
             return events({priming(100)});
@@ -125,7 +125,7 @@ TEST_F(HTTPClientTransportResumptionTest, AnAnswerOnTheStandingStreamSparesTheRe
         SCOPED_TRACE(duringTheWait ? "the answer comes during the wait" : "the answer comes before the stream ends");
         const auto standing = std::make_shared<ChunkFeed>();
         const auto answer = std::make_shared<ChunkFeed>();
-        ScriptedHttpServer server([&](const RecordedRequest& request) {
+        ScriptedHTTPServer server([&](const RecordedRequest& request) {
             if (resumes(request)) return eventStream(std::make_shared<ChunkFeed>());
             if (request.method == "GET") return eventStream(standing);
             auto reply = events({});
@@ -155,7 +155,7 @@ TEST_F(HTTPClientTransportResumptionTest, AnAnswerOnTheStandingStreamSparesTheRe
 }
 
 TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIdsIsNotResumedAndFailsTheSend) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return refuseStandingStream();
         return events({"retry: 100\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/progress\"}\n\n"});
     });
@@ -167,7 +167,7 @@ TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIdsIsNotResumedAndF
 }
 
 TEST_F(HTTPClientTransportResumptionTest, DisconnectCutsTheWaitBeforeResumingShort) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return refuseStandingStream();
         return events({priming(60000)});
     });

@@ -18,7 +18,7 @@ namespace {
 using test_support::ChunkFeed;
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 
 constexpr std::string_view kInitialize = R"({"jsonrpc":"2.0","id":1,"method":"initialize"})";
 constexpr std::string_view kAnswer = R"({"jsonrpc":"2.0","id":1,"result":{}})";
@@ -34,7 +34,7 @@ Reply events(std::vector<std::string> chunks, std::vector<std::pair<std::string,
 }
 
 // The GETs a server received, in order.
-std::vector<RecordedRequest> gets(const ScriptedHttpServer& server) {
+std::vector<RecordedRequest> gets(const ScriptedHTTPServer& server) {
     auto requests = server.requests();
     std::erase_if(requests, [](const RecordedRequest& request) { return request.method != "GET"; });
     return requests;
@@ -47,7 +47,7 @@ protected:
 };
 
 TEST_F(HTTPClientTransportStreamsTest, AnEventStreamAnswerPassesOnTheDataOfEachEvent) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return Reply{.status = 405};
         return events({"event: message\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/progress\"}\n\n",
                        ": comment\nid: 7\nevent: ping\n", "data: {\"jsonrpc\":\"2.0\",\"id\":1,\"result\":{}}\n\n",
@@ -69,7 +69,7 @@ TEST_F(HTTPClientTransportStreamsTest, AFloodOfEventsWaitsForTheConsumer) {
     std::string flood;
     for (std::size_t i = 0; i < sent; ++i) flood += "data: {\"n\":" + std::to_string(i) + "}\n\n";
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({flood});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -83,9 +83,9 @@ TEST_F(HTTPClientTransportStreamsTest, AFloodOfEventsWaitsForTheConsumer) {
     finish(*transport);
 }
 
-TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesIt) {
+TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIDAndCarriesIt) {
     const auto standing = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([standing](const RecordedRequest& request) {
+    ScriptedHTTPServer server([standing](const RecordedRequest& request) {
         if (request.method == "GET") return eventStream(standing);
         return Reply{.headers = {{"Content-Type", "application/json"}, {"MCP-Session-Id", "s-1"}}, .body = std::string(kAnswer)};
     });
@@ -110,7 +110,7 @@ TEST_F(HTTPClientTransportStreamsTest, TheFirstGetFollowsTheSessionIdAndCarriesI
 
 TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInitializationTimeout) {
     const auto standing = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([standing](const RecordedRequest&) { return eventStream(standing); });
+    ScriptedHTTPServer server([standing](const RecordedRequest&) { return eventStream(standing); });
     const auto connectedAt = std::chrono::steady_clock::now();
     auto transport = makeTransport(server, 0.3);
     pollUntil([&] { return gets(server).size() == 1; });
@@ -122,9 +122,9 @@ TEST_F(HTTPClientTransportStreamsTest, WithoutASessionTheFirstGetWaitsForTheInit
     finish(*transport);
 }
 
-TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResumesFromTheLastEventId) {
+TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResumesFromTheLastEventID) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 200\nid: 41\ndata: {\"n\":1}\n\n", "id: 42\ndata: {\"n\":2}\n\n"});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -140,7 +140,7 @@ TEST_F(HTTPClientTransportStreamsTest, AReconnectWaitsTheAnnouncedRetryAndResume
 
 TEST_F(HTTPClientTransportStreamsTest, ALoneRetryBlockSetsTheWaitBeforeTheNextGet) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 200\n\n"});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -154,7 +154,7 @@ TEST_F(HTTPClientTransportStreamsTest, ALoneRetryBlockSetsTheWaitBeforeTheNextGe
 
 TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (served++ == 0) return events({"retry: 1\nid: 1\ndata: {}\n\n"});
         return eventStream(std::make_shared<ChunkFeed>());
     });
@@ -167,7 +167,7 @@ TEST_F(HTTPClientTransportStreamsTest, AnAbsurdRetryIsHeldToTheFloor) {
 
 TEST_F(HTTPClientTransportStreamsTest, AGetAnsweredWithAnErrorIsTriedAgainAfterEveryPause) {
     std::atomic<int> served = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         // The first stream shortens the pause and ends; every later GET fails.
         if (served++ == 0) return events({"retry: 100\nid: 1\n\n"});
         return Reply{.status = 500};
@@ -192,7 +192,7 @@ TEST_F(HTTPClientTransportStreamsTest, AGetAnsweredWithAnErrorIsTriedAgainAfterE
 // The pause between two GETs is 3000 ms until the server announces another; disconnect() cuts
 // it short and the loop ends at once.
 TEST_F(HTTPClientTransportStreamsTest, DisconnectDuringThePauseEndsTheLoop) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 500}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.status = 500}; });
     auto transport = makeTransport(server, 0);
     pollUntil([&] { return logged("⏳ Waiting before SSE reconnection"); });
     await(transport->disconnect());
@@ -213,7 +213,7 @@ TEST_F(HTTPClientTransportStreamsTest, DisconnectDuringThePauseEndsTheLoop) {
 }
 
 TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 405}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.status = 405}; });
     auto transport = makeTransport(server, 0);
     pollUntil([&] { return logged("⏹️ SSE retry loop exited"); });
     EXPECT_EQ(gets(server).size(), 1u);
@@ -224,7 +224,7 @@ TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
 TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheStandingStreamAlone) {
     const auto standing = std::make_shared<ChunkFeed>();
     std::atomic<int> gotten = 0;
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.method == "GET") {
             if (gotten++ == 0) return eventStream(standing, {{"MCP-Session-Id", "s-1"}});
             return eventStream(std::make_shared<ChunkFeed>());
@@ -252,10 +252,10 @@ TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheSt
 // with more such calls open than the client keeps connections to the server, the answers must
 // still get through, or every call waits on the others for good.
 TEST_F(HTTPClientTransportStreamsTest, AnswersToTheServerPassWhileEveryConnectionHoldsAStream) {
-    const int calls = static_cast<int>(net::HttpClientOptions{}.maxConnectionsPerHost) + 2;
+    const int calls = static_cast<int>(net::HTTPClientOptions{}.maxConnectionsPerHost) + 2;
     std::mutex mutex;
     std::map<std::string, std::shared_ptr<ChunkFeed>> waitingCalls;
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.method == "GET") return Reply{.status = 405};
         const auto message = boost::json::parse(request.body).as_object();
         const auto id = boost::json::serialize(message.at("id"));
@@ -296,7 +296,7 @@ TEST_F(HTTPClientTransportStreamsTest, AnswersToTheServerPassWhileEveryConnectio
 
 TEST_F(HTTPClientTransportStreamsTest, DisconnectEndsASendReadingItsEventStream) {
     const auto answer = std::make_shared<ChunkFeed>();
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.method == "GET") return Reply{.status = 405};
         return eventStream(answer);
     });

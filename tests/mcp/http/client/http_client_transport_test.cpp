@@ -18,7 +18,7 @@ namespace {
 using test_support::ChunkFeed;
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 
 constexpr std::string_view kPing = R"({"jsonrpc":"2.0","id":1,"method":"ping"})";
 
@@ -40,7 +40,7 @@ public:
         return "Bearer token-" + std::to_string(challenges.size());
     }
     boost::asio::awaitable<bool> handleChallenge(int status, const net::HeaderMap& headers, const boost::urls::url&,
-                                                 std::optional<std::string> operationKey, net::HttpClient&) override {
+                                                 std::optional<std::string> operationKey, net::HTTPClient&) override {
         challenges.push_back({status, headers.get("WWW-Authenticate"), std::move(operationKey)});
         co_return answer_;
     }
@@ -67,7 +67,7 @@ HTTPClientTransport::Options postOnly() {
 
 class HTTPClientTransportTest : public testing::HTTPClientTransportFixture {
 protected:
-    std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHttpServer& server,
+    std::shared_ptr<HTTPClientTransport> makeTransport(const ScriptedHTTPServer& server,
                                                        HTTPClientTransport::Options options = postOnly()) {
         auto transport = HTTPClientTransport::make(io_.get_executor(),
                                                    boost::urls::parse_uri(server.url("/mcp")).value(), std::move(options));
@@ -81,7 +81,7 @@ protected:
 };
 
 TEST_F(HTTPClientTransportTest, EachUnsuccessfulStatusFailsTheSendWithItsText) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         const int status = std::stoi(request.header("X-Status").value_or("500"));
         Reply reply{.status = status, .body = "no"};
         if (auto type = request.header("X-Type")) reply.headers.emplace_back("Content-Type", *type);
@@ -112,7 +112,7 @@ TEST_F(HTTPClientTransportTest, EachUnsuccessfulStatusFailsTheSendWithItsText) {
         SCOPED_TRACE(std::to_string(row.status) + (row.streaming ? " streaming" : ""));
         auto options = postOnly();
         options.streaming = row.streaming;
-        options.requestModifier = [row](net::HttpRequest request) {
+        options.requestModifier = [row](net::HTTPRequest request) {
             request.headers.set("X-Status", std::to_string(row.status));
             if (row.contentType) request.headers.set("X-Type", row.contentType);
             return request;
@@ -124,7 +124,7 @@ TEST_F(HTTPClientTransportTest, EachUnsuccessfulStatusFailsTheSendWithItsText) {
 }
 
 TEST_F(HTTPClientTransportTest, AnUnresolvedChallengeReadsAsAnInternalError) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.status = 401}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.status = 401}; });
     auto transport = makeTransport(server);
     try {
         await(transport->send(std::string(kPing)));
@@ -136,7 +136,7 @@ TEST_F(HTTPClientTransportTest, AnUnresolvedChallengeReadsAsAnInternalError) {
 }
 
 TEST_F(HTTPClientTransportTest, PostsTheMessageWithItsHeadersAndKeepsTheSession) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.header("MCP-Session-Id")) return json(R"({"jsonrpc":"2.0","id":2,"result":{}})");
         return json(R"({"jsonrpc":"2.0","id":1,"result":{}})", {{"mcp-session-id", "session-1"}});
     });
@@ -168,7 +168,7 @@ TEST_F(HTTPClientTransportTest, PostsTheMessageWithItsHeadersAndKeepsTheSession)
 }
 
 TEST_F(HTTPClientTransportTest, TheClientsHandshakeSetsTheVersionTheServerAnswered) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         const auto message = boost::json::parse(request.body).as_object();
         const auto* id = message.if_contains("id");
         if (!id) return Reply{.status = 202};
@@ -190,7 +190,7 @@ TEST_F(HTTPClientTransportTest, TheClientsHandshakeSetsTheVersionTheServerAnswer
 
 TEST_F(HTTPClientTransportTest, AnExpiredSessionIsForgottenSoTheNextPostGoesWithoutIt) {
     std::atomic<int> answered = 0;
-    ScriptedHttpServer server([&](const RecordedRequest&) {
+    ScriptedHTTPServer server([&](const RecordedRequest&) {
         if (answered++ == 0) return json(R"({"jsonrpc":"2.0","id":1,"result":{}})", {{"MCP-Session-Id", "old"}});
         return Reply{.status = 404};
     });
@@ -202,8 +202,8 @@ TEST_F(HTTPClientTransportTest, AnExpiredSessionIsForgottenSoTheNextPostGoesWith
     EXPECT_EQ(server.requests().at(2).header("MCP-Session-Id"), std::nullopt);
 }
 
-TEST_F(HTTPClientTransportTest, AChallengeStillGivesItsSessionId) {
-    ScriptedHttpServer server([](const RecordedRequest&) {
+TEST_F(HTTPClientTransportTest, AChallengeStillGivesItsSessionID) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.status = 401, .headers = {{"MCP-Session-Id", "s-401"}}};
     });
     auto transport = makeTransport(server);
@@ -214,7 +214,7 @@ TEST_F(HTTPClientTransportTest, AChallengeStillGivesItsSessionId) {
 }
 
 TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothing) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.body == "batch") {
             return Reply{.headers = {{"Content-Type", "application/json; charset=utf-8"}},
                          .body = R"([{"jsonrpc":"2.0","id":1,"result":{}},{"jsonrpc":"2.0","id":2,"result":{}}])"};
@@ -235,7 +235,7 @@ TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothin
 }
 
 TEST_F(HTTPClientTransportTest, AnAnswerBeyondTheSizeLimitFailsTheSendClearly) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return json(std::string(2000, ' ') + "{}"); });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return json(std::string(2000, ' ') + "{}"); });
     auto options = postOnly();
     options.maxMessageBytes = 1000;
     auto transport = makeTransport(server, std::move(options));
@@ -243,7 +243,7 @@ TEST_F(HTTPClientTransportTest, AnAnswerBeyondTheSizeLimitFailsTheSendClearly) {
 }
 
 TEST_F(HTTPClientTransportTest, AChallengeIsAnsweredUpToTheAuthorizersAttemptLimit) {
-    ScriptedHttpServer server([](const RecordedRequest&) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.status = 401, .headers = {{"WWW-Authenticate", "Basic realm=\"a\""},
                                                 {"WWW-Authenticate", "Bearer scope=\"tools\""}}};
     });
@@ -278,7 +278,7 @@ TEST_F(HTTPClientTransportTest, AChallengeIsAnsweredUpToTheAuthorizersAttemptLim
 }
 
 TEST_F(HTTPClientTransportTest, ARefusedEndpointSendsNothing) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return json("{}"); });
     auto authorizer = std::make_shared<StubAuthorizer>(3, true);
     authorizer->refuseEndpoint = true;
     auto options = postOnly();
@@ -309,7 +309,7 @@ TEST_F(HTTPClientTransportTest, TheOperationKeyIsTheTrimmedMethodOfARequestOrNot
 }
 
 TEST_F(HTTPClientTransportTest, SendingNeedsAConnectionAndEndsWithTheDisconnect) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return json("{}"); });
     auto transport =
         HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server.url("/mcp")).value(), postOnly());
     EXPECT_EQ(sendFailure(*transport), "Transport not connected");
@@ -324,7 +324,7 @@ TEST_F(HTTPClientTransportTest, SendingNeedsAConnectionAndEndsWithTheDisconnect)
 }
 
 TEST_F(HTTPClientTransportTest, DisconnectCancelsASendWaitingForASlowAnswer) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(10)}; });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return Reply{.delay = std::chrono::seconds(10)}; });
     auto transport = makeTransport(server);
     auto sending = start(transport->send(std::string(kPing)));
     pollUntil([&] { return server.requests().size() == 1; });

@@ -24,7 +24,7 @@ class HTTPClientTransportFixture : public IOTestFixture {
 protected:
     // A connected transport for the server's "/mcp", logging into `journal_`; its first GET
     // waits at most `sseInitializationTimeout` seconds for a session id.
-    std::shared_ptr<HTTPClientTransport> makeTransport(const test_support::ScriptedHttpServer& server,
+    std::shared_ptr<HTTPClientTransport> makeTransport(const test_support::ScriptedHTTPServer& server,
                                                        double sseInitializationTimeout = 10) {
         HTTPClientTransport::Options options;
         options.sseInitializationTimeout = sseInitializationTimeout;

@@ -12,7 +12,7 @@ using testing::json;
 using testing::notFound;
 using testing::RecordedRequest;
 using testing::Reply;
-using testing::ScriptedHttpServer;
+using testing::ScriptedHTTPServer;
 
 using Kind = OAuthAuthorizationError::Kind;
 
@@ -133,7 +133,7 @@ TEST(AuthorizationReply, ReadsTheCodeFromAnImmediateRedirect) {
 class AuthorizationCodeFlowTest : public testing::OAuthNetworkTest {};
 
 TEST_F(AuthorizationCodeFlowTest, FetchesTheAuthorizationURLAndReadsTheRedirectWithoutFollowingIt) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.target.starts_with("/authorize?go")) {
             return Reply{.status = 302, .headers = {{"Location", "http://127.0.0.1:50123/callback?code=X&state=S"}}};
         }

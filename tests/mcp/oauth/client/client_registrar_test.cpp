@@ -13,7 +13,7 @@ using testing::json;
 using testing::notFound;
 using testing::RecordedRequest;
 using testing::Reply;
-using testing::ScriptedHttpServer;
+using testing::ScriptedHTTPServer;
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using GrantType = OAuthConfiguration::GrantType;
@@ -136,7 +136,7 @@ TEST(ClientRegistrar, ReportsARefusedRegistration) {
 class ClientRegistrarTest : public testing::OAuthNetworkTest {};
 
 TEST_F(ClientRegistrarTest, PostsTheRegistrationAndTakesTheNewClientID) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (parseJSON(request.body).objectValue()->find("redirect_uris")) return json(R"({"client_id":"code-client"})", 201);
         return json(R"({"error":"invalid_client_metadata"})", 400);
     });

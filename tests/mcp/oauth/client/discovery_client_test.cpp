@@ -14,7 +14,7 @@ using testing::json;
 using testing::notFound;
 using testing::RecordedRequest;
 using testing::Reply;
-using testing::ScriptedHttpServer;
+using testing::ScriptedHTTPServer;
 
 class DiscoveryClientTest : public testing::OAuthNetworkTest {
 protected:
@@ -33,17 +33,17 @@ protected:
         return candidates;
     }
 
-    OAuthProtectedResourceMetadata fetchResource(const std::string& endpoint, net::HttpClient& session) {
+    OAuthProtectedResourceMetadata fetchResource(const std::string& endpoint, net::HTTPClient& session) {
         return await(client.fetchProtectedResourceMetadata(
             candidatesFor(endpoint), discovery.authorizationServerFallbackIssuer(boost::urls::url(endpoint)), session));
     }
 
-    DiscoveredAuthorizationServer fetchServer(std::vector<boost::urls::url> servers, net::HttpClient& session) {
+    DiscoveredAuthorizationServer fetchServer(std::vector<boost::urls::url> servers, net::HTTPClient& session) {
         return await(client.fetchAuthorizationServerMetadata(std::move(servers), session));
     }
 
     // The failure of fetchServer, as an OAuth error.
-    std::optional<OAuthAuthorizationError> serverFailure(std::vector<boost::urls::url> servers, net::HttpClient& session) {
+    std::optional<OAuthAuthorizationError> serverFailure(std::vector<boost::urls::url> servers, net::HTTPClient& session) {
         try {
             fetchServer(std::move(servers), session);
         } catch (const OAuthAuthorizationError& error) {
@@ -56,7 +56,7 @@ protected:
 
 TEST_F(DiscoveryClientTest, TriesTheCandidatesInOrderForAnEndpointAndAnIssuerWithPaths) {
     std::string base;
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.target == "/.well-known/oauth-protected-resource") {
             return json(R"({"resource":")" + base + R"(/mcp","authorization_servers":[")" + base + R"(/tenant/"]})");
         }
@@ -89,7 +89,7 @@ TEST_F(DiscoveryClientTest, TriesTheCandidatesInOrderForAnEndpointAndAnIssuerWit
 }
 
 TEST_F(DiscoveryClientTest, FallsBackToTheEndpointsOriginWhenNoResourceMetadataAnswers) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         // A document without authorization servers is passed over like a 404.
         if (request.target == "/.well-known/oauth-protected-resource/mcp") {
             return json(R"({"resource":"x","authorization_servers":[]})");
@@ -118,7 +118,7 @@ TEST_F(DiscoveryClientTest, FallsBackToTheEndpointsOriginWhenNoResourceMetadataA
 
 TEST_F(DiscoveryClientTest, AcceptsAnIssuerDifferingInCaseAndRefusesAnyOtherIssuer) {
     std::string issuer;
-    ScriptedHttpServer server([&](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
         if (request.target == "/.well-known/oauth-authorization-server/tenant") {
             return json(R"({"issuer":")" + issuer + R"("})");
         }
@@ -139,12 +139,12 @@ TEST_F(DiscoveryClientTest, AcceptsAnIssuerDifferingInCaseAndRefusesAnyOtherIssu
                                    server.url("/tenant/"));
 
     // A matching server later in the list wins over the mismatch.
-    ScriptedHttpServer honest([](const RecordedRequest&) { return json("{}"); });
+    ScriptedHTTPServer honest([](const RecordedRequest&) { return json("{}"); });
     EXPECT_EQ(fetchServer({asked, boost::urls::url(honest.url(""))}, *session).server.buffer(), honest.url(""));
 }
 
 TEST_F(DiscoveryClientTest, SkipsPrivateAndInsecureServersWithoutARequest) {
-    ScriptedHttpServer server([](const RecordedRequest&) { return json("{}"); });
+    ScriptedHTTPServer server([](const RecordedRequest&) { return json("{}"); });
     auto session = makeClient({{"internal.example", "10.0.0.5"}});
 
     const auto found = fetchServer({boost::urls::url("https://10.0.0.5/"), boost::urls::url("https://[::ffff:a9fe:a9fe]"),
@@ -187,7 +187,7 @@ TEST_F(DiscoveryClientTest, NamesTheRefusedAddressWhenNoServerIsLeft) {
 
 TEST_F(DiscoveryClientTest, FollowsAtMostThreeRedirectsEachCheckedLikeTheFirstURL) {
     std::atomic<int> port = 0;
-    ScriptedHttpServer server([&port](const RecordedRequest& request) {
+    ScriptedHTTPServer server([&port](const RecordedRequest& request) {
         const std::map<std::string, std::string> hops = {
             {"/.well-known/oauth-protected-resource/a", "/one"},
             {"/one", "two"},
@@ -248,7 +248,7 @@ TEST_F(DiscoveryClientTest, AChallengedMetadataURLOnAPrivateAddressEndsTheFetch)
 }
 
 TEST_F(DiscoveryClientTest, CancellationStopsDiscoveryAtOnce) {
-    ScriptedHttpServer server([](const RecordedRequest&) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return Reply{.status = 404, .delay = std::chrono::milliseconds(3000)};
     });
     auto session = makeClient();

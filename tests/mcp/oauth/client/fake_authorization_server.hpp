@@ -173,7 +173,7 @@ private:
     std::map<std::string, std::string> documents_;
     Resource resource_ = Resource::requiresToken;
     std::vector<std::string> issued_;
-    ScriptedHttpServer server_;
+    ScriptedHTTPServer server_;
     std::string base_;
 };
 

@@ -39,7 +39,7 @@ protected:
             {.authentication = Authentication::none("c1"),
              .clientName = "Test",
              .accessTokenProvider = [answer, &seen](const OAuthConfiguration::AccessTokenProviderContext& context,
-                                                    net::HttpClient&) -> boost::asio::awaitable<std::optional<std::string>> {
+                                                    net::HTTPClient&) -> boost::asio::awaitable<std::optional<std::string>> {
                  seen = context;
                  co_return answer;
              }});
@@ -59,7 +59,7 @@ protected:
     }
 
     // The OAuth error that a 401 challenge fails with.
-    std::optional<OAuthAuthorizationError> challengeFailure(OAuthAuthorizer& authorizer, net::HttpClient& session) {
+    std::optional<OAuthAuthorizationError> challengeFailure(OAuthAuthorizer& authorizer, net::HTTPClient& session) {
         try {
             challenge(authorizer, 401, {}, std::nullopt, session);
         } catch (const OAuthAuthorizationError& error) {
@@ -86,7 +86,7 @@ protected:
     }
 
     bool challenge(OAuthAuthorizer& authorizer, int status, net::HeaderMap headers, std::optional<std::string> operation,
-                   net::HttpClient& session) {
+                   net::HTTPClient& session) {
         return await(authorizer.handleChallenge(status, headers, as.endpoint(), std::move(operation), session));
     }
 

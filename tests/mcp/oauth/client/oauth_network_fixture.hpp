@@ -19,7 +19,7 @@ namespace mcp::testing {
 
 using test_support::RecordedRequest;
 using test_support::Reply;
-using test_support::ScriptedHttpServer;
+using test_support::ScriptedHTTPServer;
 
 // Resolves the names of its table to the given addresses, and every IP literal to itself.
 class TableResolver final : public net::Resolver {
@@ -86,15 +86,15 @@ inline Reply notFound() {
 
 class OAuthNetworkTest : public net::testing::NetTestFixture {
 protected:
-    std::shared_ptr<net::HttpClient> makeClient(std::map<std::string, std::string> names = {}) {
-        net::HttpClientOptions options;
+    std::shared_ptr<net::HTTPClient> makeClient(std::map<std::string, std::string> names = {}) {
+        net::HTTPClientOptions options;
         options.resolver = std::make_shared<TableResolver>(std::move(names));
         options.connector = connector_;
-        return net::HttpClient::make(io_.get_executor(), std::move(options));
+        return net::HTTPClient::make(io_.get_executor(), std::move(options));
     }
 
     // The request targets the server saw, in order.
-    static std::vector<std::string> targets(const ScriptedHttpServer& server) {
+    static std::vector<std::string> targets(const ScriptedHTTPServer& server) {
         std::vector<std::string> seen;
         for (const auto& request : server.requests()) seen.push_back(request.target);
         return seen;

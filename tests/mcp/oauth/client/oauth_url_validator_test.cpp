@@ -33,7 +33,7 @@ void run(Check check, boost::urls::url_view url, std::string_view context) {
     }
 }
 
-TEST(OAuthURLValidator, AcceptsHttpsAndLoopbackHttpAndRefusesTheRest) {
+TEST(OAuthURLValidator, AcceptsHTTPSAndLoopbackHTTPAndRefusesTheRest) {
     const struct {
         std::string_view name;
         Check check;

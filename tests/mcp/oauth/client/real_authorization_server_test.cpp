@@ -37,7 +37,7 @@ protected:
     // The requests the server logged since the last call, as "METHOD /path".
     std::vector<std::string> serverLog() { return server_->requestLines(); }
 
-    OAuthTokenResponse clientCredentials(Authentication authentication, net::HttpClient& session) {
+    OAuthTokenResponse clientCredentials(Authentication authentication, net::HTTPClient& session) {
         return await(OAuthTokenEndpointClient().requestToken(
             {{"grant_type", "client_credentials"}, {"resource", std::string(kResource)}, {"scope", "read"}},
             boost::urls::url(issuer_ + "/token"), std::move(authentication), session, std::nullopt));

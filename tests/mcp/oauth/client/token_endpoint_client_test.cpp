@@ -15,7 +15,7 @@ using testing::json;
 using testing::notFound;
 using testing::RecordedRequest;
 using testing::Reply;
-using testing::ScriptedHttpServer;
+using testing::ScriptedHTTPServer;
 
 using Authentication = OAuthConfiguration::TokenEndpointAuthentication;
 using Parameters = std::map<std::string, std::string>;
@@ -156,7 +156,7 @@ TEST_F(TokenEndpointClientTest, PostsTheFormWithEachAuthenticationMethod) {
          "%3Ajwt-bearer&client_id=c1&grant_type=client_credentials&resource=https%3A%2F%2Fapi.example.com%2Fmcp"
          "&scope=a%20b"},
     };
-    ScriptedHttpServer server([](const RecordedRequest&) {
+    ScriptedHTTPServer server([](const RecordedRequest&) {
         return json(R"({"access_token":"at","token_type":"Bearer","expires_in":60})");
     });
     auto session = makeClient();
@@ -177,7 +177,7 @@ TEST_F(TokenEndpointClientTest, PostsTheFormWithEachAuthenticationMethod) {
 }
 
 TEST_F(TokenEndpointClientTest, DoesNotFollowARedirectWithTheCredentials) {
-    ScriptedHttpServer server([](const RecordedRequest& request) {
+    ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.target == "/token") return Reply{.status = 307, .headers = {{"Location", "/elsewhere"}}};
         return json(R"({"access_token":"stolen","token_type":"Bearer"})");
     });
