@@ -141,6 +141,9 @@ TEST_F(FooterX11Test, FooterRowsOpenTheGuideTheUpdateCheckAndAbout) {
     ASSERT_NO_FATAL_FAILURE(open());
     clickAt(footer().updatesRow());
     ASSERT_TRUE(pumpUntil([&] { return updates().message() && updates().message()->isVisible(); }));
+    // The panel closes on its own once the message takes the focus: opened before that, it
+    // would close under the next click.
+    EXPECT_TRUE(pumpUntil([&] { return !panel->isOpen(); })) << "the panel gets out of the way";
     EXPECT_EQ(updates().message()->text().toStdString(), footer::updateMessage("1.4.2"));
     EXPECT_NE(updates().message()->text().indexOf("Vantor MCP 1.4.2"), -1);
     updates().message()->close();
