@@ -15,6 +15,7 @@
 #include "mcp/client/client.hpp"
 #include "mcp/http/client/http_client_transport.hpp"
 #include "mcp/json/json.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
@@ -120,7 +121,9 @@ int main(int argc, char** argv) {
     }
     asio::io_context io;
     std::exception_ptr failure;
-    asio::co_spawn(io, run(boost::urls::url(*endpoint)), [&](std::exception_ptr error) { failure = error; });
+    // On a strand, so that the client and the transport `run` makes on it share that strand.
+    asio::co_spawn(mcp::strandOf(io.get_executor()), run(boost::urls::url(*endpoint)),
+                   [&](std::exception_ptr error) { failure = error; });
     // A scenario whose server never answers must not keep the suite waiting for us.
     io.run_for(std::chrono::seconds(25));
     if (!io.stopped()) {

@@ -20,6 +20,7 @@
 #include "mcp/oauth/client/bearer_token_authorizer.hpp"
 #include "mcp/oauth/client/oauth_authorizer.hpp"
 #include "mcp/transport/stdio_transport.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
@@ -157,15 +158,17 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     asio::io_context io;
+    // The client (made on the strand `run` runs on) and its transport share one strand.
+    const auto strand = mcp::strandOf(io.get_executor());
     std::shared_ptr<mcp::Transport> transport;
     std::optional<ChildProcess> child;
     try {
         if (options.command.empty()) {
-            transport = mcp::HTTPClientTransport::make(io.get_executor(), boost::urls::url(options.url),
+            transport = mcp::HTTPClientTransport::make(strand, boost::urls::url(options.url),
                                                        {.authorizer = authorizerFor(options)});
         } else {
             child = ChildProcess::start(options.command);
-            transport = mcp::StdioTransport::make(io.get_executor(), child->fromChild, child->toChild);
+            transport = mcp::StdioTransport::make(strand, child->fromChild, child->toChild);
         }
     } catch (const std::exception& error) {
         std::cerr << "mcp_client: " << error.what() << '\n';
@@ -173,7 +176,7 @@ int main(int argc, char** argv) {
     }
 
     int status = 0;
-    asio::co_spawn(io, run(options, transport), [&](std::exception_ptr failure) {
+    asio::co_spawn(strand, run(options, transport), [&](std::exception_ptr failure) {
         if (!failure) return;
         try {
             std::rethrow_exception(failure);

@@ -7,6 +7,7 @@
 
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/this_coro.hpp>
+#include <boost/assert.hpp>
 
 #include <algorithm>
 
@@ -17,7 +18,7 @@ namespace asio = boost::asio;
 Client::Client(asio::any_io_executor executor, std::string name, std::string version, std::optional<std::string> title,
                std::optional<std::string> description, std::optional<std::string> websiteUrl,
                std::optional<std::vector<Icon>> icons, Capabilities capabilities, Configuration configuration)
-    : strand_(asio::make_strand(std::move(executor))),
+    : strand_(strandOf(executor)),
       clientInfo_{.name = std::move(name),
                   .title = std::move(title),
                   .version = std::move(version),
@@ -39,12 +40,14 @@ const logging::Logger& Client::logger() const noexcept {
 // Connecting
 
 asio::awaitable<Initialize::Result> Client::connect(std::shared_ptr<Transport> transport) {
-    const auto self = shared_from_this();
-    auto connecting = connectOnStrand(std::move(transport));
-    co_return co_await asio::co_spawn(strand_, std::move(connecting), asio::use_awaitable);
+    auto connecting = [self = shared_from_this(), transport = std::move(transport)]() mutable {
+        return self->connectOnStrand(std::move(transport));
+    };
+    co_return co_await onStrand(strand_, std::move(connecting));
 }
 
 asio::awaitable<Initialize::Result> Client::connectOnStrand(std::shared_ptr<Transport> transport) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // Two connections would mean two loops answering the same server requests, and the first
     // connection's requests could never be answered once it is dropped.
     if (connection_) co_await disconnectOnStrand();
@@ -90,13 +93,13 @@ void Client::startMessageLoop(std::shared_ptr<Transport> transport) {
     loop_ = std::make_shared<MessageLoop>();
     const auto slot = loop_->signal.slot();
     // The completion handler keeps the client alive for as long as the loop runs.
-    asio::co_spawn(strand_, receive(std::move(transport), loop_),
-                   asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
-                       if (!error) return;
-                       self->logger().error("Error in message handling loop", [&error] {
-                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                       });
-                   }));
+    spawnOnStrand(strand_, receive(std::move(transport), loop_),
+                  asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
+                      if (!error) return;
+                      self->logger().error("Error in message handling loop", [&error] {
+                          return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                      });
+                  }));
 }
 
 void Client::registerCancellationHandler() {
@@ -127,12 +130,12 @@ std::string versionText(const std::string& version) {
 }  // namespace
 
 asio::awaitable<Initialize::Result> Client::initialize() {
-    const auto self = shared_from_this();
-    auto initializing = performInitialization();
-    co_return co_await asio::co_spawn(strand_, std::move(initializing), asio::use_awaitable);
+    auto initializing = [self = shared_from_this()] { return self->performInitialization(); };
+    co_return co_await onStrand(strand_, std::move(initializing));
 }
 
 asio::awaitable<Initialize::Result> Client::performInitialization() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     auto request = makeRequest<Initialize>(ID::random(), {.protocolVersion = Version::latest(),
                                                           .capabilities = capabilities_,
                                                           .clientInfo = clientInfo_});
@@ -163,11 +166,12 @@ asio::awaitable<Initialize::Result> Client::performInitialization() {
 // Disconnecting
 
 asio::awaitable<void> Client::disconnect() {
-    const auto self = shared_from_this();
-    co_await asio::co_spawn(strand_, disconnectOnStrand(), asio::use_awaitable);
+    auto disconnecting = [self = shared_from_this()] { return self->disconnectOnStrand(); };
+    co_await onStrand(strand_, std::move(disconnecting));
 }
 
 asio::awaitable<void> Client::disconnectOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // Every line goes to the logger of the connection found here, also after it is gone.
     const logging::Logger log = logger();
     log.debug("Initiating client disconnect...");

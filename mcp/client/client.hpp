@@ -51,12 +51,12 @@
 #include "mcp/protocol/request_context.hpp"
 #include "mcp/protocol/server_capabilities.hpp"
 #include "mcp/protocol/utility_messages.hpp"
+#include "mcp/transport/strand_hop.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/cancellation_signal.hpp>
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
@@ -105,7 +105,8 @@ public:
         Configuration configuration = Configuration::defaultConfiguration();
     };
 
-    // A client named `name` at `version`, working on a strand of `executor`. It has no
+    // A client named `name` at `version`, working on `executor` when that is a strand (so a
+    // transport given the same strand shares it), else on a strand of it. It has no
     // connection and no handlers yet.
     Client(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> description = std::nullopt,
@@ -383,7 +384,7 @@ private:
     boost::asio::awaitable<void> sendResponse(const Response<AnyMethod>& response);
     void cancelServerRequest(const Message<CancelledNotification>& message);
 
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    Strand strand_;
     Info clientInfo_;
     Capabilities capabilities_;
     Configuration configuration_;

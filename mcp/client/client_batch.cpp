@@ -5,6 +5,8 @@
 #include "mcp/async/cancellation_error.hpp"
 #include "mcp/protocol/detail/error_conversion.hpp"
 
+#include <boost/assert.hpp>
+
 namespace mcp {
 
 namespace asio = boost::asio;
@@ -12,12 +14,14 @@ namespace asio = boost::asio;
 // Cancellation
 
 asio::awaitable<void> Client::cancelRequest(ID id, std::optional<std::string> reason) {
-    const auto self = shared_from_this();
-    auto cancelling = cancelRequestOnStrand(std::move(id), std::move(reason));
-    co_await asio::co_spawn(strand_, std::move(cancelling), asio::use_awaitable);
+    auto cancelling = [self = shared_from_this(), id = std::move(id), reason = std::move(reason)]() mutable {
+        return self->cancelRequestOnStrand(std::move(id), std::move(reason));
+    };
+    co_await onStrand(strand_, std::move(cancelling));
 }
 
 asio::awaitable<void> Client::cancelRequestOnStrand(ID id, std::optional<std::string> reason) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // The waiter is released first: whatever happens to the notice, it waits no longer.
     if (auto pending = removePendingRequest(id)) pending->resume(std::make_exception_ptr(CancellationError()));
     auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
@@ -26,6 +30,7 @@ asio::awaitable<void> Client::cancelRequestOnStrand(ID id, std::optional<std::st
 }
 
 asio::awaitable<void> Client::abandonRequestOnStrand(ID id) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // A request settled meanwhile is none of the server's business any more.
     if (!pendingRequests_.contains(id)) co_return;
     auto cancelling = cancelRequestOnStrand(std::move(id), std::nullopt);
@@ -33,7 +38,7 @@ asio::awaitable<void> Client::abandonRequestOnStrand(ID id) {
 }
 
 void Client::abandonRequest(ID id) {
-    asio::co_spawn(strand_, abandonRequestOnStrand(std::move(id)), [self = shared_from_this()](std::exception_ptr error) {
+    spawnOnStrand(strand_, abandonRequestOnStrand(std::move(id)), [self = shared_from_this()](std::exception_ptr error) {
         if (!error) return;
         self->logger().error("Failed to send cancellation", [&error] {
             return logging::Logger::Metadata{{"error", detail::errorText(error)}};
@@ -48,23 +53,28 @@ asio::awaitable<void> Client::Batch::add(Request<AnyMethod> request, AnyPendingR
     if (!client) throw MCPError::internalError("Client disconnected");
     auto body = [](Batch& batch, std::shared_ptr<Client> owner, Request<AnyMethod> added,
                    AnyPendingRequest entry) -> asio::awaitable<void> {
+        BOOST_ASSERT(owner->strand_.running_in_this_thread());
         // A request added after the batch went out would wait for an answer that never comes.
         if (batch.closed_) throw MCPError::internalError("The batch was sent already");
         owner->registerPendingRequest(added.id, std::move(entry));
         batch.requests_.push_back(std::move(added));
         co_return;
     };
-    auto adding = body(*this, client, std::move(request), std::move(pending));
-    co_await asio::co_spawn(client->strand_, std::move(adding), asio::use_awaitable);
+    auto adding = [&batch = *this, body, client, request = std::move(request), pending = std::move(pending)]() mutable {
+        return body(batch, client, std::move(request), std::move(pending));
+    };
+    co_await onStrand(client->strand_, std::move(adding));
 }
 
 asio::awaitable<void> Client::withBatch(std::function<asio::awaitable<void>(Batch&)> body) {
-    const auto self = shared_from_this();
-    auto batching = withBatchOnStrand(std::move(body));
-    co_await asio::co_spawn(strand_, std::move(batching), asio::use_awaitable);
+    auto batching = [self = shared_from_this(), body = std::move(body)]() mutable {
+        return self->withBatchOnStrand(std::move(body));
+    };
+    co_await onStrand(strand_, std::move(batching));
 }
 
 asio::awaitable<void> Client::withBatchOnStrand(std::function<asio::awaitable<void>(Batch&)> body) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Client connection not initialized");
 

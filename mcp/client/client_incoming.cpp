@@ -13,6 +13,7 @@
 #include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
+#include <boost/assert.hpp>
 
 #include <chrono>
 
@@ -31,6 +32,7 @@ logging::Logger::Metadata idMetadata(const std::optional<ID>& id) {
 // The loop
 
 asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std::shared_ptr<MessageLoop> loop) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto executor = co_await asio::this_coro::executor;
     bool lost = false;
     while (!loop->cancelled) {
@@ -77,6 +79,7 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
 }
 
 asio::awaitable<void> Client::handleIncoming(IncomingMessage incoming) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     std::optional<ServerMessage> message;
     try {
         message = readParsedServerMessage(incoming.value());
@@ -117,6 +120,7 @@ void settle(AnyPendingRequest& pending, Response<AnyMethod>& response) {
 }  // namespace
 
 void Client::handleResponse(Response<AnyMethod> response) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     logger().trace("Processing response", [&response] { return idMetadata(response.id); });
     auto pending = response.id ? removePendingRequest(*response.id) : std::nullopt;
     if (!pending) {
@@ -128,6 +132,7 @@ void Client::handleResponse(Response<AnyMethod> response) {
 }
 
 void Client::handleBatchResponse(std::vector<Response<AnyMethod>> responses) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     logger().trace("Processing batch response",
                    [&responses] { return logging::Logger::Metadata{{"count", std::to_string(responses.size())}}; });
     for (auto& response : responses) {
@@ -144,6 +149,7 @@ void Client::handleBatchResponse(std::vector<Response<AnyMethod>> responses) {
 // Notifications
 
 asio::awaitable<void> Client::handleMessage(Message<AnyNotification> message) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     logger().trace("Processing notification", [&message] { return logging::Logger::Metadata{{"method", message.method}}; });
     const auto registered = notificationHandlers_.find(message.method);
     if (registered == notificationHandlers_.end()) co_return;
@@ -168,6 +174,7 @@ void Client::cancelServerRequest(const Message<CancelledNotification>& message) 
 // Requests from the server
 
 void Client::handleIncomingRequest(Request<AnyMethod> request) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // A handler may itself wait for an answer from the server, which the loop reads only
     // after this returns: so each request is served in a task of its own. Registered before
     // the task starts, so that a cancellation read right after the request finds it.
@@ -175,15 +182,16 @@ void Client::handleIncomingRequest(Request<AnyMethod> request) {
     serverRequestTasks_.insert_or_assign(request.id, task);
     const auto slot = task->signal.slot();
     auto serving = serveRequest(std::move(request), std::move(task));
-    asio::co_spawn(strand_, std::move(serving), asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
-                       if (!error) return;
-                       self->logger().error("Failed to send error response", [&error] {
-                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                       });
-                   }));
+    spawnOnStrand(strand_, std::move(serving), asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error) {
+                      if (!error) return;
+                      self->logger().error("Failed to send error response", [&error] {
+                          return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                      });
+                  }));
 }
 
 asio::awaitable<void> Client::serveRequest(Request<AnyMethod> request, std::shared_ptr<ServerRequestTask> task) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const ID id = request.id;
     logger().trace("Processing incoming request from server", [&request] {
         return logging::Logger::Metadata{{"method", request.method}, {"id", request.id.description()}};

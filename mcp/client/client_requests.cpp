@@ -4,33 +4,39 @@
 
 #include "mcp/protocol/detail/error_conversion.hpp"
 
+#include <boost/assert.hpp>
+
 namespace mcp {
 
 namespace asio = boost::asio;
 
 asio::awaitable<void> Client::sendRequest(ID id, Value message, AnyPendingRequest pending) {
-    const auto self = shared_from_this();
-    auto sending = sendRequestOnStrand(std::move(id), std::move(message), std::move(pending));
-    co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
+    auto sending = [self = shared_from_this(), id = std::move(id), message = std::move(message),
+                    pending = std::move(pending)]() mutable {
+        return self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending));
+    };
+    co_await onStrand(strand_, std::move(sending));
 }
 
 asio::awaitable<void> Client::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connection_) throw MCPError::internalError("Client connection not initialized");
     if (connectionLost_) throw MCPError::internalError("Client connection lost");
     std::string bytes = writeJSON(message);
     // Registered before the bytes leave, so that even an immediate answer finds its entry.
     registerPendingRequest(id, std::move(pending));
-    asio::co_spawn(strand_, transmitRequest(connection_, std::move(id), std::move(bytes)),
-                   [self = shared_from_this()](std::exception_ptr error) {
-                       if (!error) return;
-                       self->logger().error("Failed to send request", [&error] {
-                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                       });
-                   });
+    spawnOnStrand(strand_, transmitRequest(connection_, std::move(id), std::move(bytes)),
+                  [self = shared_from_this()](std::exception_ptr error) {
+                      if (!error) return;
+                      self->logger().error("Failed to send request", [&error] {
+                          return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                      });
+                  });
     co_return;
 }
 
 asio::awaitable<void> Client::transmitRequest(std::shared_ptr<Transport> transport, ID id, std::string bytes) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     std::exception_ptr failure;
     try {
         co_await transport->send(std::move(bytes));
@@ -66,12 +72,14 @@ void Client::failPendingRequests(const MCPError& error) {
 }
 
 asio::awaitable<void> Client::sendMessage(Value message) {
-    const auto self = shared_from_this();
-    auto sending = sendMessageOnStrand(std::move(message));
-    co_await asio::co_spawn(strand_, std::move(sending), asio::use_awaitable);
+    auto sending = [self = shared_from_this(), message = std::move(message)]() mutable {
+        return self->sendMessageOnStrand(std::move(message));
+    };
+    co_await onStrand(strand_, std::move(sending));
 }
 
 asio::awaitable<void> Client::sendMessageOnStrand(Value message) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Client connection not initialized");
     std::string bytes = writeJSON(message);

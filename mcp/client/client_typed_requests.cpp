@@ -47,12 +47,11 @@ void Client::checkServerCapability(ServerFeature feature) const {
 }
 
 asio::awaitable<void> Client::checkOnStrand(ServerFeature feature) {
-    const auto self = shared_from_this();
-    auto checking = [](std::shared_ptr<Client> client, ServerFeature checked) -> asio::awaitable<void> {
-        client->checkServerCapability(checked);
+    auto checking = [self = shared_from_this(), feature]() -> asio::awaitable<void> {
+        self->checkServerCapability(feature);
         co_return;
     };
-    co_await asio::co_spawn(strand_, checking(self, feature), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(checking));
 }
 
 asio::awaitable<void> Client::ping() {

@@ -85,13 +85,13 @@ asio::awaitable<void> Server::startOnStrand(std::shared_ptr<Transport> transport
     });
     loop_ = std::make_shared<ReceiveLoop>();
     // The completion handler keeps the server alive for as long as the loop runs.
-    asio::co_spawn(strand_, receive(transport, loop_),
-                   asio::bind_cancellation_slot(loop_->signal.slot(), [self = shared_from_this()](std::exception_ptr error) {
-                       if (!error) return;
-                       self->logger().error("Fatal error in message handling loop", [&error] {
-                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                       });
-                   }));
+    spawnOnStrand(strand_, receive(transport, loop_),
+                  asio::bind_cancellation_slot(loop_->signal.slot(), [self = shared_from_this()](std::exception_ptr error) {
+                      if (!error) return;
+                      self->logger().error("Fatal error in message handling loop", [&error] {
+                          return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                      });
+                  }));
 }
 
 asio::awaitable<void> Server::stop() {
@@ -166,15 +166,15 @@ void Server::startRequest(ID id, Value message, AnyPendingRequest pending, std::
     // slot afterwards.
     auto sending = [self = shared_from_this(), id = std::move(id), message = std::move(message),
                     pending = std::move(pending), relatedRequestID = std::move(relatedRequestID)]() mutable {
-        asio::co_spawn(self->strand_,
-                       self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending),
-                                                 std::move(relatedRequestID)),
-                       [self](std::exception_ptr error) {
-                           if (!error) return;
-                           self->logger().error("Failed to send request", [&error] {
-                               return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                           });
-                       });
+        spawnOnStrand(self->strand_,
+                      self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending),
+                                                std::move(relatedRequestID)),
+                      [self](std::exception_ptr error) {
+                          if (!error) return;
+                          self->logger().error("Failed to send request", [&error] {
+                              return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                          });
+                      });
     };
     asio::post(strand_, std::move(sending));
 }

@@ -158,14 +158,14 @@ void Server::serveRequest(Request<AnyMethod> request) {
     auto task = registerRequestTask(request.id);
     const auto slot = task->signal.slot();
     auto serving = handleRequest(std::move(request), true, std::move(task));
-    asio::co_spawn(strand_, std::move(serving),
-                   asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error, const ResponseOrNone&) {
-                       // Only a failed send gets here: the client can't be answered.
-                       if (!error) return;
-                       self->logger().debug("Failed to send response", [&error] {
-                           return logging::Logger::Metadata{{"error", detail::errorText(error)}};
-                       });
-                   }));
+    spawnOnStrand(strand_, std::move(serving),
+                  asio::bind_cancellation_slot(slot, [self = shared_from_this()](std::exception_ptr error, const ResponseOrNone&) {
+                      // Only a failed send gets here: the client can't be answered.
+                      if (!error) return;
+                      self->logger().debug("Failed to send response", [&error] {
+                          return logging::Logger::Metadata{{"error", detail::errorText(error)}};
+                      });
+                  }));
 }
 
 asio::awaitable<Server::ResponseOrNone> Server::handleRequest(Request<AnyMethod> request, bool sendResponse,

@@ -2,12 +2,8 @@
 
 #include "mcp/protocol/mcp_error.hpp"
 
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/use_awaitable.hpp>
-
-// Each operation names its strand body before awaiting it: GCC 12 copies a closure that is a
-// temporary inside a co_await expression bytewise, which corrupts captured strings.
 
 namespace mcp {
 namespace {
@@ -17,7 +13,7 @@ logging::Metadata sizeOf(const std::string& message) { return {{"size", std::to_
 }  // namespace
 
 InMemoryTransport::InMemoryTransport(const boost::asio::any_io_executor& executor, logging::Logger logger)
-    : strand_(boost::asio::make_strand(executor)), logger_(std::move(logger)) {}
+    : strand_(strandOf(executor)), logger_(std::move(logger)) {}
 
 std::shared_ptr<InMemoryTransport> InMemoryTransport::make(const boost::asio::any_io_executor& executor,
                                                            std::optional<logging::Logger> logger) {
@@ -52,7 +48,7 @@ boost::asio::awaitable<void> InMemoryTransport::connect() {
         self->hasConnected_ = true;
         self->logger_.info("Transport connected successfully");
     };
-    co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 boost::asio::awaitable<void> InMemoryTransport::disconnect() {
@@ -66,7 +62,7 @@ boost::asio::awaitable<void> InMemoryTransport::disconnect() {
         if (auto peer = self->peer_.lock()) co_await peer->handlePeerDisconnection();
         self->logger_.info("Transport disconnected");
     };
-    co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 boost::asio::awaitable<void> InMemoryTransport::handlePeerDisconnection() {
@@ -82,7 +78,7 @@ boost::asio::awaitable<void> InMemoryTransport::handlePeerDisconnection() {
         self->logger_.info("Peer transport disconnected");
         co_return;
     };
-    co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 boost::asio::awaitable<void> InMemoryTransport::send(std::string message) {
@@ -93,13 +89,13 @@ boost::asio::awaitable<void> InMemoryTransport::send(std::string message) {
         self->logger_.debug("Sending message", [&] { return sizeOf(message); });
         if (!co_await peer->deliver(std::move(message))) throw MCPError::internalError("Peer not connected");
     };
-    co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 boost::asio::awaitable<bool> InMemoryTransport::deliver(std::string message) {
     auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> boost::asio::awaitable<bool> {
-        // co_spawn enters the strand by dispatch, which runs at once when the caller already
-        // stands in this strand's context (after a completion dispatched from it); going to
+        // onStrand runs the body at once when the caller already stands in this strand's
+        // context (after a completion dispatched from it, or a peer on the same strand); going to
         // the back of the queue keeps a delivery behind a receive() posted before it.
         co_await boost::asio::post(boost::asio::use_awaitable);
         // A side that has never connected keeps what arrives for its first stream, as a socket
@@ -116,7 +112,7 @@ boost::asio::awaitable<bool> InMemoryTransport::deliver(std::string message) {
         }
         co_return true;
     };
-    co_return co_await boost::asio::co_spawn(strand_, std::move(body), boost::asio::use_awaitable);
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 std::shared_ptr<MessageStream> InMemoryTransport::receive() {

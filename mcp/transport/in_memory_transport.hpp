@@ -11,9 +11,9 @@
 //     co_await client->send(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
 
 #include "mcp/transport/transport.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
-#include <boost/asio/strand.hpp>
 
 #include <deque>
 #include <memory>
@@ -67,7 +67,7 @@ private:
     boost::asio::awaitable<void> handlePeerDisconnection();
 
     // Everything below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    Strand strand_;
     const logging::Logger logger_;
     bool paired_ = false;
     bool connected_ = false;

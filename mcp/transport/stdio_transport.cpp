@@ -4,8 +4,8 @@
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/buffer.hpp>
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <array>
@@ -18,9 +18,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
-
-// Each operation names its strand body before awaiting it: GCC 12 copies a closure that is a
-// temporary inside a co_await expression bytewise, which corrupts captured strings.
 
 namespace mcp {
 namespace {
@@ -71,7 +68,7 @@ ssize_t writeWithoutSignal(int descriptor, const char* data, std::size_t size) {
 
 StdioTransport::StdioTransport(const asio::any_io_executor& executor, int input, int output, logging::Logger logger,
                                std::size_t maxLineBytes)
-    : strand_(asio::make_strand(executor)),
+    : strand_(strandOf(executor)),
       input_(input),
       output_(output),
       logger_(std::move(logger)),
@@ -93,10 +90,11 @@ StdioTransport::~StdioTransport() {
 
 asio::awaitable<void> StdioTransport::connect() {
     auto body = [self = shared_from_this()] { return self->connectOnStrand(); };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StdioTransport::connectOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (connected_) co_return;
     for (const int descriptor : {input_, output_}) {
         const int flags = ::fcntl(descriptor, F_GETFL);
@@ -119,7 +117,7 @@ asio::awaitable<void> StdioTransport::connectOnStrand() {
     writer_ = std::make_shared<Descriptor>(strand_, writing);
     connected_ = true;
     logger_.debug("Transport connected successfully");
-    asio::co_spawn(strand_, readLoop(reader_), [self = shared_from_this()](std::exception_ptr error) {
+    spawnOnStrand(strand_, readLoop(reader_), [self = shared_from_this()](std::exception_ptr error) {
         if (!error) return;
         try {
             std::rethrow_exception(error);
@@ -132,10 +130,11 @@ asio::awaitable<void> StdioTransport::connectOnStrand() {
 
 asio::awaitable<void> StdioTransport::disconnect() {
     auto body = [self = shared_from_this()] { return self->disconnectOnStrand(); };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StdioTransport::disconnectOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) co_return;
     connected_ = false;
     stream_->finish();
@@ -204,10 +203,11 @@ asio::awaitable<void> StdioTransport::send(std::string message) {
     auto body = [self = shared_from_this(), bytes = std::move(message)]() mutable {
         return self->sendOnStrand(std::move(bytes));
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> StdioTransport::sendOnStrand(std::string bytes) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) throw systemFailure(ENOTCONN);
     const auto turn = co_await writes_.take();
     const auto writer = writer_;

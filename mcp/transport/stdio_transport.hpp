@@ -18,10 +18,10 @@
 #include "mcp/transport/line_framer.hpp"
 #include "mcp/transport/transport.hpp"
 #include "mcp/transport/turn_queue.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/posix/stream_descriptor.hpp>
-#include <boost/asio/strand.hpp>
 
 #include <cstddef>
 #include <memory>
@@ -84,7 +84,7 @@ private:
     void restoreFlags() noexcept;
 
     // Everything below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    Strand strand_;
     const int input_;
     const int output_;
     const logging::Logger logger_;

@@ -4,6 +4,7 @@
 //
 //     strand_(strandOf(executor))
 //     co_await onStrand(strand_, [self = shared_from_this()]() -> awaitable<void> { ... });
+//     spawnOnStrand(strand_, readLoop(), [self = shared_from_this()](std::exception_ptr) { ... });
 //
 // An actor given a strand as its executor serves on that strand itself, so that actors made
 // for one connection (a transport and its server) share it; a call between them is then a
@@ -52,6 +53,14 @@ auto onStrand(const Strand& strand, Body body) -> decltype(body()) {
         auto result = co_await boost::asio::co_spawn(strand, std::move(wrapped), boost::asio::use_awaitable);
         co_return std::move(*result);
     }
+}
+
+// Starts `task` (an `awaitable`) on `strand` without waiting for it: for a loop or a task that
+// outlives its caller. `completion` (taking a `std::exception_ptr`, possibly bound to a
+// cancellation slot) hears how it ended.
+template <class Task, class Completion>
+void spawnOnStrand(const Strand& strand, Task task, Completion&& completion) {
+    boost::asio::co_spawn(strand, std::move(task), std::forward<Completion>(completion));
 }
 
 }  // namespace mcp

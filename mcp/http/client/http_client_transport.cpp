@@ -7,12 +7,9 @@
 
 #include "net/error.hpp"
 
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 #include <boost/json/parse.hpp>
-
-// Each operation names its strand body before awaiting it: GCC 12 copies a closure that is a
-// temporary inside a co_await expression bytewise, which corrupts captured strings.
 
 namespace mcp {
 
@@ -51,7 +48,7 @@ HTTPClientTransport::HTTPClientTransport(const asio::any_io_executor& executor, 
       maxMessageBytes_(options.maxMessageBytes),
       maxResumptions_(options.maxResumptions),
       incoming_(MessageStream::make(kIncomingMessageCapacity)),
-      strand_(asio::make_strand(executor)),
+      strand_(strandOf(executor)),
       http_(net::HTTPClient::make(strand_, options.http)),
       shortExchanges_(net::HTTPClient::make(strand_, std::move(options.http))),
       protocolVersion_(std::move(options.protocolVersion)),
@@ -78,19 +75,18 @@ asio::awaitable<void> HTTPClientTransport::connect() {
         self->logger_.debug("HTTP transport connected");
         if (self->streaming_) {
             self->listening_ = true;
-            asio::co_spawn(self->strand_, self->startListeningForServerEvents(),
-                           [self](std::exception_ptr error) {
-                               self->listening_ = false;
-                               if (!error) return;
-                               try {
-                                   std::rethrow_exception(error);
-                               } catch (const std::exception& failure) {
-                                   self->logger_.error([&] { return "SSE task failed: " + std::string(failure.what()); });
-                               }
-                           });
+            spawnOnStrand(self->strand_, self->startListeningForServerEvents(), [self](std::exception_ptr error) {
+                self->listening_ = false;
+                if (!error) return;
+                try {
+                    std::rethrow_exception(error);
+                } catch (const std::exception& failure) {
+                    self->logger_.error([&] { return "SSE task failed: " + std::string(failure.what()); });
+                }
+            });
         }
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> HTTPClientTransport::disconnect() {
@@ -107,21 +103,21 @@ asio::awaitable<void> HTTPClientTransport::disconnect() {
         self->logger_.debug("HTTP clienttransport disconnected");
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<std::optional<std::string>> HTTPClientTransport::sessionID() {
     auto body = [self = shared_from_this()]() -> asio::awaitable<std::optional<std::string>> {
         co_return self->sessionID_;
     };
-    co_return co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<std::optional<std::string>> HTTPClientTransport::protocolVersion() {
     auto body = [self = shared_from_this()]() -> asio::awaitable<std::optional<std::string>> {
         co_return self->protocolVersion_;
     };
-    co_return co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_return co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> HTTPClientTransport::updateNegotiatedProtocolVersion(std::string version) {
@@ -129,7 +125,7 @@ asio::awaitable<void> HTTPClientTransport::updateNegotiatedProtocolVersion(std::
         self->protocolVersion_ = std::move(version);
         co_return;
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 std::optional<std::string> HTTPClientTransport::operationKey(std::string_view message) {
@@ -144,13 +140,14 @@ std::optional<std::string> HTTPClientTransport::operationKey(std::string_view me
 }
 
 asio::awaitable<void> HTTPClientTransport::send(std::string message) {
-    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> asio::awaitable<void> {
-        co_await self->sendOnStrand(std::move(message));
+    auto body = [self = shared_from_this(), message = std::move(message)]() mutable {
+        return self->sendOnStrand(std::move(message));
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) throw MCPError::internalError("Transport not connected");
     co_await prepareAuthorization();
     const auto key = operationKey(message);
@@ -264,6 +261,7 @@ void HTTPClientTransport::processHTTPResponse(int status, const std::string& con
 }
 
 asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream response, AwaitedResponses awaited) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const std::string contentType = response.header(HTTPHeaderName::contentType).value_or("");
     storeSessionID(response);
     processHTTPResponse(response.status(), contentType, response.headers());

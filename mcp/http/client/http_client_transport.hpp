@@ -27,6 +27,7 @@
 #include "mcp/http/client/awaited_responses.hpp"
 #include "mcp/http/client/http_client_authorizer.hpp"
 #include "mcp/transport/protocol_version_aware.hpp"
+#include "mcp/transport/strand_hop.hpp"
 #include "mcp/transport/transport.hpp"
 
 #include "net/http_client.hpp"
@@ -189,7 +190,7 @@ private:
     const std::shared_ptr<MessageStream> incoming_;
 
     // Everything below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    Strand strand_;
     // Requests, whose answers may come as streams that hold their connections for long, and
     // the GETs of event streams.
     std::shared_ptr<net::HTTPClient> http_;

@@ -11,6 +11,7 @@
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 
 namespace mcp {
 
@@ -28,6 +29,7 @@ bool isResumableBreak(const boost::system::system_error& error) { return !net::i
 }  // namespace
 
 asio::awaitable<void> HTTPClientTransport::readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     awaitedResponses_.insert(&awaited);
     std::exception_ptr failure;
     try {

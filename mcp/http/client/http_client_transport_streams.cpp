@@ -12,6 +12,7 @@
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 
 namespace mcp {
 
@@ -54,6 +55,7 @@ asio::awaitable<void> HTTPClientTransport::waitForInitialSessionID() {
 }
 
 asio::awaitable<void> HTTPClientTransport::startListeningForServerEvents() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) co_return;
     if (!sessionID_ && initialSessionIDSignalPending_) {
         co_await waitForInitialSessionID();
@@ -157,6 +159,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
 asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& response,
                                                       std::optional<std::string>& lastEventID, StreamKind kind,
                                                       AwaitedResponses* awaited) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     logger_.debug("📥 Starting SSE event processing");
     eventsource::Parser parser(eventsource::Parser::Limits{.maxLineBytes = maxMessageBytes_,
                                                            .maxEventBytes = maxMessageBytes_});

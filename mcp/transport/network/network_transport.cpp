@@ -3,16 +3,13 @@
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/transport/network/error_description.hpp"
 
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <utility>
-
-// Each operation names its strand body before awaiting it: GCC 12 copies a closure that is a
-// temporary inside a co_await expression bytewise, which corrupts captured strings.
 
 namespace mcp {
 namespace {
@@ -46,7 +43,7 @@ NetworkTransport::NetworkTransport(const asio::any_io_executor& executor,
                                    std::shared_ptr<network::NetworkConnection> connection, logging::Logger logger,
                                    HeartbeatConfiguration heartbeat, ReconnectionConfiguration reconnection,
                                    BufferConfiguration buffer, std::size_t maxLineBytes)
-    : strand_(asio::make_strand(executor)),
+    : strand_(strandOf(executor)),
       logger_(std::move(logger)),
       heartbeatConfig_(heartbeat),
       reconnectionConfig_(reconnection),
@@ -81,10 +78,11 @@ NetworkTransport::~NetworkTransport() {
 
 asio::awaitable<void> NetworkTransport::connect() {
     auto body = [self = shared_from_this()] { return self->connectOnStrand(); };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> NetworkTransport::connectOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (connected_) co_return;
     // Two runs would take turns at the one connection's state handler, and the one left
     // without it would wait for ever.
@@ -186,24 +184,25 @@ asio::awaitable<void> NetworkTransport::attemptConnection() {
 }
 
 void NetworkTransport::handleConnectionReady() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     connected_ = true;
     reconnectAttempt_ = 0;
     const std::uint64_t generation = ++generation_;
     logger_.debug("Network transport connected successfully");
     // The handlers hold the transport weakly too, or they would keep it alive for the loops.
     const std::weak_ptr<NetworkTransport> weak = weak_from_this();
-    asio::co_spawn(strand_, receiveLoop(weak, connection_, sleeps_, generation), [weak](std::exception_ptr error) {
+    spawnOnStrand(strand_, receiveLoop(weak, connection_, sleeps_, generation), [weak](std::exception_ptr error) {
         const auto self = weak.lock();
         if (error && self) self->logger_.error([&] { return "Receive error: " + network::errorDescription(error); });
     });
     if (heartbeatConfig_.enabled) {
-        asio::co_spawn(strand_, heartbeatLoop(weak, sleeps_, generation, heartbeatConfig_.pause()),
-                       [weak](std::exception_ptr error) {
-                           const auto self = weak.lock();
-                           if (error && self) {
-                               self->logger_.warning([&] { return "Heartbeat failed: " + network::errorDescription(error); });
-                           }
-                       });
+        spawnOnStrand(strand_, heartbeatLoop(weak, sleeps_, generation, heartbeatConfig_.pause()),
+                      [weak](std::exception_ptr error) {
+                          const auto self = weak.lock();
+                          if (error && self) {
+                              self->logger_.warning([&] { return "Heartbeat failed: " + network::errorDescription(error); });
+                          }
+                      });
     }
 }
 
@@ -246,10 +245,11 @@ asio::awaitable<void> NetworkTransport::sendHeartbeat() {
 
 asio::awaitable<void> NetworkTransport::disconnect() {
     auto body = [self = shared_from_this()] { return self->disconnectOnStrand(); };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> NetworkTransport::disconnectOnStrand() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_ && connecting_ == 0 && !reconnecting_) co_return;
     connected_ = false;
     stopping_ = true;

@@ -22,9 +22,9 @@
 #include "mcp/async/shared_result.hpp"
 #include "mcp/transport/transport.hpp"
 #include "mcp/transport/turn_queue.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/any_io_executor.hpp>
-#include <boost/asio/strand.hpp>
 
 #include <chrono>
 #include <cstdint>
@@ -112,7 +112,7 @@ private:
                                                   std::chrono::duration<double> delay);
 
     // Everything below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    Strand strand_;
     const logging::Logger logger_;
     const HeartbeatConfiguration heartbeatConfig_;
     const ReconnectionConfiguration reconnectionConfig_;

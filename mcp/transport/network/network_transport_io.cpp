@@ -5,8 +5,8 @@
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/transport/network/error_description.hpp"
 
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 #include <boost/system/errc.hpp>
 
 #include <algorithm>
@@ -47,10 +47,11 @@ asio::awaitable<void> NetworkTransport::send(std::string message) {
     auto body = [self = shared_from_this(), bytes = std::move(message)]() mutable {
         return self->sendOnStrand(std::move(bytes));
     };
-    co_await asio::co_spawn(strand_, std::move(body), asio::use_awaitable);
+    co_await onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> NetworkTransport::sendOnStrand(std::string bytes) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) throw MCPError::internalError("Transport not connected");
     const auto error = co_await write(bytes);
     if (!error) co_return;
@@ -192,7 +193,7 @@ void NetworkTransport::startReconnection(std::chrono::duration<double> delay) {
     if (reconnecting_) return;
     reconnecting_ = true;
     const std::weak_ptr<NetworkTransport> weak = weak_from_this();
-    asio::co_spawn(strand_, reconnect(weak, sleeps_, delay), [weak](std::exception_ptr error) {
+    spawnOnStrand(strand_, reconnect(weak, sleeps_, delay), [weak](std::exception_ptr error) {
         const auto self = weak.lock();
         if (error && self) self->logger_.error([&] { return "Reconnection failed: " + network::errorDescription(error); });
     });
