@@ -57,7 +57,9 @@
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/cancellation_signal.hpp>
+#include <boost/asio/cancellation_state.hpp>
 #include <boost/asio/strand.hpp>
+#include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
 #include <cstddef>
@@ -190,7 +192,12 @@ public:
         Value message = mcp::encode(request);
         auto sending = sendRequest(id, std::move(message), std::move(pending));
         co_await std::move(sending);
-        co_return contextOf(std::move(id), std::move(outcome));
+        auto context = contextOf(std::move(id), std::move(outcome));
+        // A caller cancelled while its request went out can't begin to wait: Asio fails its
+        // next co_await at once. So it gives the request up here, as a cancelled wait would.
+        const boost::asio::cancellation_state caller = co_await boost::asio::this_coro::cancellation_state;
+        if (caller.cancelled() != boost::asio::cancellation_type::none) context.abandon();
+        co_return context;
     }
 
     // Sends `message` to the server. Throws "Client connection not initialized" without a

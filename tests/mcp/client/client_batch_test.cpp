@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/bind_cancellation_slot.hpp>
+#include <boost/asio/cancellation_signal.hpp>
 #include <boost/asio/experimental/awaitable_operators.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
@@ -15,6 +17,8 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,6 +133,35 @@ TEST_F(ClientBatchAndCancellation, ACancelledWaiterGivesItsRequestUpOnce) {
             EXPECT_EQ(params.objectValue()->size(), 1u) << "no reason";
             EXPECT_EQ(*params.objectValue()->find("requestId"), *sent[0].objectValue()->find("id"));
         }
+        await(client_->disconnect());
+    }
+}
+
+// A waiter cancelled while its request is still going out can no longer begin to wait; the
+// request must still be given up and the server told, or it stays pending for nobody.
+TEST_F(ClientBatchAndCancellation, AWaiterCancelledWhileItsRequestGoesOutGivesItUp) {
+    const struct {
+        const char* name;
+        std::function<asio::awaitable<void>(std::shared_ptr<Client>)> call;
+    } kCases[] = {{"a typed request", callTool}, {"the context of send", sendAndAwait}};
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.name);
+        connectScripted(R"({"tools":{}})");
+        script_->results.clear();
+        asio::cancellation_signal signal;
+        script_->onSend = [&](const Value& message) {
+            if (!message.objectValue()->contains("method")) return;
+            const auto method = message.objectValue()->find("method")->stringValue();
+            if (method && (*method == "tools/call" || *method == "ping")) signal.emit(asio::cancellation_type::terminal);
+        };
+        auto ended = std::make_shared<std::optional<std::exception_ptr>>();
+        asio::co_spawn(io_.get_executor(), test.call(client_),
+                       asio::bind_cancellation_slot(signal.slot(), [ended](std::exception_ptr error) { *ended = error; }));
+        runUntil([&] { return ended->has_value(); });
+        EXPECT_TRUE(**ended) << "the cancelled waiter ends with an error";
+        runUntil([&] { return client_->pendingRequestCount() == 0; });
+        EXPECT_EQ(script_->sentWithMethod("notifications/cancelled").size(), 1u);
+        script_->onSend = nullptr;
         await(client_->disconnect());
     }
 }
