@@ -53,13 +53,21 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return condition(samples_); });
     }
 
-    // waitForFrame: the first frame from now on (or, with fromStart, since the stream began)
-    // that satisfies the condition.
+    // mark: where the frames that arrive from now on will begin. Taken before the action a test
+    // awaits the effect of, since the frame showing it may come before the action's command has
+    // returned.
+    std::size_t mark() const {
+        std::lock_guard lock(mutex_);
+        return samples_.size();
+    }
+
+    // waitForFrame: the first frame since `from` (by default: since the call) that satisfies the
+    // condition.
     std::optional<FrameSample> waitForFrame(const std::function<bool(const FrameSample&)>& condition,
-                                            std::chrono::milliseconds timeout = 5s,
-                                            bool fromStart = false) {
+                                            std::optional<std::size_t> from = std::nullopt,
+                                            std::chrono::milliseconds timeout = 5s) {
         std::unique_lock lock(mutex_);
-        std::size_t seen = fromStart ? 0 : samples_.size();
+        std::size_t seen = from.value_or(samples_.size());
         std::optional<FrameSample> found;
         changed_.wait_for(lock, timeout, [&] {
             for (; seen < samples_.size() && !found; ++seen) {
@@ -68,6 +76,19 @@ public:
             return found.has_value();
         });
         return found;
+    }
+
+    // seenSince: the statuses of the frames since `from`, for a failure's message.
+    std::string seenSince(std::size_t from) const {
+        static constexpr const char* kNames[] = {"complete", "idle", "blank", "suspended", "started", "stopped"};
+        std::lock_guard lock(mutex_);
+        std::string seen = "frames seen:";
+        for (std::size_t i = from; i < samples_.size(); ++i) {
+            const auto status = samples_[i].frame.status;
+            seen += ' ';
+            seen += status ? kNames[static_cast<int>(*status)] : "no status";
+        }
+        return seen;
     }
 
     std::optional<std::error_code> waitForStop(std::chrono::milliseconds timeout = 5s) {
@@ -172,8 +193,7 @@ TEST_F(X11CaptureStreamTest, CoveredHalfIsCapturedWithItsOwnColour) {
     // Started while covered: the capture still gets the covered half.
     const auto stream = startCapture(window.id());
     const auto whole = recorder_->waitForFrame(
-        [](const FrameSample& f) { return f.image && allPixels(*f.image, bgra(0xCC3333)); }, 5s,
-        true);
+        [](const FrameSample& f) { return f.image && allPixels(*f.image, bgra(0xCC3333)); }, 0);
     ASSERT_TRUE(whole) << "no frame showed the window's own colour all over";
     session().saveScreenshot(*whole->image, "capture-covered-right-half");
 
@@ -182,11 +202,14 @@ TEST_F(X11CaptureStreamTest, CoveredHalfIsCapturedWithItsOwnColour) {
     ASSERT_TRUE(test_support::eventually(
         [&] { return isCoveredAt(windows, window.id(), getpid(), {150, 200}); }));
     session().saveScreen("screen-left-half-covered");
+    const auto reconfigured = recorder_->mark();
     std::promise<void> configured;
     stream->updateConfiguration(streamConfiguration(400, 300), [&](std::error_code) { configured.set_value(); });
     EXPECT_EQ(configured.get_future().wait_for(5s), std::future_status::ready);
-    const auto full = recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::complete); });
-    ASSERT_TRUE(full && full->image) << "a new configuration gives a complete frame";
+    const auto full = recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::complete); },
+                                              reconfigured);
+    ASSERT_TRUE(full && full->image) << "a new configuration gives a complete frame; "
+                                     << recorder_->seenSince(reconfigured);
     session().saveScreenshot(*full->image, "capture-covered-left-half");
     EXPECT_TRUE(allPixels(*full->image, bgra(0xCC3333)));
 }
@@ -199,11 +222,14 @@ TEST_F(X11CaptureStreamTest, TypingGivesACompleteFrameAndMovesLastChange) {
     const auto before = recorder_->frames.lastChange();
     ASSERT_TRUE(before);
 
+    const auto typing = recorder_->mark();
     type(window);
-    const auto typed = recorder_->waitForFrame([](const FrameSample& f) {
-        return hasStatus(f, FrameStatus::complete) && f.image && allPixels(*f.image, bgra(0xCC6633));
-    });
-    ASSERT_TRUE(typed) << "no complete frame in the typed colour";
+    const auto typed = recorder_->waitForFrame(
+        [](const FrameSample& f) {
+            return hasStatus(f, FrameStatus::complete) && f.image && allPixels(*f.image, bgra(0xCC6633));
+        },
+        typing);
+    ASSERT_TRUE(typed) << "no complete frame in the typed colour; " << recorder_->seenSince(typing);
     session().saveScreenshot(*typed->image, "capture-after-typing");
     const auto state = recorder_->frames.state();
     ASSERT_TRUE(state.lastChange);
@@ -240,13 +266,19 @@ TEST_F(X11CaptureStreamTest, MinimizedWindowIsSuspendedUntilShownAgain) {
     const TestWindow window(session(), {.bounds = {100, 100, 320, 240}});
     const auto stream = startCapture(window.id());
 
+    const auto minimizing = recorder_->mark();
     session().runChecked({"xdotool", "windowminimize", window.idText()});
-    ASSERT_TRUE(recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::suspended); }));
+    ASSERT_TRUE(recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::suspended); },
+                                        minimizing))
+        << recorder_->seenSince(minimizing);
     EXPECT_FALSE(recorder_->frames.state().buffer) << "a suspended frame empties the holder";
 
+    const auto showing = recorder_->mark();
     session().runChecked({"xdotool", "windowactivate", window.idText()});
-    const auto shown = recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::complete); });
-    ASSERT_TRUE(shown && shown->image) << "the window shown again gives a complete frame";
+    const auto shown = recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::complete); },
+                                               showing);
+    ASSERT_TRUE(shown && shown->image) << "the window shown again gives a complete frame; "
+                                       << recorder_->seenSince(showing);
     EXPECT_TRUE(allPixels(*shown->image, bgra(0x3366CC)));
 }
 
@@ -290,11 +322,14 @@ TEST_F(X11CaptureStreamTest, PointerOverTheWindowIsPartOfThePicture) {
     const auto stream = startCapture(window.id());
     ASSERT_TRUE(recorder_->waitForFrame([](const auto& f) { return hasStatus(f, FrameStatus::idle); }));
 
+    const auto moving = recorder_->mark();
     session().runChecked({"xdotool", "mousemove", "260", "220"});
-    const auto withPointer = recorder_->waitForFrame([](const FrameSample& f) {
-        return hasStatus(f, FrameStatus::complete) && f.image && !allPixels(*f.image, bgra(0x3366CC));
-    });
-    ASSERT_TRUE(withPointer) << "no frame showed the pointer";
+    const auto withPointer = recorder_->waitForFrame(
+        [](const FrameSample& f) {
+            return hasStatus(f, FrameStatus::complete) && f.image && !allPixels(*f.image, bgra(0x3366CC));
+        },
+        moving);
+    ASSERT_TRUE(withPointer) << "no frame showed the pointer; " << recorder_->seenSince(moving);
     session().saveScreenshot(*withPointer->image, "capture-with-pointer");
     EXPECT_GT(countPixels(*withPointer->image, bgra(0x3366CC)), 320u * 240u * 9 / 10)
         << "the pointer covers a small spot only";
