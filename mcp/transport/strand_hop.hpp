@@ -32,6 +32,13 @@ inline Strand strandOf(const boost::asio::any_io_executor& executor) {
     return boost::asio::make_strand(executor);
 }
 
+// Whether `executor` is `strand`. Compared as strands: wrapping `strand` in an executor to
+// compare them would allocate on every call.
+inline bool isStrand(const boost::asio::any_io_executor& executor, const Strand& strand) {
+    const auto* running = executor.target<Strand>();
+    return running != nullptr && *running == strand;
+}
+
 // Runs `body` (a callable returning `awaitable<T>`) on `strand` and returns what it returns,
 // or throws what it throws. A caller whose coroutine already runs on `strand` runs it in
 // place; any other is moved onto the strand and back. `body` is kept until it has run.
@@ -42,7 +49,7 @@ template <class Body>
 auto onStrand(const Strand& strand, Body body) -> decltype(body()) {
     using Result = typename decltype(body())::value_type;
     const auto current = co_await boost::asio::this_coro::executor;
-    if (current == boost::asio::any_io_executor(strand)) co_return co_await body();
+    if (isStrand(current, strand)) co_return co_await body();
     if constexpr (std::is_void_v<Result>) {
         co_await boost::asio::co_spawn(strand, std::move(body), boost::asio::use_awaitable);
     } else {
