@@ -62,9 +62,10 @@ auto onStrand(const Strand& strand, Body body) -> decltype(body()) {
     }
 }
 
-// Starts `task` (an `awaitable`) on `strand` without waiting for it: for a loop or a task that
-// outlives its caller. `completion` (taking a `std::exception_ptr`, possibly bound to a
-// cancellation slot) hears how it ended.
+// Starts `task` (an `awaitable`, or a callable returning one, kept until it has run) on
+// `strand` without waiting for it: for a loop or a task that outlives its caller.
+// `completion` (taking a `std::exception_ptr`, possibly bound to a cancellation slot) hears
+// how it ended.
 template <class Task, class Completion>
 void spawnOnStrand(const Strand& strand, Task task, Completion&& completion) {
     boost::asio::co_spawn(strand, std::move(task), std::forward<Completion>(completion));
