@@ -4,10 +4,10 @@
 #include "app/host/http_response_writer.hpp"
 
 #include "mcp/protocol/mcp_error.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/buffer.hpp>
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/deferred.hpp>
 #include <boost/asio/error.hpp>
 #include <boost/asio/experimental/parallel_group.hpp>
@@ -206,7 +206,7 @@ asio::awaitable<void> answerWhilePeerStays(tcp::socket& socket, const Connection
     };
     // answer never throws; the serving runs on the connection's strand, as this does, and
     // starts at once, on this thread.
-    asio::co_spawn(executor, std::move(serving), [](std::exception_ptr) {});
+    mcp::spawnOnStrand(mcp::strandOf(executor), std::move(serving), [](std::exception_ptr) {});
 
     // Most answers (a tool list, an initialize) take a few turns of the strand and wait on
     // nothing outside it: they are written on the thread that read the request. A watch on the

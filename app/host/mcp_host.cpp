@@ -7,7 +7,6 @@
 #include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/as_tuple.hpp>
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/ip/address_v4.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/socket_base.hpp>
@@ -46,7 +45,7 @@ MCPHost::MCPHost(asio::any_io_executor executor, Dependencies dependencies, Host
       dependencies_(std::move(dependencies)),
       limits_(limits),
       launchID_(newLaunchID()),
-      strand_(asio::make_strand(executor_)),
+      strand_(mcp::strandOf(executor_)),
       slots_(limits.maxConnections, limits.giveWayAfter) {}
 
 asio::awaitable<void> MCPHost::start() {
@@ -83,7 +82,7 @@ asio::awaitable<void> MCPHost::restart() {
     retryPause_ = std::make_shared<asio::steady_timer>(strand_);
     auto retrying = [self = shared_from_this(), generation, port = static_cast<std::uint16_t>(port),
                      pause = retryPause_] { return self->retryListening(generation, port, pause); };
-    asio::co_spawn(strand_, std::move(retrying), [](std::exception_ptr) {});
+    mcp::spawnOnStrand(strand_, std::move(retrying), [](std::exception_ptr) {});
 }
 
 bool MCPHost::listen(std::uint64_t generation, std::uint16_t port) {
@@ -106,7 +105,7 @@ bool MCPHost::listen(std::uint64_t generation, std::uint16_t port) {
     auto loop = [self = shared_from_this(), acceptor] { return self->accept(acceptor); };
     // The loop ends when a restart closes its acceptor, and the restart reports that; the
     // program writes no log for anything else.
-    asio::co_spawn(strand_, std::move(loop), [](std::exception_ptr) {});
+    mcp::spawnOnStrand(strand_, std::move(loop), [](std::exception_ptr) {});
     return true;
 }
 
@@ -198,9 +197,10 @@ void MCPHost::serve(tcp::socket socket, std::shared_ptr<ConnectionSlots::Place> 
     }
     auto connection = serveConnection(std::move(socket), std::move(work), place->reading);
     // However the connection ended, its socket is closed with its coroutine frame.
-    asio::co_spawn(executor, std::move(connection), [self = shared_from_this(), place](std::exception_ptr) {
-        if (self->slots_.closed(*place)) self->wakeAcceptLoop();
-    });
+    mcp::spawnOnStrand(mcp::strandOf(executor), std::move(connection),
+                       [self = shared_from_this(), place](std::exception_ptr) {
+                           if (self->slots_.closed(*place)) self->wakeAcceptLoop();
+                       });
 }
 
 void MCPHost::report(ListenerReport report) {

@@ -7,6 +7,7 @@
 
 #include "mcp/http/http_request.hpp"
 #include "mcp/http/http_response.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include "platform/scheduler.hpp"
 #include "platform/secure_random.hpp"
@@ -16,7 +17,6 @@
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -118,7 +118,7 @@ private:
     const std::string launchID_;
 
     // Everything below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    mcp::Strand strand_;
     std::shared_ptr<boost::asio::ip::tcp::acceptor> acceptor_;
     // The pause before the port is tried again, while it couldn't be bound.
     std::shared_ptr<boost::asio::steady_timer> retryPause_;

@@ -353,8 +353,11 @@ private:
     boost::asio::awaitable<typename M::Result> request(std::optional<ServerFeature> feature,
                                                        typename M::Parameters params) {
         auto sending = sendChecked<M>(feature, std::move(params));
-        const auto context = co_await std::move(sending);
-        co_return co_await context.value();
+        auto context = co_await std::move(sending);
+        // As `context.value()`, but the context is let go here: its `abandon` is moved into
+        // the wait instead of copied with the id it holds.
+        auto waiting = context.requestTask->value(std::move(context.abandon));
+        co_return co_await std::move(waiting);
     }
 
     boost::asio::awaitable<void> checkOnStrand(ServerFeature feature);

@@ -40,7 +40,8 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
         bool receivedAny = false;
         std::exception_ptr streamFailure;
         try {
-            while (auto message = co_await incoming->next()) {
+            // `receive` itself, not `next()`: one coroutine frame less for every message.
+            while (auto message = co_await incoming->receive(asio::use_awaitable)) {
                 if (loop->cancelled) break;
                 receivedAny = true;
                 co_await handleIncoming(std::move(*message));

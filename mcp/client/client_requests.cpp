@@ -53,10 +53,9 @@ asio::awaitable<void> Client::transmitRequest(std::shared_ptr<Transport> transpo
 void Client::registerPendingRequest(const ID& id, AnyPendingRequest pending) {
     // One entry per id: a second would take the first one's place, and the first caller
     // would never hear back.
-    if (pendingRequests_.contains(id)) {
+    if (!pendingRequests_.try_emplace(id, std::move(pending)).second) {
         throw MCPError::internalError("Request ID " + id.description() + " is already pending");
     }
-    pendingRequests_.emplace(id, std::move(pending));
 }
 
 std::optional<AnyPendingRequest> Client::removePendingRequest(const ID& id) {

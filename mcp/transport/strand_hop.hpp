@@ -36,6 +36,13 @@ inline Strand strandOf(const boost::asio::any_io_executor& executor) {
     return boost::asio::make_strand(executor);
 }
 
+// Whether `executor` is `strand`. Compared as strands: wrapping `strand` in an executor to
+// compare them would allocate on every call.
+inline bool isStrand(const boost::asio::any_io_executor& executor, const Strand& strand) {
+    const auto* running = executor.target<Strand>();
+    return running != nullptr && *running == strand;
+}
+
 namespace detail {
 
 // Carries a caller's cancellation to a body that runs on another strand.
@@ -88,7 +95,7 @@ template <class Body>
 auto onStrand(const Strand& strand, Body body) -> decltype(body()) {
     using Result = typename decltype(body())::value_type;
     const auto current = co_await boost::asio::this_coro::executor;
-    if (current == boost::asio::any_io_executor(strand)) co_return co_await body();
+    if (isStrand(current, strand)) co_return co_await body();
 
     // An optional, because co_spawn needs a default-constructible result.
     auto hopped = [&body] {
@@ -119,9 +126,10 @@ auto onStrand(const Strand& strand, Body body) -> decltype(body()) {
     co_return co_await hop(std::move(started));
 }
 
-// Starts `task` (an `awaitable`) on `strand` without waiting for it: for a loop or a task that
-// outlives its caller. `completion` (taking a `std::exception_ptr`, possibly bound to a
-// cancellation slot) hears how it ended.
+// Starts `task` (an `awaitable`, or a callable returning one, kept until it has run) on
+// `strand` without waiting for it: for a loop or a task that outlives its caller.
+// `completion` (taking a `std::exception_ptr`, possibly bound to a cancellation slot) hears
+// how it ended.
 template <class Task, class Completion>
 void spawnOnStrand(const Strand& strand, Task task, Completion&& completion) {
     boost::asio::co_spawn(strand, std::move(task), std::forward<Completion>(completion));

@@ -15,6 +15,7 @@
 
 #include <boost/asio/awaitable.hpp>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,20 +26,41 @@
 
 namespace mcp::testing {
 
-// Holds a handler until the test lets it go: the handler awaits `wait()`, the test calls
-// `release()`. Cancelling the handler's task ends the wait with `operation_aborted`.
+// Holds handlers until the test lets them go: a handler awaits `wait()`, and each `release()`
+// lets the handler that has waited longest go on (or the next to come, when none waits). Each
+// waiter waits on a queue of its own, since a queue has one receiver. Cancelling a handler's
+// task ends its wait with `operation_aborted`.
 class Gate {
 public:
     boost::asio::awaitable<void> wait() {
         ++waiting_;
-        co_await queue_->next();
+        if (releasedAhead_ > 0) {
+            --releasedAhead_;
+            co_return;
+        }
+        auto turn = AsyncQueue<int>::make();
+        turns_.push_back(turn);
+        try {
+            co_await turn->next();
+        } catch (...) {
+            std::erase(turns_, turn);
+            throw;
+        }
     }
-    void release() { queue_->push(0); }
+    void release() {
+        if (turns_.empty()) {
+            ++releasedAhead_;
+            return;
+        }
+        turns_.front()->push(0);
+        turns_.pop_front();
+    }
     // How many handlers have reached the gate so far.
     int waiting() const noexcept { return waiting_; }
 
 private:
-    std::shared_ptr<AsyncQueue<int>> queue_ = AsyncQueue<int>::make();
+    std::deque<std::shared_ptr<AsyncQueue<int>>> turns_;
+    int releasedAhead_ = 0;
     int waiting_ = 0;
 };
 

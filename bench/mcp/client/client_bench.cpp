@@ -5,6 +5,7 @@
 #include "mcp/client/client.hpp"
 #include "mcp/server/server.hpp"
 #include "mcp/transport/in_memory_transport.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/io_context.hpp>
@@ -46,11 +47,14 @@ void reportFailure(benchmark::State& state, std::exception_ptr error) {
 void pingRoundTrips(benchmark::State& state) {
     const auto inFlight = state.range(0);
     asio::io_context io;
-    auto server = std::make_shared<mcp::Server>(io.get_executor(), "bench", "1.0");
-    auto client = std::make_shared<mcp::Client>(io.get_executor(), "bench", "1.0");
-    auto [clientEnd, serverEnd] = mcp::InMemoryTransport::createConnectedPair(io.get_executor());
+    // One strand for the client, the server, the pair between them and the callers, as a
+    // program that joins them in one process is told to make them.
+    const auto strand = mcp::strandOf(io.get_executor());
+    auto server = std::make_shared<mcp::Server>(strand, "bench", "1.0");
+    auto client = std::make_shared<mcp::Client>(strand, "bench", "1.0");
+    auto [clientEnd, serverEnd] = mcp::InMemoryTransport::createConnectedPair(strand);
     bool ready = false;
-    asio::co_spawn(io, [&]() -> asio::awaitable<void> {
+    asio::co_spawn(strand, [&]() -> asio::awaitable<void> {
         co_await server->start(serverEnd);
         co_await client->connect(clientEnd);
     }, [&](std::exception_ptr error) {
@@ -65,7 +69,7 @@ void pingRoundTrips(benchmark::State& state) {
         std::int64_t remaining = kRoundTripsPerIteration;
         std::int64_t finished = 0;
         for (std::int64_t caller = 0; caller < inFlight; ++caller) {
-            asio::co_spawn(io, [&]() -> asio::awaitable<void> {
+            asio::co_spawn(strand, [&]() -> asio::awaitable<void> {
                 while (remaining > 0) {
                     --remaining;
                     const auto began = Clock::now();
@@ -81,7 +85,7 @@ void pingRoundTrips(benchmark::State& state) {
     }
 
     bool stopped = false;
-    asio::co_spawn(io, [&]() -> asio::awaitable<void> {
+    asio::co_spawn(strand, [&]() -> asio::awaitable<void> {
         co_await client->disconnect();
         co_await server->stop();
     }, [&](std::exception_ptr error) {

@@ -8,6 +8,7 @@
 
 #include "mcp/client/client.hpp"
 #include "mcp/http/client/http_client_transport.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/co_spawn.hpp>
@@ -79,13 +80,15 @@ int main(int argc, char** argv) {
     }
 
     asio::io_context io(1);
-    auto client = std::make_shared<mcp::Client>(io.get_executor(), "client_load", "1.0");
-    auto transport = mcp::HTTPClientTransport::make(io.get_executor(), *url);
+    // The client, its transport and the callers share one strand, as programs are told to.
+    const auto strand = mcp::strandOf(io.get_executor());
+    auto client = std::make_shared<mcp::Client>(strand, "client_load", "1.0");
+    auto transport = mcp::HTTPClientTransport::make(strand, *url);
     Tally tally;
     double elapsed = 0;
     double cpu = 0;
     std::exception_ptr failure;
-    asio::co_spawn(io, [&]() -> asio::awaitable<void> {
+    asio::co_spawn(strand, [&]() -> asio::awaitable<void> {
         co_await client->connect(transport);
         const auto began = Clock::now();
         const double cpuBefore = cpuSeconds();
@@ -93,7 +96,7 @@ int main(int argc, char** argv) {
         int running = inFlight;
         asio::steady_timer allDone(co_await asio::this_coro::executor, Clock::time_point::max());
         for (int i = 0; i < inFlight; ++i) {
-            asio::co_spawn(io, callUntil(*client, end, tally), [&](std::exception_ptr) {
+            asio::co_spawn(strand, callUntil(*client, end, tally), [&](std::exception_ptr) {
                 if (--running == 0) allDone.cancel();
             });
         }

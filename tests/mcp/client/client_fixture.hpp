@@ -31,17 +31,17 @@ protected:
 
     std::shared_ptr<Client> makeClient(Client::Capabilities capabilities = {},
                                        Client::Configuration configuration = Client::Configuration::defaultConfiguration()) {
-        client_ = std::make_shared<Client>(io_.get_executor(), Client::Options{.name = "test-client",
-                                                                               .version = "2.0",
-                                                                               .capabilities = std::move(capabilities),
-                                                                               .configuration = configuration});
+        client_ = std::make_shared<Client>(strand_, Client::Options{.name = "test-client",
+                                                                    .version = "2.0",
+                                                                    .capabilities = std::move(capabilities),
+                                                                    .configuration = configuration});
         return client_;
     }
 
     // A server named "probe" at "1.0" that declares tools, before `connectToServer`.
     std::shared_ptr<Server> makeServer() {
-        server_ = std::make_shared<Server>(io_.get_executor(), "probe", "1.0", std::nullopt, std::string("Be brief."),
-                                           Server::Capabilities{.tools = Server::Capabilities::Tools{}});
+        server_ = std::make_shared<Server>(strand_, "probe", "1.0", std::nullopt, std::string("Be brief."),
+                                          Server::Capabilities{.tools = Server::Capabilities::Tools{}});
         return server_;
     }
 
@@ -50,7 +50,7 @@ protected:
     Initialize::Result connectToServer() {
         if (!server_) makeServer();
         if (!client_) makeClient();
-        auto [clientEnd, serverEnd] = InMemoryTransport::createConnectedPair(io_.get_executor());
+        auto [clientEnd, serverEnd] = InMemoryTransport::createConnectedPair(strand_);
         clientEnd_ = clientEnd;
         await(server_->start(serverEnd));
         return await(client_->connect(clientEnd));
@@ -66,6 +66,9 @@ protected:
         return *script_;
     }
 
+    // The one strand of the client, the server and both ends of the pair, as a program that
+    // joins them in one process is told to make them: calls between them run in place.
+    Strand strand_ = strandOf(io_.get_executor());
     std::shared_ptr<Client> client_;
     std::shared_ptr<Server> server_;
     std::shared_ptr<InMemoryTransport> clientEnd_;

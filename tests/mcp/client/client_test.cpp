@@ -176,6 +176,8 @@ TEST_F(ClientWithServer, ASecondConnectDisconnectsTheFirstConnection) {
     const auto call = startCall("wait");
     runUntil([&] { return gate_.waiting() == 1; });
 
+    // The second pair and its server work on strands of their own, so that the client hops to
+    // and from a transport that doesn't share its strand.
     auto second = std::make_shared<Server>(io_.get_executor(), "second", "1.0");
     auto [clientEnd, serverEnd] = InMemoryTransport::createConnectedPair(io_.get_executor());
     await(second->start(serverEnd));

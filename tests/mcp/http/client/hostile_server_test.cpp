@@ -4,6 +4,7 @@
 
 #include "mcp/client/client.hpp"
 #include "mcp/http/client/http_client_transport.hpp"
+#include "mcp/transport/strand_hop.hpp"
 
 #include "net/error.hpp"
 #include "tests/mcp/http/client/hostile_http_server.hpp"
@@ -95,10 +96,10 @@ protected:
         HTTPClientTransport::Options options;
         options.streaming = false;
         options.maxResumptions = kMaxResumptions;
-        return HTTPClientTransport::make(io_.get_executor(), boost::urls::parse_uri(server.url()).value(), options);
+        return HTTPClientTransport::make(strand_, boost::urls::parse_uri(server.url()).value(), options);
     }
 
-    std::shared_ptr<Client> makeClient() { return std::make_shared<Client>(io_.get_executor(), "probe", "1.0"); }
+    std::shared_ptr<Client> makeClient() { return std::make_shared<Client>(strand_, "probe", "1.0"); }
 
     // The text of the error `task` ends with; empty when it succeeds.
     template <class T>
@@ -112,6 +113,8 @@ protected:
     }
 
     static constexpr int kMaxResumptions = 5;
+    // The client and its transport share one strand, as programs are told to make them.
+    Strand strand_ = strandOf(io_.get_executor());
 };
 
 std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
