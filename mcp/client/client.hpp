@@ -190,7 +190,7 @@ public:
         AnyPendingRequest pending = settling(outcome);
         ID id = request.id;
         Value message = mcp::encode(request);
-        auto sending = sendRequest(id, std::move(message), std::move(pending));
+        auto sending = sendRequest(id, std::move(request.method), std::move(message), std::move(pending));
         co_await std::move(sending);
         auto context = contextOf(std::move(id), std::move(outcome));
         // A caller cancelled while its request went out can't begin to wait: Asio fails its
@@ -204,7 +204,8 @@ public:
     // connection, and what the transport's `send` throws.
     template <Notification N>
     boost::asio::awaitable<void> notify(Message<N> message) {
-        auto sending = sendMessage(mcp::encode(message));
+        Value encoded = mcp::encode(message);
+        auto sending = sendNotification(std::move(encoded), std::move(message.method));
         co_await std::move(sending);
     }
 
@@ -375,11 +376,14 @@ private:
     void registerPendingRequest(const ID& id, AnyPendingRequest pending);
 
     // Writing (client_requests.cpp).
-    boost::asio::awaitable<void> sendRequest(ID id, Value message, AnyPendingRequest pending);
-    boost::asio::awaitable<void> sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending);
-    boost::asio::awaitable<void> transmitRequest(std::shared_ptr<Transport> transport, ID id, std::string bytes);
-    boost::asio::awaitable<void> sendMessage(Value message);
-    boost::asio::awaitable<void> sendMessageOnStrand(Value message);
+    // Each message is handed to the transport with what it needs to know of it (ids, method),
+    // so that no transport reads back what the client has just written.
+    boost::asio::awaitable<void> sendRequest(ID id, std::string method, Value message, AnyPendingRequest pending);
+    boost::asio::awaitable<void> sendRequestOnStrand(ID id, std::string method, Value message,
+                                                     AnyPendingRequest pending);
+    boost::asio::awaitable<void> transmitRequest(std::shared_ptr<Transport> transport, ID id, OutgoingMessage message);
+    boost::asio::awaitable<void> sendNotification(Value message, std::string method);
+    boost::asio::awaitable<void> sendNotificationOnStrand(Value message, std::string method);
     std::optional<AnyPendingRequest> removePendingRequest(const ID& id);
     void failPendingRequests(const MCPError& error);
 

@@ -25,7 +25,8 @@ asio::awaitable<void> Client::cancelRequestOnStrand(ID id, std::optional<std::st
     // The waiter is released first: whatever happens to the notice, it waits no longer.
     if (auto pending = removePendingRequest(id)) pending->resume(std::make_exception_ptr(CancellationError()));
     auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
-    auto sending = sendMessageOnStrand(encode(message));
+    Value encoded = encode(message);
+    auto sending = sendNotificationOnStrand(std::move(encoded), std::move(message.method));
     co_await std::move(sending);
 }
 
@@ -97,10 +98,16 @@ asio::awaitable<void> Client::withBatchOnStrand(std::function<asio::awaitable<vo
         });
         try {
             Value::Array requests;
+            std::vector<ID> ids;
             requests.reserve(batch.requests_.size());
-            for (const auto& request : batch.requests_) requests.push_back(encode(request));
+            ids.reserve(batch.requests_.size());
+            for (const auto& request : batch.requests_) {
+                requests.push_back(encode(request));
+                ids.push_back(request.id);
+            }
             std::string bytes = writeJSON(Value(std::move(requests)));
-            co_await transport->send(std::move(bytes));
+            auto sending = transport->send(OutgoingMessage::batch(std::move(bytes), std::move(ids)));
+            co_await std::move(sending);
         } catch (...) {
             failure = std::current_exception();
         }

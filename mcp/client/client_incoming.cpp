@@ -81,15 +81,17 @@ asio::awaitable<void> Client::receive(std::shared_ptr<Transport> transport, std:
 
 asio::awaitable<void> Client::handleIncoming(IncomingMessage incoming) {
     BOOST_ASSERT(strand_.running_in_this_thread());
-    std::optional<ServerMessage> message;
+    // Taken out, not copied: a transport that read the message hands on the value it read.
+    std::optional<Value> value;
     try {
-        message = readParsedServerMessage(incoming.value());
+        value.emplace(std::move(incoming).value());
     } catch (const DecodingError&) {
     }
+    auto message = value ? readParsedServerMessage(*value) : std::nullopt;
     if (!message) {
-        logger().warning("Unexpected message received by client (not single/batch response or notification)", [&incoming] {
+        logger().warning("Unexpected message received by client (not single/batch response or notification)", [&] {
             logging::Logger::Metadata metadata;
-            std::string bytes = incoming.text();
+            std::string bytes = incoming.holdsText() ? incoming.text() : writeJSON(*value);
             if (detail::isValidUTF8(bytes)) metadata.emplace("message", std::move(bytes));
             return metadata;
         });

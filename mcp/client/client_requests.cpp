@@ -10,22 +10,23 @@ namespace mcp {
 
 namespace asio = boost::asio;
 
-asio::awaitable<void> Client::sendRequest(ID id, Value message, AnyPendingRequest pending) {
-    auto sending = [self = shared_from_this(), id = std::move(id), message = std::move(message),
-                    pending = std::move(pending)]() mutable {
-        return self->sendRequestOnStrand(std::move(id), std::move(message), std::move(pending));
+asio::awaitable<void> Client::sendRequest(ID id, std::string method, Value message, AnyPendingRequest pending) {
+    auto sending = [self = shared_from_this(), id = std::move(id), method = std::move(method),
+                    message = std::move(message), pending = std::move(pending)]() mutable {
+        return self->sendRequestOnStrand(std::move(id), std::move(method), std::move(message), std::move(pending));
     };
     co_await onStrand(strand_, std::move(sending));
 }
 
-asio::awaitable<void> Client::sendRequestOnStrand(ID id, Value message, AnyPendingRequest pending) {
+asio::awaitable<void> Client::sendRequestOnStrand(ID id, std::string method, Value message,
+                                                  AnyPendingRequest pending) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connection_) throw MCPError::internalError("Client connection not initialized");
     if (connectionLost_) throw MCPError::internalError("Client connection lost");
-    std::string bytes = writeJSON(message);
+    auto outgoing = OutgoingMessage::request(writeJSON(message), id, std::move(method));
     // Registered before the bytes leave, so that even an immediate answer finds its entry.
     registerPendingRequest(id, std::move(pending));
-    spawnOnStrand(strand_, transmitRequest(connection_, std::move(id), std::move(bytes)),
+    spawnOnStrand(strand_, transmitRequest(connection_, std::move(id), std::move(outgoing)),
                   [self = shared_from_this()](std::exception_ptr error) {
                       if (!error) return;
                       self->logger().error("Failed to send request", [&error] {
@@ -35,11 +36,11 @@ asio::awaitable<void> Client::sendRequestOnStrand(ID id, Value message, AnyPendi
     co_return;
 }
 
-asio::awaitable<void> Client::transmitRequest(std::shared_ptr<Transport> transport, ID id, std::string bytes) {
+asio::awaitable<void> Client::transmitRequest(std::shared_ptr<Transport> transport, ID id, OutgoingMessage message) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     std::exception_ptr failure;
     try {
-        co_await transport->send(std::move(bytes));
+        co_await transport->send(std::move(message));
     } catch (...) {
         failure = std::current_exception();
     }
@@ -70,23 +71,28 @@ void Client::failPendingRequests(const MCPError& error) {
     for (auto& [id, request] : pending) request.resume(failure);
 }
 
-asio::awaitable<void> Client::sendMessage(Value message) {
-    auto sending = [self = shared_from_this(), message = std::move(message)]() mutable {
-        return self->sendMessageOnStrand(std::move(message));
+asio::awaitable<void> Client::sendNotification(Value message, std::string method) {
+    auto sending = [self = shared_from_this(), message = std::move(message), method = std::move(method)]() mutable {
+        return self->sendNotificationOnStrand(std::move(message), std::move(method));
     };
     co_await onStrand(strand_, std::move(sending));
 }
 
-asio::awaitable<void> Client::sendMessageOnStrand(Value message) {
+asio::awaitable<void> Client::sendNotificationOnStrand(Value message, std::string method) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     const auto transport = connection_;
     if (!transport) throw MCPError::internalError("Client connection not initialized");
-    std::string bytes = writeJSON(message);
-    co_await transport->send(std::move(bytes));
+    auto sending = transport->send(OutgoingMessage::notification(writeJSON(message), std::move(method)));
+    co_await std::move(sending);
 }
 
 asio::awaitable<void> Client::sendResponse(const Response<AnyMethod>& response) {
-    auto sending = sendMessageOnStrand(encode(response));
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    const auto transport = connection_;
+    if (!transport) throw MCPError::internalError("Client connection not initialized");
+    // The client answers only requests it has read, id and all.
+    BOOST_ASSERT(response.id);
+    auto sending = transport->sendResponse(writeJSON(encode(response)), *response.id);
     co_await std::move(sending);
 }
 

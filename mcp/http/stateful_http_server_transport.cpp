@@ -105,8 +105,8 @@ asio::awaitable<void> StatefulHTTPServerTransport::disconnect() {
     co_await onStrand(strand_, std::move(body));
 }
 
-asio::awaitable<void> StatefulHTTPServerTransport::send(std::string message) {
-    auto body = [self = shared_from_this(), message = std::move(message)]() -> asio::awaitable<void> {
+asio::awaitable<void> StatefulHTTPServerTransport::send(OutgoingMessage outgoing) {
+    auto body = [self = shared_from_this(), message = std::move(outgoing).text()]() -> asio::awaitable<void> {
         self->route(message, std::nullopt);
         co_return;
     };

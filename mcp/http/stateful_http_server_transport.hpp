@@ -88,7 +88,7 @@ public:
     // then ends), a request or notification to the standing GET stream. Every routed message
     // is stored for replay, also when its stream isn't open. Unclassifiable messages are
     // dropped. Throws `MCPError::connectionClosed` once terminated.
-    boost::asio::awaitable<void> send(std::string message) override;
+    boost::asio::awaitable<void> send(OutgoingMessage message) override;
 
     // Routes the response to the request `id` as `send` does, without reading the message.
     boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;

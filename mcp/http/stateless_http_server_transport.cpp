@@ -78,8 +78,8 @@ asio::awaitable<void> StatelessHTTPServerTransport::disconnect() {
     co_await onStrand(strand_, std::move(body));
 }
 
-asio::awaitable<void> StatelessHTTPServerTransport::send(std::string message) {
-    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> asio::awaitable<void> {
+asio::awaitable<void> StatelessHTTPServerTransport::send(OutgoingMessage outgoing) {
+    auto body = [self = shared_from_this(), message = std::move(outgoing).text()]() mutable -> asio::awaitable<void> {
         self->route(std::move(message));
         co_return;
     };

@@ -66,7 +66,7 @@ public:
     // its id; requests and notifications of the server have no way to the client here and
     // are dropped, as are responses nobody waits for. Throws `MCPError::connectionClosed`
     // once terminated.
-    boost::asio::awaitable<void> send(std::string message) override;
+    boost::asio::awaitable<void> send(OutgoingMessage message) override;
 
     // Routes the response to the request `id` as `send` does, without reading the message.
     boost::asio::awaitable<void> sendResponse(std::string message, const ID& id) override;

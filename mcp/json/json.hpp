@@ -11,6 +11,7 @@
 #include "mcp/json/value.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ Value parseJSON(std::string_view text);
 // `text` read as `parseJSON` reads it, for text that may well be no JSON; absent where
 // `parseJSON` throws `DecodingError`.
 std::optional<Value> tryParseJSON(std::string_view text);
+
+// How many texts `parseJSON` (and so `tryParseJSON`) has been given on the calling thread,
+// read or refused. Reading is the dearest step of a message's way, and a message is read
+// once: tests and benchmarks check that with this count, taken before and after.
+std::uint64_t jsonReadCount() noexcept;
 
 // The order in which object members are written.
 enum class KeyOrder {

@@ -146,9 +146,14 @@ private:
     std::string failure_;
 };
 
+// Per thread, so that counting needs no atomic and the peers of a test, on threads of their
+// own, don't count into it.
+thread_local std::uint64_t readCount = 0;
+
 }  // namespace
 
 Value parseJSON(std::string_view text) {
+    ++readCount;
     boost::json::parse_options options;
     options.max_depth = kMaxJSONDepth;
     boost::json::basic_parser<ValueBuilder> parser(options);
@@ -163,6 +168,8 @@ Value parseJSON(std::string_view text) {
     }
     return parser.handler().takeResult();
 }
+
+std::uint64_t jsonReadCount() noexcept { return readCount; }
 
 std::optional<Value> tryParseJSON(std::string_view text) {
     try {

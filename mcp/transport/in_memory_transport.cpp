@@ -81,8 +81,8 @@ boost::asio::awaitable<void> InMemoryTransport::handlePeerDisconnection() {
     co_await onStrand(strand_, std::move(body));
 }
 
-boost::asio::awaitable<void> InMemoryTransport::send(std::string message) {
-    auto body = [self = shared_from_this(), message = std::move(message)]() mutable -> boost::asio::awaitable<void> {
+boost::asio::awaitable<void> InMemoryTransport::send(OutgoingMessage outgoing) {
+    auto body = [self = shared_from_this(), message = std::move(outgoing).text()]() mutable -> boost::asio::awaitable<void> {
         if (!self->connected_) throw MCPError::internalError("Transport not connected");
         auto peer = self->peer_.lock();
         if (!peer) throw MCPError::internalError("No paired transport");

@@ -51,7 +51,7 @@ public:
     // `MCPError::internalError` when this side is not connected ("Transport not connected"),
     // the peer is gone ("No paired transport") or the peer has disconnected ("Peer not
     // connected"; the peer logs a warning): a message is never dropped silently.
-    boost::asio::awaitable<void> send(std::string message) override;
+    boost::asio::awaitable<void> send(OutgoingMessage message) override;
 
     // A new stream that first yields the messages that arrived while no stream existed, then
     // each message as it arrives. A stream made before `connect` ends at once after the

@@ -21,8 +21,8 @@ public:
     template <std::same_as<Value> V>
     IncomingMessage(V message) noexcept : content_(std::move(message)) {}
 
-    // The message read: the value it holds, or its text read by `parseJSON`. Throws
-    // `DecodingError` when the text is no JSON (the message keeps its text then).
+    // The message read: the value it holds, moved out, or its text read by `parseJSON`; the
+    // text stays. Throws `DecodingError` when the text is no JSON.
     Value value() &&;
     // As above, leaving the message whole: a held value is copied.
     Value value() const&;
@@ -30,6 +30,9 @@ public:
     // The message as text, for logs and tests: as it arrived, or the held value written
     // compact with its members in their order. Throws `EncodingError` as `writeJSON` does.
     std::string text() const;
+
+    // Whether the message holds text, which `value() &&` leaves in place.
+    bool holdsText() const noexcept { return std::holds_alternative<std::string>(content_); }
 
 private:
     std::variant<std::string, Value> content_;

@@ -198,9 +198,10 @@ void StdioTransport::deliverLines(LineFramer& framer) {
 
 // Writing
 
-asio::awaitable<void> StdioTransport::send(std::string message) {
-    message.push_back('\n');
-    auto body = [self = shared_from_this(), bytes = std::move(message)]() mutable {
+asio::awaitable<void> StdioTransport::send(OutgoingMessage message) {
+    std::string bytes = std::move(message).text();
+    bytes.push_back('\n');
+    auto body = [self = shared_from_this(), bytes = std::move(bytes)]() mutable {
         return self->sendOnStrand(std::move(bytes));
     };
     co_await onStrand(strand_, std::move(body));

@@ -60,7 +60,7 @@ public:
     // Writes `message` and a line feed, after the messages of earlier sends. The message is
     // not inspected. Throws `MCPError::transportError` with ENOTCONN when not connected, and
     // with the system error when the write fails (bytes already written stay written).
-    boost::asio::awaitable<void> send(std::string message) override;
+    boost::asio::awaitable<void> send(OutgoingMessage message) override;
 
     // The stream of incoming lines, one element per non-empty line; the same stream on every
     // call, made with the transport. It ends normally at end of input, on a read error and on

@@ -5,6 +5,7 @@
 
 #include "mcp/transport/async_queue.hpp"
 #include "mcp/transport/incoming_message.hpp"
+#include "mcp/transport/outgoing_message.hpp"
 #include "mcp/protocol/id.hpp"
 
 #include "logging/logger.hpp"
@@ -51,14 +52,17 @@ public:
     virtual boost::asio::awaitable<void> disconnect() = 0;
 
     // Hands one outgoing message to the peer: the UTF-8 JSON text of one JSON-RPC request,
-    // notification or response, or of one batch array, exactly as given. Throws on failure.
-    virtual boost::asio::awaitable<void> send(std::string message) = 0;
+    // notification or response, or of one batch array, exactly as given. What the sender
+    // tells of it (its requests' ids, its method) spares a transport that needs to know the
+    // reading of the text. Throws on failure.
+    virtual boost::asio::awaitable<void> send(OutgoingMessage message) = 0;
 
     // Hands one outgoing response to the peer as `send` does; `id` is the id of the request it
     // answers, so that a transport that routes responses to their requests needn't read the
-    // message again to find it. Throws as `send` does. By default, `send`.
+    // message again to find it. Throws as `send` does. By default, `send`, told that the
+    // message is a response.
     virtual boost::asio::awaitable<void> sendResponse(std::string message, [[maybe_unused]] const ID& id) {
-        return send(std::move(message));
+        return send(OutgoingMessage::response(std::move(message)));
     }
 
     // Hands one request or notification that goes out while the peer's request

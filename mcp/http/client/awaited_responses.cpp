@@ -1,43 +1,17 @@
 #include "mcp/http/client/awaited_responses.hpp"
 
 #include "mcp/json/json.hpp"
-#include "mcp/json/try_decode.hpp"
 
 #include <algorithm>
 #include <string>
 
 namespace mcp {
 
-namespace {
-
-// The id of `message` when it is a request: a notification has no id, a response no method.
-std::optional<ID> requestID(const Value& message) {
-    const auto* object = message.objectValue();
-    if (object == nullptr || !object->contains("method")) return std::nullopt;
-    const Value* id = object->find("id");
-    if (id == nullptr || id->isNull()) return std::nullopt;
-    return tryDecode<ID>(*id);
-}
-
-}  // namespace
-
-AwaitedResponses AwaitedResponses::of(std::string_view message) {
-    AwaitedResponses awaited;
-    const auto value = tryParseJSON(message);
-    if (!value) return awaited;
-    if (const auto* batch = value->arrayValue()) {
-        for (const auto& element : *batch) {
-            if (auto id = requestID(element)) awaited.ids_.push_back(std::move(*id));
-        }
-    } else if (auto id = requestID(*value)) {
-        awaited.ids_.push_back(std::move(*id));
-    }
-    return awaited;
-}
-
-void AwaitedResponses::strikeAnswered(std::string_view message) {
-    if (ids_.empty()) return;
-    strikeAnswered(readServerMessage(message));
+AwaitedResponses::Reading AwaitedResponses::read(std::string message) {
+    auto value = tryParseJSON(message);
+    auto shape = value ? readParsedServerMessage(*value) : std::nullopt;
+    if (!shape) return {std::move(message), std::nullopt};
+    return {std::move(*value), std::move(shape)};
 }
 
 void AwaitedResponses::strikeAnswered(const std::optional<ServerMessage>& message) {

@@ -6,19 +6,21 @@
 // its answers from one that broke off before them, and resume the latter, and so that a
 // request whose answer can no longer come fails instead of waiting for ever.
 //
-//     auto awaited = AwaitedResponses::of(R"({"jsonrpc":"2.0","id":7,"method":"ping"})");
-//     awaited.strikeAnswered(R"({"jsonrpc":"2.0","id":7,"result":{}})");
+//     AwaitedResponses awaited({ID(7)});
+//     awaited.strikeAnswered(AwaitedResponses::read(R"({"jsonrpc":"2.0","id":7,"result":{}})").shape);
 //     awaited.empty();   // true
 //
 // An answer counts only when the client can read it: it is read by the client's own rules
-// (`readServerMessage`), so that the transport never takes for an answer what the client
-// drops. A plain value; it reads JSON and knows nothing of HTTP.
+// (`readParsedServerMessage`), so that the transport never takes for an answer what the
+// client drops. A plain value; it knows nothing of HTTP.
 
 #include "mcp/protocol/id.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "mcp/protocol/server_message.hpp"
+#include "mcp/transport/incoming_message.hpp"
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,15 +28,23 @@ namespace mcp {
 
 class AwaitedResponses {
 public:
-    // The requests of `message`: an object with "method" and "id", or an array holding such
-    // objects. A notification, a response, and bytes that are not JSON await nothing.
-    static AwaitedResponses of(std::string_view message);
+    // Awaits the answers to the requests `ids` (none for a notification or a response).
+    explicit AwaitedResponses(std::vector<ID> ids = {}) noexcept : ids_(std::move(ids)) {}
+
+    // One incoming message read as the client reads it, for `strikeAnswered`.
+    struct Reading {
+        // The message as the client's incoming stream takes it: the value read, so that the
+        // client needn't read it again; the text as it came when it has no shape the client
+        // knows, for the client's warning to show.
+        IncomingMessage message;
+        // Its shape; absent when it has none (text that is no JSON included).
+        std::optional<ServerMessage> shape;
+    };
+    static Reading read(std::string message);
 
     // Strikes off the requests that `message` answers: a response whose id is awaited, or a
     // batch of responses. Anything else changes nothing; a message the client can't read at
-    // all is remembered for `unanswered`.
-    void strikeAnswered(std::string_view message);
-    // The same for a message read already: absent when it was unreadable.
+    // all (absent) is remembered for `unanswered`.
     void strikeAnswered(const std::optional<ServerMessage>& message);
 
     // True when no answer is awaited any more (or none ever was).

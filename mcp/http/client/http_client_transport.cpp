@@ -9,7 +9,6 @@
 
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/assert.hpp>
-#include <boost/json/parse.hpp>
 
 namespace mcp {
 
@@ -128,36 +127,33 @@ asio::awaitable<void> HTTPClientTransport::updateNegotiatedProtocolVersion(std::
     co_await onStrand(strand_, std::move(body));
 }
 
-std::optional<std::string> HTTPClientTransport::operationKey(std::string_view message) {
-    boost::system::error_code error;
-    const auto parsed = boost::json::parse(message, error);
-    if (error || !parsed.is_object()) return std::nullopt;
-    const auto* method = parsed.as_object().if_contains("method");
-    if (!method || !method->is_string()) return std::nullopt;
-    const auto trimmed = detail::trimWhitespace(method->as_string());
+std::optional<std::string> HTTPClientTransport::operationKey(const std::optional<std::string>& method) {
+    if (!method) return std::nullopt;
+    const auto trimmed = detail::trimWhitespace(*method);
     if (trimmed.empty()) return std::nullopt;
     return std::string(trimmed);
 }
 
-asio::awaitable<void> HTTPClientTransport::send(std::string message) {
+asio::awaitable<void> HTTPClientTransport::send(OutgoingMessage message) {
     auto body = [self = shared_from_this(), message = std::move(message)]() mutable {
         return self->sendOnStrand(std::move(message));
     };
     co_await onStrand(strand_, std::move(body));
 }
 
-asio::awaitable<void> HTTPClientTransport::sendOnStrand(std::string message) {
+asio::awaitable<void> HTTPClientTransport::sendOnStrand(OutgoingMessage message) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) throw MCPError::internalError("Transport not connected");
     co_await prepareAuthorization();
-    const auto key = operationKey(message);
-    const auto awaited = AwaitedResponses::of(message);
+    auto outline = message.outline() ? *message.outline() : OutgoingMessage::outlineOf(message.text());
+    const auto key = operationKey(outline.method);
+    const AwaitedResponses awaited(std::move(outline.requestIDs));
     const int maxAttempts = authorizer_ ? authorizer_->maxAuthorizationAttempts() : 1;
     auto& http = awaited.empty() ? *shortExchanges_ : *http_;
     for (int resends = 0;; ++resends) {
         std::optional<HTTPAuthenticationChallengeError> challenge;
         try {
-            auto response = co_await http.start(postRequest(message));
+            auto response = co_await http.start(postRequest(message.text()));
             co_await processResponse(std::move(response), awaited);
             co_return;
         } catch (const HTTPAuthenticationChallengeError& error) {
@@ -281,8 +277,13 @@ asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream r
         }
         logger_.trace("Received JSON response",
                       [&] { return logging::Metadata{{"size", std::to_string(body.size())}}; });
-        awaited.strikeAnswered(body);
-        incoming_->push(std::move(body));
+        if (awaited.empty()) {
+            incoming_->push(std::move(body));
+        } else {
+            auto reading = AwaitedResponses::read(std::move(body));
+            awaited.strikeAnswered(reading.shape);
+            incoming_->push(std::move(reading.message));
+        }
         // The body was the one place its answers could come: what it lacks never comes.
         if (!awaited.empty()) throw awaited.unanswered("the answer does not hold it");
         co_return;

@@ -17,7 +17,7 @@
 //     auto transport = HTTPClientTransport::make(executor, endpoint);
 //     co_await transport->connect();
 //     auto incoming = transport->receive();
-//     co_await transport->send(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
+//     co_await transport->send(OutgoingMessage::request(R"({"jsonrpc":"2.0","id":1,"method":"ping"})", 1, "ping"));
 //     auto answer = co_await incoming->next();
 //
 // Redirects are not followed: a 3xx answer fails the send like any other unexpected status.
@@ -113,12 +113,14 @@ public:
     // stream ended before the response" after three GETs in a row that brought no new event.
     // A message holding requests fails with "No response to request <ids>: <why>" when its
     // answer ends (after any resumption, at most `maxResumptions`) without a response the
-    // client can read for each of them: nothing else would ever answer them.
-    boost::asio::awaitable<void> send(std::string message) override;
+    // client can read for each of them: nothing else would ever answer them. The message's
+    // requests and method are taken from what its sender tells; text alone is read for them.
+    boost::asio::awaitable<void> send(OutgoingMessage message) override;
 
     // The incoming messages: each JSON answer whole (a batch answer is one element), and the
-    // data of each event of an event stream. The same stream on every call; it ends at
-    // disconnect().
+    // data of each event of an event stream. A message read to strike off the answers a POST
+    // awaits comes as the value read, so that the client needn't read it again; the others as
+    // text. The same stream on every call; it ends at disconnect().
     std::shared_ptr<MessageStream> receive() override { return incoming_; }
 
     boost::asio::awaitable<std::optional<std::string>> sessionID();
@@ -130,15 +132,16 @@ public:
         co_await updateNegotiatedProtocolVersion(std::move(version));
     }
 
-    // The JSON-RPC method of `message` trimmed of white space, or absent for a response, a
-    // batch, or bytes that are not JSON.
-    static std::optional<std::string> operationKey(std::string_view message);
+    // The key of the operation, for the authorizer, of a message of `method`: the method
+    // trimmed of white space, or absent for a message without one (a response, a batch) or
+    // with nothing but white space.
+    static std::optional<std::string> operationKey(const std::optional<std::string>& method);
 
 private:
     HTTPClientTransport(const boost::asio::any_io_executor& executor, boost::urls::url endpoint, Options options);
 
     // These run on strand_.
-    boost::asio::awaitable<void> sendOnStrand(std::string message);
+    boost::asio::awaitable<void> sendOnStrand(OutgoingMessage message);
     // Checks the endpoint with the authorizer and lets it prepare; throws when it refuses.
     boost::asio::awaitable<void> prepareAuthorization();
     // Sets the authorizer's "Authorization" header, when it has one, then applies the

@@ -14,6 +14,8 @@
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/assert.hpp>
 
+#include <algorithm>
+
 namespace mcp {
 
 namespace asio = boost::asio;
@@ -224,11 +226,15 @@ asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& respo
                 // A consumer that falls behind holds the stream here: nothing more is read
                 // until it takes some (the rest of this chunk waits in the parser).
                 co_await incoming_->waitForRoom();
-                if (!awaitedResponses_.empty()) {
-                    const auto message = readServerMessage(event->data);
-                    for (auto* answers : awaitedResponses_) answers->strikeAnswered(message);
+                const bool answersAwaited = std::any_of(awaitedResponses_.begin(), awaitedResponses_.end(),
+                                                        [](const auto* answers) { return !answers->empty(); });
+                if (answersAwaited) {
+                    auto reading = AwaitedResponses::read(std::move(event->data));
+                    for (auto* answers : awaitedResponses_) answers->strikeAnswered(reading.shape);
+                    incoming_->push(std::move(reading.message));
+                } else {
+                    incoming_->push(std::move(event->data));
                 }
-                incoming_->push(std::move(event->data));
                 hadData = true;
             }
             // A resuming GET may be held open after the answers; nothing more is wanted of it.

@@ -76,7 +76,7 @@ public:
     // `MCPError::internalError("Transport not connected")` while not connected (also during a
     // reconnection), and `MCPError::internalError("Send error: ...")` when the write fails;
     // a write that finds the connection reset or not connected starts a reconnection.
-    boost::asio::awaitable<void> send(std::string message) override;
+    boost::asio::awaitable<void> send(OutgoingMessage message) override;
 
     // The incoming messages, one element per non-empty line, over every connection the
     // transport makes; the same stream on every call.

@@ -42,9 +42,10 @@ bool looksBroken(const boost::system::error_code& error) {
 
 // Sending
 
-asio::awaitable<void> NetworkTransport::send(std::string message) {
-    message.push_back('\n');
-    auto body = [self = shared_from_this(), bytes = std::move(message)]() mutable {
+asio::awaitable<void> NetworkTransport::send(OutgoingMessage message) {
+    std::string bytes = std::move(message).text();
+    bytes.push_back('\n');
+    auto body = [self = shared_from_this(), bytes = std::move(bytes)]() mutable {
         return self->sendOnStrand(std::move(bytes));
     };
     co_await onStrand(strand_, std::move(body));

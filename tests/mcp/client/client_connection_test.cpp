@@ -3,6 +3,7 @@
 #include "tests/mcp/client/client_fixture.hpp"
 
 #include "mcp/catalogue/tool_methods.hpp"
+#include "mcp/client/client_batch.hpp"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,34 @@ TEST_F(ClientConnection, TheHandshakeSendsInitializeThenTheNotification) {
     EXPECT_EQ(script_->negotiatedVersion, "2025-11-25");
     EXPECT_EQ(client_->serverCapabilities()->tools, (ServerCapabilities::Tools{.listChanged = true}));
     EXPECT_TRUE(logged("debug Client connected"));
+}
+
+// The transport is told what each message is instead of reading it back: what it is told
+// must be what the message says.
+TEST_F(ClientConnection, EachMessageTellsTheTransportItsRequestsAndMethod) {
+    makeClient();
+    client_->withMethodHandler<Ping>([](Empty) -> asio::awaitable<Empty> { co_return Empty{}; });
+    connectScripted();
+    await(client_->ping());
+    await(client_->cancelRequest(ID("gone")));
+    await(client_->withBatch([](Client::Batch& batch) -> asio::awaitable<void> {
+        auto first = makeRequest<Ping>(ID("b1"));
+        co_await batch.addRequest(std::move(first));
+        auto second = makeRequest<Ping>(ID("b2"));
+        co_await batch.addRequest(std::move(second));
+    }));
+    script_->deliver(R"({"jsonrpc":"2.0","id":9,"method":"ping"})");
+    runUntil([&] { return script_->sent.size() == 6; });
+
+    const std::string_view kinds[] = {"initialize", "initialized", "ping", "cancellation", "batch", "answer"};
+    ASSERT_EQ(script_->outlines.size(), std::size(kinds));
+    for (std::size_t index = 0; index < std::size(kinds); ++index) {
+        SCOPED_TRACE(kinds[index]);
+        ASSERT_TRUE(script_->outlines[index]);
+        EXPECT_EQ(*script_->outlines[index], OutgoingMessage::outlineOf(script_->sent[index]));
+    }
+    EXPECT_EQ(script_->outlines[4]->requestIDs, (std::vector<ID>{ID("b1"), ID("b2")}));
+    EXPECT_EQ(script_->outlines[5], OutgoingMessage::Outline{});
 }
 
 TEST_F(ClientConnection, AVersionTheClientDoesNotSpeakEndsTheConnection) {

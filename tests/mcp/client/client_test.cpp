@@ -3,6 +3,8 @@
 #include "tests/mcp/client/client_fixture.hpp"
 #include "tests/mcp/server_harness.hpp"
 
+#include "mcp/json/json.hpp"
+
 #include "mcp/catalogue/tool_methods.hpp"
 
 #include <gtest/gtest.h>
@@ -117,6 +119,15 @@ TEST_F(ClientWithServer, CallToolGivesContentAndTheContextFormTheWholeResult) {
     const auto tools = await(client_->listTools());
     ASSERT_EQ(tools.tools.size(), 1u);
     EXPECT_EQ(tools.tools[0].name, "echo");
+}
+
+TEST_F(ClientWithServer, EachMessageOfARoundTripIsReadOnceByItsReceiver) {
+    connectToServer();
+    // The first round trip also carries the server's reading of "notifications/initialized".
+    await(client_->ping());
+    const auto before = jsonReadCount();
+    await(client_->ping());
+    EXPECT_EQ(jsonReadCount() - before, 2u) << "the server reads the request, the client the answer";
 }
 
 TEST_F(ClientWithServer, TenThousandConcurrentPingsCompleteAndLeaveNothingPending) {

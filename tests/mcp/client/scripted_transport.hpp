@@ -48,8 +48,10 @@ public:
         co_return;
     }
 
-    boost::asio::awaitable<void> send(std::string message) override {
+    boost::asio::awaitable<void> send(OutgoingMessage outgoing) override {
         if (sendFailure) std::rethrow_exception(sendFailure);
+        outlines.push_back(outgoing.outline());
+        std::string message = std::move(outgoing).text();
         sent.push_back(message);
         const Value parsed = parseJSON(message);
         if (answerInitialize && isRequest(parsed, "initialize")) {
@@ -152,6 +154,8 @@ public:
     std::function<void(const Value&)> onSend;
 
     std::vector<std::string> sent;
+    // What the client told the transport of each message it sent, beside `sent`.
+    std::vector<std::optional<OutgoingMessage::Outline>> outlines;
     bool connected = false;
     int receiveCalls = 0;
     int disconnectCalls = 0;

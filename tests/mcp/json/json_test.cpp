@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
+#include <thread>
 
 namespace mcp {
 namespace {
@@ -61,6 +63,21 @@ TEST(JSONReader, RefusesWhatIsNoJSON) {
             EXPECT_TRUE(std::string_view(error.what()).starts_with("The given data was not valid JSON: "));
         }
     }
+}
+
+TEST(JSONReader, CountsEveryTextItIsGivenOnItsOwnThread) {
+    const auto before = jsonReadCount();
+    parseJSON("[1]");
+    EXPECT_FALSE(tryParseJSON("{"));
+    EXPECT_TRUE(minifyJSON(" {} "));
+    EXPECT_EQ(jsonReadCount() - before, 3u) << "refused texts count too";
+    std::uint64_t elsewhere = 0;
+    std::thread([&] {
+        parseJSON("1");
+        elsewhere = jsonReadCount();
+    }).join();
+    EXPECT_EQ(elsewhere, 1u);
+    EXPECT_EQ(jsonReadCount() - before, 3u);
 }
 
 TEST(JSONReader, NamesAnOutOfRangeNumber) {

@@ -21,7 +21,7 @@ public:
     boost::asio::awaitable<void> connect() override { return inner_->connect(); }
     boost::asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
     std::shared_ptr<MessageStream> receive() override { return inner_->receive(); }
-    boost::asio::awaitable<void> send(std::string message) override {
+    boost::asio::awaitable<void> send(OutgoingMessage message) override {
         noted_.push_back("-");
         return inner_->send(std::move(message));
     }

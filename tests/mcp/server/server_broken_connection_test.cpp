@@ -37,8 +37,8 @@ public:
     asio::awaitable<void> connect() override { return inner_->connect(); }
     asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
 
-    asio::awaitable<void> send(std::string message) override {
-        if (breaks("send", message)) throw std::runtime_error("Connection reset");
+    asio::awaitable<void> send(OutgoingMessage message) override {
+        if (breaks("send", message.text())) throw std::runtime_error("Connection reset");
         co_await inner_->send(std::move(message));
     }
 

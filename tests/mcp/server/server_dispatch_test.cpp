@@ -167,7 +167,7 @@ public:
     const logging::Logger& logger() const override { return inner_->logger(); }
     asio::awaitable<void> connect() override { return inner_->connect(); }
     asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
-    asio::awaitable<void> send(std::string message) override { return inner_->send(std::move(message)); }
+    asio::awaitable<void> send(OutgoingMessage message) override { return inner_->send(std::move(message)); }
     std::shared_ptr<MessageStream> receive() override {
         auto stream = MessageStream::make();
         asio::co_spawn(executor_, forwardRead(inner_->receive(), stream), [](std::exception_ptr) {});

@@ -222,7 +222,7 @@ public:
     const logging::Logger& logger() const override { return inner_->logger(); }
     asio::awaitable<void> connect() override { return inner_->connect(); }
     asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
-    asio::awaitable<void> send(std::string message) override { return inner_->send(std::move(message)); }
+    asio::awaitable<void> send(OutgoingMessage message) override { return inner_->send(std::move(message)); }
     std::shared_ptr<MessageStream> receive() override { return incoming_ = inner_->receive(); }
 
     asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(const ID& id) override {

@@ -1,5 +1,8 @@
 #include "mcp/http/client/awaited_responses.hpp"
 
+#include "mcp/json/json.hpp"
+#include "mcp/transport/outgoing_message.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +13,15 @@ namespace mcp {
 namespace {
 
 std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+// What a transport awaits for `posted`, sent as text alone.
+AwaitedResponses awaitedFor(std::string_view posted) {
+    return AwaitedResponses(OutgoingMessage::outlineOf(posted).requestIDs);
+}
+
+void strike(AwaitedResponses& awaited, std::string message) {
+    awaited.strikeAnswered(AwaitedResponses::read(std::move(message)).shape);
+}
 
 TEST(AwaitedResponses, AwaitsTheRequestsOfAMessageUntilAnswersTheClientCanReadGoBy) {
     struct Case {
@@ -54,19 +66,45 @@ TEST(AwaitedResponses, AwaitsTheRequestsOfAMessageUntilAnswersTheClientCanReadGo
     };
     for (const auto& test : kCases) {
         SCOPED_TRACE(test.name);
-        auto awaited = AwaitedResponses::of(test.posted);
-        for (const auto& message : test.seen) awaited.strikeAnswered(message);
+        auto awaited = awaitedFor(test.posted);
+        for (const auto& message : test.seen) strike(awaited, message);
         EXPECT_EQ(awaited.empty(), test.wantEmpty);
     }
 }
 
 TEST(AwaitedResponses, TheFailureNamesTheRequestsStillAwaitedAndWhatWasDropped) {
-    auto awaited = AwaitedResponses::of(R"([{"id":1,"method":"a"},{"id":"b","method":"b"}])");
+    AwaitedResponses awaited({ID(1), ID("b")});
     EXPECT_EQ(awaited.unanswered("it ended").detail(), "No response to requests 1, b: it ended");
-    awaited.strikeAnswered(R"({"jsonrpc":"2.0","id":1,"result":{}})");
-    awaited.strikeAnswered("{\"jsonrpc\":\"2.0\",\"id\":\"b\",\"result\":\"\xc0\"}");
+    strike(awaited, R"({"jsonrpc":"2.0","id":1,"result":{}})");
+    strike(awaited, "{\"jsonrpc\":\"2.0\",\"id\":\"b\",\"result\":\"\xc0\"}");
     EXPECT_EQ(awaited.unanswered("it ended").detail(),
               "No response to request b: it ended (a message that could not be read was dropped)");
+}
+
+TEST(AwaitedResponses, AMessageIsReadOnceAndHandedOnAsTheValueReadWhenTheClientKnowsItsShape) {
+    const struct {
+        std::string_view name;
+        std::string message;
+        bool wantValue;
+    } kCases[] = {
+        {"a response", R"({ "jsonrpc": "2.0", "id": 1, "result": {} })", true},
+        {"a batch of responses", R"([{"jsonrpc":"2.0","id":1,"result":{}}])", true},
+        {"a request of the server", R"({"jsonrpc":"2.0","id":1,"method":"roots/list"})", true},
+        {"a notification", R"({"jsonrpc":"2.0","method":"notifications/progress","params":{}})", true},
+        {"no known shape", R"({ "jsonrpc": "2.0" })", false},
+        {"not JSON", R"({"id":1,"res)", false},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const auto before = jsonReadCount();
+        auto reading = AwaitedResponses::read(c.message);
+        EXPECT_EQ(jsonReadCount() - before, 1u);
+        EXPECT_EQ(reading.shape.has_value(), c.wantValue);
+        EXPECT_EQ(reading.message.holdsText(), !c.wantValue);
+        if (!c.wantValue) {
+            EXPECT_EQ(reading.message.text(), c.message) << "kept as it came, for the client's log";
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "mcp/http/client/http_client_transport.hpp"
 
 #include "mcp/client/client.hpp"
+#include "mcp/json/json.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 #include "net/error.hpp"
 #include "tests/mcp/http/client/transport_fixture.hpp"
@@ -11,6 +12,8 @@
 #include <boost/url/parse.hpp>
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 
 namespace mcp {
 namespace {
@@ -224,7 +227,7 @@ TEST_F(HTTPClientTransportTest, JSONAnswersArriveWholeAndOtherAnswersYieldNothin
         return Reply{.status = 202};
     });
     auto transport = makeTransport(server);
-    for (const char* message : {"notification", "batch", "html", "empty"}) await(transport->send(message));
+    for (const char* message : {"notification", "batch", "html", "empty"}) await(transport->send(std::string(message)));
     await(transport->disconnect());
 
     std::vector<std::string> received;
@@ -288,7 +291,7 @@ TEST_F(HTTPClientTransportTest, ARefusedEndpointSendsNothing) {
     EXPECT_TRUE(server.requests().empty());
 }
 
-TEST_F(HTTPClientTransportTest, TheOperationKeyIsTheTrimmedMethodOfARequestOrNotification) {
+TEST_F(HTTPClientTransportTest, TheOperationKeyIsTheTrimmedMethodOfARequestOrNotificationSentAsText) {
     struct Case {
         const char* message;
         std::optional<std::string> want;
@@ -304,8 +307,44 @@ TEST_F(HTTPClientTransportTest, TheOperationKeyIsTheTrimmedMethodOfARequestOrNot
     };
     for (const auto& [message, want] : cases) {
         SCOPED_TRACE(message);
-        EXPECT_EQ(HTTPClientTransport::operationKey(message), want);
+        EXPECT_EQ(HTTPClientTransport::operationKey(OutgoingMessage::outlineOf(message).method), want);
     }
+}
+
+TEST_F(HTTPClientTransportTest, AnAnswerIsReadOnceOnItsWayToTheClientAndWhatTheClientSendsNever) {
+    std::atomic<bool> asEventStream = false;
+    ScriptedHTTPServer server([&](const RecordedRequest& request) {
+        const auto message = boost::json::parse(request.body).as_object();
+        const auto* id = message.if_contains("id");
+        if (!id) return Reply{.status = 202};
+        const std::string result = message.at("method") == "initialize"
+                                       ? R"({"protocolVersion":"2025-06-18","capabilities":{},)"
+                                         R"("serverInfo":{"name":"s","version":"1"}})"
+                                       : "{}";
+        const std::string answer = R"({"jsonrpc":"2.0","id":)" + boost::json::serialize(*id) + R"(,"result":)" + result + "}";
+        if (!asEventStream) return json(answer);
+        return Reply{.headers = {{"Content-Type", "text/event-stream"}}, .body = "id: e1\ndata: " + answer + "\n\n"};
+    });
+    auto client = std::make_shared<Client>(io_.get_executor(), "probe", "1.0");
+    await(client->connect(makeTransport(server)));
+    const struct {
+        std::string_view name;
+        bool eventStream;
+        std::function<boost::asio::awaitable<void>()> exchange;
+        std::uint64_t wantReads;
+    } kCases[] = {
+        {"a JSON answer", false, [&] { return client->ping(); }, 1},
+        {"an event-stream answer", true, [&] { return client->ping(); }, 1},
+        {"a notification, answered with nothing", false, [&] { return client->notifyRootsChanged(); }, 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        asEventStream = c.eventStream;
+        const auto before = jsonReadCount();
+        await(c.exchange());
+        EXPECT_EQ(jsonReadCount() - before, c.wantReads);
+    }
+    await(client->disconnect());
 }
 
 TEST_F(HTTPClientTransportTest, SendingNeedsAConnectionAndEndsWithTheDisconnect) {
