@@ -4,11 +4,11 @@
 
 #include <boost/asio/as_tuple.hpp>
 #include <boost/asio/bind_cancellation_slot.hpp>
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -85,21 +85,29 @@ std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor,
 
 EventSource::EventSource(asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
                          Parser::Limits limits)
-    : strand_(asio::make_strand(std::move(executor))),
+    : strand_(net::strandOf(executor)),
       request_(std::move(request)),
       connector_(std::move(connector)),
       limits_(limits) {}
 
 asio::awaitable<ReadyState> EventSource::readyState() {
-    co_return co_await onStrand([](EventSource& self) { return self.readyState_; });
+    auto body = [self = shared_from_this()]() -> asio::awaitable<ReadyState> { co_return self->readyState_; };
+    co_return co_await net::onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<std::int64_t> EventSource::maximumFinalizationEventCount() {
-    co_return co_await onStrand([](EventSource& self) { return self.maximumFinalizationEventCount_; });
+    auto body = [self = shared_from_this()]() -> asio::awaitable<std::int64_t> {
+        co_return self->maximumFinalizationEventCount_;
+    };
+    co_return co_await net::onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> EventSource::setMaximumFinalizationEventCount(std::int64_t count) {
-    co_await onStrand([count](EventSource& self) { self.maximumFinalizationEventCount_ = count; });
+    auto body = [self = shared_from_this(), count]() -> asio::awaitable<void> {
+        self->maximumFinalizationEventCount_ = count;
+        co_return;
+    };
+    co_await net::onStrand(strand_, std::move(body));
 }
 
 void EventSource::onOpen(OpenCallback callback) {
@@ -121,37 +129,43 @@ void EventSource::onError(ErrorCallback callback) {
 }
 
 asio::awaitable<void> EventSource::close() {
-    co_await onStrand([](EventSource& self) {
-        self.readyState_ = ReadyState::closed;
-        if (self.currentResponse_ != nullptr) self.currentResponse_->cancel();
-        if (self.connectionRunning_) {
-            self.connectionRunning_ = false;
+    auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
+        self->readyState_ = ReadyState::closed;
+        if (self->currentResponse_ != nullptr) self->currentResponse_->cancel();
+        if (self->connectionRunning_) {
+            self->connectionRunning_ = false;
             // Posted, because close() may be awaited by a callback inside the run itself:
             // cancelling at once would cancel this very close() instead of the run's wait.
-            asio::post(self.strand_, [source = self.shared_from_this()] {
+            asio::post(self->strand_, [source = self] {
                 source->connectionSignal_.emit(asio::cancellation_type::terminal);
             });
         }
-    });
+        co_return;
+    };
+    co_await net::onStrand(strand_, std::move(body));
 }
 
 void EventSource::startConnection() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     connectionRunning_ = true;
     // The run holds the client for as long as it lasts; it catches every failure itself.
-    asio::co_spawn(strand_, runConnection(),
-                   asio::bind_cancellation_slot(connectionSignal_.slot(), [self = shared_from_this()](std::exception_ptr) {
-                       // The run reports its failures through the error callback; only
-                       // running out of memory could end it with one.
-                       self->connectionRunning_ = false;
-                   }));
+    net::spawnOnStrand(
+        strand_, runConnection(),
+        asio::bind_cancellation_slot(connectionSignal_.slot(), [self = shared_from_this()](std::exception_ptr) {
+            // The run reports its failures through the error callback; only running out of
+            // memory could end it with one.
+            self->connectionRunning_ = false;
+        }));
 }
 
 asio::awaitable<bool> EventSource::stopping() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     const auto state = co_await asio::this_coro::cancellation_state;
     co_return readyState_ == ReadyState::closed || state.cancelled() != asio::cancellation_type::none;
 }
 
 asio::awaitable<void> EventSource::runConnection() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     // close() is noticed at the checks below; the steps after it (delivering a block that the
     // end of the body completed) must still be able to await the callbacks.
     co_await asio::this_coro::throw_if_cancelled(false);
@@ -204,6 +218,7 @@ asio::awaitable<void> EventSource::runConnection() {
 // between the events of one chunk; the events after that point are dropped, as if their bytes
 // had not been read.
 asio::awaitable<bool> EventSource::readEvents(StreamResponse& response, Parser& parser) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     for (;;) {
         if (co_await stopping()) co_return true;
         auto chunk = co_await response.read();
@@ -222,6 +237,7 @@ asio::awaitable<bool> EventSource::readEvents(StreamResponse& response, Parser& 
 
 // Hands the oldest queued entry to its callback: an event to onMessage, a refusal to onError.
 asio::awaitable<void> EventSource::deliver(Parser& parser) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     std::optional<Event> event;
     std::exception_ptr refusal;
     try {
@@ -237,6 +253,7 @@ asio::awaitable<void> EventSource::deliver(Parser& parser) {
 }
 
 asio::awaitable<void> EventSource::deliverFinishedEvents(Parser& parser) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     parser.finish();
     const std::int64_t limit = std::max<std::int64_t>(maximumFinalizationEventCount_, 0);
     for (std::int64_t taken = 0; parser.hasQueuedEvent(); ++taken) {

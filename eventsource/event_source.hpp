@@ -6,19 +6,17 @@
 #include "eventsource/ready_state.hpp"
 #include "eventsource/stream_connector.hpp"
 
+#include "net/strand_hop.hpp"
+
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/cancellation_signal.hpp>
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/strand.hpp>
-#include <boost/asio/use_awaitable.hpp>
 
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
-#include <type_traits>
 
 namespace eventsource {
 
@@ -54,8 +52,8 @@ public:
 
     // A client for `url`, over an HTTP client of its own made on `executor`: a GET with
     // "Accept: text/event-stream" and "Cache-Control: no-cache" and an idle time-out of
-    // 60 seconds. Starts connecting at once on a strand of `executor`; returns without
-    // waiting.
+    // 60 seconds. Starts connecting at once on `executor` when it is a strand, else on a new
+    // strand of it; returns without waiting.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url);
     // The same request, sent through `connector`; the streams are read within `limits`.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
@@ -98,19 +96,7 @@ private:
     EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
                 Parser::Limits limits);
 
-    // Runs `step` on the strand with the client kept alive, and returns its result.
-    template <class Step>
-    boost::asio::awaitable<std::invoke_result_t<Step&, EventSource&>> onStrand(Step step) {
-        // The coroutine takes its inputs as parameters: a coroutine lambda's captures would
-        // not live as long as its frame.
-        using Result = std::invoke_result_t<Step&, EventSource&>;
-        co_return co_await boost::asio::co_spawn(
-            strand_,
-            [](std::shared_ptr<EventSource> self, Step s) -> boost::asio::awaitable<Result> { co_return s(*self); }(
-                shared_from_this(), std::move(step)),
-            boost::asio::use_awaitable);
-    }
-
+    // These run on strand_.
     void startConnection();
     boost::asio::awaitable<void> runConnection();
     boost::asio::awaitable<bool> readEvents(StreamResponse& response, Parser& parser);
@@ -119,7 +105,7 @@ private:
     boost::asio::awaitable<bool> stopping();
 
     // The state below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    net::Strand strand_;
     const Request request_;
     const std::shared_ptr<StreamConnector> connector_;
     const Parser::Limits limits_;
