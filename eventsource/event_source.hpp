@@ -2,6 +2,7 @@
 
 #include "eventsource/event.hpp"
 #include "eventsource/event_source_error.hpp"
+#include "eventsource/event_stream.hpp"
 #include "eventsource/parser.hpp"
 #include "eventsource/ready_state.hpp"
 #include "eventsource/stream_connector.hpp"
@@ -37,7 +38,10 @@ namespace eventsource {
 // Thread safety: every operation runs on the client's own strand, so any thread may call
 // them. The callbacks run on that strand one at a time, and each is awaited before the next
 // bytes are read: a slow message callback slows the reading of the stream.
-class EventSource : public std::enable_shared_from_this<EventSource> {
+//
+// The connections, the reconnection time and "Last-Event-ID" are an EventStream's; the client
+// is its handler, deciding what the callbacks hear and when the stream ends.
+class EventSource : public std::enable_shared_from_this<EventSource>, private EventStream::Handler {
 public:
     using Event = eventsource::Event;
     using Parser = eventsource::Parser;
@@ -99,16 +103,21 @@ private:
     // These run on strand_.
     void startConnection();
     boost::asio::awaitable<void> runConnection();
-    boost::asio::awaitable<bool> readEvents(StreamResponse& response, Parser& parser);
-    boost::asio::awaitable<void> deliverFinishedEvents(Parser& parser);
-    boost::asio::awaitable<void> deliver(Parser& parser);
-    boost::asio::awaitable<bool> stopping();
+
+    // The stream's handler (on strand_ as well).
+    boost::asio::awaitable<std::unique_ptr<StreamResponse>> open(const std::string& lastEventID) override;
+    boost::asio::awaitable<void> opened(StreamResponse& response) override;
+    bool reading() override;
+    boost::asio::awaitable<bool> event(Event& event) override;
+    boost::asio::awaitable<bool> refused(const SizeLimitError& error) override;
+    std::int64_t finalEventLimit() override;
+    boost::asio::awaitable<bool> ended(std::exception_ptr failure) override;
 
     // The state below is touched only on strand_.
     net::Strand strand_;
     const Request request_;
     const std::shared_ptr<StreamConnector> connector_;
-    const Parser::Limits limits_;
+    EventStream stream_;
     ReadyState readyState_ = ReadyState::connecting;
     std::int64_t maximumFinalizationEventCount_ = kDefaultMaximumFinalizationEventCount;
     OpenCallback onOpen_;
@@ -117,8 +126,6 @@ private:
     // Cancels the connection run; bound to it while it runs.
     boost::asio::cancellation_signal connectionSignal_;
     bool connectionRunning_ = false;
-    // The answer being read, so that close() can end a read that waits for the server.
-    StreamResponse* currentResponse_ = nullptr;
 };
 
 }  // namespace eventsource

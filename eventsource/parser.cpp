@@ -93,6 +93,8 @@ Parser::Parser() : Parser(Limits{}) {}
 
 Parser::Parser(Limits limits) : limits_(limits) {}
 
+Parser::Parser(Limits limits, std::string lastEventID) : limits_(limits), lastEventID_(std::move(lastEventID)) {}
+
 void Parser::consume(std::span<const std::byte> bytes) {
     consume(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

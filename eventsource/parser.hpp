@@ -45,6 +45,9 @@ public:
 
     Parser();
     explicit Parser(Limits limits);
+    // A parser for the next connection of a stream whose last event id so far is
+    // `lastEventID`: it goes on from that id, and from a fresh line and block.
+    Parser(Limits limits, std::string lastEventID);
 
     // Reads the next bytes of the body. Queues every event that they finish. A line longer
     // than `maxLineBytes` is refused as soon as it passes the limit, and the rest of it is
