@@ -98,10 +98,11 @@ asio::awaitable<bool> EventStream::handOn(Parser& parser, bool bodyEnded) {
     const std::int64_t limit = bodyEnded ? handler_.finalEventLimit() : std::numeric_limits<std::int64_t>::max();
     for (std::int64_t taken = 0; parser.hasQueuedEvent() && taken < limit; ++taken) {
         if (!bodyEnded && !handler_.reading()) co_return false;
-        std::optional<Event> event;
+        // Taken in place: the parser reuses an event's storage for those after it.
+        Event* event = nullptr;
         std::optional<SizeLimitError> refusal;
         try {
-            event = parser.getNextEvent();
+            event = parser.takeNextEvent();
         } catch (const SizeLimitError& error) {
             refusal = error;
         }
