@@ -2,13 +2,12 @@
 
 #include "eventsource/net_stream_connector.hpp"
 
-#include <boost/asio/as_tuple.hpp>
+#include "net/error.hpp"
+
 #include <boost/asio/bind_cancellation_slot.hpp>
-#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
-#include <boost/asio/use_awaitable.hpp>
+#include <boost/assert.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -37,18 +36,8 @@ void validateResponse(const StreamResponse& response) {
     }
 }
 
-// Takes out what is still queued without delivering it.
-void dropQueued(Parser& parser) {
-    while (parser.hasQueuedEvent()) {
-        try {
-            parser.getNextEvent();
-        } catch (const SizeLimitError&) {
-            // A refusal of an event that is dropped anyway has nothing left to report.
-        }
-    }
-}
-
 bool isEventSourceError(const std::exception_ptr& failure) {
+    if (!failure) return false;
     try {
         std::rethrow_exception(failure);
     } catch (const EventSourceError&) {
@@ -85,21 +74,29 @@ std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor,
 
 EventSource::EventSource(asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
                          Parser::Limits limits)
-    : strand_(asio::make_strand(std::move(executor))),
+    : strand_(net::strandOf(executor)),
       request_(std::move(request)),
       connector_(std::move(connector)),
-      limits_(limits) {}
+      stream_(strand_, *this, {.limits = limits}) {}
 
 asio::awaitable<ReadyState> EventSource::readyState() {
-    co_return co_await onStrand([](EventSource& self) { return self.readyState_; });
+    auto body = [self = shared_from_this()]() -> asio::awaitable<ReadyState> { co_return self->readyState_; };
+    co_return co_await net::onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<std::int64_t> EventSource::maximumFinalizationEventCount() {
-    co_return co_await onStrand([](EventSource& self) { return self.maximumFinalizationEventCount_; });
+    auto body = [self = shared_from_this()]() -> asio::awaitable<std::int64_t> {
+        co_return self->maximumFinalizationEventCount_;
+    };
+    co_return co_await net::onStrand(strand_, std::move(body));
 }
 
 asio::awaitable<void> EventSource::setMaximumFinalizationEventCount(std::int64_t count) {
-    co_await onStrand([count](EventSource& self) { self.maximumFinalizationEventCount_ = count; });
+    auto body = [self = shared_from_this(), count]() -> asio::awaitable<void> {
+        self->maximumFinalizationEventCount_ = count;
+        co_return;
+    };
+    co_await net::onStrand(strand_, std::move(body));
 }
 
 void EventSource::onOpen(OpenCallback callback) {
@@ -121,130 +118,89 @@ void EventSource::onError(ErrorCallback callback) {
 }
 
 asio::awaitable<void> EventSource::close() {
-    co_await onStrand([](EventSource& self) {
-        self.readyState_ = ReadyState::closed;
-        if (self.currentResponse_ != nullptr) self.currentResponse_->cancel();
-        if (self.connectionRunning_) {
-            self.connectionRunning_ = false;
+    auto body = [self = shared_from_this()]() -> asio::awaitable<void> {
+        self->readyState_ = ReadyState::closed;
+        self->stream_.stop();
+        if (self->connectionRunning_) {
+            self->connectionRunning_ = false;
             // Posted, because close() may be awaited by a callback inside the run itself:
             // cancelling at once would cancel this very close() instead of the run's wait.
-            asio::post(self.strand_, [source = self.shared_from_this()] {
+            asio::post(self->strand_, [source = self] {
                 source->connectionSignal_.emit(asio::cancellation_type::terminal);
             });
         }
-    });
+        co_return;
+    };
+    co_await net::onStrand(strand_, std::move(body));
 }
 
 void EventSource::startConnection() {
+    BOOST_ASSERT(strand_.running_in_this_thread());
     connectionRunning_ = true;
     // The run holds the client for as long as it lasts; it catches every failure itself.
-    asio::co_spawn(strand_, runConnection(),
-                   asio::bind_cancellation_slot(connectionSignal_.slot(), [self = shared_from_this()](std::exception_ptr) {
-                       // The run reports its failures through the error callback; only
-                       // running out of memory could end it with one.
-                       self->connectionRunning_ = false;
-                   }));
-}
-
-asio::awaitable<bool> EventSource::stopping() {
-    const auto state = co_await asio::this_coro::cancellation_state;
-    co_return readyState_ == ReadyState::closed || state.cancelled() != asio::cancellation_type::none;
+    net::spawnOnStrand(
+        strand_, runConnection(),
+        asio::bind_cancellation_slot(connectionSignal_.slot(), [self = shared_from_this()](std::exception_ptr) {
+            // The run reports its failures through the error callback; only running out of
+            // memory could end it with one.
+            self->connectionRunning_ = false;
+        }));
 }
 
 asio::awaitable<void> EventSource::runConnection() {
-    // close() is noticed at the checks below; the steps after it (delivering a block that the
-    // end of the body completed) must still be able to await the callbacks.
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    // close() is noticed at the checks of the handler below; the steps after it (delivering a
+    // block that the end of the body completed) must still be able to await the callbacks.
     co_await asio::this_coro::throw_if_cancelled(false);
-    // One parser for all attempts, so that the last id and the reconnection time carry over.
-    Parser parser(limits_);
-    asio::steady_timer reconnectionTimer(strand_);
-    bool stop = co_await stopping();
-    while (!stop) {
-        readyState_ = ReadyState::connecting;
-        Request attempt = request_;
-        if (!parser.getLastEventID().empty()) attempt.headers.set("Last-Event-ID", parser.getLastEventID());
-
-        std::exception_ptr failure;
-        bool finishBody = false;
-        try {
-            auto response = co_await connector_->open(attempt);
-            validateResponse(*response);
-            readyState_ = ReadyState::open;
-            currentResponse_ = response.get();
-            const auto forget = [this](StreamResponse*) { currentResponse_ = nullptr; };
-            const std::unique_ptr<StreamResponse, decltype(forget)> reading(response.get(), forget);
-            if (auto callback = onOpen_) co_await callback();
-            finishBody = co_await readEvents(*response, parser);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-
-        if (!failure) {
-            if (finishBody) co_await deliverFinishedEvents(parser);
-            if (co_await stopping()) break;
-            if (auto callback = onError_) co_await callback(nullptr);
-            if (co_await stopping()) break;
-        } else {
-            if (co_await stopping()) break;
-            if (auto callback = onError_) co_await callback(failure);
-            if (isEventSourceError(failure) || co_await stopping()) break;
-        }
-
-        // The parser keeps the server's "retry" within bounds, so the wait is never
-        // unreasonably long or short whatever the server sends.
-        reconnectionTimer.expires_after(std::chrono::milliseconds(parser.getReconnectionTime()));
-        const auto [waitError] = co_await reconnectionTimer.async_wait(asio::as_tuple(asio::use_awaitable));
-        stop = waitError || co_await stopping();
+    try {
+        co_await stream_.run();
+    } catch (const boost::system::system_error& error) {
+        // close() cut the reconnection wait short.
+        if (!net::isCancellation(error.code())) throw;
     }
     readyState_ = ReadyState::closed;
 }
 
-// Reads one body. Returns true when it ended, or when the reading stopped between chunks: then
-// the caller completes the block that was being read. Returns false when the reading stopped
-// between the events of one chunk; the events after that point are dropped, as if their bytes
-// had not been read.
-asio::awaitable<bool> EventSource::readEvents(StreamResponse& response, Parser& parser) {
-    for (;;) {
-        if (co_await stopping()) co_return true;
-        auto chunk = co_await response.read();
-        if (!chunk) co_return true;
-        if (co_await stopping()) co_return true;
-        parser.consume(*chunk);
-        while (parser.hasQueuedEvent()) {
-            if (co_await stopping()) {
-                dropQueued(parser);
-                co_return false;
-            }
-            co_await deliver(parser);
-        }
-    }
+asio::awaitable<std::unique_ptr<StreamResponse>> EventSource::open(const std::string& lastEventID) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    readyState_ = ReadyState::connecting;
+    Request attempt = request_;
+    if (!lastEventID.empty()) attempt.headers.set("Last-Event-ID", lastEventID);
+    auto response = co_await connector_->open(attempt);
+    validateResponse(*response);
+    co_return response;
 }
 
-// Hands the oldest queued entry to its callback: an event to onMessage, a refusal to onError.
-asio::awaitable<void> EventSource::deliver(Parser& parser) {
-    std::optional<Event> event;
-    std::exception_ptr refusal;
-    try {
-        event = parser.getNextEvent();
-    } catch (const SizeLimitError&) {
-        refusal = std::current_exception();
-    }
-    if (refusal) {
-        if (auto callback = onError_) co_await callback(refusal);
-    } else if (event) {
-        if (auto callback = onMessage_) co_await callback(*event);
-    }
+asio::awaitable<void> EventSource::opened(StreamResponse&) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    readyState_ = ReadyState::open;
+    if (auto callback = onOpen_) co_await callback();
 }
 
-asio::awaitable<void> EventSource::deliverFinishedEvents(Parser& parser) {
-    parser.finish();
-    const std::int64_t limit = std::max<std::int64_t>(maximumFinalizationEventCount_, 0);
-    for (std::int64_t taken = 0; parser.hasQueuedEvent(); ++taken) {
-        if (taken == limit) break;
-        co_await deliver(parser);
-    }
-    // What passed the limit is dropped, not left for the next connection to deliver.
-    dropQueued(parser);
+// After close(), the next check stops the reading: a block half read when it comes is still
+// completed and delivered, the events after it are not.
+bool EventSource::reading() { return readyState_ != ReadyState::closed; }
+
+asio::awaitable<bool> EventSource::event(Event& event) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    if (auto callback = onMessage_) co_await callback(event);
+    co_return true;
+}
+
+asio::awaitable<bool> EventSource::refused(const SizeLimitError& error) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    if (auto callback = onError_) co_await callback(std::make_exception_ptr(error));
+    co_return true;
+}
+
+std::int64_t EventSource::finalEventLimit() { return std::max<std::int64_t>(maximumFinalizationEventCount_, 0); }
+
+asio::awaitable<bool> EventSource::ended(std::exception_ptr failure) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    if (!reading()) co_return false;
+    if (auto callback = onError_) co_await callback(failure);
+    // An answer that is not an event stream will not become one: no reconnection.
+    co_return !isEventSourceError(failure) && reading();
 }
 
 }  // namespace eventsource

@@ -2,23 +2,22 @@
 
 #include "eventsource/event.hpp"
 #include "eventsource/event_source_error.hpp"
+#include "eventsource/event_stream.hpp"
 #include "eventsource/parser.hpp"
 #include "eventsource/ready_state.hpp"
 #include "eventsource/stream_connector.hpp"
 
+#include "net/strand_hop.hpp"
+
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/cancellation_signal.hpp>
-#include <boost/asio/co_spawn.hpp>
-#include <boost/asio/strand.hpp>
-#include <boost/asio/use_awaitable.hpp>
 
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
-#include <type_traits>
 
 namespace eventsource {
 
@@ -39,7 +38,10 @@ namespace eventsource {
 // Thread safety: every operation runs on the client's own strand, so any thread may call
 // them. The callbacks run on that strand one at a time, and each is awaited before the next
 // bytes are read: a slow message callback slows the reading of the stream.
-class EventSource : public std::enable_shared_from_this<EventSource> {
+//
+// The connections, the reconnection time and "Last-Event-ID" are an EventStream's; the client
+// is its handler, deciding what the callbacks hear and when the stream ends.
+class EventSource : public std::enable_shared_from_this<EventSource>, private EventStream::Handler {
 public:
     using Event = eventsource::Event;
     using Parser = eventsource::Parser;
@@ -54,8 +56,8 @@ public:
 
     // A client for `url`, over an HTTP client of its own made on `executor`: a GET with
     // "Accept: text/event-stream" and "Cache-Control: no-cache" and an idle time-out of
-    // 60 seconds. Starts connecting at once on a strand of `executor`; returns without
-    // waiting.
+    // 60 seconds. Starts connecting at once on `executor` when it is a strand, else on a new
+    // strand of it; returns without waiting.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url);
     // The same request, sent through `connector`; the streams are read within `limits`.
     static std::shared_ptr<EventSource> create(boost::asio::any_io_executor executor, boost::urls::url url,
@@ -98,31 +100,24 @@ private:
     EventSource(boost::asio::any_io_executor executor, Request request, std::shared_ptr<StreamConnector> connector,
                 Parser::Limits limits);
 
-    // Runs `step` on the strand with the client kept alive, and returns its result.
-    template <class Step>
-    boost::asio::awaitable<std::invoke_result_t<Step&, EventSource&>> onStrand(Step step) {
-        // The coroutine takes its inputs as parameters: a coroutine lambda's captures would
-        // not live as long as its frame.
-        using Result = std::invoke_result_t<Step&, EventSource&>;
-        co_return co_await boost::asio::co_spawn(
-            strand_,
-            [](std::shared_ptr<EventSource> self, Step s) -> boost::asio::awaitable<Result> { co_return s(*self); }(
-                shared_from_this(), std::move(step)),
-            boost::asio::use_awaitable);
-    }
-
+    // These run on strand_.
     void startConnection();
     boost::asio::awaitable<void> runConnection();
-    boost::asio::awaitable<bool> readEvents(StreamResponse& response, Parser& parser);
-    boost::asio::awaitable<void> deliverFinishedEvents(Parser& parser);
-    boost::asio::awaitable<void> deliver(Parser& parser);
-    boost::asio::awaitable<bool> stopping();
+
+    // The stream's handler (on strand_ as well).
+    boost::asio::awaitable<std::unique_ptr<StreamResponse>> open(const std::string& lastEventID) override;
+    boost::asio::awaitable<void> opened(StreamResponse& response) override;
+    bool reading() override;
+    boost::asio::awaitable<bool> event(Event& event) override;
+    boost::asio::awaitable<bool> refused(const SizeLimitError& error) override;
+    std::int64_t finalEventLimit() override;
+    boost::asio::awaitable<bool> ended(std::exception_ptr failure) override;
 
     // The state below is touched only on strand_.
-    boost::asio::strand<boost::asio::any_io_executor> strand_;
+    net::Strand strand_;
     const Request request_;
     const std::shared_ptr<StreamConnector> connector_;
-    const Parser::Limits limits_;
+    EventStream stream_;
     ReadyState readyState_ = ReadyState::connecting;
     std::int64_t maximumFinalizationEventCount_ = kDefaultMaximumFinalizationEventCount;
     OpenCallback onOpen_;
@@ -131,8 +126,6 @@ private:
     // Cancels the connection run; bound to it while it runs.
     boost::asio::cancellation_signal connectionSignal_;
     bool connectionRunning_ = false;
-    // The answer being read, so that close() can end a read that waits for the server.
-    StreamResponse* currentResponse_ = nullptr;
 };
 
 }  // namespace eventsource

@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kCompactAfter = 64;
+// A block's data storage larger than this is not kept for the blocks after it: one huge event
+// must not hold its memory for the rest of the stream.
+constexpr std::size_t kKeptDataCapacity = 64 * 1024;
 
 // A "retry" value as a number of milliseconds: an optional sign and one or more ASCII
 // digits that fit a signed 64-bit integer, greater than 0. Anything else is ignored.
@@ -92,6 +95,8 @@ constexpr std::size_t kLongestFieldName = 5;
 Parser::Parser() : Parser(Limits{}) {}
 
 Parser::Parser(Limits limits) : limits_(limits) {}
+
+Parser::Parser(Limits limits, std::string lastEventID) : limits_(limits), lastEventID_(std::move(lastEventID)) {}
 
 void Parser::consume(std::span<const std::byte> bytes) {
     consume(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -262,8 +267,17 @@ bool Parser::blockPending() const noexcept {
 }
 
 void Parser::dispatchEvent() {
-    // The block's event moves into the queue as it is: no field is copied.
-    if (blockPending() && !blockRefused_) queue_.emplace_back(std::move(current_));
+    if (blockPending() && !blockRefused_) {
+        // The block's event changes places with what its slot held: no field is copied, and
+        // the storage of an event taken earlier serves the next block.
+        Entry& slot = nextSlot();
+        if (auto* taken = std::get_if<Event>(&slot)) {
+            std::swap(*taken, current_);
+            if (current_.data.capacity() > kKeptDataCapacity) std::string().swap(current_.data);
+        } else {
+            slot = std::move(current_);
+        }
+    }
     clearBlock();
 }
 
@@ -277,11 +291,25 @@ void Parser::clearBlock() {
 
 void Parser::refuse(SizeLimitError::Kind kind, std::size_t limit) {
     blockRefused_ = true;
-    queue_.emplace_back(SizeLimitError(kind, limit));
+    nextSlot() = SizeLimitError(kind, limit);
+}
+
+// The slot for the next finished entry, counted in.
+Parser::Entry& Parser::nextSlot() {
+    // An owner that never drains the queue completely must not make it grow for ever. Done
+    // here, not when an entry is taken, so that an event taken in place stays where it is.
+    if (queueHead_ >= kCompactAfter && queueHead_ * 2 >= queueEnd_) {
+        std::rotate(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_),
+                    queue_.begin() + static_cast<std::ptrdiff_t>(queueEnd_));
+        queueEnd_ -= queueHead_;
+        queueHead_ = 0;
+    }
+    if (queueEnd_ == queue_.size()) queue_.emplace_back(Event{});
+    return queue_[queueEnd_++];
 }
 
 std::optional<Event> Parser::getNextEvent() {
-    if (queueHead_ == queue_.size()) return std::nullopt;
+    if (queueHead_ == queueEnd_) return std::nullopt;
     Entry& entry = queue_[queueHead_];
     if (auto* refusal = std::get_if<SizeLimitError>(&entry)) {
         SizeLimitError error = std::move(*refusal);
@@ -293,14 +321,23 @@ std::optional<Event> Parser::getNextEvent() {
     return event;
 }
 
+Event* Parser::takeNextEvent() {
+    if (queueHead_ == queueEnd_) return nullptr;
+    Entry& entry = queue_[queueHead_];
+    if (auto* refusal = std::get_if<SizeLimitError>(&entry)) {
+        SizeLimitError error = std::move(*refusal);
+        popQueued();
+        throw error;
+    }
+    Event* event = &std::get<Event>(entry);
+    popQueued();
+    return event;
+}
+
 void Parser::popQueued() {
-    if (++queueHead_ == queue_.size()) {
-        queue_.clear();
+    if (++queueHead_ == queueEnd_) {
         queueHead_ = 0;
-    } else if (queueHead_ >= kCompactAfter && queueHead_ * 2 >= queue_.size()) {
-        // An owner that never drains the queue completely must not make it grow for ever.
-        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_));
-        queueHead_ = 0;
+        queueEnd_ = 0;
     }
 }
 

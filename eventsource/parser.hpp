@@ -45,6 +45,9 @@ public:
 
     Parser();
     explicit Parser(Limits limits);
+    // A parser for the next connection of a stream whose last event id so far is
+    // `lastEventID`: it goes on from that id, and from a fresh line and block.
+    Parser(Limits limits, std::string lastEventID);
 
     // Reads the next bytes of the body. Queues every event that they finish. A line longer
     // than `maxLineBytes` is refused as soon as it passes the limit, and the rest of it is
@@ -60,8 +63,14 @@ public:
     // call goes on with the events after it.
     std::optional<Event> getNextEvent();
 
+    // Removes the oldest finished event and returns it where it lies: it stays the parser's,
+    // and its fields may be read or moved from until the parser is next fed or finished.
+    // Nothing when none is queued; a refusal is thrown as getNextEvent() throws it. Events
+    // taken so leave their storage to the events after them, which then need no allocation.
+    Event* takeNextEvent();
+
     // True when an event (or a refusal) is waiting to be taken.
-    bool hasQueuedEvent() const noexcept { return queueHead_ < queue_.size(); }
+    bool hasQueuedEvent() const noexcept { return queueHead_ < queueEnd_; }
 
     // The id of the last valid "id" line of the stream; empty before any (and after an empty
     // "id" line).
@@ -99,6 +108,7 @@ private:
     void dispatchEvent();
     void clearBlock();
     void refuse(SizeLimitError::Kind kind, std::size_t limit);
+    Entry& nextSlot();
     void popQueued();
 
     Limits limits_;
@@ -120,9 +130,11 @@ private:
     // when all its data lines were empty. The other recognised fields need no record here.
     bool sawDataField_ = false;
 
-    // Finished entries from queueHead_ on; the vector keeps its storage once drained.
+    // Finished entries are those in [queueHead_, queueEnd_). The slots after them keep the
+    // storage of entries already taken, for the blocks to come.
     std::vector<Entry> queue_;
     std::size_t queueHead_ = 0;
+    std::size_t queueEnd_ = 0;
 
     // Holds a line's repaired form when it was not well-formed UTF-8.
     std::string repairScratch_;

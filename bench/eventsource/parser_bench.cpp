@@ -56,27 +56,38 @@ std::string jsonRpcStream(std::size_t events, std::string_view lineEnd) {
     return stream;
 }
 
+// How a benchmark takes the events out: in place, as the library's EventStream does, or as
+// owned values.
+enum class Taking { inPlace, owned };
+
 // Feeds `stream` in chunks of `chunkBytes`, taking the events out after each chunk as a
 // reader of a live connection would, and reports bytes/s, events/s and allocations per event.
 void feedInChunks(benchmark::State& state, const std::string& stream, std::size_t chunkBytes,
-                  Parser::Limits limits = {}) {
+                  Parser::Limits limits = {}, Taking taking = Taking::inPlace) {
     std::size_t events = 0;
     std::size_t allocations = 0;
+    const auto drain = [&](Parser& parser) {
+        if (taking == Taking::owned) {
+            while (auto event = parser.getNextEvent()) {
+                benchmark::DoNotOptimize(event->data.data());
+                ++events;
+            }
+        } else {
+            while (auto* event = parser.takeNextEvent()) {
+                benchmark::DoNotOptimize(event->data.data());
+                ++events;
+            }
+        }
+    };
     for (auto _ : state) {
         const std::size_t before = allocationCount.load(std::memory_order_relaxed);
         Parser parser(limits);
         for (std::size_t at = 0; at < stream.size(); at += chunkBytes) {
             parser.consume(std::string_view(stream).substr(at, chunkBytes));
-            while (auto event = parser.getNextEvent()) {
-                benchmark::DoNotOptimize(event->data.data());
-                ++events;
-            }
+            drain(parser);
         }
         parser.finish();
-        while (auto event = parser.getNextEvent()) {
-            benchmark::DoNotOptimize(event->data.data());
-            ++events;
-        }
+        drain(parser);
         allocations += allocationCount.load(std::memory_order_relaxed) - before;
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
@@ -89,6 +100,12 @@ void JsonRpcEventsLF(benchmark::State& state) {
     feedInChunks(state, stream, static_cast<std::size_t>(state.range(0)));
 }
 BENCHMARK(JsonRpcEventsLF)->Arg(16 * 1024);
+
+void JsonRpcEventsLFOwned(benchmark::State& state) {
+    static const std::string stream = jsonRpcStream(20'000, "\n");
+    feedInChunks(state, stream, static_cast<std::size_t>(state.range(0)), {}, Taking::owned);
+}
+BENCHMARK(JsonRpcEventsLFOwned)->Arg(16 * 1024);
 
 void JsonRpcEventsCRLF(benchmark::State& state) {
     static const std::string stream = jsonRpcStream(20'000, "\r\n");

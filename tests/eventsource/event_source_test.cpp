@@ -88,6 +88,21 @@ TEST(EventSource, ReconnectsAfterTheServerHonouringRetryAndSendingTheLastEventID
     harness.runUntilTheRunEnds();
 }
 
+// A connection that broke off in the middle of a block once left that block in the parser, and
+// the next connection's first line was glued to it.
+TEST(EventSource, ReconnectsAfterServerClosesMidEvent) {
+    Harness harness({
+        Answer{.chunks = {"retry: 100\nid: 1\ndata: a\n\nid: 2\ndata: par"}, .end = Answer::End::fails},
+        Answer{.chunks = {"data: b\n\n"}, .end = Answer::End::hangs},
+    });
+    harness.runUntil([&] { return harness.events.size() == 2; });
+    EXPECT_EQ(harness.events, (std::vector<Event>{{.id = "1", .data = "a", .retry = 100}, {.data = "b"}}));
+    EXPECT_EQ(harness.connector->requests.at(1).request.headers["Last-Event-ID"], "2")
+        << "the id line of the broken block was read";
+    harness.close();
+    harness.runUntilTheRunEnds();
+}
+
 TEST(EventSource, DeliversTheUnterminatedLastBlockUpToTheFinalizationLimit) {
     const struct {
         std::string_view name;

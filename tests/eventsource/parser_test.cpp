@@ -39,12 +39,23 @@ void PrintTo(const Outcome& outcome, std::ostream* out) {
     }
 }
 
-void drain(Parser& parser, Outcome& outcome) {
+// How the events are taken out: as owned values, or in place (moved from there, so that a
+// slot reused for a later block must not show what an earlier one held).
+enum class Taking { owned, inPlace };
+
+void drain(Parser& parser, Outcome& outcome, Taking taking) {
     for (;;) {
         try {
-            auto event = parser.getNextEvent();
-            if (!event) return;
-            outcome.entries.emplace_back(std::move(*event));
+            if (taking == Taking::owned) {
+                auto event = parser.getNextEvent();
+                if (!event) return;
+                outcome.entries.emplace_back(std::move(*event));
+            } else {
+                auto* event = parser.takeNextEvent();
+                if (!event) return;
+                // The id and type are copied and the data moved: what a slot keeps is left.
+                outcome.entries.emplace_back(Event{event->id, event->event, std::move(event->data), event->retry});
+            }
         } catch (const SizeLimitError& refusal) {
             outcome.entries.emplace_back(refusal.what());
         }
@@ -55,23 +66,24 @@ void drain(Parser& parser, Outcome& outcome) {
 // finishes the body; then reads `nextBody`, when there is one, as the next body of the same
 // stream (as an event source does after reconnecting).
 Outcome parseWith(Parser::Limits limits, const std::function<void(Parser&, const std::function<void()>&)>& feed,
-                  std::string_view nextBody = {}) {
+                  std::string_view nextBody = {}, Taking taking = Taking::owned) {
     Parser parser(limits);
     Outcome outcome;
-    feed(parser, [&] { drain(parser, outcome); });
+    feed(parser, [&] { drain(parser, outcome, taking); });
     parser.finish();
-    drain(parser, outcome);
+    drain(parser, outcome, taking);
     if (!nextBody.empty()) {
         parser.consume(nextBody);
         parser.finish();
-        drain(parser, outcome);
+        drain(parser, outcome, taking);
     }
     outcome.lastEventID = parser.getLastEventID();
     outcome.reconnectionTime = parser.getReconnectionTime();
     return outcome;
 }
 
-Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits = {}, std::string_view nextBody = {}) {
+Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits = {}, std::string_view nextBody = {},
+              Taking taking = Taking::owned) {
     return parseWith(
         limits,
         [&](Parser& parser, const std::function<void()>& consumed) {
@@ -80,7 +92,7 @@ Outcome parse(const std::vector<std::string_view>& chunks, Parser::Limits limits
                 consumed();
             }
         },
-        nextBody);
+        nextBody, taking);
 }
 
 Outcome parseOneByteAtATime(std::string_view input, Parser::Limits limits = {}, std::string_view nextBody = {}) {
@@ -104,6 +116,11 @@ void expectSameForEveryFeeding(std::string_view input, const Outcome& want, Pars
         EXPECT_EQ(parse({input.substr(0, split), input.substr(split)}, limits, nextBody), want) << "split at " << split;
     }
     EXPECT_EQ(parseOneByteAtATime(input, limits, nextBody), want) << "fed one byte at a time";
+    EXPECT_EQ(parse({input}, limits, nextBody, Taking::inPlace), want) << "fed whole, taken in place";
+    for (std::size_t split = 0; split <= input.size(); ++split) {
+        EXPECT_EQ(parse({input.substr(0, split), input.substr(split)}, limits, nextBody, Taking::inPlace), want)
+            << "split at " << split << ", taken in place";
+    }
 }
 
 Event data(std::string value) { return Event{.data = std::move(value)}; }

@@ -94,7 +94,7 @@ asio::awaitable<void> HTTPClientTransport::disconnect() {
         self->connected_ = false;
         self->disconnected_ = true;
         self->stopListening();
-        for (auto* wait : self->resumptionWaits_) wait->cancel();
+        for (auto* stream : self->answerStreams_) stream->stop();
         self->http_->shutdown();
         self->shortExchanges_->shutdown();
         self->incoming_->finish();
@@ -209,8 +209,7 @@ net::HTTPRequest HTTPClientTransport::postRequest(const std::string& message) {
     return finish(std::move(request));
 }
 
-void HTTPClientTransport::storeSessionID(const net::ResponseStream& response) {
-    auto id = response.header(HTTPHeaderName::sessionID);
+void HTTPClientTransport::storeSessionID(const std::optional<std::string>& id) {
     if (!id) return;
     const bool first = !sessionID_;
     sessionID_ = *id;
@@ -259,11 +258,11 @@ void HTTPClientTransport::processHTTPResponse(int status, const std::string& con
 asio::awaitable<void> HTTPClientTransport::processResponse(net::ResponseStream response, AwaitedResponses awaited) {
     BOOST_ASSERT(strand_.running_in_this_thread());
     const std::string contentType = response.header(HTTPHeaderName::contentType).value_or("");
-    storeSessionID(response);
+    storeSessionID(response.header(HTTPHeaderName::sessionID));
     processHTTPResponse(response.status(), contentType, response.headers());
     if (contains(contentType, kEventStream)) {
         logger_.trace("Received SSE response, processing in streaming task");
-        co_await readAnswerStream(response, std::move(awaited));
+        co_await readAnswerStream(std::move(response), std::move(awaited));
         co_return;
     }
     if (contains(contentType, kJSON)) {

@@ -30,6 +30,7 @@
 #include "mcp/transport/strand_hop.hpp"
 #include "mcp/transport/transport.hpp"
 
+#include "eventsource/event_stream.hpp"
 #include "net/http_client.hpp"
 #include "net/http_request.hpp"
 
@@ -150,36 +151,73 @@ private:
     net::HTTPRequest postRequest(const std::string& message);
     boost::asio::awaitable<void> processResponse(net::ResponseStream response, AwaitedResponses awaited);
     void processHTTPResponse(int status, const std::string& contentType, const net::HeaderMap& headers);
-    void storeSessionID(const net::ResponseStream& response);
+    void storeSessionID(const std::optional<std::string>& id);
     void triggerInitialSessionIDSignal();
+
+    // The reading of the transport's event streams, each an eventsource::EventStream: what
+    // becomes of every event, alike on the server's own stream and on a POST's answer. The
+    // subclasses open the connections and decide on reconnecting. (On strand_.)
+    class EventStreamReader : public eventsource::EventStream::Handler {
+    public:
+        EventStreamReader(HTTPClientTransport& transport, eventsource::EventStream::Options options);
+
+        boost::asio::awaitable<void> opened(eventsource::StreamResponse& response) override;
+        boost::asio::awaitable<bool> event(eventsource::Event& event) override;
+        boost::asio::awaitable<bool> refused(const eventsource::SizeLimitError& error) override;
+        void chunkHandled() override;
+
+        eventsource::EventStream stream;
+
+    protected:
+        // Whether events are still wanted at all; the first one read after that stops the
+        // reading.
+        virtual bool stillWanted() const = 0;
+        // Whether the events of the connection read so far bring everything it was opened for.
+        virtual bool satisfied() const { return false; }
+        virtual bool isStandingStream() const { return false; }
+        void takeAnnouncedRetry();
+        // Logs the end of a body that was read to its end or stopped for want of readers.
+        void logCompleted() const;
+
+        HTTPClientTransport& transport_;
+        // The stream's last non-empty event id, resumed from: an empty "id" leaves it as it
+        // was (the EventStream's own id would be forgotten there). Ids belong to their stream:
+        // the standing stream resumes from its own, never from one of a POST answer's stream.
+        std::optional<std::string> lastEventID_;
+        // Of the connection being read.
+        std::int64_t eventsProcessed_ = 0;
+        bool hadData_ = false;
+        bool bodyOpened_ = false;
+        bool answered_ = false;
+        std::optional<std::int64_t> announcedRetry_;
+    };
+    // The server's own stream (http_client_transport_streams.cpp).
+    class StandingStream;
+    // A POST's answer and its resumptions (http_client_transport_resumption.cpp).
+    class AnswerStream;
 
     // The server's own event stream (on strand_ as well).
     boost::asio::awaitable<void> startListeningForServerEvents();
     boost::asio::awaitable<void> waitForInitialSessionID();
-    boost::asio::awaitable<void> connectToEventStream();
+    // One GET of the standing stream, resuming after `lastEventID` when there is one; null when
+    // the transport is not connected.
+    boost::asio::awaitable<std::unique_ptr<eventsource::StreamResponse>> connectToEventStream(
+        const std::optional<std::string>& lastEventID);
     // A GET of an event stream, resuming after `lastEventID` when there is one.
     net::HTTPRequest eventStreamRequest(const std::optional<std::string>& lastEventID);
-
-    // Which stream processSSE() reads: the server's own, a POST's answer, or a GET that
-    // resumes a POST's answer (read only until the answers have come, as the server may
-    // keep it open).
-    enum class StreamKind { standing, postAnswer, resumedAnswer };
-    // Passes the data of every event of `response` on; true when there was any. Keeps the
-    // stream's last event id in `lastEventID`, and strikes the answers off every POST's
-    // awaited responses; a resuming GET ends once `awaited` (null for the others) is empty.
-    boost::asio::awaitable<bool> processSSE(net::ResponseStream& response, std::optional<std::string>& lastEventID,
-                                            StreamKind kind, AwaitedResponses* awaited);
+    // Hands the data of one event on to the incoming stream, once there is room for it.
+    boost::asio::awaitable<void> passOn(std::string data);
 
     // The resumption of POST answers (on strand_ as well).
     // Reads the event stream answering a POST, and resumes it when it ends before `awaited`.
-    boost::asio::awaitable<void> readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited);
-    boost::asio::awaitable<void> readOrResumeAnswerStream(net::ResponseStream& response, AwaitedResponses& awaited);
-    boost::asio::awaitable<void> resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited);
-    // Waits `retryInterval_`; throws the HTTP client's "cancelled" error when disconnect()
-    // cuts the wait short.
-    boost::asio::awaitable<void> waitBeforeResuming();
+    boost::asio::awaitable<void> readAnswerStream(net::ResponseStream response, AwaitedResponses awaited);
     void stopListening();
     bool isListening() const noexcept { return connected_ && !listeningStopped_; }
+    // "isConnected" and "isCancelled", as the listening's records show them.
+    logging::Metadata listeningState() const;
+    eventsource::Parser::Limits eventLimits() const noexcept {
+        return {.maxLineBytes = maxMessageBytes_, .maxEventBytes = maxMessageBytes_};
+    }
 
     const logging::Logger logger_;
     const boost::urls::url endpoint_;
@@ -213,17 +251,14 @@ private:
     bool waitingForSessionID_ = false;
     bool listening_ = false;
     bool listeningStopped_ = false;
-    // The GET under way, cancelled when the listening stops.
-    net::CancelHandle activeGET_;
-    // The event ids are kept per stream: the standing stream resumes from its own last id,
-    // never from one of a POST answer's stream.
-    std::optional<std::string> standingStreamLastEventID_;
+    // The standing stream while it runs, stopped when the listening stops.
+    EventStreamReader* standingStream_ = nullptr;
     std::int64_t retryInterval_ = 3000;
     // The answers awaited by the POSTs whose event streams are read or resumed: an answer may
     // come on any stream, the standing one too.
     std::unordered_set<AwaitedResponses*> awaitedResponses_;
-    // The waits of the resumptions under way, which disconnect() cuts short.
-    std::unordered_set<boost::asio::steady_timer*> resumptionWaits_;
+    // The streams of the POST answers being read or resumed, which disconnect() stops.
+    std::unordered_set<eventsource::EventStream*> answerStreams_;
 };
 
 }  // namespace mcp

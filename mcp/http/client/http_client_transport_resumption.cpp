@@ -5,13 +5,16 @@
 
 #include "mcp/http/client/http_client_transport.hpp"
 
+#include "mcp/http/http_header_name.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 
+#include "eventsource/net_stream_connector.hpp"
+#include "logging/log_error.hpp"
 #include "net/error.hpp"
 
-#include <boost/asio/as_tuple.hpp>
-#include <boost/asio/use_awaitable.hpp>
 #include <boost/assert.hpp>
+
+#include <algorithm>
 
 namespace mcp {
 
@@ -24,92 +27,118 @@ namespace {
 constexpr int kMaxFruitlessResumptions = 3;
 
 // A stream can be taken up again after it broke off, but not after it was cancelled.
-bool isResumableBreak(const boost::system::system_error& error) { return !net::isCancellation(error.code()); }
+bool isResumableBreak(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const boost::system::system_error& error) {
+        return !net::isCancellation(error.code());
+    } catch (...) {
+        return false;
+    }
+}
 
 }  // namespace
 
-asio::awaitable<void> HTTPClientTransport::readAnswerStream(net::ResponseStream& response, AwaitedResponses awaited) {
-    BOOST_ASSERT(strand_.running_in_this_thread());
-    awaitedResponses_.insert(&awaited);
-    std::exception_ptr failure;
-    try {
-        co_await readOrResumeAnswerStream(response, awaited);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    awaitedResponses_.erase(&awaited);
-    if (failure) std::rethrow_exception(failure);
-}
+// The POST's answer is the stream's first connection; each resumption is a GET of its own.
+class HTTPClientTransport::AnswerStream final : public EventStreamReader {
+public:
+    AnswerStream(HTTPClientTransport& transport, AwaitedResponses& awaited)
+        : EventStreamReader(transport, {.limits = transport.eventLimits(),
+                                        .maxConnections = static_cast<std::size_t>(
+                                            std::max(transport.maxResumptions_, 0)) + 1}),
+          awaited_(awaited) {}
 
-asio::awaitable<void> HTTPClientTransport::readOrResumeAnswerStream(net::ResponseStream& response,
-                                                                    AwaitedResponses& awaited) {
-    std::optional<std::string> lastEventID;
-    std::exception_ptr breakage;
-    try {
-        if (!co_await processSSE(response, lastEventID, StreamKind::postAnswer, &awaited)) {
-            // The standing stream is left alone: cancelling it would only lose its events.
-            logger_.debug("POST SSE stream closed without data");
-        }
-    } catch (const boost::system::system_error& error) {
-        if (!isResumableBreak(error) || !connected_) throw;
-        breakage = std::current_exception();
-    }
-    if (awaited.empty() || !connected_) {
-        if (breakage) std::rethrow_exception(breakage);
-        co_return;
-    }
-    if (!lastEventID) {
-        // Nothing tells the server where to pick up, and no other stream is bound to bring
-        // the answer: waiting on would be waiting for ever.
-        if (breakage) std::rethrow_exception(breakage);
-        logger_.warning("POST SSE stream ended before its response, without an event ID to resume from");
-        throw awaited.unanswered("the event stream ended without it, with no event ID to resume from");
-    }
-    co_await resumeAnswerStream(std::move(*lastEventID), awaited);
-}
-
-asio::awaitable<void> HTTPClientTransport::resumeAnswerStream(std::string lastEventID, AwaitedResponses& awaited) {
-    for (int fruitless = 0, resumptions = 0;; ++resumptions) {
-        // New event ids alone are no sign of an answer on its way: a server may hand out a
-        // fresh one on every stream and never the answer.
-        if (resumptions >= maxResumptions_) {
-            throw awaited.unanswered("the event stream was resumed " + std::to_string(resumptions) +
-                                     " times without bringing it");
-        }
-        co_await waitBeforeResuming();
-        // The answers may have come on another stream meanwhile.
-        if (awaited.empty()) co_return;
-        auto response = co_await http_->start(eventStreamRequest(lastEventID));
+    asio::awaitable<std::unique_ptr<eventsource::StreamResponse>> open(const std::string&) override {
+        auto& transport = transport_;
+        bodyOpened_ = false;
+        if (!transport.connected_) net::fail(net::Error::cancelled);
+        // The answers may have come on another stream during the wait.
+        if (awaited_.empty()) co_return nullptr;
+        resumedFrom_ = lastEventID_;
+        auto response = co_await transport.http_->start(transport.eventStreamRequest(lastEventID_));
         if (response.status() != 200) {
             response.discard();
             throw MCPError::internalError("HTTP error: " + std::to_string(response.status()));
         }
-        storeSessionID(response);
-        std::optional<std::string> reached = lastEventID;
-        try {
-            co_await processSSE(response, reached, StreamKind::resumedAnswer, &awaited);
-        } catch (const boost::system::system_error& error) {
-            if (!isResumableBreak(error) || !connected_) throw;
-            logger_.debug([&] { return "Resumed SSE stream broke off: " + std::string(error.what()); });
+        transport.storeSessionID(response.header(HTTPHeaderName::sessionID));
+        co_return std::make_unique<eventsource::NetStreamResponse>(std::move(response));
+    }
+
+    asio::awaitable<bool> ended(std::exception_ptr failure) override {
+        const auto& logger = transport_.logger_;
+        const bool resumed = stream.connections() > 1;
+        // Only a body that broke off is taken up again: a GET that failed fails the send.
+        if (failure && (!bodyOpened_ || !isResumableBreak(failure) || !transport_.connected_)) {
+            std::rethrow_exception(failure);
         }
-        if (awaited.empty()) co_return;
-        if (!connected_) net::fail(net::Error::cancelled);
-        fruitless = *reached == lastEventID ? fruitless + 1 : 0;
-        if (fruitless >= kMaxFruitlessResumptions) {
+        if (!failure) {
+            if (!answered_) logCompleted();
+            // The standing stream is left alone: cancelling it would only lose its events.
+            if (!resumed && !hadData_) logger.debug("POST SSE stream closed without data");
+        }
+        if (!resumed) {
+            if (awaited_.empty() || !transport_.connected_) {
+                if (failure) std::rethrow_exception(failure);
+                co_return false;
+            }
+            if (!lastEventID_) {
+                // Nothing tells the server where to pick up, and no other stream is bound to
+                // bring the answer: waiting on would be waiting for ever.
+                if (failure) std::rethrow_exception(failure);
+                logger.warning("POST SSE stream ended before its response, without an event ID to resume from");
+                throw awaited_.unanswered("the event stream ended without it, with no event ID to resume from");
+            }
+            co_return true;
+        }
+        if (failure) {
+            logger.debug([&] { return "Resumed SSE stream broke off: " + logging::LogError(failure).description(); });
+        }
+        if (awaited_.empty()) co_return false;
+        if (!transport_.connected_) net::fail(net::Error::cancelled);
+        // New event ids alone are no sign of an answer on its way: a server may hand out a
+        // fresh one on every stream and never the answer; the bound on connections ends that.
+        fruitless_ = lastEventID_ == resumedFrom_ ? fruitless_ + 1 : 0;
+        if (fruitless_ >= kMaxFruitlessResumptions) {
             throw MCPError::internalError("Event stream ended before the response");
         }
-        lastEventID = std::move(*reached);
+        co_return true;
     }
-}
 
-asio::awaitable<void> HTTPClientTransport::waitBeforeResuming() {
-    logger_.debug("⏳ Waiting before resuming POST SSE stream",
-                  [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
-    asio::steady_timer wait(strand_, std::chrono::milliseconds(retryInterval_));
-    resumptionWaits_.insert(&wait);
-    co_await wait.async_wait(asio::as_tuple(asio::use_awaitable));
-    resumptionWaits_.erase(&wait);
-    if (!connected_) net::fail(net::Error::cancelled);
+    std::chrono::milliseconds reconnectionTime(std::chrono::milliseconds) override {
+        transport_.logger_.debug("⏳ Waiting before resuming POST SSE stream", [&] {
+            return logging::Metadata{{"retryMs", std::to_string(transport_.retryInterval_)}};
+        });
+        return std::chrono::milliseconds(transport_.retryInterval_);
+    }
+
+protected:
+    bool stillWanted() const override { return transport_.connected_; }
+    bool satisfied() const override { return stream.connections() > 1 && awaited_.empty(); }
+
+private:
+    AwaitedResponses& awaited_;
+    // Where the resumption under way picked the stream up.
+    std::optional<std::string> resumedFrom_;
+    int fruitless_ = 0;
+};
+
+asio::awaitable<void> HTTPClientTransport::readAnswerStream(net::ResponseStream response, AwaitedResponses awaited) {
+    BOOST_ASSERT(strand_.running_in_this_thread());
+    AnswerStream answer(*this, awaited);
+    awaitedResponses_.insert(&awaited);
+    answerStreams_.insert(&answer.stream);
+    std::exception_ptr failure;
+    try {
+        co_await answer.stream.run(std::make_unique<eventsource::NetStreamResponse>(std::move(response)));
+    } catch (const eventsource::ConnectionLimitError& error) {
+        failure = std::make_exception_ptr(awaited.unanswered(
+            "the event stream was resumed " + std::to_string(error.connections() - 1) + " times without bringing it"));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    answerStreams_.erase(&answer.stream);
+    awaitedResponses_.erase(&awaited);
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace mcp

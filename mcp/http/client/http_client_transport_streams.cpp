@@ -7,7 +7,8 @@
 #include "mcp/http/http_header_name.hpp"
 #include "mcp/protocol/mcp_error.hpp"
 
-#include "eventsource/parser.hpp"
+#include "eventsource/net_stream_connector.hpp"
+#include "logging/log_error.hpp"
 #include "net/error.hpp"
 
 #include <boost/asio/as_tuple.hpp>
@@ -26,10 +27,14 @@ std::string boolText(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
+logging::Metadata HTTPClientTransport::listeningState() const {
+    return {{"isConnected", boolText(connected_)}, {"isCancelled", boolText(listeningStopped_)}};
+}
+
 void HTTPClientTransport::stopListening() {
     listeningStopped_ = true;
     listeningWait_.cancel();
-    activeGET_.cancel();
+    if (standingStream_ != nullptr) standingStream_->stream.stop();
 }
 
 asio::awaitable<void> HTTPClientTransport::waitForInitialSessionID() {
@@ -56,6 +61,79 @@ asio::awaitable<void> HTTPClientTransport::waitForInitialSessionID() {
     }
 }
 
+// The standing stream: the server's own, opened with GET at once and again after every end,
+// each attempt logged as an iteration of one loop, until the listening stops.
+class HTTPClientTransport::StandingStream final : public EventStreamReader {
+public:
+    explicit StandingStream(HTTPClientTransport& transport)
+        : EventStreamReader(transport, {.limits = transport.eventLimits()}) {}
+
+    std::int64_t attempts() const noexcept { return attempt_; }
+
+    void beginAttempt() {
+        ++attempt_;
+        transport_.logger_.debug("🔄 SSE retry loop iteration", [&] {
+            return logging::Metadata{{"attempt", std::to_string(attempt_)},
+                                     {"isFirstAttempt", boolText(attempt_ == 1)}};
+        });
+    }
+
+    // Logs how the attempt went and the end of its iteration; true when another follows.
+    bool endAttempt(const std::exception_ptr& failure) {
+        const auto& logger = transport_.logger_;
+        if (!failure) {
+            logger.info("🔌 SSE stream closed gracefully, will reconnect", [&] {
+                return logging::Metadata{{"attempt", std::to_string(attempt_)},
+                                         {"willRetryAfter", std::to_string(transport_.retryInterval_) + "ms"}};
+            });
+        } else if (!transport_.isListening()) {
+            logger.debug("⏹️ SSE task cancelled");
+        } else {
+            logger.error([&] {
+                return "❌ SSE connection error (attempt #" + std::to_string(attempt_) + "): " + logging::LogError(failure).description();
+            });
+        }
+        const bool again = transport_.isListening();
+        logger.debug("🔄 End of retry loop iteration", [&] {
+            auto metadata = transport_.listeningState();
+            metadata.emplace("willContinue", boolText(again));
+            return metadata;
+        });
+        return again;
+    }
+
+    asio::awaitable<std::unique_ptr<eventsource::StreamResponse>> open(const std::string&) override {
+        if (attempt_ > 1) transport_.logger_.debug("✓ Wait complete, reconnecting now");
+        transport_.logger_.debug(
+            [&] { return "📡 Calling connectToEventStream (attempt #" + std::to_string(attempt_) + ")"; });
+        auto response = co_await transport_.connectToEventStream(lastEventID_);
+        // Not connected: the attempt ends here, and with it the loop.
+        if (!response) endAttempt(nullptr);
+        co_return response;
+    }
+
+    asio::awaitable<bool> ended(std::exception_ptr failure) override {
+        if (!failure) logCompleted();
+        const bool again = endAttempt(failure);
+        if (again) beginAttempt();
+        co_return again;
+    }
+
+    std::chrono::milliseconds reconnectionTime(std::chrono::milliseconds) override {
+        transport_.logger_.debug("⏳ Waiting before SSE reconnection", [&] {
+            return logging::Metadata{{"retryMs", std::to_string(transport_.retryInterval_)}};
+        });
+        return std::chrono::milliseconds(transport_.retryInterval_);
+    }
+
+protected:
+    bool stillWanted() const override { return transport_.isListening(); }
+    bool isStandingStream() const override { return true; }
+
+private:
+    std::int64_t attempt_ = 0;
+};
+
 asio::awaitable<void> HTTPClientTransport::startListeningForServerEvents() {
     BOOST_ASSERT(strand_.running_in_this_thread());
     if (!connected_) co_return;
@@ -64,50 +142,22 @@ asio::awaitable<void> HTTPClientTransport::startListeningForServerEvents() {
     } else {
         logger_.debug("✓ Session ID already available, proceeding with SSE connection immediately");
     }
-    const auto state = [this] {
-        return logging::Metadata{{"isConnected", boolText(connected_)}, {"isCancelled", boolText(listeningStopped_)}};
-    };
-    logger_.debug("🔄 Starting SSE retry loop", state);
-    std::int64_t attempt = 0;
-    bool firstAttempt = true;
-    while (isListening()) {
-        ++attempt;
-        logger_.debug("🔄 SSE retry loop iteration", [&] {
-            return logging::Metadata{{"attempt", std::to_string(attempt)}, {"isFirstAttempt", boolText(firstAttempt)}};
-        });
+    logger_.debug("🔄 Starting SSE retry loop", [&] { return listeningState(); });
+    StandingStream standing(*this);
+    if (isListening()) {
+        standing.beginAttempt();
+        standingStream_ = &standing;
         try {
-            if (!firstAttempt) {
-                logger_.debug("⏳ Waiting before SSE reconnection",
-                              [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
-                listeningWait_.expires_after(std::chrono::milliseconds(retryInterval_));
-                co_await listeningWait_.async_wait(asio::use_awaitable);
-                logger_.debug("✓ Wait complete, reconnecting now");
-            }
-            firstAttempt = false;
-            logger_.debug([&] { return "📡 Calling connectToEventStream (attempt #" + std::to_string(attempt) + ")"; });
-            co_await connectToEventStream();
-            logger_.info("🔌 SSE stream closed gracefully, will reconnect", [&] {
-                return logging::Metadata{{"attempt", std::to_string(attempt)},
-                                         {"willRetryAfter", std::to_string(retryInterval_) + "ms"}};
-            });
-        } catch (const std::exception& error) {
-            if (!isListening()) {
-                logger_.debug("⏹️ SSE task cancelled");
-            } else {
-                logger_.error([&] {
-                    return "❌ SSE connection error (attempt #" + std::to_string(attempt) + "): " + error.what();
-                });
-            }
+            co_await standing.stream.run();
+        } catch (...) {
+            // The wait before a reconnection was cut short.
+            standing.endAttempt(std::current_exception());
         }
-        logger_.debug("🔄 End of retry loop iteration", [&] {
-            auto metadata = state();
-            metadata.emplace("willContinue", boolText(isListening()));
-            return metadata;
-        });
+        standingStream_ = nullptr;
     }
     logger_.debug("⏹️ SSE retry loop exited", [&] {
-        auto metadata = state();
-        metadata.emplace("totalAttempts", std::to_string(attempt));
+        auto metadata = listeningState();
+        metadata.emplace("totalAttempts", std::to_string(standing.attempts()));
         return metadata;
     });
 }
@@ -131,122 +181,111 @@ net::HTTPRequest HTTPClientTransport::eventStreamRequest(const std::optional<std
     return finish(std::move(request));
 }
 
-asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
+asio::awaitable<std::unique_ptr<eventsource::StreamResponse>> HTTPClientTransport::connectToEventStream(
+    const std::optional<std::string>& lastEventID) {
     if (!connected_) {
         logger_.debug("⚠️ Skipping connectToEventStream - transport not connected");
-        co_return;
+        co_return nullptr;
     }
     co_await prepareAuthorization();
     logger_.debug("🔌 Preparing SSE connection request");
-    auto request = eventStreamRequest(standingStreamLastEventID_);
+    auto request = eventStreamRequest(lastEventID);
     logger_.debug("Starting SSE connection");
     auto response = co_await http_->start(std::move(request));
-    activeGET_ = response.cancelHandle();
     // The listening may have stopped while the request was on its way.
     if (!isListening()) net::fail(net::Error::cancelled);
     if (response.status() != 200) {
         if (response.status() == 405) stopListening();
         throw MCPError::internalError("HTTP error: " + std::to_string(response.status()));
     }
-    storeSessionID(response);
-    try {
-        co_await processSSE(response, standingStreamLastEventID_, StreamKind::standing, nullptr);
-    } catch (...) {
-        activeGET_ = {};
-        throw;
-    }
-    activeGET_ = {};
+    storeSessionID(response.header(HTTPHeaderName::sessionID));
+    co_return std::make_unique<eventsource::NetStreamResponse>(std::move(response));
 }
 
-asio::awaitable<bool> HTTPClientTransport::processSSE(net::ResponseStream& response,
-                                                      std::optional<std::string>& lastEventID, StreamKind kind,
-                                                      AwaitedResponses* awaited) {
-    BOOST_ASSERT(strand_.running_in_this_thread());
-    logger_.debug("📥 Starting SSE event processing");
-    eventsource::Parser parser(eventsource::Parser::Limits{.maxLineBytes = maxMessageBytes_,
-                                                           .maxEventBytes = maxMessageBytes_});
-    std::int64_t eventsProcessed = 0;
-    bool hadData = false;
-    const bool isStandingStream = kind == StreamKind::standing;
-    const auto stillWanted = [&] { return isStandingStream ? isListening() : connected_; };
-    std::optional<std::int64_t> announcedRetry;
-    const auto takeAnnouncedRetry = [&] {
-        if (const auto retry = parser.announcedReconnectionTime(); retry && retry != announcedRetry) {
-            announcedRetry = retry;
-            // The parser keeps the value within 100 ms ... 60 s.
-            retryInterval_ = *retry;
-            logger_.debug("SSE retry interval updated",
-                          [&] { return logging::Metadata{{"retryMs", std::to_string(retryInterval_)}}; });
-        }
-    };
-    const auto completed = [&] {
-        logger_.debug("✓ SSE event stream completed", [&] {
-            return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed)},
-                                     {"hadData", boolText(hadData)}};
+HTTPClientTransport::EventStreamReader::EventStreamReader(HTTPClientTransport& transport,
+                                                          eventsource::EventStream::Options options)
+    : stream(transport.strand_, *this, options), transport_(transport) {}
+
+asio::awaitable<void> HTTPClientTransport::EventStreamReader::opened(eventsource::StreamResponse&) {
+    BOOST_ASSERT(transport_.strand_.running_in_this_thread());
+    transport_.logger_.debug("📥 Starting SSE event processing");
+    eventsProcessed_ = 0;
+    hadData_ = false;
+    bodyOpened_ = true;
+    answered_ = false;
+    announcedRetry_.reset();
+    co_return;
+}
+
+void HTTPClientTransport::EventStreamReader::takeAnnouncedRetry() {
+    if (const auto retry = stream.announcedReconnectionTime(); retry && retry != announcedRetry_) {
+        announcedRetry_ = retry;
+        // The parser keeps the value within 100 ms ... 60 s.
+        transport_.retryInterval_ = *retry;
+        transport_.logger_.debug("SSE retry interval updated", [&] {
+            return logging::Metadata{{"retryMs", std::to_string(transport_.retryInterval_)}};
         });
-        return hadData;
-    };
-    bool ended = false;
-    while (!ended) {
-        std::string chunk = co_await response.readSome();
-        if (chunk.empty()) {
-            parser.finish();
-            ended = true;
-        } else {
-            parser.consume(std::string_view(chunk));
-        }
-        while (true) {
-            std::optional<eventsource::Event> event;
-            try {
-                event = parser.getNextEvent();
-            } catch (const eventsource::SizeLimitError& error) {
-                // A POST's answer may be the one refused: its sender must not wait for it.
-                if (!isStandingStream) throw MCPError::internalError("Event too large: " + std::string(error.what()));
-                logger_.error([&] { return "SSE event dropped: " + std::string(error.what()); });
-                continue;
-            }
-            if (!event) break;
-            ++eventsProcessed;
-            if (!stillWanted()) {
-                logger_.debug("⏹️ SSE processing cancelled",
-                              [&] { return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed)}}; });
-                response.discard();
-                co_return completed();
-            }
-            logger_.trace("SSE event received", [&] {
-                return logging::Metadata{{"type", event->event.value_or("message")}, {"id", event->id.value_or("none")}};
-            });
-            if (event->id && !event->id->empty()) {
-                lastEventID = *event->id;
-                logger_.debug("Stored event ID for resumability",
-                              [&] { return logging::Metadata{{"eventID", *event->id}}; });
-            }
-            takeAnnouncedRetry();
-            if (!event->data.empty()) {
-                // A consumer that falls behind holds the stream here: nothing more is read
-                // until it takes some (the rest of this chunk waits in the parser).
-                co_await incoming_->waitForRoom();
-                const bool answersAwaited = std::any_of(awaitedResponses_.begin(), awaitedResponses_.end(),
-                                                        [](const auto* answers) { return !answers->empty(); });
-                if (answersAwaited) {
-                    auto reading = AwaitedResponses::read(std::move(event->data));
-                    for (auto* answers : awaitedResponses_) answers->strikeAnswered(reading.shape);
-                    incoming_->push(std::move(reading.message));
-                } else {
-                    incoming_->push(std::move(event->data));
-                }
-                hadData = true;
-            }
-            // A resuming GET may be held open after the answers; nothing more is wanted of it.
-            if (kind == StreamKind::resumedAnswer && awaited->empty()) {
-                response.discard();
-                co_return hadData;
-            }
-        }
-        // A "retry" counts also in a block that makes no event, as a server's lone "retry:" block.
-        takeAnnouncedRetry();
     }
-    co_return completed();
+}
+
+// A "retry" counts also in a block that makes no event, as a server's lone "retry:" block.
+void HTTPClientTransport::EventStreamReader::chunkHandled() { takeAnnouncedRetry(); }
+
+void HTTPClientTransport::EventStreamReader::logCompleted() const {
+    transport_.logger_.debug("✓ SSE event stream completed", [&] {
+        return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed_)},
+                                 {"hadData", boolText(hadData_)}};
+    });
+}
+
+asio::awaitable<bool> HTTPClientTransport::EventStreamReader::refused(const eventsource::SizeLimitError& error) {
+    // A POST's answer may be the one refused: its sender must not wait for it.
+    if (!isStandingStream()) throw MCPError::internalError("Event too large: " + std::string(error.what()));
+    transport_.logger_.error([&] { return "SSE event dropped: " + std::string(error.what()); });
+    co_return true;
+}
+
+asio::awaitable<bool> HTTPClientTransport::EventStreamReader::event(eventsource::Event& event) {
+    const auto& logger = transport_.logger_;
+    ++eventsProcessed_;
+    if (!stillWanted()) {
+        logger.debug("⏹️ SSE processing cancelled",
+                     [&] { return logging::Metadata{{"eventsProcessed", std::to_string(eventsProcessed_)}}; });
+        co_return false;
+    }
+    logger.trace("SSE event received", [&] {
+        return logging::Metadata{{"type", event.event.value_or("message")}, {"id", event.id.value_or("none")}};
+    });
+    if (event.id && !event.id->empty()) {
+        lastEventID_ = *event.id;
+        logger.debug("Stored event ID for resumability", [&] { return logging::Metadata{{"eventID", *event.id}}; });
+    }
+    takeAnnouncedRetry();
+    if (!event.data.empty()) {
+        co_await transport_.passOn(std::move(event.data));
+        hadData_ = true;
+    }
+    // A resuming GET may be held open after the answers; nothing more is wanted of it.
+    if (satisfied()) {
+        answered_ = true;
+        co_return false;
+    }
+    co_return true;
+}
+
+asio::awaitable<void> HTTPClientTransport::passOn(std::string data) {
+    // A consumer that falls behind holds the stream here: nothing more is read until it takes
+    // some (the rest of this chunk waits in the parser).
+    co_await incoming_->waitForRoom();
+    const bool answersAwaited = std::any_of(awaitedResponses_.begin(), awaitedResponses_.end(),
+                                            [](const auto* answers) { return !answers->empty(); });
+    if (!answersAwaited) {
+        incoming_->push(std::move(data));
+        co_return;
+    }
+    auto reading = AwaitedResponses::read(std::move(data));
+    for (auto* answers : awaitedResponses_) answers->strikeAnswered(reading.shape);
+    incoming_->push(std::move(reading.message));
 }
 
 }  // namespace mcp

@@ -1,6 +1,6 @@
-#include "mcp/transport/strand_hop.hpp"
+#include "net/strand_hop.hpp"
 
-#include "tests/mcp/io_test_fixture.hpp"
+#include "tests/net/net_test_fixture.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +18,12 @@
 #include <stdexcept>
 #include <string>
 
-namespace mcp {
+namespace net {
 namespace {
 
 namespace asio = boost::asio;
 
-class StrandHop : public testing::IOTestFixture {
+class StrandHop : public testing::NetTestFixture {
 protected:
     // What onStrand gives back when called from a coroutine on `caller`, with a body that
     // notes whether it ran on strand_ and answers "done".
@@ -161,4 +161,4 @@ TEST_F(StrandHop, ACancellationAsTheBodyEndsTouchesNothingTheCallerReleased) {
 }
 
 }  // namespace
-}  // namespace mcp
+}  // namespace net
