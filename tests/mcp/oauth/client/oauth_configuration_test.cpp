@@ -49,7 +49,7 @@ TEST(OAuthConfiguration, CopiesKeepTheirRedirectPortAndExplicitURIsStayUnchecked
     EXPECT_EQ(custom.authorizationRedirectURI().buffer(), "myapp://callback#frag");
 }
 
-TEST(OAuthConfiguration, StartsWithoutLoopbackHttpOrPrivateAddressesForAuthorizationServers) {
+TEST(OAuthConfiguration, StartsWithoutLoopbackHTTPOrPrivateAddressesForAuthorizationServers) {
     auto configuration = makeConfiguration();
     EXPECT_FALSE(configuration.allowLoopbackHTTPAuthorizationServerEndpoints());
     EXPECT_FALSE(configuration.allowPrivateAddressesForConfiguredAuthorizationServer());
