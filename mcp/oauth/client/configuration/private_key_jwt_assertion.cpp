@@ -1,6 +1,6 @@
 // OAuthConfiguration::makePrivateKeyJWTAssertion: ES256 client assertions with OpenSSL.
 
-#include "mcp/oauth/client/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 
 #include "mcp/detail/base64.hpp"
 #include "mcp/detail/uuid.hpp"
