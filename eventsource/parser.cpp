@@ -108,7 +108,7 @@ void Parser::consume(std::uint8_t byte) {
     if (c != '\r' && c != '\n' && !skippingLine_ && lineBuffer_.size() < limits_.maxLineBytes) {
         sawCR_ = false;
         lineBuffer_.push_back(c);
-        lineBufferAscii_ = lineBufferAscii_ && byte < 0x80;
+        lineBufferASCII_ = lineBufferASCII_ && byte < 0x80;
         return;
     }
     consume(std::string_view(&c, 1));
@@ -149,12 +149,12 @@ void Parser::appendToLine(std::string_view bytes, bool ascii) {
         skippingLine_ = true;
         // The refused bytes may be many; their storage is not kept.
         std::string().swap(lineBuffer_);
-        lineBufferAscii_ = true;
+        lineBufferASCII_ = true;
         refuse(SizeLimitError::Kind::line, limits_.maxLineBytes);
         return;
     }
     lineBuffer_.append(bytes);
-    lineBufferAscii_ = lineBufferAscii_ && ascii;
+    lineBufferASCII_ = lineBufferASCII_ && ascii;
 }
 
 void Parser::endLine(std::string_view rest, bool ascii) {
@@ -179,9 +179,9 @@ void Parser::endLine(std::string_view rest, bool ascii) {
 }
 
 void Parser::processBufferedLine() {
-    processRawLine(lineBuffer_, lineBufferAscii_);
+    processRawLine(lineBuffer_, lineBufferASCII_);
     lineBuffer_.clear();
-    lineBufferAscii_ = true;
+    lineBufferASCII_ = true;
 }
 
 void Parser::processRawLine(std::string_view raw, bool ascii) {

@@ -120,7 +120,7 @@ private:
 
     std::string lineBuffer_;
     // Every byte in lineBuffer_ is below 0x80, as the line scan found.
-    bool lineBufferAscii_ = true;
+    bool lineBufferASCII_ = true;
     bool sawCR_ = false;
     // The current line passed the line limit: its remaining bytes are skipped.
     bool skippingLine_ = false;

@@ -75,13 +75,13 @@ std::shared_ptr<HTTPClient> HTTPClient::make(asio::any_io_executor executor, HTT
 HTTPClient::HTTPClient(asio::any_io_executor executor, HTTPClientOptions options)
     : executor_(std::move(executor)),
       options_(std::move(options)),
-      tls_(makeTlsContext(options_.tls)),
+      tls_(makeTLSContext(options_.tls)),
       pool_(std::make_shared<detail::ConnectionPool>(options_.maxIdleConnectionsPerHost,
                                                      std::max<std::size_t>(options_.maxConnectionsPerHost, 1),
                                                      options_.idleConnectionTimeout)),
       registry_(std::make_shared<detail::OperationRegistry>()) {
     if (!options_.resolver) options_.resolver = std::make_shared<SystemResolver>();
-    if (!options_.connector) options_.connector = std::make_shared<TcpConnector>();
+    if (!options_.connector) options_.connector = std::make_shared<TCPConnector>();
 }
 
 HTTPClient::~HTTPClient() { shutdown(); }
@@ -115,7 +115,7 @@ asio::awaitable<void> HTTPClient::openConnection(detail::Operation& operation, c
         operation.connection = std::make_unique<detail::Connection>(poolKey, std::move(stream));
         co_return;
     }
-    auto tls = std::make_unique<detail::Connection::TlsStream>(std::move(stream), tls_);
+    auto tls = std::make_unique<detail::Connection::TLSStream>(std::move(stream), tls_);
     // SSL_set_tlsext_host_name, without the macro's C cast.
     if (request.url.host_type() == boost::urls::host_type::name &&
         !SSL_ctrl(tls->native_handle(), SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,

@@ -60,7 +60,7 @@ struct HTTPClientOptions {
     std::size_t maxIdleConnectionsPerHost = 16;
     // How long an idle connection is kept for reuse.
     std::chrono::milliseconds idleConnectionTimeout = std::chrono::seconds(30);
-    TlsOptions tls;
+    TLSOptions tls;
     // Null: the system's resolver, a plain TCP connect.
     std::shared_ptr<Resolver> resolver;
     std::shared_ptr<Connector> connector;

@@ -23,7 +23,7 @@ asio::awaitable<std::vector<tcp::endpoint>> SystemResolver::resolve(std::string 
     co_return endpoints;
 }
 
-asio::awaitable<boost::beast::tcp_stream> TcpConnector::connect(asio::any_io_executor executor,
+asio::awaitable<boost::beast::tcp_stream> TCPConnector::connect(asio::any_io_executor executor,
                                                                std::vector<tcp::endpoint> endpoints,
                                                                std::chrono::milliseconds timeout) {
     boost::system::error_code lastError = asio::error::host_not_found;

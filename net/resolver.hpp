@@ -48,7 +48,7 @@ public:
 };
 
 // Tries the endpoints in order with a plain TCP connect.
-class TcpConnector final : public Connector {
+class TCPConnector final : public Connector {
 public:
     boost::asio::awaitable<boost::beast::tcp_stream> connect(boost::asio::any_io_executor executor,
                                                             std::vector<boost::asio::ip::tcp::endpoint> endpoints,

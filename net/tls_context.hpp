@@ -10,17 +10,17 @@
 
 namespace net {
 
-struct TlsOptions {
+struct TLSOptions {
     // Trust the system's certificate authorities.
     bool useSystemTrust = true;
     // Further authorities to trust, as PEM text (one or more certificates each).
-    std::vector<std::string> extraAuthoritiesPem;
+    std::vector<std::string> extraAuthoritiesPEM;
     // Further authorities to trust, as PEM files.
     std::vector<std::string> extraAuthorityFiles;
 };
 
 // A client context for `options`. Throws boost::system::system_error when an authority
 // can't be read.
-boost::asio::ssl::context makeTlsContext(const TlsOptions& options);
+boost::asio::ssl::context makeTLSContext(const TLSOptions& options);
 
 }  // namespace net

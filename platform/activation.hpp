@@ -15,7 +15,7 @@ public:
     // or on another desktop): bringing it back is the user's choice, and whoever asked learns
     // that it is off screen. Never throws. The window manager may take its time, or refuse.
     // Main thread only.
-    virtual void activateWindow(WindowId id) = 0;
+    virtual void activateWindow(WindowID id) = 0;
 };
 
 }  // namespace platform

@@ -74,7 +74,7 @@ public:
     virtual ~CaptureFactory() = default;
     // makeStream: a stream of the window, not yet started. The stream keeps delegate weakly
     // and sink until it is destroyed.
-    virtual std::shared_ptr<CaptureStream> makeStream(WindowId window,
+    virtual std::shared_ptr<CaptureStream> makeStream(WindowID window,
                                                       const StreamConfiguration& configuration,
                                                       std::weak_ptr<CaptureDelegate> delegate,
                                                       FrameSink sink) = 0;

@@ -27,6 +27,6 @@ public:
 
 // ClickSourceFactory: makes a source that leaves out presses over the windows isOwnWindow
 // names. Throws Error when the system can't report clicks.
-using ClickSourceFactory = std::function<std::unique_ptr<ClickSource>(std::function<bool(WindowId)> isOwnWindow)>;
+using ClickSourceFactory = std::function<std::unique_ptr<ClickSource>(std::function<bool(WindowID)> isOwnWindow)>;
 
 }  // namespace platform

@@ -122,8 +122,8 @@ void replaceAtomically(const std::filesystem::path& file, const std::string& tex
         throw;
     }
     // The rename is durable once the folder is synced; failing that loses nothing yet.
-    FileDescriptor folderFd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd.get() >= 0) ::fsync(folderFd.get());
+    FileDescriptor folderFD(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFD.get() >= 0) ::fsync(folderFD.get());
 }
 
 }  // namespace

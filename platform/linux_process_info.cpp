@@ -15,7 +15,7 @@ constexpr std::string_view kDeletedMark = " (deleted)";
 
 }  // namespace
 
-int LinuxProcessInfo::ownPid() const {
+int LinuxProcessInfo::ownPID() const {
     return static_cast<int>(::getpid());
 }
 

@@ -7,7 +7,7 @@ namespace platform {
 // LinuxProcessInfo: ProcessInfo from getpid, /proc/self/exe and the version of the build.
 class LinuxProcessInfo final : public ProcessInfo {
 public:
-    int ownPid() const override;
+    int ownPID() const override;
     std::string executablePath() const override;
     std::string appVersion() const override;
 };

@@ -48,7 +48,7 @@ public:
     // subscribe: observer is called after every notifying change until the subscription
     // ends. The subscription may outlive this object.
     Subscription subscribe(Observer observer) {
-        const auto id = nextId_++;
+        const auto id = nextID_++;
         observers_->emplace(id, std::make_shared<Observer>(std::move(observer)));
         return Subscription([weak = std::weak_ptr<Observers>(observers_), id] {
             if (auto observers = weak.lock()) observers->erase(id);
@@ -75,7 +75,7 @@ private:
 
     T value_{};
     std::shared_ptr<Observers> observers_ = std::make_shared<Observers>();
-    std::uint64_t nextId_ = 0;
+    std::uint64_t nextID_ = 0;
 };
 
 }  // namespace platform

@@ -13,7 +13,7 @@ inline constexpr std::string_view kFallbackExecutablePath = "/usr/bin/vantor-mcp
 class ProcessInfo {
 public:
     virtual ~ProcessInfo() = default;
-    virtual int ownPid() const = 0;
+    virtual int ownPID() const = 0;
     // executablePath: the full path of the running executable, or kFallbackExecutablePath
     // when it can't be read; never empty.
     virtual std::string executablePath() const = 0;

@@ -23,12 +23,12 @@ public:
     virtual ~WindowCatalogue() = default;
 
     // list: the windows to offer, most recently stacked first, leaving out those of the
-    // excludedPids and those of the same application as ownWindow (the program's own).
+    // excludedPIDs and those of the same application as ownWindow (the program's own).
     // Throws Error when the windows can't be read.
-    virtual std::vector<Entry> list(const std::vector<int>& excludedPids, std::optional<WindowId> ownWindow) = 0;
+    virtual std::vector<Entry> list(const std::vector<int>& excludedPIDs, std::optional<WindowID> ownWindow) = 0;
 
     // picture: the window's content now, none when it can't be read.
-    virtual std::optional<FrameImage> picture(WindowId id) = 0;
+    virtual std::optional<FrameImage> picture(WindowID id) = 0;
 };
 
 }  // namespace platform

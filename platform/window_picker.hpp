@@ -10,7 +10,7 @@ namespace platform {
 
 // PickedWindow: a window the user chose, described as it was at that moment.
 struct PickedWindow {
-    WindowId id = 0;
+    WindowID id = 0;
     // pid: the process that owns the window; 0 when the window system can't tell.
     int pid = 0;
     // appName: the name its application gives itself (the window's class); "" when none.
@@ -41,8 +41,8 @@ struct PickedContent {
 struct PickerConfiguration {
     // singleWindow: only single windows can be chosen (not whole screens or applications).
     bool singleWindow = true;
-    // excludedPids: processes whose windows are never offered (the program's own).
-    std::vector<int> excludedPids;
+    // excludedPIDs: processes whose windows are never offered (the program's own).
+    std::vector<int> excludedPIDs;
     // maximumStreams: how many captures may run at once from the picker's choices.
     int maximumStreams = 1;
 

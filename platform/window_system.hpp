@@ -31,12 +31,12 @@ struct Rect {
 };
 
 // A window as the window system numbers it (an X11 window id).
-using WindowId = std::uint32_t;
+using WindowID = std::uint32_t;
 
 // WindowEntry: one entry of the window list, with what the checks below read of it. A value
 // the window system can't give is absent.
 struct WindowEntry {
-    WindowId id = 0;
+    WindowID id = 0;
     // bounds: for the window asked about, its content area (the client window without the
     // window manager's frame); for the windows above it, everything they draw over the screen
     // (the frame with its decorations).
@@ -46,7 +46,7 @@ struct WindowEntry {
     // layer: 0 for ordinary application windows; 1 for windows that float over them (docks,
     // panels, menus, tooltips, windows kept above, override-redirect windows).
     std::optional<int> layer;
-    std::optional<int> ownerPid;
+    std::optional<int> ownerPID;
     // alpha: the opacity the window asks the compositor for, 0 to 1.
     std::optional<double> alpha;
 };
@@ -59,26 +59,26 @@ public:
     virtual ~WindowSystem() = default;
 
     // window: the entry of one window, or none when it doesn't exist (any more).
-    virtual std::optional<WindowEntry> window(WindowId id) = 0;
+    virtual std::optional<WindowEntry> window(WindowID id) = 0;
 
     // windowsAbove: the windows shown in front of the given one, nearest first, leaving out
     // desktop backgrounds; none when the list can't be read (the window is gone, the
     // connection failed).
-    virtual std::optional<std::vector<WindowEntry>> windowsAbove(WindowId id) = 0;
+    virtual std::optional<std::vector<WindowEntry>> windowsAbove(WindowID id) = 0;
 };
 
 // windowBounds: where the window is; none when it doesn't exist, has no bounds, or when
 // onScreenOnly is set and it isn't on screen.
-std::optional<Rect> windowBounds(WindowSystem& windows, WindowId id, bool onScreenOnly);
+std::optional<Rect> windowBounds(WindowSystem& windows, WindowID id, bool onScreenOnly);
 
-// isCovered: whether one window-list entry hides the point for the process ownPid: it must be
-// an ordinary window (layer 0), not one of ownPid's own, not nearly transparent (alpha above
+// isCovered: whether one window-list entry hides the point for the process ownPID: it must be
+// an ordinary window (layer 0), not one of ownPID's own, not nearly transparent (alpha above
 // 0.1), and its bounds must contain the point. A missing owner or alpha doesn't prevent
 // covering; a missing layer or bounds does.
-bool isCovered(const WindowEntry& entry, int ownPid, Point point);
+bool isCovered(const WindowEntry& entry, int ownPID, Point point);
 
 // isCoveredAt: whether any window in front of the window covers the point, in the sense of
 // isCovered. A list that can't be read counts as not covered.
-bool isCoveredAt(WindowSystem& windows, WindowId id, int ownPid, Point point);
+bool isCoveredAt(WindowSystem& windows, WindowID id, int ownPID, Point point);
 
 }  // namespace platform

@@ -131,7 +131,7 @@ platform::Task<Looking::Placement> Looking::placementOf(Spot spot, WindowShare::
         const auto point = screenPointOf(guide.windows, {spot.x, spot.y}, pictured);
         if (!point) {
             state = Placement::offScreen;
-        } else if (platform::isCoveredAt(guide.windows, pictured.window.id, guide.ownPid, *point)) {
+        } else if (platform::isCoveredAt(guide.windows, pictured.window.id, guide.ownPID, *point)) {
             state = Placement::covered;
         } else {
             co_return Placement::clear;

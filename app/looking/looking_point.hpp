@@ -49,8 +49,8 @@ struct PointGuidance {
     platform::Activation& activation;
     Pointer& pointer;
     GuideStatus& status;
-    // ownPid: this program's process, whose windows never count as covering a spot.
-    int ownPid = 0;
+    // ownPID: this program's process, whose windows never count as covering a spot.
+    int ownPID = 0;
 };
 
 // How long a picture serves for pointing after it was taken.

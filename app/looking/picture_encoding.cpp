@@ -26,8 +26,8 @@ std::optional<EncodedPicture> encodePicture(platform::ImageCodec& codec, const p
     const auto& image = scaled ? *scaled : frame;
     auto png = codec.png(image);
     if (!png) return std::nullopt;
-    if (png->size() > kLargestPngBytes) {
-        if (auto jpeg = codec.jpeg(image, kJpegQuality)) {
+    if (png->size() > kLargestPNGBytes) {
+        if (auto jpeg = codec.jpeg(image, kJPEGQuality)) {
             return EncodedPicture{std::move(*jpeg), "image/jpeg", size};
         }
     }

@@ -22,8 +22,8 @@ struct PixelSize {
 // The longest side a picture may have: larger frames are scaled down to it.
 inline constexpr int kPictureLongestSide = 1568;
 // A PNG larger than this many bytes is sent as JPEG instead.
-inline constexpr std::size_t kLargestPngBytes = 1'000'000;
-inline constexpr double kJpegQuality = 0.85;
+inline constexpr std::size_t kLargestPNGBytes = 1'000'000;
+inline constexpr double kJPEGQuality = 0.85;
 
 // pictureSize: the size of the picture made of a width × height frame: the frame's own size
 // when its longest side is at most kPictureLongestSide; otherwise the longest side is exactly
@@ -39,8 +39,8 @@ struct EncodedPicture {
     PixelSize size;
 };
 
-// encodePicture: the frame scaled to pictureSize and encoded as PNG, or as JPEG at kJpegQuality
-// when the PNG has more than kLargestPngBytes bytes (the PNG stays when the JPEG can't be
+// encodePicture: the frame scaled to pictureSize and encoded as PNG, or as JPEG at kJPEGQuality
+// when the PNG has more than kLargestPNGBytes bytes (the PNG stays when the JPEG can't be
 // written). None when the frame can't be scaled or written as PNG.
 std::optional<EncodedPicture> encodePicture(platform::ImageCodec& codec, const platform::FrameImage& frame);
 

@@ -123,7 +123,7 @@ void Pointer::endAllAsDone() {
 
 std::shared_ptr<Pointer::Shown> Pointer::makeShown(Mark mark, platform::Point point) {
     auto ring = std::make_shared<Shown>();
-    ring->id = ++nextId_;
+    ring->id = ++nextID_;
     ring->start = main_.now();
     ring->point = point;
     ring->ring = windows_.makeRing(ringFrame(point), kRingDiameter);

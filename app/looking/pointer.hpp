@@ -139,7 +139,7 @@ private:
     int shownCount_ = 0;
     int doneCount_ = 0;
     bool windowLeft_ = false;
-    std::uint64_t nextId_ = 0;
+    std::uint64_t nextID_ = 0;
     platform::Subscription monitor_;
     std::shared_ptr<platform::TimerHandle> follower_;
     std::vector<std::shared_ptr<Waiter>> waiters_;

@@ -80,7 +80,7 @@ WindowShare::WindowShare(Services services)
       codec_(services.codec),
       pointer_(services.pointer),
       status_(services.status),
-      ownPid_(services.ownPid),
+      ownPID_(services.ownPID),
       frameClock_(std::move(services.frameClock)),
       self_(std::make_shared<WindowShare*>(this)),
       pickerEvents_(std::make_shared<PickerEvents>(main_, self_)) {
@@ -95,7 +95,7 @@ WindowShare::~WindowShare() {
 
 platform::Task<WindowShare::Pick> WindowShare::pick() {
     picker_.configure(platform::PickerConfiguration{
-        .singleWindow = true, .excludedPids = {ownPid_}, .maximumStreams = 1});
+        .singleWindow = true, .excludedPIDs = {ownPID_}, .maximumStreams = 1});
     picker_.setActive(true);
     platform::OneShot<Pick> outcome(main_);
     presentPicker(outcome);

@@ -70,7 +70,7 @@ public:
 
     // Window: the shared window as it was when it was picked.
     struct Window {
-        platform::WindowId id = 0;
+        platform::WindowID id = 0;
         // pid: the owning process; 0 when unknown.
         int pid = 0;
         // app: the application's name; its process name, then the title, when it gives none.
@@ -140,8 +140,8 @@ public:
         // pointer and status: cleared and reset when the user stops sharing.
         Pointer& pointer;
         GuideStatus& status;
-        // ownPid: this program's process, whose windows the picker never offers.
-        int ownPid = 0;
+        // ownPID: this program's process, whose windows the picker never offers.
+        int ownPID = 0;
         // frameClock: the clock the frames' arrival is measured on; the one main.now() follows.
         platform::LatestFrame::Now frameClock = platform::LatestFrame::Clock::now;
     };
@@ -246,7 +246,7 @@ private:
     platform::ImageCodec& codec_;
     Pointer& pointer_;
     GuideStatus& status_;
-    const int ownPid_;
+    const int ownPID_;
     const platform::LatestFrame::Now frameClock_;
 
     platform::Observed<std::optional<Sharing>> sharing_;

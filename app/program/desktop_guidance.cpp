@@ -17,7 +17,7 @@ platform::OverlayLook overlayLook() {
 
 }  // namespace
 
-DesktopGuidance::DesktopGuidance(platform::Scheduler& main, HostStatus& host, int ownPid)
+DesktopGuidance::DesktopGuidance(platform::Scheduler& main, HostStatus& host, int ownPID)
     : catalogue_("", windowList_),
       picker_(catalogue_),
       clicks_(platform::x11ClickSources("")),
@@ -33,12 +33,12 @@ DesktopGuidance::DesktopGuidance(platform::Scheduler& main, HostStatus& host, in
           .codec = codec_,
           .pointer = pointer_,
           .status = status_,
-          .ownPid = ownPid,
+          .ownPID = ownPID,
       }),
       statusPanel_(
           status_, windows_, screens_, main, [this] { pointer_.endAllAsDone(); }, [this] { share_.stop(); }),
       requests_(requestPanels_, main),
-      looking_(share_, requests_, Looking::Guidance{main, windowList_, activation_, pointer_, status_, ownPid}),
+      looking_(share_, requests_, Looking::Guidance{main, windowList_, activation_, pointer_, status_, ownPID}),
       tools_({main, host, status_, share_, pointer_, looking_}) {}
 
 }  // namespace app

@@ -34,7 +34,7 @@ namespace app {
 // must outlive it.
 class DesktopGuidance {
 public:
-    DesktopGuidance(platform::Scheduler& main, HostStatus& host, int ownPid);
+    DesktopGuidance(platform::Scheduler& main, HostStatus& host, int ownPID);
     DesktopGuidance(const DesktopGuidance&) = delete;
     DesktopGuidance& operator=(const DesktopGuidance&) = delete;
 

@@ -110,7 +110,7 @@ int runTrayProgram(int argc, char** argv, ProgramSeams seams) {
     platform::OpenSSLRandom random;
     const platform::LinuxProcessInfo process;
     HostStatus status;
-    DesktopGuidance guidance(main, status, process.ownPid());
+    DesktopGuidance guidance(main, status, process.ownPID());
     const ServingContext serving{main, status, *settings, guidance.tools(), process.appVersion()};
 
     asio::thread_pool hostThreads(kHostThreads);

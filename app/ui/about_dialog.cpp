@@ -61,7 +61,7 @@ AboutDialog::AboutDialog(Dependencies dependencies, QWidget* parent)
     credits_->setAlignment(Qt::AlignHCenter);
     credits_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(credits_, &QLabel::linkActivated, this, [this](const QString& link) {
-        if (dependencies_.openUrl) dependencies_.openUrl(QUrl(link, QUrl::StrictMode));
+        if (dependencies_.openURL) dependencies_.openURL(QUrl(link, QUrl::StrictMode));
     });
     layout->addWidget(credits_);
 

@@ -23,7 +23,7 @@ public:
         // The support e-mail link as it would be sent now.
         std::function<std::string()> supportMail;
         // Opens a link in the user's mail program or browser.
-        std::function<void(const QUrl&)> openUrl;
+        std::function<void(const QUrl&)> openURL;
     };
 
     explicit AboutDialog(Dependencies dependencies, QWidget* parent = nullptr);

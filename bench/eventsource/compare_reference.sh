@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Our event-stream parser side by side with a widely used npm parser on the same input: 20,000
-# JSON-RPC events of 200 bytes in 16 KiB chunks (the JsonRpcEventsLF benchmark, which takes the
-# events in place as the library's EventStream does; JsonRpcEventsLFOwned takes owned copies).
+# JSON-RPC events of 200 bytes in 16 KiB chunks (the JSONRPCEventsLF benchmark, which takes the
+# events in place as the library's EventStream does; JSONRPCEventsLFOwned takes owned copies).
 # Prints MB/s (10^6 bytes, the fastest run of each) for ours, for the npm parser fed strings (its
 # own input) and fed bytes through a streaming UTF-8 decoder (as a reader of a connection must),
 # and our ratio to each.
@@ -18,7 +18,7 @@ seconds=${2:-2}
 
 # The fastest of many short runs on each side: on a machine shared with other work it is the
 # one least disturbed.
-ours=$("$build/bench/eventsource/eventsource_bench" --benchmark_filter='^JsonRpcEventsLF/' \
+ours=$("$build/bench/eventsource/eventsource_bench" --benchmark_filter='^JSONRPCEventsLF/' \
   --benchmark_min_time=0.1 --benchmark_repetitions="$((seconds * 10))" --benchmark_format=json |
   node -e '
     let text = "";

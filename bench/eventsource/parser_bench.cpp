@@ -38,7 +38,7 @@ using eventsource::Parser;
 constexpr std::size_t kEventBytes = 200;
 
 // One JSON-RPC notification as a server sends it, padded to exactly kEventBytes bytes.
-std::string jsonRpcEvent(std::size_t index, std::string_view lineEnd) {
+std::string jsonRPCEvent(std::size_t index, std::string_view lineEnd) {
     std::string head = "id: " + std::to_string(index);
     head += lineEnd;
     head += "event: message";
@@ -49,10 +49,10 @@ std::string jsonRpcEvent(std::size_t index, std::string_view lineEnd) {
     return head + tail;
 }
 
-std::string jsonRpcStream(std::size_t events, std::string_view lineEnd) {
+std::string jsonRPCStream(std::size_t events, std::string_view lineEnd) {
     std::string stream;
     stream.reserve(events * kEventBytes);
-    for (std::size_t i = 0; i < events; ++i) stream += jsonRpcEvent(i, lineEnd);
+    for (std::size_t i = 0; i < events; ++i) stream += jsonRPCEvent(i, lineEnd);
     return stream;
 }
 
@@ -95,26 +95,26 @@ void feedInChunks(benchmark::State& state, const std::string& stream, std::size_
     state.counters["allocs/event"] = events == 0 ? 0.0 : static_cast<double>(allocations) / static_cast<double>(events);
 }
 
-void JsonRpcEventsLF(benchmark::State& state) {
-    static const std::string stream = jsonRpcStream(20'000, "\n");
+void JSONRPCEventsLF(benchmark::State& state) {
+    static const std::string stream = jsonRPCStream(20'000, "\n");
     feedInChunks(state, stream, static_cast<std::size_t>(state.range(0)));
 }
-BENCHMARK(JsonRpcEventsLF)->Arg(16 * 1024);
+BENCHMARK(JSONRPCEventsLF)->Arg(16 * 1024);
 
-void JsonRpcEventsLFOwned(benchmark::State& state) {
-    static const std::string stream = jsonRpcStream(20'000, "\n");
+void JSONRPCEventsLFOwned(benchmark::State& state) {
+    static const std::string stream = jsonRPCStream(20'000, "\n");
     feedInChunks(state, stream, static_cast<std::size_t>(state.range(0)), {}, Taking::owned);
 }
-BENCHMARK(JsonRpcEventsLFOwned)->Arg(16 * 1024);
+BENCHMARK(JSONRPCEventsLFOwned)->Arg(16 * 1024);
 
-void JsonRpcEventsCRLF(benchmark::State& state) {
-    static const std::string stream = jsonRpcStream(20'000, "\r\n");
+void JSONRPCEventsCRLF(benchmark::State& state) {
+    static const std::string stream = jsonRPCStream(20'000, "\r\n");
     feedInChunks(state, stream, static_cast<std::size_t>(state.range(0)));
 }
-BENCHMARK(JsonRpcEventsCRLF)->Arg(16 * 1024);
+BENCHMARK(JSONRPCEventsCRLF)->Arg(16 * 1024);
 
-void JsonRpcEventsOneByteCalls(benchmark::State& state) {
-    static const std::string stream = jsonRpcStream(2'000, "\n");
+void JSONRPCEventsOneByteCalls(benchmark::State& state) {
+    static const std::string stream = jsonRPCStream(2'000, "\n");
     std::size_t events = 0;
     for (auto _ : state) {
         Parser parser;
@@ -130,7 +130,7 @@ void JsonRpcEventsOneByteCalls(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
     state.SetItemsProcessed(static_cast<std::int64_t>(events));
 }
-BENCHMARK(JsonRpcEventsOneByteCalls);
+BENCHMARK(JSONRPCEventsOneByteCalls);
 
 void OneLargeEvent(benchmark::State& state) {
     // 8 MiB of data in 1000 lines.

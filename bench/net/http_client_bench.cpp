@@ -25,7 +25,7 @@ const test_support::ExampleServerProcess& server() {
     return instance;
 }
 
-// Ids must differ between the requests in flight: the server refuses a duplicate.
+// IDs must differ between the requests in flight: the server refuses a duplicate.
 std::string call(int id) {
     return R"({"jsonrpc":"2.0","id":)" + std::to_string(id) +
            R"(,"method":"tools/call","params":{"name":"echo","arguments":{"text":"hello"}}})";

@@ -45,35 +45,35 @@ class OwnServer {
 public:
     // start: none when Xvfb can't be started.
     static std::unique_ptr<OwnServer> start() {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return nullptr;
+        int pipeFDs[2];
+        if (pipe(pipeFDs) != 0) return nullptr;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
+        posix_spawn_file_actions_adddup2(&actions, pipeFDs[1], 3);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         char xvfb[] = "Xvfb";
-        char displayFd[] = "-displayfd";
+        char displayFD[] = "-displayfd";
         char three[] = "3";
         char screen[] = "-screen";
         char zero[] = "0";
         char size[] = "1024x768x24";
-        char noTcp[] = "-nolisten";
+        char noTCP[] = "-nolisten";
         char tcp[] = "tcp";
-        char* argv[] = {xvfb, displayFd, three, screen, zero, size, noTcp, tcp, nullptr};
+        char* argv[] = {xvfb, displayFD, three, screen, zero, size, noTCP, tcp, nullptr};
         pid_t pid = -1;
         const int spawned = posix_spawnp(&pid, xvfb, &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
-        close(pipeFds[1]);
+        close(pipeFDs[1]);
         if (spawned != 0) {
-            close(pipeFds[0]);
+            close(pipeFDs[0]);
             return nullptr;
         }
         auto server = std::unique_ptr<OwnServer>(new OwnServer(pid));
         std::string number;
-        pollfd fd{pipeFds[0], POLLIN, 0};
+        pollfd fd{pipeFDs[0], POLLIN, 0};
         char ch = 0;
-        while (poll(&fd, 1, 10000) > 0 && read(pipeFds[0], &ch, 1) == 1 && ch != '\n') number += ch;
-        close(pipeFds[0]);
+        while (poll(&fd, 1, 10000) > 0 && read(pipeFDs[0], &ch, 1) == 1 && ch != '\n') number += ch;
+        close(pipeFDs[0]);
         if (number.empty()) return nullptr;
         server->display_ = ":" + number;
         return server;

@@ -20,7 +20,7 @@ std::ptrdiff_t scanSequence(const unsigned char* at, const unsigned char* end) n
 
 }  // namespace
 
-bool isAscii(std::string_view text) noexcept {
+bool isASCII(std::string_view text) noexcept {
     constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     const char* p = text.data();
     const char* const end = p + text.size();
@@ -60,7 +60,7 @@ void repairUTF8(std::string& out, std::string_view text) {
 }
 
 std::string_view wellFormedUTF8(std::string_view text, std::string& scratch) {
-    if (isAscii(text)) return text;
+    if (isASCII(text)) return text;
     const auto* const end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
     for (const auto* p = reinterpret_cast<const unsigned char*>(text.data()); p != end;) {
         const std::ptrdiff_t scanned = *p < 0x80 ? 1 : scanSequence(p, end);

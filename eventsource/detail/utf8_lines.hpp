@@ -7,7 +7,7 @@ namespace eventsource::detail {
 
 // True when every byte of `text` is below 0x80. Tests eight bytes at a time, because nearly
 // every line of an event stream is plain ASCII and this check runs over all of them.
-bool isAscii(std::string_view text) noexcept;
+bool isASCII(std::string_view text) noexcept;
 
 // Replaces `out` with `text`, each ill-formed UTF-8 sequence turned into one U+FFFD per
 // maximal ill-formed subpart (the Unicode standard's recommended practice), so that

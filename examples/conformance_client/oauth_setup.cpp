@@ -1,8 +1,8 @@
 #include "oauth_setup.hpp"
 
 #include "mcp/json/json.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 #include "mcp/oauth/client/oauth_authorizer.hpp"
-#include "mcp/oauth/client/oauth_configuration.hpp"
 
 #include <chrono>
 #include <optional>

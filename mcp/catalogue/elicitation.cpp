@@ -113,7 +113,7 @@ Value Codec<URLParameters>::encode(const URLParameters& url) {
         .add("message", url.message)
         .add("mode", url.mode)
         .add("url", url.url)
-        .add("elicitationId", url.elicitationId)
+        .add("elicitationId", url.elicitationID)
         .addIfPresent("_meta", url._meta)
         .build();
 }
@@ -124,7 +124,7 @@ URLParameters Codec<URLParameters>::decode(const Value& value, const CodingPath&
         .message = reader.required<std::string>("message"),
         .mode = reader.required<Mode>("mode"),
         .url = reader.required<std::string>("url"),
-        .elicitationId = reader.required<std::string>("elicitationId"),
+        .elicitationID = reader.required<std::string>("elicitationId"),
         ._meta = reader.optional<Metadata>("_meta"),
     };
 }
@@ -158,13 +158,13 @@ CreateElicitation::Result Codec<CreateElicitation::Result>::decode(const Value& 
 
 Value Codec<ElicitationCompleteNotification::Parameters>::encode(
     const ElicitationCompleteNotification::Parameters& parameters) {
-    return ObjectBuilder().add("elicitationId", parameters.elicitationId).build();
+    return ObjectBuilder().add("elicitationId", parameters.elicitationID).build();
 }
 
 ElicitationCompleteNotification::Parameters Codec<ElicitationCompleteNotification::Parameters>::decode(
     const Value& value, const CodingPath& path) {
     const ObjectReader reader(value, path);
-    return {.elicitationId = reader.required<std::string>("elicitationId")};
+    return {.elicitationID = reader.required<std::string>("elicitationId")};
 }
 
 }  // namespace mcp

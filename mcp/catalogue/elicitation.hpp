@@ -74,7 +74,7 @@ struct CreateElicitation {
             // The page for the user; carried as text, never parsed.
             std::string url;
             // Chosen by the server; the completion notification carries it back.
-            std::string elicitationId;
+            std::string elicitationID;
             std::optional<Metadata> _meta;
 
             friend bool operator==(const URLParameters&, const URLParameters&) = default;
@@ -112,7 +112,7 @@ struct ElicitationCompleteNotification {
     static constexpr std::string_view name = "notifications/elicitation/complete";
 
     struct Parameters {
-        std::string elicitationId;
+        std::string elicitationID;
 
         friend bool operator==(const Parameters&, const Parameters&) = default;
     };

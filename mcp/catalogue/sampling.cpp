@@ -18,7 +18,7 @@ ObjectBuilder toolUseMembers(const Sampling::ToolUseContent& toolUse, std::optio
 ObjectBuilder toolResultMembers(const Sampling::ToolResultContent& toolResult, std::optional<std::string_view> type) {
     ObjectBuilder builder;
     if (type) builder.add("type", std::string(*type));
-    builder.add("toolUseId", toolResult.toolUseId)
+    builder.add("toolUseId", toolResult.toolUseID)
         .add("content", toolResult.content)
         .addIfPresent("structuredContent", toolResult.structuredContent)
         .addIfPresent("isError", toolResult.isError)
@@ -37,7 +37,7 @@ Sampling::ToolUseContent decodeToolUse(const ObjectReader& reader) {
 
 Sampling::ToolResultContent decodeToolResult(const ObjectReader& reader) {
     Sampling::ToolResultContent toolResult;
-    toolResult.toolUseId = reader.required<std::string>("toolUseId");
+    toolResult.toolUseID = reader.required<std::string>("toolUseId");
     toolResult.content = reader.required<std::vector<Sampling::ToolResultContent::ContentBlock>>("content");
     toolResult.structuredContent = reader.optional<ValueObject>("structuredContent");
     toolResult.isError = reader.optional<bool>("isError");

@@ -62,7 +62,7 @@ struct ToolResultContent {
     using ContentBlock = ContentItem<ToolResultContentKind>;
 
     // The `id` of the tool use this answers.
-    std::string toolUseId;
+    std::string toolUseID;
     // Written also when empty.
     std::vector<ContentBlock> content;
     std::optional<ValueObject> structuredContent;

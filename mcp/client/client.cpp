@@ -16,21 +16,21 @@ namespace mcp {
 namespace asio = boost::asio;
 
 Client::Client(asio::any_io_executor executor, std::string name, std::string version, std::optional<std::string> title,
-               std::optional<std::string> description, std::optional<std::string> websiteUrl,
+               std::optional<std::string> description, std::optional<std::string> websiteURL,
                std::optional<std::vector<Icon>> icons, Capabilities capabilities, Configuration configuration)
     : strand_(strandOf(executor)),
       clientInfo_{.name = std::move(name),
                   .title = std::move(title),
                   .version = std::move(version),
                   .description = std::move(description),
-                  .websiteUrl = std::move(websiteUrl),
+                  .websiteURL = std::move(websiteURL),
                   .icons = std::move(icons)},
       capabilities_(std::move(capabilities)),
       configuration_(configuration) {}
 
 Client::Client(asio::any_io_executor executor, Options options)
     : Client(std::move(executor), std::move(options.name), std::move(options.version), std::move(options.title),
-             std::move(options.description), std::move(options.websiteUrl), std::move(options.icons),
+             std::move(options.description), std::move(options.websiteURL), std::move(options.icons),
              std::move(options.capabilities), options.configuration) {}
 
 const logging::Logger& Client::logger() const noexcept {

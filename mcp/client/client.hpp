@@ -101,7 +101,7 @@ public:
         std::string version;
         std::optional<std::string> title;
         std::optional<std::string> description;
-        std::optional<std::string> websiteUrl;
+        std::optional<std::string> websiteURL;
         std::optional<std::vector<Icon>> icons;
         Capabilities capabilities;
         Configuration configuration = Configuration::defaultConfiguration();
@@ -112,7 +112,7 @@ public:
     // connection and no handlers yet.
     Client(boost::asio::any_io_executor executor, std::string name, std::string version,
            std::optional<std::string> title = std::nullopt, std::optional<std::string> description = std::nullopt,
-           std::optional<std::string> websiteUrl = std::nullopt, std::optional<std::vector<Icon>> icons = std::nullopt,
+           std::optional<std::string> websiteURL = std::nullopt, std::optional<std::vector<Icon>> icons = std::nullopt,
            Capabilities capabilities = {}, Configuration configuration = Configuration::defaultConfiguration());
     Client(boost::asio::any_io_executor executor, Options options);
 

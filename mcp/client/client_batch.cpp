@@ -24,7 +24,7 @@ asio::awaitable<void> Client::cancelRequestOnStrand(ID id, std::optional<std::st
     BOOST_ASSERT(strand_.running_in_this_thread());
     // The waiter is released first: whatever happens to the notice, it waits no longer.
     if (auto pending = removePendingRequest(id)) pending->resume(std::make_exception_ptr(CancellationError()));
-    auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
+    auto message = makeMessage<CancelledNotification>({.requestID = std::move(id), .reason = std::move(reason)});
     Value encoded = encode(message);
     auto sending = sendNotificationOnStrand(std::move(encoded), std::move(message.method));
     co_await std::move(sending);

@@ -160,15 +160,15 @@ asio::awaitable<void> Client::handleMessage(Message<AnyNotification> message) {
 }
 
 void Client::cancelServerRequest(const Message<CancelledNotification>& message) {
-    const auto& [requestId, reason] = message.params;
+    const auto& [requestID, reason] = message.params;
     logger().debug("Received cancellation notification", [&] {
-        return logging::Logger::Metadata{{"requestId", requestId ? requestId->description() : "none"},
+        return logging::Logger::Metadata{{"requestId", requestID ? requestID->description() : "none"},
                                          {"reason", reason.value_or("none")}};
     });
-    if (!requestId) return;
+    if (!requestID) return;
     // The server cancels what it asked of the client; the client's own requests have ids of
     // the client's making and are never settled by it.
-    auto node = serverRequestTasks_.extract(*requestId);
+    auto node = serverRequestTasks_.extract(*requestID);
     if (!node) return;
     node.mapped()->cancelled = true;
     node.mapped()->signal.emit(asio::cancellation_type::terminal);

@@ -8,7 +8,7 @@ Value Codec<Implementation>::encode(const Implementation& info) {
         .addIfPresent("title", info.title)
         .add("version", info.version)
         .addIfPresent("description", info.description)
-        .addIfPresent("websiteUrl", info.websiteUrl)
+        .addIfPresent("websiteUrl", info.websiteURL)
         .addIfPresent("icons", info.icons)
         .build();
 }
@@ -20,7 +20,7 @@ Implementation Codec<Implementation>::decode(const Value& value, const CodingPat
         .title = reader.optional<std::string>("title"),
         .version = reader.required<std::string>("version"),
         .description = reader.optional<std::string>("description"),
-        .websiteUrl = reader.optional<std::string>("websiteUrl"),
+        .websiteURL = reader.optional<std::string>("websiteUrl"),
         .icons = reader.optional<std::vector<Icon>>("icons"),
     };
 }

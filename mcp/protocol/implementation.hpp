@@ -19,7 +19,7 @@ struct Implementation {
     std::optional<std::string> title;
     std::string version;
     std::optional<std::string> description;
-    std::optional<std::string> websiteUrl;
+    std::optional<std::string> websiteURL;
     std::optional<std::vector<Icon>> icons;
 
     friend bool operator==(const Implementation&, const Implementation&) = default;

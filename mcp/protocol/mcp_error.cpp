@@ -50,7 +50,7 @@ std::optional<std::string> memberText(const std::optional<ValueObject>& data, st
 Value Codec<URLElicitationInfo>::encode(const URLElicitationInfo& info) {
     return ObjectBuilder()
         .add("mode", info.mode)
-        .add("elicitationId", info.elicitationId)
+        .add("elicitationId", info.elicitationID)
         .add("url", info.url)
         .add("message", info.message)
         .build();
@@ -60,7 +60,7 @@ URLElicitationInfo Codec<URLElicitationInfo>::decode(const Value& value, const C
     const ObjectReader reader(value, path);
     return {
         .mode = reader.required<std::string>("mode"),
-        .elicitationId = reader.required<std::string>("elicitationId"),
+        .elicitationID = reader.required<std::string>("elicitationId"),
         .url = reader.required<std::string>("url"),
         .message = reader.required<std::string>("message"),
     };

@@ -30,7 +30,7 @@ struct ErrorCode {
 // One URL-based elicitation that the peer must complete before a request can succeed.
 struct URLElicitationInfo {
     std::string mode;
-    std::string elicitationId;
+    std::string elicitationID;
     std::string url;
     std::string message;
 

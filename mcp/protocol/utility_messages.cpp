@@ -3,13 +3,13 @@
 namespace mcp {
 
 Value Codec<CancelledNotification::Parameters>::encode(const CancelledNotification::Parameters& parameters) {
-    return ObjectBuilder().addIfPresent("requestId", parameters.requestId).addIfPresent("reason", parameters.reason).build();
+    return ObjectBuilder().addIfPresent("requestId", parameters.requestID).addIfPresent("reason", parameters.reason).build();
 }
 
 CancelledNotification::Parameters Codec<CancelledNotification::Parameters>::decode(const Value& value,
                                                                                    const CodingPath& path) {
     const ObjectReader reader(value, path);
-    return {.requestId = reader.optional<ID>("requestId"), .reason = reader.optional<std::string>("reason")};
+    return {.requestID = reader.optional<ID>("requestId"), .reason = reader.optional<std::string>("reason")};
 }
 
 Value Codec<ProgressNotification::Parameters>::encode(const ProgressNotification::Parameters& parameters) {

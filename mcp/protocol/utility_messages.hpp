@@ -26,7 +26,7 @@ struct CancelledNotification {
     static constexpr std::string_view name = "notifications/cancelled";
 
     struct Parameters {
-        std::optional<ID> requestId;
+        std::optional<ID> requestID;
         std::optional<std::string> reason;
 
         friend bool operator==(const Parameters&, const Parameters&) = default;

@@ -153,7 +153,7 @@ asio::awaitable<void> Server::sendBytes(std::string bytes, std::optional<ID> ans
 }
 
 asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {
-    auto message = makeMessage<CancelledNotification>({.requestId = std::move(id), .reason = std::move(reason)});
+    auto message = makeMessage<CancelledNotification>({.requestID = std::move(id), .reason = std::move(reason)});
     co_await notify(std::move(message));
 }
 

@@ -231,7 +231,7 @@ public:
 
     // "elicitation/create" in URL mode: sends the user to `url`.
     boost::asio::awaitable<CreateElicitation::Result> requestElicitation(std::string message, std::string url,
-                                                                         std::string elicitationId,
+                                                                         std::string elicitationID,
                                                                          std::optional<Metadata> meta = std::nullopt,
                                                                          std::optional<ID> relatedRequestID = std::nullopt);
 

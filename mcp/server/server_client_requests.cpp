@@ -61,14 +61,14 @@ asio::awaitable<CreateElicitation::Result> Server::requestElicitation(std::strin
 }
 
 asio::awaitable<CreateElicitation::Result> Server::requestElicitation(std::string message, std::string url,
-                                                                      std::string elicitationId,
+                                                                      std::string elicitationID,
                                                                       std::optional<Metadata> meta,
                                                                       std::optional<ID> relatedRequestID) {
     CreateElicitation::Parameters params = CreateElicitation::Parameters::URLParameters{
         .message = std::move(message),
         .mode = Elicitation::Mode::url,
         .url = std::move(url),
-        .elicitationId = std::move(elicitationId),
+        .elicitationID = std::move(elicitationID),
         ._meta = std::move(meta),
     };
     co_return co_await requestFromClient<CreateElicitation>(ClientFeature::elicitation, std::move(params),

@@ -70,27 +70,27 @@ void Server::setInitialState(ClientInfo clientInfo, ClientCapabilities clientCap
 }
 
 void Server::cancelIncomingRequest(const Message<CancelledNotification>& message) {
-    const auto& [requestId, reason] = message.params;
+    const auto& [requestID, reason] = message.params;
     const auto& log = logger();
     const std::string reasonText = reason.value_or("none");
     log.debug("Received cancellation notification", [&] {
-        return logging::Logger::Metadata{{"requestId", requestId ? requestId->description() : "none"},
+        return logging::Logger::Metadata{{"requestId", requestID ? requestID->description() : "none"},
                                          {"reason", reasonText}};
     });
-    if (!requestId) {
+    if (!requestID) {
         log.warning("Received cancellation notification with no requestId (violates spec MUST)",
                     [&] { return logging::Logger::Metadata{{"reason", reasonText}}; });
         return;
     }
-    const auto task = removePendingRequestTask(*requestId);
+    const auto task = removePendingRequestTask(*requestID);
     if (!task) {
         log.trace("Cancellation notification for unknown or completed request",
-                  [&] { return logging::Logger::Metadata{{"requestId", requestId->description()}}; });
+                  [&] { return logging::Logger::Metadata{{"requestId", requestID->description()}}; });
         return;
     }
     task->cancelled = true;
     task->signal.emit(asio::cancellation_type::terminal);
-    log.debug("Cancelled request", [&] { return logging::Logger::Metadata{{"requestId", requestId->description()}}; });
+    log.debug("Cancelled request", [&] { return logging::Logger::Metadata{{"requestId", requestID->description()}}; });
 }
 
 void Server::checkClientCapability(ClientFeature feature) const {

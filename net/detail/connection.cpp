@@ -5,7 +5,7 @@ namespace net::detail {
 Connection::Connection(std::string poolKey, PlainStream stream)
     : poolKey_(std::move(poolKey)), stream_(std::make_unique<PlainStream>(std::move(stream))) {}
 
-Connection::Connection(std::string poolKey, std::unique_ptr<TlsStream> stream)
+Connection::Connection(std::string poolKey, std::unique_ptr<TLSStream> stream)
     : poolKey_(std::move(poolKey)), stream_(std::move(stream)) {}
 
 Connection::PlainStream& Connection::tcp() noexcept {
@@ -13,8 +13,8 @@ Connection::PlainStream& Connection::tcp() noexcept {
     return tls()->next_layer();
 }
 
-Connection::TlsStream* Connection::tls() noexcept {
-    auto* stream = std::get_if<std::unique_ptr<TlsStream>>(&stream_);
+Connection::TLSStream* Connection::tls() noexcept {
+    auto* stream = std::get_if<std::unique_ptr<TLSStream>>(&stream_);
     return stream ? stream->get() : nullptr;
 }
 

@@ -18,10 +18,10 @@ namespace net::detail {
 class Connection {
 public:
     using PlainStream = boost::beast::tcp_stream;
-    using TlsStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
+    using TLSStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
 
     Connection(std::string poolKey, PlainStream stream);
-    Connection(std::string poolKey, std::unique_ptr<TlsStream> stream);
+    Connection(std::string poolKey, std::unique_ptr<TLSStream> stream);
 
     // "scheme://host:port": connections are reused only for the same key.
     const std::string& poolKey() const noexcept { return poolKey_; }
@@ -29,7 +29,7 @@ public:
     // The TCP layer, for timeouts and closing.
     PlainStream& tcp() noexcept;
     // Null for a plain connection.
-    TlsStream* tls() noexcept;
+    TLSStream* tls() noexcept;
     PlainStream* plain() noexcept;
 
     boost::beast::flat_buffer& buffer() noexcept { return buffer_; }
@@ -48,7 +48,7 @@ public:
 
 private:
     std::string poolKey_;
-    std::variant<std::unique_ptr<PlainStream>, std::unique_ptr<TlsStream>> stream_;
+    std::variant<std::unique_ptr<PlainStream>, std::unique_ptr<TLSStream>> stream_;
     boost::beast::flat_buffer buffer_;
 };
 

@@ -14,15 +14,15 @@ class FakeActivation final : public Activation {
 public:
     explicit FakeActivation(FakeWindowSystem& windows) : windows_(windows) {}
 
-    void activateWindow(WindowId id) override {
+    void activateWindow(WindowID id) override {
         if (windows_.isShown(id)) activated_.push_back(id);
     }
 
-    const std::vector<WindowId>& activated() const { return activated_; }
+    const std::vector<WindowID>& activated() const { return activated_; }
 
 private:
     FakeWindowSystem& windows_;
-    std::vector<WindowId> activated_;
+    std::vector<WindowID> activated_;
 };
 
 }  // namespace platform

@@ -17,7 +17,7 @@ std::error_code CaptureFailures::next() {
     return failAt && *failAt == index ? error : std::error_code{};
 }
 
-FakeCaptureStream::FakeCaptureStream(WindowId window, StreamConfiguration configuration,
+FakeCaptureStream::FakeCaptureStream(WindowID window, StreamConfiguration configuration,
                                      std::weak_ptr<CaptureDelegate> delegate, FrameSink sink,
                                      bool startsAtOnce, std::shared_ptr<CaptureFailures> failures)
     : window_(window),
@@ -73,7 +73,7 @@ void FakeCaptureStream::endByItself(std::error_code error) const {
     if (const auto delegate = delegate_.lock()) delegate->streamStopped(error);
 }
 
-std::shared_ptr<CaptureStream> FakeCapture::makeStream(WindowId window,
+std::shared_ptr<CaptureStream> FakeCapture::makeStream(WindowID window,
                                                        const StreamConfiguration& configuration,
                                                        std::weak_ptr<CaptureDelegate> delegate,
                                                        FrameSink sink) {

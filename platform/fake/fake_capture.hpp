@@ -32,7 +32,7 @@ struct CaptureFailures {
 // and its ends. Everything runs on the test's thread.
 class FakeCaptureStream final : public CaptureStream {
 public:
-    FakeCaptureStream(WindowId window, StreamConfiguration configuration,
+    FakeCaptureStream(WindowID window, StreamConfiguration configuration,
                       std::weak_ptr<CaptureDelegate> delegate, FrameSink sink, bool startsAtOnce,
                       std::shared_ptr<CaptureFailures> failures = nullptr);
 
@@ -54,7 +54,7 @@ public:
     // endByItself: the stream ends without being asked; the delegate is told why.
     void endByItself(std::error_code error) const;
 
-    WindowId window() const { return window_; }
+    WindowID window() const { return window_; }
     const StreamConfiguration& configuration() const { return configuration_; }
     // updates: every configuration applied after the first, in order.
     const std::vector<StreamConfiguration>& updates() const { return updates_; }
@@ -66,7 +66,7 @@ public:
     std::error_code updateError;
 
 private:
-    WindowId window_;
+    WindowID window_;
     StreamConfiguration configuration_;
     std::weak_ptr<CaptureDelegate> delegate_;
     FrameSink sink_;
@@ -81,7 +81,7 @@ private:
 // FakeCapture: makes FakeCaptureStream objects and keeps them for the test.
 class FakeCapture final : public CaptureFactory {
 public:
-    std::shared_ptr<CaptureStream> makeStream(WindowId window, const StreamConfiguration& configuration,
+    std::shared_ptr<CaptureStream> makeStream(WindowID window, const StreamConfiguration& configuration,
                                               std::weak_ptr<CaptureDelegate> delegate,
                                               FrameSink sink) override;
 

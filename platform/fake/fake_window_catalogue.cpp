@@ -5,16 +5,16 @@
 
 namespace platform {
 
-std::vector<WindowCatalogue::Entry> FakeWindowCatalogue::list(const std::vector<int>& excludedPids,
-                                                              std::optional<WindowId> ownWindow) {
+std::vector<WindowCatalogue::Entry> FakeWindowCatalogue::list(const std::vector<int>& excludedPIDs,
+                                                              std::optional<WindowID> ownWindow) {
     ++lists;
-    lastExcludedPids = excludedPids;
+    lastExcludedPIDs = excludedPIDs;
     lastOwnWindow = ownWindow;
     if (listError) throw Error(*listError);
     return entries;
 }
 
-std::optional<FrameImage> FakeWindowCatalogue::picture(WindowId id) {
+std::optional<FrameImage> FakeWindowCatalogue::picture(WindowID id) {
     pictured.push_back(id);
     return solidImage(8, 6);
 }

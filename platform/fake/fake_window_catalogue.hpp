@@ -12,20 +12,20 @@ namespace platform {
 // it was asked. Pictures are a solid colour for every window. One thread.
 class FakeWindowCatalogue final : public WindowCatalogue {
 public:
-    std::vector<Entry> list(const std::vector<int>& excludedPids, std::optional<WindowId> ownWindow) override;
-    std::optional<FrameImage> picture(WindowId id) override;
+    std::vector<Entry> list(const std::vector<int>& excludedPIDs, std::optional<WindowID> ownWindow) override;
+    std::optional<FrameImage> picture(WindowID id) override;
 
     // entries: what list() offers, in order; the exclusions are not applied.
     std::vector<Entry> entries;
     // listError: when set, list() throws Error with this text.
     std::optional<std::string> listError;
 
-    // lists: how often list() was called; lastExcludedPids and lastOwnWindow: its last arguments.
+    // lists: how often list() was called; lastExcludedPIDs and lastOwnWindow: its last arguments.
     int lists = 0;
-    std::vector<int> lastExcludedPids;
-    std::optional<WindowId> lastOwnWindow;
+    std::vector<int> lastExcludedPIDs;
+    std::optional<WindowID> lastOwnWindow;
     // pictured: the windows whose picture was asked for, in order.
-    std::vector<WindowId> pictured;
+    std::vector<WindowID> pictured;
 };
 
 }  // namespace platform

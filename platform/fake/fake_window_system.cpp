@@ -2,7 +2,7 @@
 
 namespace platform {
 
-std::optional<WindowEntry> FakeWindowSystem::window(WindowId id) {
+std::optional<WindowEntry> FakeWindowSystem::window(WindowID id) {
     if (pending_ && reads_ == pending_->dueAt) {
         auto change = std::move(pending_->change);
         pending_.reset();
@@ -14,7 +14,7 @@ std::optional<WindowEntry> FakeWindowSystem::window(WindowId id) {
     return found->second;
 }
 
-std::optional<std::vector<WindowEntry>> FakeWindowSystem::windowsAbove(WindowId id) {
+std::optional<std::vector<WindowEntry>> FakeWindowSystem::windowsAbove(WindowID id) {
     if (!windows_.contains(id)) return std::nullopt;
     const auto found = above_.find(id);
     if (found == above_.end()) return std::vector<WindowEntry>{};
@@ -25,20 +25,20 @@ void FakeWindowSystem::changeAfter(int reads, std::function<void(FakeWindowSyste
     pending_ = PendingChange{reads_ + reads, std::move(change)};
 }
 
-void FakeWindowSystem::close(WindowId id) {
+void FakeWindowSystem::close(WindowID id) {
     windows_.erase(id);
     above_.erase(id);
 }
 
-void FakeWindowSystem::move(WindowId id, Rect bounds) {
+void FakeWindowSystem::move(WindowID id, Rect bounds) {
     if (const auto found = windows_.find(id); found != windows_.end()) found->second.bounds = bounds;
 }
 
-void FakeWindowSystem::setOnScreen(WindowId id, bool onScreen) {
+void FakeWindowSystem::setOnScreen(WindowID id, bool onScreen) {
     if (const auto found = windows_.find(id); found != windows_.end()) found->second.onScreen = onScreen;
 }
 
-void FakeWindowSystem::setAbove(WindowId id, std::optional<std::vector<WindowEntry>> above) {
+void FakeWindowSystem::setAbove(WindowID id, std::optional<std::vector<WindowEntry>> above) {
     above_[id] = std::move(above);
 }
 

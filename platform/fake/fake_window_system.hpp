@@ -13,22 +13,22 @@ namespace platform {
 // move, hide and close windows. Main thread only.
 class FakeWindowSystem final : public WindowSystem {
 public:
-    std::optional<WindowEntry> window(WindowId id) override;
-    std::optional<std::vector<WindowEntry>> windowsAbove(WindowId id) override;
+    std::optional<WindowEntry> window(WindowID id) override;
+    std::optional<std::vector<WindowEntry>> windowsAbove(WindowID id) override;
 
     // put: adds the entry, or replaces the one with its id.
     void put(const WindowEntry& entry) { windows_[entry.id] = entry; }
     // close: the window no longer exists.
-    void close(WindowId id);
+    void close(WindowID id);
     // move: new bounds for an existing window.
-    void move(WindowId id, Rect bounds);
+    void move(WindowID id, Rect bounds);
     // setOnScreen: minimizes the window (false) or shows it again (true).
-    void setOnScreen(WindowId id, bool onScreen);
+    void setOnScreen(WindowID id, bool onScreen);
     // setAbove: the windows in front of id, nearest first; none makes the list unreadable.
-    void setAbove(WindowId id, std::optional<std::vector<WindowEntry>> above);
+    void setAbove(WindowID id, std::optional<std::vector<WindowEntry>> above);
 
     // isShown: whether the window exists and is on screen; not counted as a read.
-    bool isShown(WindowId id) const {
+    bool isShown(WindowID id) const {
         const auto found = windows_.find(id);
         return found != windows_.end() && found->second.onScreen;
     }
@@ -48,8 +48,8 @@ private:
     };
 
     std::optional<PendingChange> pending_;
-    std::map<WindowId, WindowEntry> windows_;
-    std::map<WindowId, std::optional<std::vector<WindowEntry>>> above_;
+    std::map<WindowID, WindowEntry> windows_;
+    std::map<WindowID, std::optional<std::vector<WindowEntry>>> above_;
     int reads_ = 0;
 };
 

@@ -14,7 +14,7 @@ public:
                      int pid = 4242, std::string version = "1.0.0")
         : executablePath_(std::move(executablePath)), pid_(pid), version_(std::move(version)) {}
 
-    int ownPid() const override { return pid_; }
+    int ownPID() const override { return pid_; }
     std::string executablePath() const override { return executablePath_; }
     std::string appVersion() const override { return version_; }
 

@@ -12,7 +12,7 @@ namespace platform {
 
 namespace {
 
-bool isOwnWindow(WindowId id) {
+bool isOwnWindow(WindowID id) {
     for (const auto* window : QGuiApplication::topLevelWindows()) {
         // handle(): only windows that exist on the server; winId() would create the others.
         if (window->handle() != nullptr && window->winId() == id) return true;

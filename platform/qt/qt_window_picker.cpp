@@ -62,7 +62,7 @@ void QtWindowPicker::present() {
         try {
             // The dialog's own native window names this program's application class, which
             // the list leaves out together with the program's other windows.
-            entries = catalogue_.list(configuration_.excludedPids, static_cast<WindowId>(dialog->winId()));
+            entries = catalogue_.list(configuration_.excludedPIDs, static_cast<WindowID>(dialog->winId()));
         } catch (const Error& error) {
             tellFailed(error.what());
             return;

@@ -27,7 +27,7 @@ X11Activation::X11Activation(const std::string& displayName) : connection_(displ
     stateHidden_ = atoms[3];
 }
 
-bool X11Activation::markedHidden(WindowId id) const {
+bool X11Activation::markedHidden(WindowID id) const {
     auto* c = connection_.get();
     const auto states = detail::propertyValues(c, detail::requestProperty(c, id, state_, XCB_ATOM_ATOM));
     return states && std::find(states->begin(), states->end(), stateHidden_) != states->end();
@@ -40,7 +40,7 @@ bool X11Activation::windowManagerRuns() const {
         .has_value();
 }
 
-void X11Activation::activateWindow(WindowId id) {
+void X11Activation::activateWindow(WindowID id) {
     if (connection_.broken()) return;
     // Every request is checked, so that the error of a window that went meanwhile is dropped
     // here instead of piling up in a queue this connection never reads.
@@ -71,7 +71,7 @@ void X11Activation::activateWindow(WindowId id) {
     const auto raised =
         detail::checkRequest(c, xcb_configure_window_checked(c, id, XCB_CONFIG_WINDOW_STACK_MODE, &above));
     // A window gone since the check above can't take the focus either.
-    if (raised && detail::failureOf(*raised) == detail::XcbFailure::noSuchWindow) return;
+    if (raised && detail::failureOf(*raised) == detail::XCBFailure::noSuchWindow) return;
     detail::checkRequest(c, xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_POINTER_ROOT, id, XCB_CURRENT_TIME));
 }
 

@@ -17,11 +17,11 @@ public:
     // Connects to displayName (empty: DISPLAY). Throws Error when the server can't be reached.
     explicit X11Activation(const std::string& displayName = {});
 
-    void activateWindow(WindowId id) override;
+    void activateWindow(WindowID id) override;
 
 private:
     bool windowManagerRuns() const;
-    bool markedHidden(WindowId id) const;
+    bool markedHidden(WindowID id) const;
 
     X11Connection connection_;
     xcb_atom_t activeWindow_ = XCB_ATOM_NONE;

@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 // requests of the stream's callers to the thread; everything X is on the thread alone.
 class X11CaptureStream::Session {
 public:
-    Session(std::string displayName, WindowId window, StreamConfiguration configuration,
+    Session(std::string displayName, WindowID window, StreamConfiguration configuration,
             std::weak_ptr<CaptureDelegate> delegate, FrameSink sink)
         : displayName_(std::move(displayName)),
           window_(window),
@@ -173,7 +173,7 @@ private:
     }
 
     const std::string displayName_;
-    const WindowId window_;
+    const WindowID window_;
     const std::weak_ptr<CaptureDelegate> delegate_;
     const FrameSink sink_;
 
@@ -189,7 +189,7 @@ private:
     const int wake_;
 };
 
-X11CaptureStream::X11CaptureStream(std::string displayName, WindowId window,
+X11CaptureStream::X11CaptureStream(std::string displayName, WindowID window,
                                    StreamConfiguration configuration,
                                    std::weak_ptr<CaptureDelegate> delegate, FrameSink sink)
     : session_(std::make_shared<Session>(std::move(displayName), window, configuration,
@@ -223,7 +223,7 @@ X11CaptureFactory::X11CaptureFactory(std::string displayName)
     : displayName_(std::move(displayName)) {}
 
 std::shared_ptr<CaptureStream> X11CaptureFactory::makeStream(
-    WindowId window, const StreamConfiguration& configuration,
+    WindowID window, const StreamConfiguration& configuration,
     std::weak_ptr<CaptureDelegate> delegate, FrameSink sink) {
     return std::make_shared<X11CaptureStream>(displayName_, window, configuration,
                                               std::move(delegate), std::move(sink));

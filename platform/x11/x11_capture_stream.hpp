@@ -23,7 +23,7 @@ namespace platform {
 class X11CaptureStream final : public CaptureStream {
 public:
     // displayName empty: the DISPLAY of the environment. Nothing happens before start().
-    X11CaptureStream(std::string displayName, WindowId window, StreamConfiguration configuration,
+    X11CaptureStream(std::string displayName, WindowID window, StreamConfiguration configuration,
                      std::weak_ptr<CaptureDelegate> delegate, FrameSink sink);
     ~X11CaptureStream() override;
     X11CaptureStream(const X11CaptureStream&) = delete;
@@ -51,7 +51,7 @@ class X11CaptureFactory final : public CaptureFactory {
 public:
     // displayName empty: the DISPLAY of the environment.
     explicit X11CaptureFactory(std::string displayName = {});
-    std::shared_ptr<CaptureStream> makeStream(WindowId window,
+    std::shared_ptr<CaptureStream> makeStream(WindowID window,
                                               const StreamConfiguration& configuration,
                                               std::weak_ptr<CaptureDelegate> delegate,
                                               FrameSink sink) override;

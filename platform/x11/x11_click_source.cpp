@@ -18,7 +18,7 @@ constexpr int kMaxTreeDepth = 32;
 
 }  // namespace
 
-X11ClickSource::X11ClickSource(const std::string& displayName, std::function<bool(WindowId)> isOwnWindow)
+X11ClickSource::X11ClickSource(const std::string& displayName, std::function<bool(WindowID)> isOwnWindow)
     : connection_(displayName), isOwnWindow_(std::move(isOwnWindow)) {
     auto* c = connection_.get();
     const auto* extension = xcb_get_extension_data(c, &xcb_input_id);
@@ -46,7 +46,7 @@ int X11ClickSource::fileDescriptor() const {
 
 int X11ClickSource::readClicks() {
     int clicks = 0;
-    while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection_.get())}) {
+    while (XCBPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection_.get())}) {
         if ((event->response_type & 0x7F) != XCB_GE_GENERIC) continue;
         const auto* generic = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
         if (generic->extension != inputOpcode_ || generic->event_type != XCB_INPUT_RAW_BUTTON_PRESS) continue;
@@ -71,7 +71,7 @@ bool X11ClickSource::pointerOverOwnWindow() const {
 }
 
 ClickSourceFactory x11ClickSources(std::string displayName) {
-    return [displayName = std::move(displayName)](std::function<bool(WindowId)> isOwnWindow) {
+    return [displayName = std::move(displayName)](std::function<bool(WindowID)> isOwnWindow) {
         return std::make_unique<X11ClickSource>(displayName, std::move(isOwnWindow));
     };
 }

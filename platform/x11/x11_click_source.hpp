@@ -24,7 +24,7 @@ class X11ClickSource final : public ClickSource {
 public:
     // isOwnWindow: whether a window belongs to this program. Connects to displayName (empty:
     // DISPLAY). Throws Error when the server can't be reached or lacks XInput 2.
-    X11ClickSource(const std::string& displayName, std::function<bool(WindowId)> isOwnWindow);
+    X11ClickSource(const std::string& displayName, std::function<bool(WindowID)> isOwnWindow);
 
     // fileDescriptor: readable when events have arrived.
     int fileDescriptor() const override;
@@ -40,7 +40,7 @@ private:
     bool pointerOverOwnWindow() const;
 
     X11Connection connection_;
-    std::function<bool(WindowId)> isOwnWindow_;
+    std::function<bool(WindowID)> isOwnWindow_;
     std::uint8_t inputOpcode_ = 0;
 };
 

@@ -13,23 +13,23 @@
 
 namespace platform {
 
-// XcbFree: releases what xcb allocated with malloc (replies, errors, events).
-struct XcbFree {
+// XCBFree: releases what xcb allocated with malloc (replies, errors, events).
+struct XCBFree {
     void operator()(void* p) const { std::free(p); }
 };
 template <class T>
-using XcbPtr = std::unique_ptr<T, XcbFree>;
+using XCBPtr = std::unique_ptr<T, XCBFree>;
 
 // xcbReply: waits for the reply of a request; none when the server answered with an error,
 // which is then stored in *error when error isn't null (and dropped otherwise, instead of
 // landing in the event queue).
 template <class Reply, class Cookie>
-XcbPtr<Reply> xcbReply(xcb_connection_t* connection, Cookie cookie,
+XCBPtr<Reply> xcbReply(xcb_connection_t* connection, Cookie cookie,
                        Reply* (*fetch)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
-                       XcbPtr<xcb_generic_error_t>* error = nullptr) {
+                       XCBPtr<xcb_generic_error_t>* error = nullptr) {
     xcb_generic_error_t* raw = nullptr;
-    XcbPtr<Reply> reply(fetch(connection, cookie, &raw));
-    XcbPtr<xcb_generic_error_t> owned(raw);
+    XCBPtr<Reply> reply(fetch(connection, cookie, &raw));
+    XCBPtr<xcb_generic_error_t> owned(raw);
     if (error) *error = std::move(owned);
     return reply;
 }

@@ -59,8 +59,8 @@ X11WindowCatalogue::X11WindowCatalogue(const std::string& displayName, WindowSys
     atoms_ = Atoms{atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5]};
 }
 
-std::vector<X11WindowCatalogue::Entry> X11WindowCatalogue::list(const std::vector<int>& excludedPids,
-                                                                std::optional<WindowId> ownWindow) {
+std::vector<X11WindowCatalogue::Entry> X11WindowCatalogue::list(const std::vector<int>& excludedPIDs,
+                                                                std::optional<WindowID> ownWindow) {
     auto* c = connection_.get();
     const auto stacking = detail::propertyValues(
         c, detail::requestProperty(c, connection_.root(), atoms_.clientList, XCB_ATOM_WINDOW));
@@ -74,8 +74,8 @@ std::vector<X11WindowCatalogue::Entry> X11WindowCatalogue::list(const std::vecto
         const xcb_window_t window = *it;
         const auto entry = windows_.window(window);
         if (!entry || !entry->onScreen || !entry->bounds || !ordinary(window)) continue;
-        const int pid = entry->ownerPid.value_or(0);
-        if (pid != 0 && std::find(excludedPids.begin(), excludedPids.end(), pid) != excludedPids.end()) continue;
+        const int pid = entry->ownerPID.value_or(0);
+        if (pid != 0 && std::find(excludedPIDs.begin(), excludedPIDs.end(), pid) != excludedPIDs.end()) continue;
         auto appName = applicationClass(window);
         if (!ownClass.empty() && appName == ownClass) continue;
         entries.push_back(Entry{PickedWindow{window, pid, std::move(appName), processName(pid), title(window)},
@@ -84,7 +84,7 @@ std::vector<X11WindowCatalogue::Entry> X11WindowCatalogue::list(const std::vecto
     return entries;
 }
 
-std::optional<FrameImage> X11WindowCatalogue::picture(WindowId id) {
+std::optional<FrameImage> X11WindowCatalogue::picture(WindowID id) {
     auto* c = connection_.get();
     const auto geometry = xcbReply(c, xcb_get_geometry(c, id), xcb_get_geometry_reply);
     if (!geometry) return std::nullopt;

@@ -26,14 +26,14 @@ public:
     // Connects to displayName (empty: DISPLAY). Throws Error when the server can't be reached.
     X11WindowCatalogue(const std::string& displayName, WindowSystem& windows);
 
-    // list: the windows to offer, leaving out those of the excludedPids and those of the same
+    // list: the windows to offer, leaving out those of the excludedPIDs and those of the same
     // application class as ownWindow (the program's own, even where no owner is known).
     // Throws Error when the window manager keeps no client list or the connection broke.
-    std::vector<Entry> list(const std::vector<int>& excludedPids, std::optional<WindowId> ownWindow) override;
+    std::vector<Entry> list(const std::vector<int>& excludedPIDs, std::optional<WindowID> ownWindow) override;
 
     // picture: the window's content now, none when it can't be read. Covered parts show
     // their own content once the window has painted them.
-    std::optional<FrameImage> picture(WindowId id) override;
+    std::optional<FrameImage> picture(WindowID id) override;
 
 private:
     struct Atoms {

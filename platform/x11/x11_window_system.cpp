@@ -42,7 +42,7 @@ struct X11WindowSystem::FactRequests {
     xcb_get_property_cookie_t opacity;
     xcb_get_property_cookie_t pid;
     xcb_get_property_cookie_t desktop;
-    std::optional<xcb_res_query_client_ids_cookie_t> ownerPid;
+    std::optional<xcb_res_query_client_ids_cookie_t> ownerPID;
 };
 
 struct X11WindowSystem::Facts {
@@ -76,7 +76,7 @@ X11WindowSystem::X11WindowSystem(const std::string& displayName) : connection_(d
     // Owners by X-Resource need version 1.2; older servers leave only _NET_WM_PID.
     if (connection_.hasExtension(&xcb_res_id)) {
         const auto version = xcbReply(c, xcb_res_query_version(c, 1, 2), xcb_res_query_version_reply);
-        canQueryPids_ = version && (version->server_major > 1 ||
+        canQueryPIDs_ = version && (version->server_major > 1 ||
                                     (version->server_major == 1 && version->server_minor >= 2));
     }
 }
@@ -90,9 +90,9 @@ X11WindowSystem::FactRequests X11WindowSystem::requestFacts(xcb_window_t client)
         requestProperty(c, client, atoms_.pid, XCB_ATOM_CARDINAL),
         requestProperty(c, client, atoms_.desktop, XCB_ATOM_CARDINAL),
         std::nullopt};
-    if (canQueryPids_) {
+    if (canQueryPIDs_) {
         const xcb_res_client_id_spec_t spec{client, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        requests.ownerPid = xcb_res_query_client_ids(c, 1, &spec);
+        requests.ownerPID = xcb_res_query_client_ids(c, 1, &spec);
     }
     return requests;
 }
@@ -103,10 +103,10 @@ X11WindowSystem::Facts X11WindowSystem::collectFacts(const FactRequests& request
     facts.types = propertyValues(c, requests.type);
     facts.states = propertyValues(c, requests.state);
     facts.opacity = firstPropertyValue(c, requests.opacity);
-    const auto declaredPid = firstPropertyValue(c, requests.pid);
+    const auto declaredPID = firstPropertyValue(c, requests.pid);
     facts.desktop = firstPropertyValue(c, requests.desktop);
-    if (requests.ownerPid) {
-        const auto reply = xcbReply(c, *requests.ownerPid, xcb_res_query_client_ids_reply);
+    if (requests.ownerPID) {
+        const auto reply = xcbReply(c, *requests.ownerPID, xcb_res_query_client_ids_reply);
         if (reply) {
             for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
                  xcb_res_client_id_value_next(&it)) {
@@ -118,8 +118,8 @@ X11WindowSystem::Facts X11WindowSystem::collectFacts(const FactRequests& request
         }
     }
     // The server knows the pid only of local clients; a remote one may still declare its own.
-    if (!facts.pid && declaredPid && *declaredPid <= std::numeric_limits<int>::max()) {
-        facts.pid = static_cast<int>(*declaredPid);
+    if (!facts.pid && declaredPID && *declaredPID <= std::numeric_limits<int>::max()) {
+        facts.pid = static_cast<int>(*declaredPID);
     }
     return facts;
 }
@@ -178,7 +178,7 @@ xcb_window_t X11WindowSystem::clientOf(xcb_window_t topLevel) const {
     return topLevel;
 }
 
-std::optional<WindowEntry> X11WindowSystem::window(WindowId id) {
+std::optional<WindowEntry> X11WindowSystem::window(WindowID id) {
     auto* c = connection_.get();
     const auto geometryRequest = xcb_get_geometry(c, id);
     const auto attributesRequest = xcb_get_window_attributes(c, id);
@@ -203,12 +203,12 @@ std::optional<WindowEntry> X11WindowSystem::window(WindowId id) {
     entry.onScreen = attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
                      !contains(facts.states, atoms_.stateHidden) && onCurrentDesktop;
     entry.layer = layerOf(facts, attributes->override_redirect != 0);
-    entry.ownerPid = facts.pid;
+    entry.ownerPID = facts.pid;
     if (facts.opacity) entry.alpha = *facts.opacity / kOpaque;
     return entry;
 }
 
-std::optional<std::vector<WindowEntry>> X11WindowSystem::windowsAbove(WindowId id) {
+std::optional<std::vector<WindowEntry>> X11WindowSystem::windowsAbove(WindowID id) {
     auto* c = connection_.get();
     const auto topLevel = topLevelOf(id);
     if (!topLevel) return std::nullopt;
@@ -249,7 +249,7 @@ std::optional<std::vector<WindowEntry>> X11WindowSystem::windowsAbove(WindowId i
         entry.id = client;
         entry.onScreen = true;
         entry.layer = layer;
-        entry.ownerPid = facts.pid;
+        entry.ownerPID = facts.pid;
         if (facts.opacity) entry.alpha = *facts.opacity / kOpaque;
         if (geometry) {
             const double border = 2.0 * geometry->border_width;

@@ -27,8 +27,8 @@ public:
     // Connects to displayName (empty: DISPLAY). Throws Error when the server can't be reached.
     explicit X11WindowSystem(const std::string& displayName = {});
 
-    std::optional<WindowEntry> window(WindowId id) override;
-    std::optional<std::vector<WindowEntry>> windowsAbove(WindowId id) override;
+    std::optional<WindowEntry> window(WindowID id) override;
+    std::optional<std::vector<WindowEntry>> windowsAbove(WindowID id) override;
 
 private:
     struct Atoms {
@@ -61,7 +61,7 @@ private:
 
     X11Connection connection_;
     Atoms atoms_{};
-    bool canQueryPids_ = false;
+    bool canQueryPIDs_ = false;
 };
 
 }  // namespace platform

@@ -171,7 +171,7 @@ protected:
 
     // windowOrigin: the top-left corner of the test window's content on screen.
     std::pair<int, int> windowOrigin() {
-        const auto info = session().runChecked({"xwininfo", "-id", windowId_});
+        const auto info = session().runChecked({"xwininfo", "-id", windowID_});
         std::smatch x, y;
         const std::regex px(R"(Absolute upper-left X:\s+(-?\d+))"), py(R"(Absolute upper-left Y:\s+(-?\d+))");
         EXPECT_TRUE(std::regex_search(info, x, px) && std::regex_search(info, y, py)) << info;
@@ -228,7 +228,7 @@ protected:
         const auto id = window_->readLine(kEventWait);
         ASSERT_TRUE(id && id->rfind("0x", 0) == 0)
             << "the test window should say its id once painted; it said " << id.value_or("nothing");
-        windowId_ = *id;
+        windowID_ = *id;
         program_ = std::make_unique<ChildProcess>(std::vector<std::string>{kVantorMCP}, environment());
         ASSERT_TRUE(eventually(
             [&] {
@@ -269,7 +269,7 @@ protected:
     unsigned short port_ = 0;
     std::unique_ptr<ChildProcess> window_;
     std::unique_ptr<ChildProcess> program_;
-    std::string windowId_;
+    std::string windowID_;
 };
 
 TEST_F(MainRoadE2ETest, LookPointLookAgainFinish) {

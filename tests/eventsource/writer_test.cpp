@@ -69,7 +69,7 @@ TEST(Writer, WritesEventsThatParseBack) {
     }
 }
 
-TEST(Writer, RefusesIdsAndTypesThatWouldEndTheirField) {
+TEST(Writer, RefusesIDsAndTypesThatWouldEndTheirField) {
     for (const std::string& bad : {std::string("1\n\nevent: injected\ndata: x"), std::string("1\r2"),
                                   std::string("1\0" "2", 3)}) {
         SCOPED_TRACE(testing::PrintToString(bad));

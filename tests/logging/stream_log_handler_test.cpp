@@ -131,7 +131,7 @@ TEST(StreamLogHandler, LineMatchesByteForByte) {
     }
 }
 
-TEST(StreamLogHandler, TimestampCarriesTheUtcOffset) {
+TEST(StreamLogHandler, TimestampCarriesTheUTCOffset) {
     const struct {
         const char* zone;
         long offsetSeconds;

@@ -150,7 +150,7 @@ public:
                                                       std::vector<asio::ip::tcp::endpoint> endpoints,
                                                       std::chrono::milliseconds timeout) override {
         ++opened;
-        co_return co_await TcpConnector().connect(std::move(executor), std::move(endpoints), timeout);
+        co_return co_await TCPConnector().connect(std::move(executor), std::move(endpoints), timeout);
     }
 
     int opened = 0;

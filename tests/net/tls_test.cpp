@@ -14,7 +14,7 @@ using test_support::Reply;
 using test_support::ScriptedHTTPServer;
 using test_support::TestCertificates;
 
-class TlsTest : public testing::NetTestFixture {
+class TLSTest : public testing::NetTestFixture {
 protected:
     void SetUp() override {
         certificates_ = TestCertificates::make();
@@ -24,7 +24,7 @@ protected:
 
     std::shared_ptr<HTTPClient> clientTrustingTheTestAuthority() {
         HTTPClientOptions options;
-        options.tls.extraAuthoritiesPem = {certificates_.authorityPem};
+        options.tls.extraAuthoritiesPEM = {certificates_.authorityPEM};
         options.resolver = std::make_shared<testing::LoopbackResolver>(
             std::vector<std::string>{"127.0.0.1", "localhost", "wrong.example.test"});
         return HTTPClient::make(io_.get_executor(), options);
@@ -38,14 +38,14 @@ protected:
     std::unique_ptr<ScriptedHTTPServer> server_;
 };
 
-TEST_F(TlsTest, AnUnknownAuthorityIsRefusedByDefault) {
+TEST_F(TLSTest, AnUnknownAuthorityIsRefusedByDefault) {
     auto client = HTTPClient::make(io_.get_executor());
     const auto error = failure(client->fetch(request(url("127.0.0.1"))));
     EXPECT_EQ(error.category(), boost::asio::error::get_ssl_category()) << error.message();
     EXPECT_TRUE(server_->requests().empty());
 }
 
-TEST_F(TlsTest, TheConfiguredAuthorityIsTrustedForTheNamesItsCertificateHolds) {
+TEST_F(TLSTest, TheConfiguredAuthorityIsTrustedForTheNamesItsCertificateHolds) {
     auto client = clientTrustingTheTestAuthority();
     for (const char* host : {"127.0.0.1", "localhost"}) {
         SCOPED_TRACE(host);
@@ -55,7 +55,7 @@ TEST_F(TlsTest, TheConfiguredAuthorityIsTrustedForTheNamesItsCertificateHolds) {
     }
 }
 
-TEST_F(TlsTest, ACertificateForAnotherHostIsRefused) {
+TEST_F(TLSTest, ACertificateForAnotherHostIsRefused) {
     auto client = clientTrustingTheTestAuthority();
     const auto error = failure(client->fetch(request(url("wrong.example.test"))));
     EXPECT_EQ(error.category(), boost::asio::error::get_ssl_category()) << error.message();

@@ -176,7 +176,7 @@ TEST_F(IniSettingsTest, AStoreThatCantBeWrittenThrowsPlatformError) {
     EXPECT_THROW(blocked.getOrCreateString("token", [] { return std::string("x"); }), Error);
 }
 
-TEST(DefaultSettingsFile, FollowsXdgConfigHome) {
+TEST(DefaultSettingsFile, FollowsXDGConfigHome) {
     const char* savedConfig = std::getenv("XDG_CONFIG_HOME");
     const char* savedHome = std::getenv("HOME");
     const std::string config = savedConfig ? savedConfig : "", home = savedHome ? savedHome : "";

@@ -11,7 +11,7 @@ namespace {
 
 TEST(LinuxProcessInfo, DescribesThisProcess) {
     LinuxProcessInfo info;
-    EXPECT_EQ(info.ownPid(), ::getpid());
+    EXPECT_EQ(info.ownPID(), ::getpid());
     const std::filesystem::path path = info.executablePath();
     EXPECT_TRUE(path.is_absolute());
     EXPECT_EQ(path.filename(), "platform_core_test");

@@ -33,7 +33,7 @@ FrameImage noiseImage(int width, int height) {
     return FrameImage{width, height, width * 4, std::move(pixels)};
 }
 
-TEST(QtImageCodec, PngKeepsSizeAndColourWithoutAnAlphaChannelForOpaqueImages) {
+TEST(QtImageCodec, PNGKeepsSizeAndColourWithoutAnAlphaChannelForOpaqueImages) {
     QtImageCodec codec;
     const auto png = codec.png(solidImage(64, 40, 0xFF3366CC));
     ASSERT_TRUE(png);
@@ -71,7 +71,7 @@ TEST(QtImageCodec, ScalesToExactlyTheAskedSizeAveragingThePixels) {
     EXPECT_LT(grey, 155);
 }
 
-TEST(QtImageCodec, JpegIsMuchSmallerThanPngForABusyWindow) {
+TEST(QtImageCodec, JPEGIsMuchSmallerThanPNGForABusyWindow) {
     QtImageCodec codec;
     const auto image = noiseImage(400, 300);
     const auto png = codec.png(image);

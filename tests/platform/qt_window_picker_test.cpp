@@ -73,7 +73,7 @@ protected:
 };
 
 TEST_F(QtWindowPickerTest, OffersTheCataloguesWindowsNamedByAppOrProcess) {
-    picker->configure({.excludedPids = {7, 8}});
+    picker->configure({.excludedPIDs = {7, 8}});
     picker->setActive(true);
     picker->present();
 
@@ -81,9 +81,9 @@ TEST_F(QtWindowPickerTest, OffersTheCataloguesWindowsNamedByAppOrProcess) {
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->shownRows(),
               (std::vector<QString>{"Editor: notes.txt", "term: shell", "Viewer"}));
-    EXPECT_EQ(catalogue.lastExcludedPids, (std::vector<int>{7, 8}));
+    EXPECT_EQ(catalogue.lastExcludedPIDs, (std::vector<int>{7, 8}));
     ASSERT_TRUE(catalogue.lastOwnWindow.has_value()) << "the dialog's own window should be left out";
-    EXPECT_EQ(catalogue.pictured, (std::vector<WindowId>{11, 12, 13}));
+    EXPECT_EQ(catalogue.pictured, (std::vector<WindowID>{11, 12, 13}));
     EXPECT_TRUE(observer->outcomes.empty());
 
     picker->present();

@@ -8,11 +8,11 @@
 namespace platform {
 namespace {
 
-constexpr int kOwnPid = 4242;
+constexpr int kOwnPID = 4242;
 constexpr Rect kCover{100, 50, 200, 100};
 
 WindowEntry coveringEntry() {
-    return WindowEntry{.id = 7, .bounds = kCover, .onScreen = true, .layer = 0, .ownerPid = 99,
+    return WindowEntry{.id = 7, .bounds = kCover, .onScreen = true, .layer = 0, .ownerPID = 99,
                        .alpha = 1.0};
 }
 
@@ -27,8 +27,8 @@ TEST(WindowSystem, IsCoveredFollowsLayerOwnerAlphaAndBounds) {
         {"ordinary window over the point", [](WindowEntry&) {}, {150, 80}, true},
         {"layer 1", [](WindowEntry& e) { e.layer = 1; }, {150, 80}, false},
         {"no layer", [](WindowEntry& e) { e.layer.reset(); }, {150, 80}, false},
-        {"own window", [](WindowEntry& e) { e.ownerPid = kOwnPid; }, {150, 80}, false},
-        {"no owner", [](WindowEntry& e) { e.ownerPid.reset(); }, {150, 80}, true},
+        {"own window", [](WindowEntry& e) { e.ownerPID = kOwnPID; }, {150, 80}, false},
+        {"no owner", [](WindowEntry& e) { e.ownerPID.reset(); }, {150, 80}, true},
         {"alpha 0.1", [](WindowEntry& e) { e.alpha = 0.1; }, {150, 80}, false},
         {"alpha 0.11", [](WindowEntry& e) { e.alpha = 0.11; }, {150, 80}, true},
         {"alpha 0", [](WindowEntry& e) { e.alpha = 0.0; }, {150, 80}, false},
@@ -46,22 +46,22 @@ TEST(WindowSystem, IsCoveredFollowsLayerOwnerAlphaAndBounds) {
         SCOPED_TRACE(c.name);
         auto entry = coveringEntry();
         c.change(entry);
-        EXPECT_EQ(isCovered(entry, kOwnPid, c.point), c.covered);
+        EXPECT_EQ(isCovered(entry, kOwnPID, c.point), c.covered);
     }
 }
 
 // ScriptedWindows: a window list given as a table.
 class ScriptedWindows final : public WindowSystem {
 public:
-    std::map<WindowId, WindowEntry> windows;
-    std::map<WindowId, std::vector<WindowEntry>> above;
+    std::map<WindowID, WindowEntry> windows;
+    std::map<WindowID, std::vector<WindowEntry>> above;
 
-    std::optional<WindowEntry> window(WindowId id) override {
+    std::optional<WindowEntry> window(WindowID id) override {
         const auto it = windows.find(id);
         if (it == windows.end()) return std::nullopt;
         return it->second;
     }
-    std::optional<std::vector<WindowEntry>> windowsAbove(WindowId id) override {
+    std::optional<std::vector<WindowEntry>> windowsAbove(WindowID id) override {
         const auto it = above.find(id);
         if (it == above.end()) return std::nullopt;
         return it->second;
@@ -77,7 +77,7 @@ TEST(WindowSystem, WindowBoundsAskOnScreenOnlyWhenTold) {
 
     struct Case {
         std::string_view name;
-        WindowId id;
+        WindowID id;
         bool onScreenOnly;
         std::optional<Rect> want;
     };
@@ -99,16 +99,16 @@ TEST(WindowSystem, WindowBoundsAskOnScreenOnlyWhenTold) {
 TEST(WindowSystem, IsCoveredAtTakesAnyCoveringWindowAbove) {
     ScriptedWindows list;
     auto own = coveringEntry();
-    own.ownerPid = kOwnPid;
+    own.ownerPID = kOwnPID;
     auto floating = coveringEntry();
     floating.layer = 1;
     list.above[1] = {own, floating};
     list.above[2] = {own, coveringEntry()};
 
-    EXPECT_FALSE(isCoveredAt(list, 1, kOwnPid, {150, 80})) << "only own and floating windows";
-    EXPECT_TRUE(isCoveredAt(list, 2, kOwnPid, {150, 80})) << "an ordinary window behind an own one";
-    EXPECT_FALSE(isCoveredAt(list, 2, kOwnPid, {10, 10})) << "a point outside every window";
-    EXPECT_FALSE(isCoveredAt(list, 3, kOwnPid, {150, 80})) << "a list that can't be read";
+    EXPECT_FALSE(isCoveredAt(list, 1, kOwnPID, {150, 80})) << "only own and floating windows";
+    EXPECT_TRUE(isCoveredAt(list, 2, kOwnPID, {150, 80})) << "an ordinary window behind an own one";
+    EXPECT_FALSE(isCoveredAt(list, 2, kOwnPID, {10, 10})) << "a point outside every window";
+    EXPECT_FALSE(isCoveredAt(list, 3, kOwnPID, {150, 80})) << "a list that can't be read";
 }
 
 }  // namespace

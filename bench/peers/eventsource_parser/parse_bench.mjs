@@ -1,4 +1,4 @@
-// The npm parser on the input of our parser's JsonRpcEventsLF benchmark (bench/eventsource/
+// The npm parser on the input of our parser's JSONRPCEventsLF benchmark (bench/eventsource/
 // parser_bench.cpp): 20,000 JSON-RPC events of exactly 200 bytes, fed in 16 KiB chunks.
 // Prints one line per input form, "<form> <MB/s> <events per pass>", MB being 10^6 bytes, from
 // the fastest pass:
@@ -14,14 +14,14 @@ const kEventBytes = 200;
 const kEvents = 20_000;
 const kChunkBytes = 16 * 1024;
 
-function jsonRpcEvent(index) {
+function jsonRPCEvent(index) {
   let head = `id: ${index}\nevent: message\n`;
   head += 'data: {"jsonrpc":"2.0","method":"notifications/progress","params":{"progressToken":"';
   const tail = '"}}\n\n';
   return head + 'x'.repeat(kEventBytes - head.length - tail.length) + tail;
 }
 
-const stream = Array.from({ length: kEvents }, (_, i) => jsonRpcEvent(i)).join('');
+const stream = Array.from({ length: kEvents }, (_, i) => jsonRPCEvent(i)).join('');
 const textChunks = [];
 for (let at = 0; at < stream.length; at += kChunkBytes) textChunks.push(stream.slice(at, at + kChunkBytes));
 const bytes = new TextEncoder().encode(stream);

@@ -3,8 +3,8 @@
 // The authorization-code grant's front half: the authorization request URL and reading the
 // authorization code out of the authorization server's redirect.
 
-#include "mcp/oauth/client/oauth_configuration.hpp"
-#include "mcp/oauth/client/oauth_scope_selector.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_scope_selector.hpp"
 
 #include "net/http_client.hpp"
 

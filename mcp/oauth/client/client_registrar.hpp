@@ -3,9 +3,9 @@
 // Dynamic client registration (RFC 7591): whether a public client must register at the
 // authorization server before it asks for a token, the registration request, and the reply.
 
-#include "mcp/oauth/client/oauth_configuration.hpp"
-#include "mcp/oauth/oauth_authorization_server_metadata.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 #include "mcp/oauth/client/oauth_url_validator.hpp"
+#include "mcp/oauth/oauth_authorization_server_metadata.hpp"
 #include "mcp/oauth/oauth_client_registration_response.hpp"
 
 #include "net/http_client.hpp"

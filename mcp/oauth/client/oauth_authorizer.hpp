@@ -19,14 +19,14 @@
 #include "mcp/http/client/http_client_authorizer.hpp"
 #include "mcp/oauth/client/authorization_code_flow.hpp"
 #include "mcp/oauth/client/client_registrar.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_scope_selector.hpp"
+#include "mcp/oauth/client/configuration/token_storage.hpp"
+#include "mcp/oauth/client/configuration/www_authenticate_parser.hpp"
 #include "mcp/oauth/client/detail/async_lock.hpp"
 #include "mcp/oauth/client/discovery_client.hpp"
-#include "mcp/oauth/client/oauth_configuration.hpp"
-#include "mcp/oauth/client/oauth_scope_selector.hpp"
 #include "mcp/oauth/client/oauth_url_validator.hpp"
 #include "mcp/oauth/client/token_endpoint_client.hpp"
-#include "mcp/oauth/client/token_storage.hpp"
-#include "mcp/oauth/client/www_authenticate_parser.hpp"
 
 #include <chrono>
 #include <map>

@@ -4,7 +4,7 @@
 // carries, and the judgement of the endpoint's reply.
 
 #include "mcp/http/http_request.hpp"
-#include "mcp/oauth/client/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 #include "mcp/oauth/oauth_token_response.hpp"
 
 #include "net/http_client.hpp"

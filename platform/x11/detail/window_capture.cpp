@@ -15,7 +15,7 @@
 namespace platform::detail {
 
 struct WindowCapture::Cursor {
-    XcbPtr<xcb_xfixes_get_cursor_image_reply_t> reply;
+    XCBPtr<xcb_xfixes_get_cursor_image_reply_t> reply;
     CursorImage image;  // in the window's coordinates
     std::uint64_t key;  // position and shape, to notice a change
 };
@@ -80,7 +80,7 @@ std::optional<CaptureError> WindowCapture::ended() const {
 void WindowCapture::readEvents() {
     auto* c = connection_.get();
     bool damaged = false;
-    while (XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+    while (XCBPtr<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
         const auto type = event->response_type & 0x7F;
         if (type == XCB_DESTROY_NOTIFY) {
             const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get());

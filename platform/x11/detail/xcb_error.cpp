@@ -4,20 +4,20 @@
 
 namespace platform::detail {
 
-XcbFailure failureOf(const xcb_generic_error_t& error) {
+XCBFailure failureOf(const xcb_generic_error_t& error) {
     switch (error.error_code) {
     case XCB_WINDOW:
-        return XcbFailure::noSuchWindow;
+        return XCBFailure::noSuchWindow;
     default:
-        return XcbFailure::refused;
+        return XCBFailure::refused;
     }
 }
 
 CaptureError captureErrorOf(const xcb_generic_error_t& error) {
     switch (failureOf(error)) {
-    case XcbFailure::noSuchWindow:
+    case XCBFailure::noSuchWindow:
         return CaptureError::windowNotFound;
-    case XcbFailure::refused:
+    case XCBFailure::refused:
         break;
     }
     return CaptureError::captureFailed;
@@ -27,8 +27,8 @@ Error errorOf(std::string_view what, const xcb_generic_error_t& error) {
     return Error(std::string(what) + " (X error " + std::to_string(error.error_code) + ").");
 }
 
-XcbPtr<xcb_generic_error_t> checkRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
-    return XcbPtr<xcb_generic_error_t>(xcb_request_check(connection, cookie));
+XCBPtr<xcb_generic_error_t> checkRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
+    return XCBPtr<xcb_generic_error_t>(xcb_request_check(connection, cookie));
 }
 
 }  // namespace platform::detail

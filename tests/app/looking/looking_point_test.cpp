@@ -20,7 +20,7 @@ using Spot = Looking::Spot;
 
 // A window that lies over the test window's top-left corner.
 const platform::WindowEntry kCoveringWindow{
-    .id = 0x3000001, .bounds = platform::Rect{50, 50, 300, 200}, .onScreen = true, .layer = 0, .ownerPid = 900};
+    .id = 0x3000001, .bounds = platform::Rect{50, 50, 300, 200}, .onScreen = true, .layer = 0, .ownerPID = 900};
 
 class LookingPointTest : public PointTest {
 protected:
@@ -95,7 +95,7 @@ TEST_F(LookingPointTest, RingsAreNumberedOnlyForSeveralSpotsAndTheWindowComesToT
     takePicture(platform::ShareGrant::once);
     auto one = pointAndSettle({{10, 20, "Export", std::nullopt}});
     ASSERT_FALSE(one->error) << one->errorText();
-    EXPECT_EQ(activation.activated(), std::vector<platform::WindowId>{kWindowId});
+    EXPECT_EQ(activation.activated(), std::vector<platform::WindowID>{kWindowID});
     ASSERT_EQ(pointer.shown().size(), 1u);
     EXPECT_EQ(pointer.shown()[0]->mark.number, std::nullopt);
     EXPECT_EQ(pointer.shown()[0]->mark.label, "Export");
@@ -115,7 +115,7 @@ TEST_F(LookingPointTest, RingsAreNumberedOnlyForSeveralSpotsAndTheWindowComesToT
 TEST_F(LookingPointTest, RingsFollowTheWindowOfTheirPictureAfterItMoves) {
     takePicture(platform::ShareGrant::once);
     ASSERT_FALSE(point({{10, 20}})->error);
-    windowList.move(kWindowId, {300, 200, 800, 500});
+    windowList.move(kWindowID, {300, 200, 800, 500});
     main.advance(200ms);
     ASSERT_EQ(pointer.shown().size(), 1u);
     EXPECT_EQ(pointer.shown()[0]->point, (platform::Point{310, 220}));
@@ -123,7 +123,7 @@ TEST_F(LookingPointTest, RingsFollowTheWindowOfTheirPictureAfterItMoves) {
 
 TEST_F(LookingPointTest, ACoveredFirstSpotGivesTheNoteNamingTheWindowAndTheRingsShowAnyway) {
     takePicture(platform::ShareGrant::once);
-    windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
+    windowList.setAbove(kWindowID, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{10, 20}, {500, 400}});
     EXPECT_FALSE(outcome->done) << "it looks again for a while";
     main.advance(1100ms);
@@ -142,8 +142,8 @@ TEST_F(LookingPointTest, TheCoveredNoteNamesAnUntitledWindowByItsApp) {
         WindowShare::Window window;
         std::string_view named;
     } kCases[] = {
-        {"titled", {kWindowId, 777, "Editor", "notes.txt"}, "\"notes.txt\""},
-        {"untitled", {kWindowId, 777, "Editor", ""}, "\"Editor\""},
+        {"titled", {kWindowID, 777, "Editor", "notes.txt"}, "\"notes.txt\""},
+        {"untitled", {kWindowID, 777, "Editor", ""}, "\"Editor\""},
     };
     for (const auto& c : kCases) {
         EXPECT_NE(coveredNote(c.window).find(std::string("click the window ") + std::string(c.named) + " to bring"),
@@ -154,7 +154,7 @@ TEST_F(LookingPointTest, TheCoveredNoteNamesAnUntitledWindowByItsApp) {
 
 TEST_F(LookingPointTest, OnlyTheFirstSpotIsCheckedForCover) {
     takePicture(platform::ShareGrant::once);
-    windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
+    windowList.setAbove(kWindowID, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{600, 400}, {10, 20}});
     ASSERT_TRUE(outcome->done) << "clear at the first check";
     ASSERT_TRUE(outcome->value) << outcome->errorText();
@@ -163,10 +163,10 @@ TEST_F(LookingPointTest, OnlyTheFirstSpotIsCheckedForCover) {
 
 TEST_F(LookingPointTest, AWindowUncoveredDuringTheChecksGivesNoNote) {
     takePicture(platform::ShareGrant::once);
-    windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
+    windowList.setAbove(kWindowID, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{10, 20}});
     main.advance(300ms);
-    windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{});
+    windowList.setAbove(kWindowID, std::vector<platform::WindowEntry>{});
     main.advance(100ms);
     ASSERT_TRUE(outcome->done);
     ASSERT_TRUE(outcome->value) << outcome->errorText();
@@ -175,7 +175,7 @@ TEST_F(LookingPointTest, AWindowUncoveredDuringTheChecksGivesNoNote) {
 
 TEST_F(LookingPointTest, AMinimizedWindowGivesUpAfterTwelveChecksAndLeavesNoRing) {
     takePicture(platform::ShareGrant::once);
-    windowList.setOnScreen(kWindowId, false);
+    windowList.setOnScreen(kWindowID, false);
     const auto start = main.now();
     auto outcome = point({{10, 20}});
     for (int step = 0; !outcome->done && step < 30; ++step) main.advance(100ms);
@@ -189,10 +189,10 @@ TEST_F(LookingPointTest, AMinimizedWindowGivesUpAfterTwelveChecksAndLeavesNoRing
 TEST_F(LookingPointTest, AWindowThatLeavesTheScreenAfterTheLastCheckLeavesNoRing) {
     takePicture(platform::ShareGrant::once);
     // Covered at every check, then gone when the rings are placed.
-    windowList.setAbove(kWindowId, std::vector<platform::WindowEntry>{kCoveringWindow});
+    windowList.setAbove(kWindowID, std::vector<platform::WindowEntry>{kCoveringWindow});
     auto outcome = point({{10, 20}});
     main.advance(1000ms);
-    windowList.setOnScreen(kWindowId, false);
+    windowList.setOnScreen(kWindowID, false);
     main.advance(100ms);
     ASSERT_TRUE(outcome->done);
     EXPECT_EQ(outcome->errorText(), kPointOffScreenText);
@@ -205,7 +205,7 @@ TEST_F(LookingPointTest, AWindowThatLeavesTheScreenAfterTheLastCheckLeavesNoRing
 TEST_F(LookingPointTest, AWindowGoneBetweenTheCheckAndTheRingsFailsTheCall) {
     takePicture(platform::ShareGrant::once);
     // The first check finds the window clear; the rings' own look finds it minimized.
-    windowList.changeAfter(1, [](platform::FakeWindowSystem& windows) { windows.setOnScreen(kWindowId, false); });
+    windowList.changeAfter(1, [](platform::FakeWindowSystem& windows) { windows.setOnScreen(kWindowID, false); });
     auto outcome = point({{10, 20}});
     ASSERT_TRUE(outcome->done) << "clear at the first check";
     EXPECT_EQ(outcome->errorText(), kPointOffScreenText);
@@ -214,10 +214,10 @@ TEST_F(LookingPointTest, AWindowGoneBetweenTheCheckAndTheRingsFailsTheCall) {
 
 TEST_F(LookingPointTest, AWindowBackBetweenTheLastCheckAndTheRingsFailsTheCallAndClearsThem) {
     takePicture(platform::ShareGrant::once);
-    windowList.setOnScreen(kWindowId, false);
+    windowList.setOnScreen(kWindowID, false);
     // Minimized at all twelve checks; back on screen when the rings are placed.
     windowList.changeAfter(kCoveredChecks, [](platform::FakeWindowSystem& windows) {
-        windows.setOnScreen(kWindowId, true);
+        windows.setOnScreen(kWindowID, true);
     });
     auto outcome = pointAndSettle({{10, 20}});
     ASSERT_TRUE(outcome->done);
@@ -269,7 +269,7 @@ TEST_F(LookingPointTest, AWaitEndedByTheWindowLeavingTheScreenGivesTheOffScreenT
     for (const bool oneDoneFirst : {false, true}) {
         SCOPED_TRACE(oneDoneFirst ? "one ring done first" : "no ring done");
         takePicture(platform::ShareGrant::once);
-        windowList.setOnScreen(kWindowId, true);
+        windowList.setOnScreen(kWindowID, true);
         status.reset();
         auto outcome = point({{10, 20}, {400, 300}}, true);
         ASSERT_FALSE(outcome->done) << "it waits for the user";
@@ -277,7 +277,7 @@ TEST_F(LookingPointTest, AWaitEndedByTheWindowLeavingTheScreenGivesTheOffScreenT
             clickRing(0);
             ASSERT_EQ(pointer.shown().size(), 1u);
         }
-        windowList.setOnScreen(kWindowId, false);
+        windowList.setOnScreen(kWindowID, false);
         main.advance(100ms);
         main.runUntilIdle();
         ASSERT_TRUE(outcome->done) << "the next pass ends the wait";

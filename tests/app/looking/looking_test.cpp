@@ -82,7 +82,7 @@ TEST_F(LookingTest, ShareOnceThenAPickGivesAPictureAndEndsTheCapture) {
     answer(LookAnswer::choose(platform::ShareGrant::once));
     EXPECT_TRUE(panels.shown().empty());
     EXPECT_TRUE(picker.shown());
-    EXPECT_EQ(picker.configuration().excludedPids, std::vector<int>{kOwnPid});
+    EXPECT_EQ(picker.configuration().excludedPIDs, std::vector<int>{kOwnPID});
     choose();
     EXPECT_FALSE(picker.active()) << "the picker goes as soon as the pick ends";
     ASSERT_NE(capture.last(), nullptr);
@@ -221,12 +221,12 @@ TEST_F(LookingTest, AStandingShareThatEndsOrFailsLeadsToARequest) {
     } kCases[] = {
         {"it expires during the still-picture wait",
          [this] { main.advance(WindowShare::kKeptGrant - 1s); }},
-        {"its window is gone", [this] { windowList.close(kWindowId); }},
+        {"its window is gone", [this] { windowList.close(kWindowID); }},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        windowList.put(platform::WindowEntry{.id = kWindowId, .bounds = kWindowBounds, .onScreen = true,
-                                             .layer = 0, .ownerPid = 777});
+        windowList.put(platform::WindowEntry{.id = kWindowID, .bounds = kWindowBounds, .onScreen = true,
+                                             .layer = 0, .ownerPID = 777});
         shareForFiveMinutes("Claude");
         const auto panelsBefore = panels.records().size();
         c.spoil();
@@ -251,7 +251,7 @@ TEST_F(LookingTest, AnErrorAfterShareForFiveMinutesLeavesNoCaptureRunning) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        windowList.move(kWindowId, c.window);
+        windowList.move(kWindowID, c.window);
         auto outcome = look();
         answer(LookAnswer::choose(platform::ShareGrant::fiveMinutes));
         picker.choose(content(c.window));

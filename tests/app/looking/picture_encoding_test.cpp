@@ -42,7 +42,7 @@ TEST(PictureSize, TheLongestSideIsAtMost1568AndExactly1568WhenScaledDown) {
     }
 }
 
-TEST(EncodePicture, ScalesLargeFramesThenEncodesAsPng) {
+TEST(EncodePicture, ScalesLargeFramesThenEncodesAsPNG) {
     platform::FakeImageCodec codec;
     const auto encoded = encodePicture(codec, platform::solidImage(3136, 1960));
     ASSERT_TRUE(encoded);
@@ -55,7 +55,7 @@ TEST(EncodePicture, ScalesLargeFramesThenEncodesAsPng) {
     EXPECT_EQ(small.calls(), (std::vector<std::string>{"png 640x400"}));
 }
 
-TEST(EncodePicture, SwitchesToJpegAboveAMillionBytesOfPng) {
+TEST(EncodePicture, SwitchesToJPEGAboveAMillionBytesOfPNG) {
     struct Case {
         std::string_view name;
         std::size_t pngBytes;

@@ -55,7 +55,7 @@ protected:
     platform::FakeRequestPanels panels;
     RequestPanel requests{panels, main};
     platform::FakeActivation activation{windowList};
-    Looking looking{share, requests, Looking::Guidance{main, windowList, activation, pointer, status, kOwnPid}};
+    Looking looking{share, requests, Looking::Guidance{main, windowList, activation, pointer, status, kOwnPID}};
 };
 
 }  // namespace app::test

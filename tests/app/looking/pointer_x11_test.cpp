@@ -122,7 +122,7 @@ TEST_F(PointerX11Test, AClickGoesThroughTheRingAndEndsIt) {
     EXPECT_EQ(windowsTitled("Vantor MCP Ring").size(), 1u);
 
     bool reached = false;
-    while (platform::XcbPtr<xcb_generic_event_t> event{xcb_poll_for_event(x->get())}) {
+    while (platform::XCBPtr<xcb_generic_event_t> event{xcb_poll_for_event(x->get())}) {
         if ((event->response_type & 0x7F) != XCB_BUTTON_PRESS) continue;
         const auto* press = reinterpret_cast<const xcb_button_press_event_t*>(event.get());
         reached = reached || (press->event == window.id() && press->detail == 1);

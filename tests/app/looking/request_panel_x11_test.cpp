@@ -62,7 +62,7 @@ protected:
         // Placed: the server has what this process asked for, and the window manager has
         // focused the panel, which it does once it has mapped it where it goes.
         settle();
-        EXPECT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); }))
+        EXPECT_TRUE(pumpUntil([&] { return activeWindow() == panelID(); }))
             << "the panel should take the focus; the focus is on " << activeWindow();
         return panelFrame().value_or(Rect{});
     }
@@ -72,7 +72,7 @@ protected:
         if (frames.size() != 1) return std::nullopt;
         return frames.front();
     }
-    std::string panelId() {
+    std::string panelID() {
         return session().run({"xdotool", "search", "--onlyvisible", "--name", "^Vantor MCP$"}).output;
     }
     std::string activeWindow() { return session().run({"xdotool", "getactivewindow"}).output; }
@@ -135,7 +135,7 @@ TEST_F(RequestPanelX11Test, AppearsCentredFocusedAndReturnSharesOnce) {
     EXPECT_NEAR(frame.x + frame.width / 2, work.x() + work.width() / 2.0, 1);
     // The window manager's title bar sits above the content, within the centred frame.
     EXPECT_NEAR(frame.y + frame.height / 2, work.y() + work.height() / 2.0, 30);
-    ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); })) << "the panel takes the focus";
+    ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelID(); })) << "the panel takes the focus";
     session().saveScreenshot(grab({frame.x - 20, frame.y - 40, frame.width + 40, frame.height + 60}),
                              "request-panel-client");
 
@@ -171,7 +171,7 @@ TEST_F(RequestPanelX11Test, ReturnPressesTheFocusedButtonAndTheDefaultOneOnlyWhe
         answered = false;
         answer.reset();
         present(c.content);
-        ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); }));
+        ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelID(); }));
         const QString defaultLabel = c.content.offersKeeping ? "Share Once" : "Choose Window\u2026";
         EXPECT_EQ(focusedButton(), defaultLabel) << "the default button has the focus at first";
         if (c.focus.isEmpty()) {
@@ -190,7 +190,7 @@ TEST_F(RequestPanelX11Test, ReturnPressesTheFocusedButtonAndTheDefaultOneOnlyWhe
 TEST_F(RequestPanelX11Test, TheTestLayoutChoosesAWindowOnReturn) {
     const auto frame = present(kTryIt);
     EXPECT_EQ(frame.width, 380);
-    ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); }));
+    ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelID(); }));
     session().saveScreenshot(grab({frame.x - 20, frame.y - 40, frame.width + 40, frame.height + 60}),
                              "request-panel-try-it");
     session().runChecked({"xdotool", "key", "Return"});
@@ -203,7 +203,7 @@ TEST_F(RequestPanelX11Test, EscapeDeclinesInEitherLayout) {
         SCOPED_TRACE(content.title);
         answered = false;
         present(content);
-        ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelId(); }));
+        ASSERT_TRUE(pumpUntil([&] { return activeWindow() == panelID(); }));
         session().runChecked({"xdotool", "key", "Escape"});
         ASSERT_TRUE(pumpUntil([&] { return answered; }));
         EXPECT_EQ(answer, LookAnswer::declined());
@@ -213,7 +213,7 @@ TEST_F(RequestPanelX11Test, EscapeDeclinesInEitherLayout) {
 
 TEST_F(RequestPanelX11Test, ClosingThePanelDeclinesWithoutTheTimeOutFlag) {
     present(kClientRequest);
-    const auto id = panelId();
+    const auto id = panelID();
     ASSERT_FALSE(id.empty());
     closeThroughWindowManager(id);
     ASSERT_TRUE(pumpUntil([&] { return answered; }));
@@ -227,7 +227,7 @@ TEST_F(RequestPanelX11Test, ClosingThePanelDeclinesWithoutTheTimeOutFlag) {
 // comes back at once, still asking.
 TEST_F(RequestPanelX11Test, ComesBackWhenMinimized) {
     present(kClientRequest);
-    const auto id = panelId();
+    const auto id = panelID();
     ASSERT_FALSE(id.empty());
     const auto type = session().run({"xprop", "-id", id, "_NET_WM_WINDOW_TYPE"}).output;
     EXPECT_NE(type.find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos)

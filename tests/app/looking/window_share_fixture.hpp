@@ -46,24 +46,24 @@ std::shared_ptr<Outcome<T>> run(platform::Task<T> task) {
 }
 
 // The window the tests share: 800 × 500 points at (100, 80) on the fake desktop's one screen.
-inline constexpr platform::WindowId kWindowId = 0x1200007;
+inline constexpr platform::WindowID kWindowID = 0x1200007;
 inline constexpr platform::Rect kWindowBounds{100, 80, 800, 500};
-inline constexpr int kOwnPid = 4242;
+inline constexpr int kOwnPID = 4242;
 
 // WindowShareTest: a window share over fakes in virtual time: the picker, the capture, the
 // window list, the screens and the codec are the test's to script.
 class WindowShareTest : public testing::Test {
 protected:
     WindowShareTest() {
-        windowList.put(platform::WindowEntry{.id = kWindowId, .bounds = kWindowBounds, .onScreen = true,
-                                             .layer = 0, .ownerPid = 777});
+        windowList.put(platform::WindowEntry{.id = kWindowID, .bounds = kWindowBounds, .onScreen = true,
+                                             .layer = 0, .ownerPID = 777});
         desktop.setScreens({platform::Screen{{0, 0, 1600, 1000}, {0, 0, 1600, 976}, 1}});
     }
 
     // content: what the picker gives for the test window.
     static platform::PickedContent content(platform::Rect rect = kWindowBounds, double scale = 1) {
         return platform::PickedContent{
-            .includedWindows = {platform::PickedWindow{kWindowId, 777, "Editor", "editor", "notes.txt"}},
+            .includedWindows = {platform::PickedWindow{kWindowID, 777, "Editor", "editor", "notes.txt"}},
             .contentRect = rect,
             .pointPixelScale = scale};
     }
@@ -109,7 +109,7 @@ protected:
         .codec = codec,
         .pointer = pointer,
         .status = status,
-        .ownPid = kOwnPid,
+        .ownPID = kOwnPID,
         .frameClock = [this] { return main.now(); },
     }};
 };

@@ -29,7 +29,7 @@ class WindowSharePictureTest : public WindowShareTest {
 protected:
     // shareOnScreen: shares the test window, now bounds in points, on a screen of scale.
     void shareOnScreen(platform::Rect bounds, double scale) {
-        windowList.move(kWindowId, bounds);
+        windowList.move(kWindowID, bounds);
         desktop.setScreens({platform::Screen{{0, 0, 4000, 3000}, {0, 0, 4000, 3000}, scale}});
         auto outcome = run(share.share(content(bounds, scale), platform::ShareGrant::fiveMinutes, "Claude"));
         main.runUntilIdle();
@@ -101,7 +101,7 @@ TEST_F(WindowSharePictureTest, AResizeOfMoreThanOnePointSetsTheCaptureUpAnew) {
         SCOPED_TRACE(c.name);
         shareOnScreen({100, 80, 700, 450}, 1);
         stream().emit(FrameStatus::started, solidImage(700, 450));
-        windowList.move(kWindowId, c.now);
+        windowList.move(kWindowID, c.now);
         desktop.setScreens({platform::Screen{{0, 0, 4000, 3000}, {0, 0, 4000, 3000}, c.scale}});
 
         auto picture = run(share.picture());
@@ -194,7 +194,7 @@ TEST_F(WindowSharePictureTest, APictureOfAGoneWindowEndsTheShare) {
     picker.setActive(true);
     shareOnScreen(kWindowBounds, 1);
     stream().emit(FrameStatus::complete, solidImage(800, 500));
-    windowList.close(kWindowId);
+    windowList.close(kWindowID);
     auto picture = run(share.picture());
     main.runUntilIdle();
     EXPECT_EQ(picture->errorText(), WindowShare::kNoWindowSharedText);
@@ -227,7 +227,7 @@ TEST_F(WindowSharePictureTest, AFailedPictureKeepsTheLastRecord) {
 TEST_F(WindowSharePictureTest, ACaptureThatCantBeSetUpAnewFailsThePictureButKeepsTheShare) {
     shareOnScreen(kWindowBounds, 1);
     stream().updateError = platform::CaptureError::captureFailed;
-    windowList.move(kWindowId, {100, 80, 900, 600});
+    windowList.move(kWindowID, {100, 80, 900, 600});
     auto picture = run(share.picture());
     main.runUntilIdle();
     ASSERT_TRUE(picture->done);
@@ -299,7 +299,7 @@ TEST_F(WindowSharePictureTest, EachFailingCaptureOperationFailsItsCallAndLeavesN
         SCOPED_TRACE("failing operation " + std::to_string(n));
         const auto streamsBefore = capture.streams().size();
         *capture.failures = {.failAt = n, .error = platform::CaptureError::captureFailed};
-        windowList.move(kWindowId, kWindowBounds);
+        windowList.move(kWindowID, kWindowBounds);
 
         std::string failedIn;
         std::exception_ptr error;
@@ -311,7 +311,7 @@ TEST_F(WindowSharePictureTest, EachFailingCaptureOperationFailsItsCallAndLeavesN
             error = shared->error;
         } else {
             stream().emit(FrameStatus::started, solidImage(800, 500));
-            windowList.move(kWindowId, {100, 80, 900, 600});
+            windowList.move(kWindowID, {100, 80, 900, 600});
             auto picture = run(share.picture());
             main.runUntilIdle();
             if (!picture->done) stream().emit(FrameStatus::complete, solidImage(900, 600));

@@ -23,7 +23,7 @@ using Outcome = WindowShare::Pick::Outcome;
 TEST_F(WindowShareTest, PickOffersSingleWindowsOfOtherProgramsAndDeactivatesThePickerAfter) {
     auto pick = run(share.pick());
     EXPECT_EQ(picker.configuration(),
-              (platform::PickerConfiguration{.singleWindow = true, .excludedPids = {kOwnPid}, .maximumStreams = 1}));
+              (platform::PickerConfiguration{.singleWindow = true, .excludedPIDs = {kOwnPID}, .maximumStreams = 1}));
     EXPECT_TRUE(picker.shown());
     EXPECT_EQ(picker.presents(), 1);
 
@@ -108,11 +108,11 @@ TEST_F(WindowShareTest, ShareStartsACaptureOfThePickedWindowAndRecordsItsGrant) 
     const auto before = main.now();
     startShare(platform::ShareGrant::once, "Claude");
     ASSERT_EQ(capture.streams().size(), 1u);
-    EXPECT_EQ(stream().window(), kWindowId);
+    EXPECT_EQ(stream().window(), kWindowID);
     EXPECT_TRUE(stream().started());
     EXPECT_EQ(stream().configuration(), platform::streamConfiguration(800, 500));
     EXPECT_EQ(share.sharing().get(),
-              (WindowShare::Sharing{{kWindowId, 777, "Editor", "notes.txt"}, before + 30s, platform::ShareGrant::once, "Claude"}));
+              (WindowShare::Sharing{{kWindowID, 777, "Editor", "notes.txt"}, before + 30s, platform::ShareGrant::once, "Claude"}));
     EXPECT_EQ(share.given(), 0);
 }
 
@@ -190,9 +190,9 @@ TEST_F(WindowShareTest, ShareRefusesWhatItCantCapture) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         if (c.windowListed) {
-            windowList.put({.id = kWindowId, .bounds = kWindowBounds, .onScreen = true});
+            windowList.put({.id = kWindowID, .bounds = kWindowBounds, .onScreen = true});
         } else {
-            windowList.close(kWindowId);
+            windowList.close(kWindowID);
         }
         auto outcome = run(share.share(c.picked, platform::ShareGrant::fiveMinutes, "Claude"));
         main.runUntilIdle();
@@ -204,7 +204,7 @@ TEST_F(WindowShareTest, ShareRefusesWhatItCantCapture) {
         EXPECT_TRUE(capture.streams().empty());
     }
     // A window the list gives no area.
-    windowList.put({.id = kWindowId, .bounds = platform::Rect{10, 10, 300, 0}, .onScreen = true});
+    windowList.put({.id = kWindowID, .bounds = platform::Rect{10, 10, 300, 0}, .onScreen = true});
     auto flat = run(share.share(content({}), platform::ShareGrant::fiveMinutes, ""));
     main.runUntilIdle();
     EXPECT_EQ(flat->errorText(), notOnScreen);

@@ -50,7 +50,7 @@ protected:
                                             .codec = codec,
                                             .pointer = *pointer,
                                             .status = *status,
-                                            .ownPid = getpid()});
+                                            .ownPID = getpid()});
     }
 
     void TearDown() override {

@@ -35,7 +35,7 @@ void GuidanceX11Test::TearDown() {
     QtXTest::TearDown();
 }
 
-std::function<std::optional<platform::Point>()> GuidanceX11Test::placeOn(platform::WindowId window,
+std::function<std::optional<platform::Point>()> GuidanceX11Test::placeOn(platform::WindowID window,
                                                                          platform::Point at) {
     return [this, window, at]() -> std::optional<platform::Point> {
         const auto bounds = platform::windowBounds(*windowList, window, /*onScreenOnly=*/true);

@@ -29,7 +29,7 @@ protected:
     void TearDown() override;
 
     // placeOn: a mark's place: a point of the window's content, while it is on screen.
-    std::function<std::optional<platform::Point>()> placeOn(platform::WindowId window, platform::Point at);
+    std::function<std::optional<platform::Point>()> placeOn(platform::WindowID window, platform::Point at);
 
     std::optional<platform::QtScheduler> main;
     std::optional<platform::QtScreens> screens;

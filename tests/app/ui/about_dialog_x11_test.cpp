@@ -15,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using AboutDialogX11Test = UiX11Test;
+using AboutDialogX11Test = UIX11Test;
 
 // Links drawn like the text around them read as text: they take the theme's link colour.
 TEST_F(AboutDialogX11Test, LinksTakeTheLinkColour) {

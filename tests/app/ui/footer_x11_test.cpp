@@ -46,10 +46,10 @@ constexpr std::string_view kStoredToken = "000102030405060708090a0b0c0d0e0f10111
 
 // The panel as the program makes it, with the footer and the token reset, hanging from a real
 // tray icon in the session's tray.
-class FooterX11Test : public UiX11Test {
+class FooterX11Test : public UIX11Test {
 protected:
     void SetUp() override {
-        UiX11Test::SetUp();
+        UIX11Test::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
         host.apply({.generation = 1, .state = ListenerReport::State::ready});
@@ -74,12 +74,12 @@ protected:
         panel.reset();
         icon.reset();
         model.reset();
-        UiX11Test::TearDown();
+        UIX11Test::TearDown();
     }
 
     void open() {
         panel->open();
-        ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
+        ASSERT_TRUE(pumpUntil([&] { return windowIDs(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
     }
 
     // shot: saves what the screen shows around rect, within the screen.
@@ -88,7 +88,7 @@ protected:
     }
 
     QRect panelFrame() {
-        const auto ids = windowIds(QStringLiteral("Vantor MCP Menu"));
+        const auto ids = windowIDs(QStringLiteral("Vantor MCP Menu"));
         return ids.size() == 1 ? frameOf(ids.front()).value_or(QRect()) : QRect();
     }
 
@@ -234,7 +234,7 @@ TEST_F(FooterX11Test, ReturnInTheResetQuestionPressesTheFocusedButton) {
     EXPECT_NE(settings.getString(setting::kToken), kStoredToken);
 }
 
-class RunningNoticeX11Test : public UiX11Test {
+class RunningNoticeX11Test : public UIX11Test {
 protected:
     RunningNotice notice;
 };
@@ -247,7 +247,7 @@ TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     EXPECT_EQ(place, MenuBarIcon::Place::visible) << "the session has a tray";
 
     notice.show(place);
-    ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP")).size() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return windowIDs(QStringLiteral("Vantor MCP")).size() == 1; }));
     auto* shown = notice.window();
     EXPECT_EQ(shown->sentence().text().toStdString(), RunningNoticeText::kVisible);
     EXPECT_NE(shown->sketch(), nullptr);
@@ -259,7 +259,7 @@ TEST_F(RunningNoticeX11Test, SaysWhereTheIconIsAndShowsOneNoticeAtATime) {
     // Without a tray the notice says so, and what to do; a second notice replaces the first.
     notice.show(MenuBarIcon::Place::noRoom);
     ASSERT_TRUE(pumpUntil([&] { return notice.window()->isVisible(); }));
-    EXPECT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP")).size() == 1; }));
+    EXPECT_TRUE(pumpUntil([&] { return windowIDs(QStringLiteral("Vantor MCP")).size() == 1; }));
     shown = notice.window();
     EXPECT_EQ(shown->sentence().text().toStdString(), RunningNoticeText::kNoRoom);
     ASSERT_NE(shown->tip(), nullptr);

@@ -35,17 +35,17 @@ using test_support::ChildProcess;
 
 constexpr const char* kToken = "00112233445566778899aabbccddeeff0011223344556677";
 
-class ProgramUiX11Test : public UiX11Test {
+class ProgramUIX11Test : public UIX11Test {
 protected:
     void SetUp() override {
-        UiX11Test::SetUp();
+        UIX11Test::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         port_ = app::testing::freePort();
     }
 
     void TearDown() override {
         home_.endPrograms();
-        UiX11Test::TearDown();
+        UIX11Test::TearDown();
     }
 
     // firstRunSettings: the port and the token, and nothing about the welcome window.
@@ -75,7 +75,7 @@ protected:
     // programWindows: the frames of the program's shown windows titled exactly title.
     std::vector<QRect> framesTitled(const QString& title) {
         std::vector<QRect> frames;
-        for (const auto id : windowIds(title)) {
+        for (const auto id : windowIDs(title)) {
             if (const auto frame = frameOf(id)) frames.push_back(*frame);
         }
         return frames;
@@ -112,11 +112,11 @@ protected:
 
     // requestPanel: the program's request panel, the large window titled "Vantor MCP".
     std::optional<QRect> requestPanel() {
-        const auto id = requestPanelId();
+        const auto id = requestPanelID();
         return id ? frameOf(*id) : std::nullopt;
     }
-    std::optional<std::uint32_t> requestPanelId() {
-        for (const auto id : windowIds(QStringLiteral("Vantor MCP"))) {
+    std::optional<std::uint32_t> requestPanelID() {
+        for (const auto id : windowIDs(QStringLiteral("Vantor MCP"))) {
             if (const auto frame = frameOf(id); frame && frame->width() > 200) return id;
         }
         return std::nullopt;
@@ -147,16 +147,16 @@ protected:
     std::uint16_t port_ = 0;
 };
 
-TEST_F(ProgramUiX11Test, FirstRunOpensTheWelcomeWindowAndALaterStartDoesnt) {
+TEST_F(ProgramUIX11Test, FirstRunOpensTheWelcomeWindowAndALaterStartDoesnt) {
     firstRunSettings();
     auto program = startProgram();
-    ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Welcome to Vantor MCP")).size() == 1; }, 10s))
+    ASSERT_TRUE(pumpUntil([&] { return windowIDs(QStringLiteral("Welcome to Vantor MCP")).size() == 1; }, 10s))
         << "no \"hasSeenWelcome\": the welcome window opens";
-    const auto id = windowIds(QStringLiteral("Welcome to Vantor MCP")).front();
+    const auto id = windowIDs(QStringLiteral("Welcome to Vantor MCP")).front();
     EXPECT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
 
     askToClose(id);
-    ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Welcome to Vantor MCP")).empty(); }));
+    ASSERT_TRUE(pumpUntil([&] { return windowIDs(QStringLiteral("Welcome to Vantor MCP")).empty(); }));
     EXPECT_TRUE(pumpUntil([&] { return home_.setting(std::string(setting::kHasSeenWelcome)) == "true"; }));
 
     home_.endPrograms();
@@ -169,7 +169,7 @@ TEST_F(ProgramUiX11Test, FirstRunOpensTheWelcomeWindowAndALaterStartDoesnt) {
         << "a later start opens no guide";
 }
 
-TEST_F(ProgramUiX11Test, TryItInThePanelOpensTheRequestPanel) {
+TEST_F(ProgramUIX11Test, TryItInThePanelOpensTheRequestPanel) {
     home_.configure(port_, kToken);
     const auto program = startProgram();
     std::optional<TrayIcon> icon;
@@ -177,7 +177,7 @@ TEST_F(ProgramUiX11Test, TryItInThePanelOpensTheRequestPanel) {
 
     clickOn([&] { return target(icon->window, icon->frame, icon->frame.center()); }, "the program's tray icon");
     std::vector<std::uint32_t> panels;
-    ASSERT_TRUE(pumpUntil([&] { return (panels = windowIds(QStringLiteral("Vantor MCP Menu"))).size() == 1; }))
+    ASSERT_TRUE(pumpUntil([&] { return (panels = windowIDs(QStringLiteral("Vantor MCP Menu"))).size() == 1; }))
         << "a click on the icon opens the panel";
     const auto panel = frameOf(panels.front()).value_or(QRect());
     EXPECT_EQ(panel.width(), MenuView::kWidth);
@@ -191,9 +191,9 @@ TEST_F(ProgramUiX11Test, TryItInThePanelOpensTheRequestPanel) {
     saveScreen(request->adjusted(-20, -40, 20, 20), "try-it-request-panel");
 
     // "Not Now": the test ends without a window; the panel shows no result line then.
-    const auto requestId = requestPanelId();
-    ASSERT_TRUE(requestId);
-    pressKey(*requestId, "Escape");
+    const auto requestID = requestPanelID();
+    ASSERT_TRUE(requestID);
+    pressKey(*requestID, "Escape");
     EXPECT_TRUE(pumpUntil([&] { return !requestPanel().has_value(); }));
 }
 

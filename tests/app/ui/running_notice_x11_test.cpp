@@ -14,7 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using RunningNoticeLookX11Test = UiX11Test;
+using RunningNoticeLookX11Test = UIX11Test;
 
 // The notice's one step is to close it: a wide, prominent default button, and no text cut.
 TEST_F(RunningNoticeLookX11Test, DoneIsAWideDefaultButtonAndNoTextIsCut) {

@@ -39,10 +39,10 @@ namespace {
 using namespace std::chrono_literals;
 
 // The panel as the program makes it, hanging from a real tray icon in the session's tray.
-class TrayPanelX11Test : public UiX11Test {
+class TrayPanelX11Test : public UIX11Test {
 protected:
     void SetUp() override {
-        UiX11Test::SetUp();
+        UIX11Test::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(pumpUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
             << "the session's tray should be up";
@@ -53,7 +53,7 @@ protected:
         panel.reset();
         icon.reset();
         model.reset();
-        UiX11Test::TearDown();
+        UIX11Test::TearDown();
     }
 
     // start: the model, the panel and the icon, with the settings as the test left them.
@@ -76,11 +76,11 @@ protected:
     void openByClickingTheIcon() {
         clickIcon(*icon);
         ASSERT_TRUE(pumpUntil([&] { return panel->isOpen(); })) << "a click on the icon opens the panel";
-        ASSERT_TRUE(pumpUntil([&] { return windowIds(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
+        ASSERT_TRUE(pumpUntil([&] { return windowIDs(QStringLiteral("Vantor MCP Menu")).size() == 1; }));
     }
 
     QRect panelFrame() {
-        const auto ids = windowIds(QStringLiteral("Vantor MCP Menu"));
+        const auto ids = windowIDs(QStringLiteral("Vantor MCP Menu"));
         if (ids.size() != 1) return {};
         return frameOf(ids.front()).value_or(QRect());
     }

@@ -33,7 +33,7 @@ const QWidget* trayIconWindow(const QSystemTrayIcon& icon) {
 
 }  // namespace
 
-void UiX11Test::waitUntilInTray(const QSystemTrayIcon& icon) {
+void UIX11Test::waitUntilInTray(const QSystemTrayIcon& icon) {
     std::string seen = "no window for the icon";
     const bool inTray = pumpUntil(
         [&] {
@@ -49,7 +49,7 @@ void UiX11Test::waitUntilInTray(const QSystemTrayIcon& icon) {
     ASSERT_TRUE(inTray) << "the tray should take the icon in: " << seen;
 }
 
-void UiX11Test::clickIcon(const QSystemTrayIcon& icon) {
+void UIX11Test::clickIcon(const QSystemTrayIcon& icon) {
     clickOn(
         [&] {
             const auto* window = trayIconWindow(icon);
@@ -59,7 +59,7 @@ void UiX11Test::clickIcon(const QSystemTrayIcon& icon) {
         "the tray icon");
 }
 
-void UiX11Test::pressKey(const QWidget& window, const std::string& key) {
+void UIX11Test::pressKey(const QWidget& window, const std::string& key) {
     const auto id = std::uint32_t(window.winId());
     pressKeyWhen(id, key, [&] {
         if (window.windowType() == Qt::Popup) return QApplication::activePopupWidget() == &window;
@@ -67,18 +67,18 @@ void UiX11Test::pressKey(const QWidget& window, const std::string& key) {
     });
 }
 
-void UiX11Test::pressKey(std::uint32_t window, const std::string& key) {
+void UIX11Test::pressKey(std::uint32_t window, const std::string& key) {
     pressKeyWhen(window, key, [&] { return test_support::focusedWindow(x->get()) == window; });
 }
 
-void UiX11Test::pressKey(const std::string& key) {
+void UIX11Test::pressKey(const std::string& key) {
     const QWidget* window = QApplication::activePopupWidget();
     if (!window) window = QApplication::activeWindow();
     ASSERT_NE(window, nullptr) << "no window of this program has the keyboard for " << key;
     pressKey(*window, key);
 }
 
-void UiX11Test::pressKeyWhen(std::uint32_t window, const std::string& key, const std::function<bool()>& reached) {
+void UIX11Test::pressKeyWhen(std::uint32_t window, const std::string& key, const std::function<bool()>& reached) {
     if (!pumpUntil(reached)) {
         const auto focus = test_support::focusedWindow(x->get());
         ADD_FAILURE() << "the key " << key << " wouldn't reach " << test_support::describeWindow(x->get(), window)
@@ -89,7 +89,7 @@ void UiX11Test::pressKeyWhen(std::uint32_t window, const std::string& key, const
     session().runChecked({"xdotool", "key", key});
 }
 
-std::string UiX11Test::pasted() {
+std::string UIX11Test::pasted() {
     // xclip asks this process for the text: the event loop must turn while it waits.
     auto paste = std::async(std::launch::async, [this] {
         return session().run({"xclip", "-o", "-selection", "clipboard"});
@@ -102,7 +102,7 @@ std::string UiX11Test::pasted() {
     return result.output;
 }
 
-std::vector<std::uint32_t> UiX11Test::windowIds(const QString& title) {
+std::vector<std::uint32_t> UIX11Test::windowIDs(const QString& title) {
     const auto found = session().run(
         {"xdotool", "search", "--onlyvisible", "--name", "^" + title.toStdString() + "$"});
     std::vector<std::uint32_t> ids;
@@ -111,19 +111,19 @@ std::vector<std::uint32_t> UiX11Test::windowIds(const QString& title) {
     return ids;
 }
 
-std::optional<QRect> UiX11Test::frameOf(std::uint32_t window) {
+std::optional<QRect> UIX11Test::frameOf(std::uint32_t window) {
     const auto shown = test_support::shownWindow(x->get(), window);
     if (!shown) return std::nullopt;
     return QRect(shown->x, shown->y, shown->width, shown->height);
 }
 
-std::optional<std::uint32_t> UiX11Test::activeWindow() {
+std::optional<std::uint32_t> UIX11Test::activeWindow() {
     const auto active = session().run({"xdotool", "getactivewindow"});
     if (active.exitCode != 0) return std::nullopt;
     return std::uint32_t(std::stoul(active.output));
 }
 
-void UiX11Test::askToClose(std::uint32_t window) {
+void UIX11Test::askToClose(std::uint32_t window) {
     constexpr std::string_view kNames[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW"};
     const auto atoms = x->atoms(kNames);
     xcb_client_message_event_t message{};
@@ -137,14 +137,14 @@ void UiX11Test::askToClose(std::uint32_t window) {
     xcb_flush(x->get());
 }
 
-void UiX11Test::saveScreen(QRect rect, const std::string& name) {
+void UIX11Test::saveScreen(QRect rect, const std::string& name) {
     // The server gives no pixels for a rectangle that reaches past the screen.
     rect &= QGuiApplication::primaryScreen()->geometry();
     session().saveScreenshot(grab({double(rect.x()), double(rect.y()), double(rect.width()), double(rect.height())}),
                              name);
 }
 
-bool UiX11Test::moveFocusTo(const QWidget& widget, const std::string& key) {
+bool UIX11Test::moveFocusTo(const QWidget& widget, const std::string& key) {
     // More presses than any window here has widgets to take the focus.
     for (int press = 0; press < 40; ++press) {
         const QWidget* before = QApplication::focusWidget();

@@ -16,10 +16,10 @@
 
 namespace app::ui::test {
 
-// UiX11Test: the tray panel and the welcome window as real Qt windows on the fixture's X
+// UIX11Test: the tray panel and the welcome window as real Qt windows on the fixture's X
 // session, with its tray; what these tests do beyond QtXTest: clicks at widgets, keys, the
 // clipboard as another program reads it, the focus, and the close button's request.
-class UiX11Test : public test_support::QtXTest {
+class UIX11Test : public test_support::QtXTest {
 protected:
     // waitUntilInTray: waits until the session's tray has taken the icon in and shows it where
     // the icon says it is; until then its place is the corner Qt made it at. A fatal failure,
@@ -39,8 +39,8 @@ protected:
     // pasted: what the clipboard holds, as another program reads it (xclip).
     std::string pasted();
 
-    // windowIds: the ids of the shown windows titled exactly title.
-    std::vector<std::uint32_t> windowIds(const QString& title);
+    // windowIDs: the ids of the shown windows titled exactly title.
+    std::vector<std::uint32_t> windowIDs(const QString& title);
     // frameOf: a window's place on the screen, as the X server has it.
     std::optional<QRect> frameOf(std::uint32_t window);
     // activeWindow: the window that has the focus, as the window manager says.

@@ -31,11 +31,11 @@ using namespace std::chrono_literals;
 
 const QString kTitle = QStringLiteral("Welcome to Vantor MCP");
 
-class WelcomeWindowX11Test : public UiX11Test {
+class WelcomeWindowX11Test : public UIX11Test {
 protected:
     void TearDown() override {
         welcome.reset();
-        UiX11Test::TearDown();
+        UIX11Test::TearDown();
     }
 
     // startProgram: a start of the program as far as the guide goes: a new window seam and the
@@ -56,15 +56,15 @@ protected:
     // waitUntilSettled: the guide on the screen, focused, where the window manager put it.
     std::uint32_t waitUntilSettled() {
         EXPECT_TRUE(pumpUntil([&] { return shown(); }));
-        const auto id = windowId();
+        const auto id = windowID();
         EXPECT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
         return id;
     }
 
-    std::uint32_t windowId() {
+    std::uint32_t windowID() {
         std::vector<std::uint32_t> ids;
         EXPECT_TRUE(pumpUntil([&] {
-            ids = windowIds(kTitle);
+            ids = windowIDs(kTitle);
             return ids.size() == 1;
         })) << "one welcome window on the screen";
         return ids.empty() ? 0 : ids.front();
@@ -83,7 +83,7 @@ protected:
 TEST_F(WelcomeWindowX11Test, FirstRunOpensItCentredInFrontAndLaterStartsDont) {
     startProgram();
     ASSERT_TRUE(pumpUntil([&] { return shown(); })) << "no \"hasSeenWelcome\": the guide opens";
-    const auto id = windowId();
+    const auto id = windowID();
     ASSERT_TRUE(pumpUntil([&] { return activeWindow() == id; })) << "in front and focused";
     const auto frame = frameOf(id);
     ASSERT_TRUE(frame);
@@ -112,7 +112,7 @@ TEST_F(WelcomeWindowX11Test, FirstRunOpensItCentredInFrontAndLaterStartsDont) {
     startProgram();
     settle();
     EXPECT_EQ(welcome->view(), nullptr) << "a later start opens no guide";
-    EXPECT_TRUE(windowIds(kTitle).empty());
+    EXPECT_TRUE(windowIDs(kTitle).empty());
 }
 
 TEST_F(WelcomeWindowX11Test, CopyPromptThenTheConnectionAsItHappens) {
@@ -130,7 +130,7 @@ TEST_F(WelcomeWindowX11Test, CopyPromptThenTheConnectionAsItHappens) {
     EXPECT_FALSE(view.copyButton().isVisible());
     EXPECT_TRUE(view.connectedMark().isVisible());
     settle();
-    if (const auto frame = frameOf(windowId())) saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window-connected");
+    if (const auto frame = frameOf(windowID())) saveScreen(frame->adjusted(-30, -40, 30, 10), "welcome-window-connected");
 }
 
 // Return presses the button that has the focus, as in any Linux dialog: "Done" at first, the one
@@ -200,7 +200,7 @@ TEST_F(WelcomeWindowX11Test, EscapeClosesItAndShowingAgainKeepsItsState) {
     welcome->show();
     ASSERT_TRUE(pumpUntil([&] { return shown(); }));
     EXPECT_EQ(welcome->view(), &view);
-    EXPECT_NE(windowId(), 0u);
+    EXPECT_NE(windowID(), 0u);
     EXPECT_EQ(view.copyButton().text(), "Copied");
 }
 

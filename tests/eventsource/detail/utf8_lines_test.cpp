@@ -40,13 +40,13 @@ TEST(UTF8Lines, WellFormedInputIsReturnedInPlace) {
     EXPECT_EQ(wellFormedUTF8(text, scratch).data(), text.data());
 }
 
-TEST(UTF8Lines, AsciiCheckLooksAtEveryByte) {
+TEST(UTF8Lines, ASCIICheckLooksAtEveryByte) {
     for (std::size_t position = 0; position < 20; ++position) {
         std::string text(20, 'a');
         text[position] = '\x80';
-        EXPECT_FALSE(isAscii(text)) << "high byte at " << position;
+        EXPECT_FALSE(isASCII(text)) << "high byte at " << position;
     }
-    EXPECT_TRUE(isAscii(std::string(20, 'a')));
+    EXPECT_TRUE(isASCII(std::string(20, 'a')));
 }
 
 }  // namespace

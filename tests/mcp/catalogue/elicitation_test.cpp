@@ -50,7 +50,7 @@ TEST(ElicitationMessages, AnExplicitFormModeIsKept) {
     const auto without = decodeJSON<Parameters>(R"({"message":"m","requestedSchema":)" + schema + "}");
     const auto with = decodeJSON<Parameters>(R"({"message":"m","mode":"form","requestedSchema":)" + schema + "}");
     EXPECT_NE(without, with);
-    const Parameters url = Parameters::URLParameters{.message = "m", .url = "u", .elicitationId = "e"};
+    const Parameters url = Parameters::URLParameters{.message = "m", .url = "u", .elicitationID = "e"};
     EXPECT_EQ(encodeJSON(url), R"({"message":"m","mode":"url","url":"u","elicitationId":"e"})");
 }
 

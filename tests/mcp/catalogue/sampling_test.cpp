@@ -69,7 +69,7 @@ TEST(SamplingMessage, ToolBlocksAreFlattenedBehindTheirType) {
 TEST(SamplingMessage, ToolContentStandsAloneWithoutType) {
     const Sampling::ToolUseContent use{.id = "t1", .name = "look", .input = {{"x", 1}}};
     EXPECT_EQ(encodeJSON(use), R"({"id":"t1","name":"look","input":{"x":1}})");
-    const Sampling::ToolResultContent result{.toolUseId = "t1", .content = {Sampling::ToolResultContent::ContentBlock::Text{"ok"}}};
+    const Sampling::ToolResultContent result{.toolUseID = "t1", .content = {Sampling::ToolResultContent::ContentBlock::Text{"ok"}}};
     EXPECT_EQ(encodeJSON(result), R"({"toolUseId":"t1","content":[{"type":"text","text":"ok"}]})");
     EXPECT_EQ(decodeJSON<Sampling::ToolResultContent>(encodeJSON(result)), result);
 }

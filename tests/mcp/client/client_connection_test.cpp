@@ -222,7 +222,7 @@ TEST_F(ClientConnection, RequestsThatCannotBeSentFailAtOnce) {
     EXPECT_EQ(client_->pendingRequestCount(), 1u);
 }
 
-TEST_F(ClientConnection, AnswersMatchIdsByKindAndValue) {
+TEST_F(ClientConnection, AnswersMatchIDsByKindAndValue) {
     connectScripted();
     script_->results.clear();
     const auto call = startCall(ID("7"));

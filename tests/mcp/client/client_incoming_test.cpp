@@ -99,7 +99,7 @@ TEST_F(ClientIncoming, InvalidUTF8IsLoggedWithoutItsText) {
     EXPECT_FALSE(metadata->contains("message"));
 }
 
-TEST_F(ClientIncoming, ServerRequestsAreAnsweredUnderTheirIds) {
+TEST_F(ClientIncoming, ServerRequestsAreAnsweredUnderTheirIDs) {
     client_ = makeClient();
     client_->withMethodHandler<Ping>([](Empty) -> asio::awaitable<Empty> { co_return Empty{}; });
     client_->withMethodHandler<CallTool>([](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {

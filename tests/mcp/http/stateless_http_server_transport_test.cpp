@@ -275,7 +275,7 @@ TEST_F(StatelessHTTPServerTransportTest, HandsTheServerTheValueItReadAndKeepsThe
     EXPECT_EQ(describe(*reply->value), R"(200 {"jsonrpc":"2.0","id":5,"result":{}})");
 }
 
-TEST_F(StatelessHTTPServerTransportTest, PairsConcurrentRequestsByTheirIds) {
+TEST_F(StatelessHTTPServerTransportTest, PairsConcurrentRequestsByTheirIDs) {
     const auto first = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":1,"method":"a"})")));
     const auto second = start(transport_->handleRequest(post(R"({"jsonrpc":"2.0","id":"two","method":"b"})")));
     nextMessage();

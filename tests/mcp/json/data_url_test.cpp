@@ -58,7 +58,7 @@ TEST(DataURL, RefusesTextsThatAreNotReadableDataURLs) {
     }
 }
 
-TEST(DataURL, EncodesAsBase64WithTheMimeTypeOrTextPlain) {
+TEST(DataURL, EncodesAsBase64WithTheMIMETypeOrTextPlain) {
     EXPECT_EQ(dataURLEncoded("Hello", std::string("image/png")), "data:image/png;base64,SGVsbG8=");
     EXPECT_EQ(dataURLEncoded("Hello"), "data:text/plain;base64,SGVsbG8=");
     EXPECT_EQ(dataURLEncoded(""), "data:text/plain;base64,");

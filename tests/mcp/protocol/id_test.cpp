@@ -51,7 +51,7 @@ TEST(ID, WritesItsCaseAndDescribesItself) {
     EXPECT_EQ(ID("x").description(), "x");
 }
 
-TEST(ID, RandomIdsAreUpperCaseVersion4UUIDs) {
+TEST(ID, RandomIDsAreUpperCaseVersion4UUIDs) {
     const std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
     std::unordered_set<ID> seen;
     for (int i = 0; i < 100; ++i) {

@@ -53,7 +53,7 @@ TEST(InitialState, EveryObjectStartsAsStated) {
          [] { return !Server::Capabilities::Resources{}.subscribe && !Server::Capabilities::Resources{}.listChanged; }},
         {"Client.Info", [] {
              const ClientInfo info{.name = "c", .version = "1"};
-             return !info.title && !info.description && !info.websiteUrl && !info.icons;
+             return !info.title && !info.description && !info.websiteURL && !info.icons;
          }},
         {"Client.Capabilities", [] {
              const ClientCapabilities declared;

@@ -24,13 +24,13 @@ protected:
     }
 
     // inFront: no other window covers the point of the window (docks and panels aside).
-    bool inFront(WindowId id, Point point = kOverlap) { return !isCoveredAt(*windows_, id, 0, point); }
+    bool inFront(WindowID id, Point point = kOverlap) { return !isCoveredAt(*windows_, id, 0, point); }
 
     // Where the two windows of a test overlap.
     static constexpr Point kOverlap{300, 250};
 
     // isActive: the window manager names the window as the active one.
-    bool isActive(WindowId id) {
+    bool isActive(WindowID id) {
         const auto active = session().run({"xdotool", "getactivewindow"});
         return active.exitCode == 0 && active.output.find_first_of("0123456789") == 0 &&
                std::stoul(active.output) == id;

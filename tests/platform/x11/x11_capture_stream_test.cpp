@@ -135,7 +135,7 @@ bool allPixels(const FrameImage& image, std::uint32_t value) {
 class X11CaptureStreamTest : public test_support::XTest {
 protected:
     // startCapture: a running stream of the window, its first frame received.
-    std::shared_ptr<CaptureStream> startCapture(WindowId window, bool showsCursor = true) {
+    std::shared_ptr<CaptureStream> startCapture(WindowID window, bool showsCursor = true) {
         auto configuration = streamConfiguration(2, 2);
         configuration.showsCursor = showsCursor;
         X11CaptureFactory factory(session().display);

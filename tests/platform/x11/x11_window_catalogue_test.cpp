@@ -28,10 +28,10 @@ protected:
     }
 
     // titles: the titles of the test windows on offer, in the catalogue's order.
-    std::vector<std::string> titles(const std::vector<int>& excludedPids = {},
-                                     std::optional<WindowId> ownWindow = std::nullopt) {
+    std::vector<std::string> titles(const std::vector<int>& excludedPIDs = {},
+                                     std::optional<WindowID> ownWindow = std::nullopt) {
         std::vector<std::string> shown;
-        for (const auto& entry : catalogue_->list(excludedPids, ownWindow)) {
+        for (const auto& entry : catalogue_->list(excludedPIDs, ownWindow)) {
             if (entry.window.appName == kTestClass) shown.push_back(entry.window.title);
         }
         return shown;

@@ -37,7 +37,7 @@ protected:
                     field("Height")};
     }
 
-    bool onScreen(WindowId id) {
+    bool onScreen(WindowID id) {
         const auto entry = windows_->window(id);
         return entry && entry->onScreen;
     }
@@ -54,7 +54,7 @@ TEST_F(X11WindowSystemTest, BoundsAreTheClientAreaAsXwininfoReportsIt) {
     EXPECT_EQ(entry->bounds->height, 240);
     EXPECT_TRUE(entry->onScreen);
     EXPECT_EQ(entry->layer, 0);
-    EXPECT_EQ(entry->ownerPid, window.pid());
+    EXPECT_EQ(entry->ownerPID, window.pid());
 }
 
 TEST_F(X11WindowSystemTest, MinimizedWindowIsOffScreenButKeepsItsBounds) {
@@ -104,7 +104,7 @@ TEST_F(X11WindowSystemTest, WindowMovedOverCoversExactlyTheOverlap) {
     ASSERT_NE(entry, above->end());
     EXPECT_EQ(entry->bounds, moved) << "undecorated and borderless: the frame is the content";
     EXPECT_EQ(entry->layer, 0);
-    EXPECT_EQ(entry->ownerPid, over.pid());
+    EXPECT_EQ(entry->ownerPID, over.pid());
 
     const struct {
         std::string_view name;

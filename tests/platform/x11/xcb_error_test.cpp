@@ -18,18 +18,18 @@ xcb_generic_error_t xError(std::uint8_t code) {
 
 // Every request about a window reads its error the same way: a window that isn't there is
 // "not found", anything else the server refused.
-TEST(XcbError, MapsEachErrorOnceForEveryCaller) {
+TEST(XCBError, MapsEachErrorOnceForEveryCaller) {
     constexpr struct {
         std::string_view name;
         std::uint8_t code;
-        XcbFailure failure;
+        XCBFailure failure;
         CaptureError capture;
     } kCases[] = {
-        {"BadWindow", XCB_WINDOW, XcbFailure::noSuchWindow, CaptureError::windowNotFound},
-        {"BadMatch", XCB_MATCH, XcbFailure::refused, CaptureError::captureFailed},
-        {"BadAccess", XCB_ACCESS, XcbFailure::refused, CaptureError::captureFailed},
-        {"BadValue", XCB_VALUE, XcbFailure::refused, CaptureError::captureFailed},
-        {"BadAlloc", XCB_ALLOC, XcbFailure::refused, CaptureError::captureFailed},
+        {"BadWindow", XCB_WINDOW, XCBFailure::noSuchWindow, CaptureError::windowNotFound},
+        {"BadMatch", XCB_MATCH, XCBFailure::refused, CaptureError::captureFailed},
+        {"BadAccess", XCB_ACCESS, XCBFailure::refused, CaptureError::captureFailed},
+        {"BadValue", XCB_VALUE, XCBFailure::refused, CaptureError::captureFailed},
+        {"BadAlloc", XCB_ALLOC, XCBFailure::refused, CaptureError::captureFailed},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);

@@ -102,21 +102,21 @@ struct ScriptedHTTPServer::State : std::enable_shared_from_this<State> {
                 number = ++connections;
             }
             if (tls) {
-                asio::co_spawn(io, serveTls(std::move(socket), number), asio::detached);
+                asio::co_spawn(io, serveTLS(std::move(socket), number), asio::detached);
             } else {
-                asio::co_spawn(io, serveTcp(std::move(socket), number), asio::detached);
+                asio::co_spawn(io, serveTCP(std::move(socket), number), asio::detached);
             }
         }
     }
 
-    asio::awaitable<void> serveTls(tcp::socket socket, int number) {
+    asio::awaitable<void> serveTLS(tcp::socket socket, int number) {
         asio::ssl::stream<tcp::socket> stream(std::move(socket), *tls);
         auto [error] = co_await stream.async_handshake(asio::ssl::stream_base::server, kAwait);
         if (error) co_return;
         co_await serve(stream, number);
     }
 
-    asio::awaitable<void> serveTcp(tcp::socket socket, int number) { co_await serve(socket, number); }
+    asio::awaitable<void> serveTCP(tcp::socket socket, int number) { co_await serve(socket, number); }
 
     template <class Stream>
     asio::awaitable<void> serve(Stream& stream, int number) {

@@ -24,7 +24,7 @@ namespace {
 constexpr auto kAwait = asio::as_tuple(asio::use_awaitable);
 }
 
-struct TcpRelay::State {
+struct TCPRelay::State {
     explicit State(std::uint16_t upstream_)
         : upstream(upstream_), acceptor(io, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0)) {}
 
@@ -65,18 +65,18 @@ struct TcpRelay::State {
     }
 };
 
-TcpRelay::TcpRelay(std::uint16_t upstreamPort) : state_(std::make_shared<State>(upstreamPort)) {
+TCPRelay::TCPRelay(std::uint16_t upstreamPort) : state_(std::make_shared<State>(upstreamPort)) {
     port_ = state_->acceptor.local_endpoint().port();
     asio::co_spawn(state_->io, state_->accept(), asio::detached);
     state_->thread = std::thread([state = state_] { state->io.run(); });
 }
 
-TcpRelay::~TcpRelay() {
+TCPRelay::~TCPRelay() {
     state_->io.stop();
     state_->thread.join();
 }
 
-void TcpRelay::dropAll() {
+void TCPRelay::dropAll() {
     std::promise<void> done;
     asio::post(state_->io, [this, &done] {
         for (auto& socket : state_->sockets) {
@@ -89,6 +89,6 @@ void TcpRelay::dropAll() {
     done.get_future().wait();
 }
 
-int TcpRelay::connectionsAccepted() const { return state_->accepted; }
+int TCPRelay::connectionsAccepted() const { return state_->accepted; }
 
 }  // namespace test_support

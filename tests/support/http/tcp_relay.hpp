@@ -1,6 +1,6 @@
 #pragma once
 
-// TcpRelay: passes TCP connections from 127.0.0.1 (a free port) on to another port, on a
+// TCPRelay: passes TCP connections from 127.0.0.1 (a free port) on to another port, on a
 // thread of its own, so that a test can cut every connection at once as a network would.
 
 #include <cstdint>
@@ -8,12 +8,12 @@
 
 namespace test_support {
 
-class TcpRelay {
+class TCPRelay {
 public:
-    explicit TcpRelay(std::uint16_t upstreamPort);
-    ~TcpRelay();
-    TcpRelay(const TcpRelay&) = delete;
-    TcpRelay& operator=(const TcpRelay&) = delete;
+    explicit TCPRelay(std::uint16_t upstreamPort);
+    ~TCPRelay();
+    TCPRelay(const TCPRelay&) = delete;
+    TCPRelay& operator=(const TCPRelay&) = delete;
 
     std::uint16_t port() const { return port_; }
     // Closes every connection relayed so far, on both sides; new ones are relayed as before.

@@ -97,8 +97,8 @@ TestCertificates TestCertificates::make() {
 
 std::shared_ptr<boost::asio::ssl::context> TestCertificates::serverContext() const {
     auto context = std::make_shared<boost::asio::ssl::context>(boost::asio::ssl::context::tls_server);
-    context->use_certificate_chain(boost::asio::buffer(serverCertificatePem));
-    context->use_private_key(boost::asio::buffer(serverKeyPem), boost::asio::ssl::context::pem);
+    context->use_certificate_chain(boost::asio::buffer(serverCertificatePEM));
+    context->use_private_key(boost::asio::buffer(serverKeyPEM), boost::asio::ssl::context::pem);
     return context;
 }
 

@@ -11,9 +11,9 @@
 namespace test_support {
 
 struct TestCertificates {
-    std::string authorityPem;
-    std::string serverCertificatePem;
-    std::string serverKeyPem;
+    std::string authorityPEM;
+    std::string serverCertificatePEM;
+    std::string serverKeyPEM;
 
     // A fresh authority and server certificate (P-256 keys, valid for a day).
     static TestCertificates make();

@@ -135,7 +135,7 @@ TestWindow::TestWindow(const XSession& session, const TestWindowOptions& options
     process_ = std::make_unique<ChildProcess>(argv, session.environment());
     const auto line = process_->readLine(std::chrono::seconds(10));
     if (!line) throw std::runtime_error("the test window didn't appear");
-    id_ = static_cast<platform::WindowId>(std::stoul(*line, nullptr, 16));
+    id_ = static_cast<platform::WindowID>(std::stoul(*line, nullptr, 16));
 }
 
 TestWindow::~TestWindow() { kill(); }

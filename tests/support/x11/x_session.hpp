@@ -72,7 +72,7 @@ public:
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
-    platform::WindowId id() const { return id_; }
+    platform::WindowID id() const { return id_; }
     pid_t pid() const { return process_->pid(); }
     std::string idText() const;
     // kill: ends the process and waits until the server has destroyed its window (the
@@ -83,7 +83,7 @@ public:
 private:
     std::string display_;
     std::unique_ptr<ChildProcess> process_;
-    platform::WindowId id_ = 0;
+    platform::WindowID id_ = 0;
     bool killed_ = false;
 };
 

@@ -154,7 +154,7 @@ TEST_F(HTTPClientTransportResumptionTest, AnAnswerOnTheStandingStreamSparesTheRe
     }
 }
 
-TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIdsIsNotResumedAndFailsTheSend) {
+TEST_F(HTTPClientTransportResumptionTest, AStreamWithoutEventIDsIsNotResumedAndFailsTheSend) {
     ScriptedHTTPServer server([](const RecordedRequest& request) {
         if (request.method == "GET") return refuseStandingStream();
         return events({"retry: 100\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"notifications/progress\"}\n\n"});

@@ -221,7 +221,7 @@ TEST_F(HTTPClientTransportStreamsTest, AGetAnswered405IsNotRepeated) {
     finish(*transport);
 }
 
-TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIdsAndLeavesTheStandingStreamAlone) {
+TEST_F(HTTPClientTransportStreamsTest, APostStreamKeepsItsEventIDsAndLeavesTheStandingStreamAlone) {
     const auto standing = std::make_shared<ChunkFeed>();
     std::atomic<int> gotten = 0;
     ScriptedHTTPServer server([&](const RecordedRequest& request) {

@@ -70,7 +70,7 @@ protected:
     }
 
     test_support::ExampleServerProcess server_{STATEFUL_HTTP_SERVER_PATH};
-    test_support::TcpRelay relay_{server_.port()};
+    test_support::TCPRelay relay_{server_.port()};
     logging::testing::Journal journal_ = logging::testing::makeJournal();
     std::shared_ptr<HTTPClientTransport> transport_;
     std::shared_ptr<MessageStream> incoming_;

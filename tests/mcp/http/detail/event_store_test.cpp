@@ -35,7 +35,7 @@ TEST(EventStore, NumbersEventsAcrossStreamsAndReplaysOnlyLaterMessagesOfTheNamed
     }
 }
 
-TEST(EventStore, KeepsOnlyTheNewestEventsAndForgetsEvictedIds) {
+TEST(EventStore, KeepsOnlyTheNewestEventsAndForgetsEvictedIDs) {
     EventStore store(3);
     for (int i = 1; i <= 5; ++i) store.store("s", "m" + std::to_string(i));
     EXPECT_EQ(store.size(), 3u);

@@ -61,7 +61,7 @@ public:
                 throw boost::system::system_error(boost::asio::error::connection_refused);
             }
         }
-        co_return co_await net::TcpConnector().connect(std::move(executor), std::move(endpoints), timeout);
+        co_return co_await net::TCPConnector().connect(std::move(executor), std::move(endpoints), timeout);
     }
 
     std::atomic<int> attempts = 0;

@@ -1,6 +1,6 @@
 // OAuthConfiguration::makePrivateKeyJWTAssertion: ES256 client assertions with OpenSSL.
 
-#include "mcp/oauth/client/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 
 #include "mcp/detail/base64.hpp"
 #include "mcp/detail/uuid.hpp"
@@ -22,7 +22,7 @@ namespace {
 struct KeyFree {
     void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
 };
-struct BioFree {
+struct BIOFree {
     void operator()(BIO* bio) const noexcept { BIO_free(bio); }
 };
 struct DigestFree {
@@ -43,7 +43,7 @@ int noPassword(char*, int, int, void*) {
 }
 
 Key readP256Key(std::string_view pem) {
-    const std::unique_ptr<BIO, BioFree> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    const std::unique_ptr<BIO, BIOFree> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     if (!bio) throw std::runtime_error("Could not read the private key");
     Key key(PEM_read_bio_PrivateKey(bio.get(), nullptr, noPassword, nullptr));
     if (!key) throw std::runtime_error("Could not read the private key: expected an unencrypted PEM private key");

@@ -1,4 +1,4 @@
-#include "mcp/oauth/client/www_authenticate_parser.hpp"
+#include "mcp/oauth/client/configuration/www_authenticate_parser.hpp"
 
 #include "mcp/oauth/www_authenticate.hpp"
 

@@ -1,4 +1,4 @@
-#include "mcp/oauth/client/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +49,7 @@ TEST(OAuthConfiguration, CopiesKeepTheirRedirectPortAndExplicitURIsStayUnchecked
     EXPECT_EQ(custom.authorizationRedirectURI().buffer(), "myapp://callback#frag");
 }
 
-TEST(OAuthConfiguration, StartsWithoutLoopbackHttpOrPrivateAddressesForAuthorizationServers) {
+TEST(OAuthConfiguration, StartsWithoutLoopbackHTTPOrPrivateAddressesForAuthorizationServers) {
     auto configuration = makeConfiguration();
     EXPECT_FALSE(configuration.allowLoopbackHTTPAuthorizationServerEndpoints());
     EXPECT_FALSE(configuration.allowPrivateAddressesForConfiguredAuthorizationServer());

@@ -1,4 +1,4 @@
-#include "mcp/oauth/client/token_storage.hpp"
+#include "mcp/oauth/client/configuration/token_storage.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mcp/oauth/client/oauth_configuration.hpp"
+#include "mcp/oauth/client/configuration/oauth_configuration.hpp"
 
 #include "mcp/json/json.hpp"
 #include "tests/support/temporary_folder.hpp"

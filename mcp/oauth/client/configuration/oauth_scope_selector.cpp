@@ -1,4 +1,4 @@
-#include "mcp/oauth/client/oauth_scope_selector.hpp"
+#include "mcp/oauth/client/configuration/oauth_scope_selector.hpp"
 
 #include "mcp/detail/whitespace.hpp"
 
