@@ -45,6 +45,10 @@ inline bool isStrand(const boost::asio::any_io_executor& executor, const Strand&
 
 namespace detail {
 
+// Emits `type` on `signal`. Out of line because the program's Qt code defines `emit` as a
+// keyword of its own, and includes this header.
+void emitCancellation(boost::asio::cancellation_signal& signal, boost::asio::cancellation_type type);
+
 // Carries a caller's cancellation to a body that runs on another strand.
 //
 // co_spawn hands a cancellation on by dispatching to the caller's executor a function that
@@ -60,7 +64,7 @@ public:
     CancellationRelay(boost::asio::cancellation_slot callerSlot, const Strand& strand)
         : callerSlot_(callerSlot), signal_(std::make_shared<boost::asio::cancellation_signal>()) {
         callerSlot_.assign([signal = signal_, strand](boost::asio::cancellation_type type) {
-            boost::asio::post(strand, [signal, type] { signal->emit(type); });
+            boost::asio::post(strand, [signal, type] { emitCancellation(*signal, type); });
         });
     }
     ~CancellationRelay() { callerSlot_.clear(); }
