@@ -1,14 +1,11 @@
 #include "eventsource/parser.hpp"
 
+#include "eventsource/detail/line_ends.hpp"
 #include "eventsource/detail/utf8_lines.hpp"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace eventsource {
 namespace {
@@ -32,57 +29,6 @@ std::optional<std::int64_t> positiveInteger(std::string_view value) {
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (error != std::errc{} || end != value.data() + value.size() || number <= 0) return std::nullopt;
     return number;
-}
-
-// Where a line ends, and whether the bytes before it were all ASCII.
-struct LineScan {
-    const char* end;
-    bool ascii;
-};
-
-// The first CR or LF in [from, end), or `end`, and whether every byte before it is below 0x80.
-// One pass over each byte answers both: most lines of a stream are short and plain ASCII, and
-// a line found ASCII here needs no UTF-8 check afterwards.
-LineScan findLineEnd(const char* from, const char* end) noexcept {
-    unsigned highBits = 0;
-#if defined(__SSE2__)
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const auto lineEnds = [&](__m128i bytes) {
-        return _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn));
-    };
-    // Long stretches without a line end (the data of a JSON message) go 64 bytes a step; the
-    // step that holds the line end is left to the 16-byte loop below to locate it.
-    __m128i high64 = _mm_setzero_si128();
-    for (; end - from >= 64; from += 64) {
-        const auto* block = reinterpret_cast<const __m128i*>(from);
-        const __m128i a = _mm_loadu_si128(block);
-        const __m128i b = _mm_loadu_si128(block + 1);
-        const __m128i c = _mm_loadu_si128(block + 2);
-        const __m128i d = _mm_loadu_si128(block + 3);
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(lineEnds(a), lineEnds(b)), _mm_or_si128(lineEnds(c), lineEnds(d)));
-        if (_mm_movemask_epi8(hits) != 0) break;
-        high64 = _mm_or_si128(high64, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
-    }
-    highBits = static_cast<unsigned>(_mm_movemask_epi8(high64));
-    for (; end - from >= 16; from += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        const __m128i hits = lineEnds(bytes);
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0) {
-            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
-            highBits |= high & ((1U << at) - 1U);
-            return {from + at, highBits == 0};
-        }
-        highBits |= high;
-    }
-#endif
-    for (; from != end; ++from) {
-        if (*from == '\n' || *from == '\r') break;
-        highBits |= static_cast<unsigned char>(*from) & 0x80U;
-    }
-    return {from, highBits == 0};
 }
 
 // Splits a line at its first colon into field name and value, without searching far: no
@@ -117,29 +63,45 @@ void Parser::consume(std::uint8_t byte) {
 // Lines are handed on in place when they lie whole inside `bytes`; only a line that spans
 // chunks is copied into lineBuffer_.
 void Parser::consume(std::string_view bytes) {
-    const char* p = bytes.data();
-    const char* const end = p + bytes.size();
-    if (p == end) return;
+    if (bytes.empty()) return;
     if (sawCR_) {
         sawCR_ = false;
-        if (*p == '\n') ++p;
+        if (bytes.front() == '\n') bytes.remove_prefix(1);
     }
-    while (p != end) {
-        const LineScan scan = findLineEnd(p, end);
-        const std::string_view line(p, static_cast<std::size_t>(scan.end - p));
-        if (scan.end == end) {
-            appendToLine(line, scan.ascii);
-            return;
-        }
-        endLine(line, scan.ascii);
-        p = scan.end + 1;
-        if (*scan.end == '\r') {
-            if (p == end) {
-                sawCR_ = true;
-                return;
+    const char* const end = bytes.data() + bytes.size();
+    const char* lineStart = bytes.data();
+    // The non-ASCII bytes of the current line in the blocks before the one being looked at.
+    std::uint64_t lineNonASCII = 0;
+    for (std::size_t at = 0; at < bytes.size(); at += detail::kScanBlockBytes) {
+        const char* const block = bytes.data() + at;
+        const std::size_t left = bytes.size() - at;
+        const detail::BlockMasks masks = left >= detail::kScanBlockBytes ? detail::scanBlock(block)
+                                                                         : detail::scanPartialBlock(block, left);
+        // The bits of the current line's bytes in this block, from where it starts on.
+        const auto currentLine = [&] {
+            return detail::bitsFrom(lineStart <= block ? 0 : static_cast<std::size_t>(lineStart - block));
+        };
+        for (std::uint64_t lineEnds = masks.lineEnds; lineEnds != 0; lineEnds &= lineEnds - 1) {
+            const auto position = static_cast<std::size_t>(__builtin_ctzll(lineEnds));
+            const char* const lineEnd = block + position;
+            // The LF of a CR LF, which the CR's line has taken with it, or no line end at all.
+            if (lineEnd < lineStart || (*lineEnd != '\n' && *lineEnd != '\r')) continue;
+            const std::uint64_t nonASCII = lineNonASCII | (masks.nonASCII & currentLine() & ~detail::bitsFrom(position));
+            endLine(std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)), nonASCII == 0);
+            lineNonASCII = 0;
+            lineStart = lineEnd + 1;
+            if (*lineEnd == '\r') {
+                if (lineStart == end) {
+                    sawCR_ = true;
+                    return;
+                }
+                if (*lineStart == '\n') ++lineStart;
             }
-            if (*p == '\n') ++p;
         }
+        lineNonASCII |= masks.nonASCII & currentLine();
+    }
+    if (lineStart != end) {
+        appendToLine(std::string_view(lineStart, static_cast<std::size_t>(end - lineStart)), lineNonASCII == 0);
     }
 }
 
