@@ -282,6 +282,21 @@ TEST(Parser, KeepsIDAndRetryAcrossFinishForTheNextBody) {
     EXPECT_EQ(parser.getReconnectionTime(), 500);
 }
 
+TEST(Parser, EventsTakenInPlaceLeaveNothingToTheBlocksAfterThem) {
+    // Each chunk finishes one event, taken before the next chunk comes; the slots of earlier
+    // events serve the later blocks, which must show none of their id, type, data or retry.
+    const std::vector<std::string_view> chunks = {
+        "id: 1\nevent: a\nretry: 500\ndata: x\n\n", "data: y\n\n", "data: z\n\n", "event: b\n\n", "data\n\n", "id\n\n",
+        "data: w\n\n",
+    };
+    const Outcome want{{Event{.id = "1", .event = "a", .data = "x", .retry = 500}, data("y"), data("z"),
+                        Event{.event = "b"}, data(""), Event{.id = ""}, data("w")},
+                       "",
+                       500};
+    EXPECT_EQ(parse(chunks, {}, {}, Taking::inPlace), want) << "taken in place";
+    EXPECT_EQ(parse(chunks), want) << "taken as owned values";
+}
+
 TEST(Parser, QueueLeftPartlyFullDoesNotGrowWithoutEnd) {
     // An owner that takes one event per chunk of two keeps a backlog; every event must still
     // come out in order.
