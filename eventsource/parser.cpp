@@ -1,14 +1,11 @@
 #include "eventsource/parser.hpp"
 
+#include "eventsource/detail/line_ends.hpp"
 #include "eventsource/detail/utf8_lines.hpp"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace eventsource {
 namespace {
@@ -34,61 +31,24 @@ std::optional<std::int64_t> positiveInteger(std::string_view value) {
     return number;
 }
 
-// Where a line ends, and whether the bytes before it were all ASCII.
-struct LineScan {
-    const char* end;
-    bool ascii;
-};
-
-// The first CR or LF in [from, end), or `end`, and whether every byte before it is below 0x80.
-// One pass over each byte answers both: most lines of a stream are short and plain ASCII, and
-// a line found ASCII here needs no UTF-8 check afterwards.
-LineScan findLineEnd(const char* from, const char* end) noexcept {
-    unsigned highBits = 0;
-#if defined(__SSE2__)
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const auto lineEnds = [&](__m128i bytes) {
-        return _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn));
-    };
-    // Long stretches without a line end (the data of a JSON message) go 64 bytes a step; the
-    // step that holds the line end is left to the 16-byte loop below to locate it.
-    __m128i high64 = _mm_setzero_si128();
-    for (; end - from >= 64; from += 64) {
-        const auto* block = reinterpret_cast<const __m128i*>(from);
-        const __m128i a = _mm_loadu_si128(block);
-        const __m128i b = _mm_loadu_si128(block + 1);
-        const __m128i c = _mm_loadu_si128(block + 2);
-        const __m128i d = _mm_loadu_si128(block + 3);
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(lineEnds(a), lineEnds(b)), _mm_or_si128(lineEnds(c), lineEnds(d)));
-        if (_mm_movemask_epi8(hits) != 0) break;
-        high64 = _mm_or_si128(high64, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+// When `line` is the field `name` (its name being the whole line, or what comes before the
+// line's first colon), sets `value` to the field's value: what follows the colon, less one
+// leading space. Inlined with the name's length known, so that the names are compared without
+// a call.
+template <std::size_t NameSize>
+[[gnu::always_inline]] inline bool fieldValue(std::string_view line, const char (&name)[NameSize],
+                                              std::string_view& value) noexcept {
+    constexpr std::size_t kLength = NameSize - 1;
+    if (line.size() < kLength || std::memcmp(line.data(), name, kLength) != 0) return false;
+    if (line.size() == kLength) {
+        value = {};
+        return true;
     }
-    highBits = static_cast<unsigned>(_mm_movemask_epi8(high64));
-    for (; end - from >= 16; from += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        const __m128i hits = lineEnds(bytes);
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0) {
-            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
-            highBits |= high & ((1U << at) - 1U);
-            return {from + at, highBits == 0};
-        }
-        highBits |= high;
-    }
-#endif
-    for (; from != end; ++from) {
-        if (*from == '\n' || *from == '\r') break;
-        highBits |= static_cast<unsigned char>(*from) & 0x80U;
-    }
-    return {from, highBits == 0};
+    if (line[kLength] != ':') return false;
+    value = line.substr(kLength + 1);
+    if (value.starts_with(' ')) value.remove_prefix(1);
+    return true;
 }
-
-// Splits a line at its first colon into field name and value, without searching far: no
-// field this parser knows has a name longer than five bytes, so a line whose first six bytes
-// hold no colon names an unknown field (or is one) and is ignored.
-constexpr std::size_t kLongestFieldName = 5;
 
 }  // namespace
 
@@ -117,29 +77,46 @@ void Parser::consume(std::uint8_t byte) {
 // Lines are handed on in place when they lie whole inside `bytes`; only a line that spans
 // chunks is copied into lineBuffer_.
 void Parser::consume(std::string_view bytes) {
-    const char* p = bytes.data();
-    const char* const end = p + bytes.size();
-    if (p == end) return;
+    if (bytes.empty()) return;
+    restartDrainedQueue();
     if (sawCR_) {
         sawCR_ = false;
-        if (*p == '\n') ++p;
+        if (bytes.front() == '\n') bytes.remove_prefix(1);
     }
-    while (p != end) {
-        const LineScan scan = findLineEnd(p, end);
-        const std::string_view line(p, static_cast<std::size_t>(scan.end - p));
-        if (scan.end == end) {
-            appendToLine(line, scan.ascii);
-            return;
-        }
-        endLine(line, scan.ascii);
-        p = scan.end + 1;
-        if (*scan.end == '\r') {
-            if (p == end) {
-                sawCR_ = true;
-                return;
+    const char* const end = bytes.data() + bytes.size();
+    const char* lineStart = bytes.data();
+    // The non-ASCII bytes of the current line in the blocks before the one being looked at.
+    std::uint64_t lineNonASCII = 0;
+    for (std::size_t at = 0; at < bytes.size(); at += detail::kScanBlockBytes) {
+        const char* const block = bytes.data() + at;
+        const std::size_t left = bytes.size() - at;
+        const detail::BlockMasks masks = left >= detail::kScanBlockBytes ? detail::scanBlock(block)
+                                                                         : detail::scanPartialBlock(block, left);
+        // The bits of the current line's bytes in this block, from where it starts on.
+        const auto currentLine = [&] {
+            return detail::bitsFrom(lineStart <= block ? 0 : static_cast<std::size_t>(lineStart - block));
+        };
+        for (std::uint64_t lineEnds = masks.lineEnds; lineEnds != 0; lineEnds &= lineEnds - 1) {
+            const auto position = static_cast<std::size_t>(__builtin_ctzll(lineEnds));
+            const char* const lineEnd = block + position;
+            // The LF of a CR LF, which the CR's line has taken with it, or no line end at all.
+            if (lineEnd < lineStart || (*lineEnd != '\n' && *lineEnd != '\r')) continue;
+            const std::uint64_t nonASCII = lineNonASCII | (masks.nonASCII & currentLine() & ~detail::bitsFrom(position));
+            endLine(std::string_view(lineStart, static_cast<std::size_t>(lineEnd - lineStart)), nonASCII == 0);
+            lineNonASCII = 0;
+            lineStart = lineEnd + 1;
+            if (*lineEnd == '\r') {
+                if (lineStart == end) {
+                    sawCR_ = true;
+                    return;
+                }
+                if (*lineStart == '\n') ++lineStart;
             }
-            if (*p == '\n') ++p;
         }
+        lineNonASCII |= masks.nonASCII & currentLine();
+    }
+    if (lineStart != end) {
+        appendToLine(std::string_view(lineStart, static_cast<std::size_t>(end - lineStart)), lineNonASCII == 0);
     }
 }
 
@@ -197,55 +174,36 @@ void Parser::processRawLine(std::string_view raw, bool ascii) {
 void Parser::processLine(std::string_view line) {
     if (line.empty()) {
         dispatchEvent();
-        sawDataField_ = false;
         return;
     }
-    if (line.front() == ':') return;
-    const std::size_t searched = std::min(line.size(), kLongestFieldName + 1);
-    std::size_t nameLength = 0;
-    while (nameLength != searched && line[nameLength] != ':') ++nameLength;
-    if (nameLength == line.size()) {
-        processField(line, {});
-        return;
-    }
-    if (nameLength > kLongestFieldName) return;
-    std::string_view value = line.substr(nameLength + 1);
-    if (value.starts_with(' ')) value.remove_prefix(1);
-    processField(line.substr(0, nameLength), value);
-}
-
-void Parser::processField(std::string_view name, std::string_view value) {
-    switch (name.size()) {
-    case 4:
-        if (name == "data") {
-            sawDataField_ = true;
+    std::string_view value;
+    switch (line.front()) {
+    case 'd':
+        if (fieldValue(line, "data", value)) {
             appendData(value);
+            sawDataField_ = true;
         }
         return;
-    case 5:
-        if (name == "event") {
-            current_.event.emplace(value);
-        } else if (name == "retry") {
-            setRetry(value);
-        }
+    case 'i':
+        if (fieldValue(line, "id", value)) setID(value);
         return;
-    case 2:
-        if (name == "id" && std::find(value.begin(), value.end(), '\0') == value.end()) {
-            current_.id.emplace(value);
-            lastEventID_.assign(value);
-        }
+    case 'e':
+        if (fieldValue(line, "event", value)) setType(value);
+        return;
+    case 'r':
+        if (fieldValue(line, "retry", value)) setRetry(value);
         return;
     default:
+        // A comment (a line that starts with a colon) or a field this parser does not know.
         return;
     }
 }
 
 void Parser::appendData(std::string_view value) {
     if (blockRefused_) return;
-    std::string& data = current_.data;
+    std::string& data = current().data;
     const std::size_t separator = data.empty() ? 0 : 1;
     if (value.size() + separator > limits_.maxEventBytes - data.size()) {
-        blockRefused_ = true;
         std::string().swap(data);
         refuse(SizeLimitError::Kind::event, limits_.maxEventBytes);
         return;
@@ -254,58 +212,100 @@ void Parser::appendData(std::string_view value) {
     data.append(value);
 }
 
+void Parser::setID(std::string_view value) {
+    if (value.find('\0') != std::string_view::npos) return;
+    std::optional<std::string>& id = current().id;
+    if (id) {
+        id->assign(value);
+    } else {
+        id.emplace(value);
+    }
+    blockHasID_ = true;
+    lastEventID_.assign(value);
+}
+
+void Parser::setType(std::string_view value) {
+    std::optional<std::string>& type = current().event;
+    if (type) {
+        type->assign(value);
+    } else {
+        type.emplace(value);
+    }
+    blockHasType_ = true;
+}
+
 void Parser::setRetry(std::string_view value) {
     const auto milliseconds = positiveInteger(value);
     if (!milliseconds) return;
     reconnectionTime_ = std::clamp(*milliseconds, static_cast<std::int64_t>(limits_.minReconnectionTime.count()),
                                    static_cast<std::int64_t>(limits_.maxReconnectionTime.count()));
-    current_.retry = *reconnectionTime_;
+    current().retry = *reconnectionTime_;
 }
 
-bool Parser::blockPending() const noexcept {
-    return !current_.data.empty() || current_.id || current_.event || sawDataField_;
-}
+bool Parser::blockPending() const noexcept { return sawDataField_ || blockHasID_ || blockHasType_; }
 
 void Parser::dispatchEvent() {
     if (blockPending() && !blockRefused_) {
-        // The block's event changes places with what its slot held: no field is copied, and
-        // the storage of an event taken earlier serves the next block.
-        Entry& slot = nextSlot();
-        if (auto* taken = std::get_if<Event>(&slot)) {
-            std::swap(*taken, current_);
-            if (current_.data.capacity() > kKeptDataCapacity) std::string().swap(current_.data);
-        } else {
-            slot = std::move(current_);
-        }
+        Event& event = current();
+        if (!blockHasID_) event.id.reset();
+        if (!blockHasType_) event.event.reset();
+        openNextSlot();
     }
-    clearBlock();
+    beginBlock();
 }
 
-void Parser::clearBlock() {
-    current_.id.reset();
-    current_.event.reset();
-    current_.data.clear();
-    current_.retry.reset();
+// Readies the current slot for a new block. What it held before is dropped, but the storage
+// of its data is kept, unless it is large: one huge event must not hold its memory for the
+// rest of the stream.
+void Parser::beginBlock() {
+    Event& event = current();
+    if (event.data.capacity() > kKeptDataCapacity) {
+        std::string().swap(event.data);
+    } else {
+        event.data.clear();
+    }
+    event.retry.reset();
     blockRefused_ = false;
+    sawDataField_ = false;
+    blockHasID_ = false;
+    blockHasType_ = false;
 }
 
 void Parser::refuse(SizeLimitError::Kind kind, std::size_t limit) {
     blockRefused_ = true;
-    nextSlot() = SizeLimitError(kind, limit);
+    // The refusal takes the current block's place in the queue, and the block moves up one.
+    openNextSlot();
+    std::swap(queue_[queueEnd_ - 1], queue_[queueEnd_]);
+    queue_[queueEnd_ - 1] = SizeLimitError(kind, limit);
 }
 
-// The slot for the next finished entry, counted in.
-Parser::Entry& Parser::nextSlot() {
+Event& Parser::current() noexcept { return *std::get_if<Event>(&queue_[queueEnd_]); }
+
+// Counts the current slot in and makes the one after it current.
+void Parser::openNextSlot() {
+    if (++queueEnd_ == queue_.size()) {
+        queue_.emplace_back(Event{});
+    } else if (!std::holds_alternative<Event>(queue_[queueEnd_])) {
+        queue_[queueEnd_].emplace<Event>();
+    }
     // An owner that never drains the queue completely must not make it grow for ever. Done
-    // here, not when an entry is taken, so that an event taken in place stays where it is.
+    // here, while the parser is fed, not when an entry is taken, so that an event taken in
+    // place stays where it is.
     if (queueHead_ >= kCompactAfter && queueHead_ * 2 >= queueEnd_) {
         std::rotate(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(queueHead_),
-                    queue_.begin() + static_cast<std::ptrdiff_t>(queueEnd_));
+                    queue_.begin() + static_cast<std::ptrdiff_t>(queueEnd_) + 1);
         queueEnd_ -= queueHead_;
         queueHead_ = 0;
     }
-    if (queueEnd_ == queue_.size()) queue_.emplace_back(Event{});
-    return queue_[queueEnd_++];
+}
+
+// Once every finished entry has been taken, the current block moves to the front, so that the
+// slots used before serve again.
+void Parser::restartDrainedQueue() {
+    if (queueHead_ != queueEnd_ || queueEnd_ == 0) return;
+    std::swap(queue_[0], queue_[queueEnd_]);
+    queueHead_ = 0;
+    queueEnd_ = 0;
 }
 
 std::optional<Event> Parser::getNextEvent() {
@@ -334,14 +334,10 @@ Event* Parser::takeNextEvent() {
     return event;
 }
 
-void Parser::popQueued() {
-    if (++queueHead_ == queueEnd_) {
-        queueHead_ = 0;
-        queueEnd_ = 0;
-    }
-}
+void Parser::popQueued() { ++queueHead_; }
 
 void Parser::finish() {
+    restartDrainedQueue();
     // A CR at the very end ended its line, as an LF would; it is no blank line of its own, so
     // the block is judged below by the same rule whichever line end came last.
     sawCR_ = false;
@@ -350,11 +346,10 @@ void Parser::finish() {
     } else if (!lineBuffer_.empty()) {
         processBufferedLine();
     }
-    if (!current_.data.empty() || current_.id || current_.event) processLine({});
+    if (!current().data.empty() || blockHasID_ || blockHasType_) dispatchEvent();
     // What is left of a block that made no event belongs to this body: a "data" or "retry"
     // line of it must not reach an event of the next body.
-    clearBlock();
-    sawDataField_ = false;
+    beginBlock();
 }
 
 }  // namespace eventsource

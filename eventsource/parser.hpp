@@ -101,20 +101,21 @@ private:
     void processBufferedLine();
     void processRawLine(std::string_view raw, bool ascii);
     void processLine(std::string_view line);
-    void processField(std::string_view name, std::string_view value);
     void appendData(std::string_view value);
+    void setID(std::string_view value);
+    void setType(std::string_view value);
     void setRetry(std::string_view value);
     bool blockPending() const noexcept;
     void dispatchEvent();
-    void clearBlock();
+    void beginBlock();
     void refuse(SizeLimitError::Kind kind, std::size_t limit);
-    Entry& nextSlot();
+    Event& current() noexcept;
+    void openNextSlot();
+    void restartDrainedQueue();
     void popQueued();
 
     Limits limits_;
 
-    // The event of the current block, as far as its lines have made it.
-    Event current_;
     std::string lastEventID_;
     std::optional<std::int64_t> reconnectionTime_;
 
@@ -127,12 +128,19 @@ private:
     // Something in the current block was refused, so the block yields no event.
     bool blockRefused_ = false;
     // Whether a "data" line occurred in the current block: such a block is an event even
-    // when all its data lines were empty. The other recognised fields need no record here.
+    // when all its data lines were empty.
     bool sawDataField_ = false;
+    // Whether the current block set its event's id and type. Until it does, the slot it is
+    // built in may still hold those of the event that slot held before: they are dropped when
+    // the block becomes an event, and their storage serves the block when it does set them.
+    bool blockHasID_ = false;
+    bool blockHasType_ = false;
 
-    // Finished entries are those in [queueHead_, queueEnd_). The slots after them keep the
-    // storage of entries already taken, for the blocks to come.
-    std::vector<Entry> queue_;
+    // Finished entries are those in [queueHead_, queueEnd_). The current block is built in
+    // place in queue_[queueEnd_], which always holds an Event, and becomes a finished entry by
+    // being counted in. The slots after it keep the storage of entries already taken, for the
+    // blocks to come.
+    std::vector<Entry> queue_ = std::vector<Entry>(1);
     std::size_t queueHead_ = 0;
     std::size_t queueEnd_ = 0;
 

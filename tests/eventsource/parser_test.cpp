@@ -216,6 +216,19 @@ const std::vector<Fixture>& fixtures() {
          "data: 0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\xFF\n\n",
          {data("0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\xEF\xBF\xBD")},
          ""},
+        // Lines are found 64 bytes at a time: split at every position, this body puts each of
+        // its line ends, each half of its CR LFs and its non-ASCII bytes on every side of those
+        // 64-byte steps. The control bytes next to CR and LF are found with them and must stay.
+        {"long CR LF lines with control bytes and non-ASCII bytes",
+         "data: \x08\t\x0B\x0C\x0E\x0F 0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\r\n"
+         "data: 0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\xFF\r\n"
+         "id: 0123456789abcdefghijklmnopqrstuvwxyz0123456789\r\n\r\n"
+         "data: \xC3\xA9\r\rdata: 0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\n\n",
+         {Event{.id = "0123456789abcdefghijklmnopqrstuvwxyz0123456789",
+                .data = "\x08\t\x0B\x0C\x0E\x0F 0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\n"
+                        "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz\xEF\xBF\xBD"},
+          data("\xC3\xA9"), data("0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz")},
+         "0123456789abcdefghijklmnopqrstuvwxyz0123456789"},
         {"well-formed UTF-8 kept", "data: caf\xC3\xA9 \xF0\x9F\x98\x80\n\n", {data("caf\xC3\xA9 \xF0\x9F\x98\x80")}, ""},
         {"unterminated last line finished at the end", "data: a", {data("a")}, ""},
         {"block without blank line finished at the end", "data: a\n", {data("a")}, ""},
@@ -267,6 +280,21 @@ TEST(Parser, KeepsIDAndRetryAcrossFinishForTheNextBody) {
     EXPECT_EQ(parser.getNextEvent(), data("b"));
     EXPECT_EQ(parser.getLastEventID(), "4");
     EXPECT_EQ(parser.getReconnectionTime(), 500);
+}
+
+TEST(Parser, EventsTakenInPlaceLeaveNothingToTheBlocksAfterThem) {
+    // Each chunk finishes one event, taken before the next chunk comes; the slots of earlier
+    // events serve the later blocks, which must show none of their id, type, data or retry.
+    const std::vector<std::string_view> chunks = {
+        "id: 1\nevent: a\nretry: 500\ndata: x\n\n", "data: y\n\n", "data: z\n\n", "event: b\n\n", "data\n\n", "id\n\n",
+        "data: w\n\n",
+    };
+    const Outcome want{{Event{.id = "1", .event = "a", .data = "x", .retry = 500}, data("y"), data("z"),
+                        Event{.event = "b"}, data(""), Event{.id = ""}, data("w")},
+                       "",
+                       500};
+    EXPECT_EQ(parse(chunks, {}, {}, Taking::inPlace), want) << "taken in place";
+    EXPECT_EQ(parse(chunks), want) << "taken as owned values";
 }
 
 TEST(Parser, QueueLeftPartlyFullDoesNotGrowWithoutEnd) {
