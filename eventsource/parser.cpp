@@ -50,6 +50,16 @@ template <std::size_t NameSize>
     return true;
 }
 
+// An event's id and type are set again in the slot an earlier event used: its string keeps
+// its storage, so a stream of events needs no allocation for them.
+void assignReusingStorage(std::optional<std::string>& field, std::string_view value) {
+    if (field) {
+        field->assign(value);
+    } else {
+        field.emplace(value);
+    }
+}
+
 }  // namespace
 
 Parser::Parser() : Parser(Limits{}) {}
@@ -214,23 +224,13 @@ void Parser::appendData(std::string_view value) {
 
 void Parser::setID(std::string_view value) {
     if (value.find('\0') != std::string_view::npos) return;
-    std::optional<std::string>& id = current().id;
-    if (id) {
-        id->assign(value);
-    } else {
-        id.emplace(value);
-    }
+    assignReusingStorage(current().id, value);
     blockHasID_ = true;
     lastEventID_.assign(value);
 }
 
 void Parser::setType(std::string_view value) {
-    std::optional<std::string>& type = current().event;
-    if (type) {
-        type->assign(value);
-    } else {
-        type.emplace(value);
-    }
+    assignReusingStorage(current().event, value);
     blockHasType_ = true;
 }
 
