@@ -30,11 +30,10 @@ namespace net {
 // The strand an actor runs on.
 using Strand = boost::asio::strand<boost::asio::any_io_executor>;
 
-// `executor` itself when it is a `Strand`, else a new strand of it.
-inline Strand strandOf(const boost::asio::any_io_executor& executor) {
-    if (const auto* strand = executor.target<Strand>()) return *strand;
-    return boost::asio::make_strand(executor);
-}
+// `executor` itself when it is a `Strand`, else a new strand of it. Out of line: inlined into a
+// caller that passes a temporary executor, g++ 12 at -O3 takes the strand's copy for a read past
+// that temporary (a false -Warray-bounds).
+Strand strandOf(const boost::asio::any_io_executor& executor);
 
 // Whether `executor` is `strand`. Compared as strands: wrapping `strand` in an executor to
 // compare them would allocate on every call.
